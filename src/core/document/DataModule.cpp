@@ -1,0 +1,263 @@
+#include "document/DataModule.h"
+
+#include "document/Failure.h"
+#include "document/Sql.h"
+#include "document/UserDialogs.h"
+#include "document/WorkDatabase.h"
+
+#include <QAtomicInt>
+#include <algorithm>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace zurm {
+
+namespace {
+
+const QString kFormatClass = QStringLiteral("DatabaseFormatError");
+
+struct RequiredTable {
+    const char* name;
+    QStringList columns;
+};
+
+QList<RequiredTable> requiredTables(DatabaseKind kind)
+{
+    switch (kind) {
+    case DatabaseKind::Calculation:
+        return {
+            {"НазвРасч", {"НазвРасч", "РВ", "ТипСети", "ОпрД", "РасчРасх", "NНачУз", "NузПНапПод", "NузРНап",
+                          "ПарТСКорр", "ПарТСОш", "Карта", "МасштабКарты", "ВычДлПоМасш"}},
+            {"Заг", {}},
+            {"Табл", {"id", "НачУзел", "КонУзел"}},
+            {"Формулы", {"Nпп", "НаимПок", "НаимПокСокр", "ТипПок", "ВводПольз", "Формула", "ВывВОтчТабл"}},
+            {"ФлыПредопрПок", {"НаимПок", "НаимПокСокр", "ТипПок", "ВводПольз", "Формула", "ВывВОтчТабл",
+                               "ИспПриРасч1трТС", "ИспПриРасч2трТС"}},
+            {"УзлыТС", {"Nуз", "x", "y", "ГеодВыс"}},
+            {"ИзмПНапВУзлахТС", {"Nуз", "ТрПр", "ИзмПНап"}},
+            {"МагистралиТС", {"id_m", "NппУчВМ", "НачУзел", "КонУзел", "РасхПод", "РасхОбр"}},
+            {"КонМаг", {"id_m"}},
+            {"ПриорЗ", {"Nприоритета", "Показатель"}},
+            {"ПриорП", {"Nприоритета", "Показатель"}},
+            {"ПриорОИ", {"Nприоритета", "Показатель"}},
+            {"СписокРасчУчастков", {"НачУзел", "КонУзел"}},
+        };
+    case DatabaseKind::Reference:
+        return {
+            {"ДиамТрПр", {"УслДиамТрПр", "ВнутрДиамТрПр"}},
+            {"ПлВодыОтТ", {"Т", "Плотность"}},
+            {"ПопрКоэфКУдПот", {"УслДиамТрПр", "ЭквШер", "Коэф"}},
+        };
+    case DatabaseKind::Settings:
+        return {
+            {"Настройки", {"ФайлГР", "ФайлСпр", "РШрифтаВТД", "РШрифтаВЗагКолТД", "РШрифтаНаимПок", "РШрифтаГр",
+                           "ТочностьЧиселВОтч", "СохрТекстРас"}},
+            {"НастрЗагрИзExcel", {"ФайлExcel", "РЛист", "НачСтр", "КонСтр", "КолНачУз", "КолКонУз"}},
+        };
+    }
+    return {};
+}
+
+QString kindName(DatabaseKind kind)
+{
+    switch (kind) {
+    case DatabaseKind::Calculation: return QStringLiteral("базой данных гидравлического расчета");
+    case DatabaseKind::Reference: return QStringLiteral("базой данных справочников");
+    case DatabaseKind::Settings: return QStringLiteral("базой данных настроек");
+    }
+    return {};
+}
+
+QAtomicInt instanceCounter;
+
+} // namespace
+
+QString segmentSortClause(SegmentSort sort)
+{
+    return sort == SegmentSort::ById ? QStringLiteral("id ASC") : QStringLiteral("НачУзел ASC, КонУзел ASC");
+}
+
+void verifyDatabaseFile(const QString& path, DatabaseKind kind)
+{
+    const QString notOurs = QStringLiteral("Файл ") + path + QStringLiteral(" не является ") + kindName(kind)
+        + QStringLiteral(" ЗУРМ");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(kFormatClass, QStringLiteral("Файл ") + path + QStringLiteral(" не может быть открыт: ")
+                                        + file.errorString());
+    const QByteArray header = file.read(16);
+    file.close();
+    if (header != QByteArray("SQLite format 3\0", 16))
+        throw Failure(kFormatClass, notOurs + QLatin1Char('.'));
+
+    // A separate read-only connection: nothing is written to a file that turns
+    // out not to be ours.
+    const QString name = QStringLiteral("verify-%1").arg(instanceCounter.fetchAndAddRelaxed(1));
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            problem = db.lastError().text();
+        } else {
+            try {
+                for (const RequiredTable& table : requiredTables(kind)) {
+                    const QString tableName = QString::fromUtf8(table.name);
+                    const QList<ColumnInfo> columns = tableColumns(db, tableName);
+                    if (columns.isEmpty()) {
+                        problem = QStringLiteral("нет таблицы \"") + tableName + QStringLiteral("\"");
+                        break;
+                    }
+                    for (const QString& column : table.columns) {
+                        const bool present = std::any_of(columns.begin(), columns.end(),
+                                                         [&](const ColumnInfo& c) { return c.name == column; });
+                        if (!present) {
+                            problem = QStringLiteral("в таблице \"") + tableName + QStringLiteral("\" нет поля \"")
+                                + column + QStringLiteral("\"");
+                            break;
+                        }
+                    }
+                    if (!problem.isEmpty())
+                        break;
+                }
+            } catch (const Failure& failure) {
+                problem = failure.text();
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!problem.isEmpty())
+        throw Failure(kFormatClass, notOurs + QStringLiteral(": ") + problem + QLatin1Char('.'));
+}
+
+DataModule::DataModule(QString programFolder)
+    : programFolder_(QDir::cleanPath(std::move(programFolder))),
+      id_(QString::number(instanceCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+DataModule::~DataModule()
+{
+    closeCalculation();
+    closeReference();
+    closeSettings();
+    closeWork();
+}
+
+QString DataModule::resolve(const QString& fileName) const
+{
+    if (QDir::isAbsolutePath(fileName))
+        return fileName;
+    return QDir(programFolder_).filePath(fileName);
+}
+
+QString DataModule::connectionName(const QString& role) const
+{
+    return role + QLatin1Char('#') + id_;
+}
+
+QSqlDatabase DataModule::calculation() const { return QSqlDatabase::database(connectionName("acGR"), false); }
+QSqlDatabase DataModule::reference() const { return QSqlDatabase::database(connectionName("acSpr"), false); }
+QSqlDatabase DataModule::settings() const { return QSqlDatabase::database(connectionName("acNastr"), false); }
+QSqlDatabase DataModule::work() const { return QSqlDatabase::database(connectionName("acVremDB"), false); }
+
+bool DataModule::calculationOpen() const { return calculation().isOpen(); }
+bool DataModule::referenceOpen() const { return reference().isOpen(); }
+bool DataModule::settingsOpen() const { return settings().isOpen(); }
+bool DataModule::workOpen() const { return work().isOpen(); }
+
+QSqlDatabase DataModule::open(const QString& role, const QString& path)
+{
+    close(role);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName(role));
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        const QString text = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName(role));
+        throw Failure(QString::fromLatin1(kSqlErrorClass), text);
+    }
+    return db;
+}
+
+void DataModule::close(const QString& role)
+{
+    const QString name = connectionName(role);
+    if (!QSqlDatabase::contains(name))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void DataModule::openSettings(const QString& path)
+{
+    const QString full = resolve(path);
+    verifyDatabaseFile(full, DatabaseKind::Settings);
+    open(QStringLiteral("acNastr"), full);
+}
+
+void DataModule::openCalculation(const QString& path)
+{
+    const QString full = resolve(path);
+    verifyDatabaseFile(full, DatabaseKind::Calculation);
+    open(QStringLiteral("acGR"), full);
+}
+
+void DataModule::openReference(const QString& path)
+{
+    const QString full = resolve(path);
+    verifyDatabaseFile(full, DatabaseKind::Reference);
+    open(QStringLiteral("acSpr"), full);
+}
+
+void DataModule::closeCalculation() { close(QStringLiteral("acGR")); }
+void DataModule::closeReference() { close(QStringLiteral("acSpr")); }
+void DataModule::closeSettings() { close(QStringLiteral("acNastr")); }
+void DataModule::closeWork() { close(QStringLiteral("acVremDB")); }
+
+void DataModule::createWorkDatabase(const QString& fileName, UserDialogs& dialogs)
+{
+    closeWork();
+    QString path = QStringLiteral(":memory:");
+    if (!fileName.isEmpty()) {
+        path = resolve(fileName);
+        if (QFileInfo::exists(path) && !QFile::remove(path))
+            dialogs.showMessage(QStringLiteral("Файл ") + QDir::toNativeSeparators(programFolder_ + QLatin1Char('/'))
+                                + fileName
+                                + QStringLiteral(" не может быть удален. Возможно он занят другим приложением или его не существует."));
+    }
+    QSqlDatabase db = open(QStringLiteral("acVremDB"), path);
+    Transaction transaction(db);
+    for (const QString& statement : workDatabaseStatements())
+        execSql(db, statement);
+    transaction.commit();
+}
+
+void DataModule::loadCalculationDoneFlag()
+{
+    calculationDone_ = false;
+    if (!calculationOpen())
+        return;
+    calculationDone_ = selectValue(calculation(), QStringLiteral("SELECT [РВ] FROM [НазвРасч] ORDER BY rowid LIMIT 1")).toBool();
+}
+
+void DataModule::SetCalculationDoneFlag(bool value)
+{
+    if (value == calculationDone_)
+        return;
+    calculationDone_ = value;
+    execSql(calculation(),
+            QStringLiteral("UPDATE [НазвРасч] SET [РВ]=? WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])"),
+            {value ? 1 : 0});
+}
+
+} // namespace zurm

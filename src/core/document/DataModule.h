@@ -1,0 +1,85 @@
+#pragma once
+
+#include "document/EditGuards.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace zurm {
+
+class UserDialogs;
+
+// Sort of the segment table as the main window shows it.
+enum class SegmentSort { ById, ByNodes };
+QString segmentSortClause(SegmentSort sort); // "id ASC" or "НачУзел ASC, КонУзел ASC"
+
+// Which kind of database a file is expected to be.
+enum class DatabaseKind { Calculation, Reference, Settings };
+
+// Throws Failure naming the file when it is not an SQLite database holding the
+// fixed tables and columns of its kind. Never writes to the file.
+void verifyDatabaseFile(const QString& path, DatabaseKind kind);
+
+// The shared data module: owns the four connections of one program instance
+// and the state that goes with the open documents. Several instances may live
+// side by side (each has its own connection names).
+class DataModule {
+public:
+    explicit DataModule(QString programFolder);
+    ~DataModule();
+    DataModule(const DataModule&) = delete;
+    DataModule& operator=(const DataModule&) = delete;
+
+    const QString& programFolder() const { return programFolder_; }
+    // A relative name resolved against the program folder; absolute names unchanged.
+    QString resolve(const QString& fileName) const;
+
+    QSqlDatabase calculation() const; // acGR
+    QSqlDatabase reference() const;   // acSpr
+    QSqlDatabase settings() const;    // acNastr
+    QSqlDatabase work() const;        // acVremDB
+
+    bool calculationOpen() const;
+    bool referenceOpen() const;
+    bool settingsOpen() const;
+    bool workOpen() const;
+
+    // Each open verifies the file first (verifyDatabaseFile) and throws Failure.
+    void openSettings(const QString& path);
+    void openCalculation(const QString& path);
+    void openReference(const QString& path);
+    void closeCalculation();
+    void closeReference();
+    void closeSettings();
+
+    // Re-creates the work database. An empty fileName keeps it in memory
+    // (zurm-calc, tests); otherwise the file is deleted first, and when that is
+    // impossible the message is shown and creation goes on.
+    void createWorkDatabase(const QString& fileName, UserDialogs& dialogs);
+    void closeWork();
+
+    // Calculation-done flag (НазвРасч.РВ) with its cache.
+    bool calculationDone() const { return calculationDone_; }
+    void resetCalculationDoneCache() { calculationDone_ = false; }
+    void loadCalculationDoneFlag();
+    void SetCalculationDoneFlag(bool value);
+
+    SegmentSort segmentSort() const { return segmentSort_; }
+    void setSegmentSort(SegmentSort sort) { segmentSort_ = sort; }
+
+    EditGuards& guards() { return guards_; }
+    const EditGuards& guards() const { return guards_; }
+
+private:
+    QSqlDatabase open(const QString& role, const QString& path);
+    void close(const QString& role);
+    QString connectionName(const QString& role) const;
+
+    QString programFolder_;
+    QString id_;
+    bool calculationDone_ = false;
+    SegmentSort segmentSort_ = SegmentSort::ById;
+    EditGuards guards_;
+};
+
+} // namespace zurm

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "document/Failure.h"
+#include "document/UserDialogs.h"
+
+#include <typeinfo>
+
+namespace zurm {
+
+template <typename Step>
+bool guardedStep(UserDialogs& dialogs, const QString& context, Step&& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const QuietAbort&) {
+        return false;
+    } catch (const Failure& failure) {
+        dialogs.showMessage(errorReport(context, failure));
+        return false;
+    } catch (const std::exception& e) {
+        dialogs.showMessage(errorReport(context, QString::fromLatin1(typeid(e).name()),
+                                        QString::fromLocal8Bit(e.what())));
+        return false;
+    }
+}
+
+} // namespace zurm

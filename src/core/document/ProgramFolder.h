@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zurm {
+
+// The files delivered with the program that the program folder must hold:
+// the calculation template, the default reference file and the settings file.
+const QStringList& deliveredFileNames();
+
+// Decides the program folder once at start. The executable's folder is used
+// when it holds every delivered file and can be written to (the portable
+// program and the build tree); otherwise the per-user data folder is used and
+// seeded with copies of the delivered files it lacks, so a read-only
+// installation still has a settings file, a work database and a reference
+// file it may change. Files already in the user folder are never replaced:
+// they carry the user's settings and edited reference data.
+//
+// Never throws: a file that cannot be seeded shows up later, when the
+// settings file is opened, as an error naming it.
+QString resolveProgramFolder(const QString& executableFolder, const QString& userDataFolder);
+
+// The same for this process: the folder of the running executable and
+// QStandardPaths::AppDataLocation.
+QString resolveProgramFolder();
+
+} // namespace zurm

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <functional>
+
+namespace zurm {
+
+// Class name carried by every database failure in the error report.
+inline constexpr const char* kSqlErrorClass = "SqlError";
+
+// Executes one statement; throws Failure with the database's own text.
+void execSql(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings = {});
+// Prepares and runs a SELECT; the returned query is positioned before the first row.
+QSqlQuery selectSql(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings = {});
+// First column of the first row, or an invalid QVariant when there is no row.
+QVariant selectValue(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings = {});
+
+// "[name]" for identifiers in statements.
+QString quoteName(const QString& name);
+
+struct ColumnInfo {
+    QString name;
+    QString declaredType; // as declared, e.g. "float", "text(255)", "INTEGER"
+    bool notNull = false;
+    bool primaryKey = false;
+};
+// Columns of a table in column order (PRAGMA table_info); empty when the table does not exist.
+QList<ColumnInfo> tableColumns(const QSqlDatabase& db, const QString& table);
+bool tableExists(const QSqlDatabase& db, const QString& table);
+
+// Transaction that rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(const QSqlDatabase& db);
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    QSqlDatabase db_;
+    bool active_ = false;
+};
+
+// Observer of every statement executed through execSql: (connection name, sql).
+// Tests use it to see which statements reach a file.
+using StatementObserver = std::function<void(const QString&, const QString&)>;
+void setStatementObserver(StatementObserver observer);
+
+} // namespace zurm

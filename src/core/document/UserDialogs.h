@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace zurm {
+
+// Everything the core needs from a person. The desktop program answers with
+// message boxes and file dialogs, zurm-calc answers Yes and chooses no files,
+// tests answer from a script.
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // A plain message box (information or error); "\r" is a line break.
+    virtual void showMessage(const QString& text) = 0;
+    // A Yes/No question; only Yes returns true.
+    virtual bool askYesNo(const QString& caption, const QString& text) = 0;
+    // File dialogs; nullopt when cancelled. filter is "База данных (*.mdb)|*.mdb".
+    virtual std::optional<QString> chooseFileToOpen(const QString& title, const QString& initialFolder,
+                                                    const QString& filter) = 0;
+    virtual std::optional<QString> chooseFileToSave(const QString& title, const QString& initialFolder,
+                                                    const QString& filter) = 0;
+};
+
+// What a long operation shows while it works.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void setStatus(const QString& text) = 0;
+    virtual void setBusy(bool busy) = 0;
+    // Lets the window repaint between steps.
+    virtual void processEvents() = 0;
+    // LockMainWindow / UnlockMainWindow.
+    virtual void lockWindow() = 0;
+    virtual void unlockWindow() = 0;
+};
+
+// Answers nothing and shows nothing; for batch use.
+class SilentProgress : public Progress {
+public:
+    void setStatus(const QString&) override {}
+    void setBusy(bool) override {}
+    void processEvents() override {}
+    void lockWindow() override {}
+    void unlockWindow() override {}
+};
+
+} // namespace zurm

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace zurm {
+
+// The shortest general decimal form with up to 15 significant digits: fixed
+// notation while the value has at most 15 integer digits and is not below
+// 0.00001 in magnitude, otherwise "d.ddddEx" with an unpadded, unsigned-when-positive exponent
+// (1E20, 1.5E-7). The decimal point is the given character; no thousands
+// separator. Used for numbers in SQL text (point) and in messages (the user's
+// separator).
+QString formatGeneral15(double value, QChar decimalPoint = QLatin1Char('.'));
+
+// The user's decimal separator (QLocale::system()).
+QChar userDecimalPoint();
+
+} // namespace zurm

@@ -3,6 +3,7 @@
 // flag, the work database and the error report.
 #include "document/DataModule.h"
 #include "document/EditGuards.h"
+#include "document/Nodes.h"
 #include "document/Failure.h"
 #include "document/Segments.h"
 #include "document/Sql.h"
@@ -14,6 +15,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QSqlRecord>
 #include <clocale>
 #include <gtest/gtest.h>
 
@@ -362,4 +364,26 @@ TEST(DatabaseFiles, ForeignFilesAreRefusedAndLeftUntouched)
     }
     // The delivered reference file is a reference file.
     EXPECT_NO_THROW(data.openReference(reference));
+}
+
+TEST_F(CalculationFixture, NodeEventsRefuseNumbersOutsideTheRangeAndClearTheFlag)
+{
+    QSqlRecord node = data.calculation().record(QStringLiteral("УзлыТС"));
+    atUzliTSAfterInsert(node);
+    EXPECT_EQ(node.value(QStringLiteral("x")).toInt(), 0);
+    EXPECT_EQ(node.value(QStringLiteral("y")).toInt(), 0);
+    EXPECT_EQ(node.value(QStringLiteral("ГеодВыс")).toDouble(), 0.0);
+
+    execSql(data.calculation(), QStringLiteral("UPDATE НазвРасч SET РВ=1"));
+    data.loadCalculationDoneFlag();
+    node.setValue(QStringLiteral("Nуз"), 32700);
+    EXPECT_NO_THROW(atUzliTSBeforePost(data, dialogs, node));
+    EXPECT_FALSE(data.calculationDone());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    for (int number : {32701, -1}) {
+        node.setValue(QStringLiteral("Nуз"), number);
+        EXPECT_THROW(atUzliTSBeforePost(data, dialogs, node), QuietAbort);
+    }
+    EXPECT_EQ(dialogs.messages,
+              QStringList(2, QStringLiteral("Параметр \"Узел\" должен быть целым числом от 0 до 32700.")));
 }

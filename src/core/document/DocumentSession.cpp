@@ -1,0 +1,249 @@
+#include "document/DocumentSession.h"
+
+#include "document/Failure.h"
+#include "document/FileNames.h"
+#include "document/Guarded.h"
+#include "document/Sql.h"
+#include "document/UserDialogs.h"
+#include "settings/SettingsRow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+
+namespace zurm {
+
+namespace {
+
+const QString kSettingsFile = QStringLiteral("Nastr.mdb");
+const QString kWorkDatabase = QStringLiteral("~$.mdb");
+const QString kCompactionScratch = QStringLiteral("~$$.mdb");
+const QString kCalculationText = QStringLiteral("~$.tx_");
+
+const QString kCalculationDone = QStringLiteral("Расчет выполнен.");
+const QString kRepairHint =
+    QStringLiteral("Для исправления ошибки выполните команду:\rДанные / Параметры теплосети");
+
+// LockMainWindow with the wait cursor; released on every way out.
+class WindowLock {
+public:
+    explicit WindowLock(Progress& progress) : progress_(progress)
+    {
+        progress_.lockWindow();
+        progress_.setBusy(true);
+    }
+    ~WindowLock()
+    {
+        progress_.setBusy(false);
+        progress_.unlockWindow();
+    }
+    WindowLock(const WindowLock&) = delete;
+    WindowLock& operator=(const WindowLock&) = delete;
+
+private:
+    Progress& progress_;
+};
+
+bool fileExists(const QString& storedName, const DataModule& data)
+{
+    return !storedName.isEmpty() && QFileInfo(data.resolve(storedName)).isFile();
+}
+
+} // namespace
+
+DocumentSession::DocumentSession(QString programFolder, UserDialogs& dialogs, Progress& progress)
+    : data_(std::move(programFolder)), dialogs_(dialogs), progress_(progress)
+{
+}
+
+DocumentSession::~DocumentSession() = default;
+
+QString DocumentSession::captionFor(const QString& calculationFile)
+{
+    if (calculationFile.isEmpty())
+        return kProgramCaption;
+    return calculationFile + QStringLiteral(" - ") + kProgramCaption;
+}
+
+QString DocumentSession::calculationFileSetting() const
+{
+    return SettingsRow::text(data_.settings(), SettingsRow::kCalculationFile);
+}
+
+QString DocumentSession::referenceFileSetting() const
+{
+    return SettingsRow::text(data_.settings(), SettingsRow::kReferenceFile);
+}
+
+QString DocumentSession::folderMessagePrefix() const
+{
+    return QDir::toNativeSeparators(data_.programFolder() + QLatin1Char('/'));
+}
+
+bool DocumentSession::startUp(const QString& workDatabaseFileName)
+{
+    if (!guardedStep(dialogs_, QStringLiteral("Ошибка при открытии базы данных настроек."),
+                     [&] { data_.openSettings(kSettingsFile); }))
+        return false;
+    if (!guardedStep(dialogs_, QStringLiteral("Ошибка при создании временной базы данных."),
+                     [&] { data_.createWorkDatabase(workDatabaseFileName, dialogs_); }))
+        return false;
+    return guardedStep(
+        dialogs_,
+        QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников."),
+        [&] { OpenDocuments(true); });
+}
+
+void DocumentSession::resetView()
+{
+    view_.gridsVisible = false;
+    view_.calculationName.clear();
+    view_.supplyHeadNodeText.clear();
+    view_.availableHeadNodeText.clear();
+    view_.supplyNodeFieldEnabled = false;
+    view_.availableNodeFieldEnabled = false;
+    view_.statusText.clear();
+    view_.networkStatus = 2;
+    view_.networkStatusText.clear();
+    view_.layout = GridLayout{};
+}
+
+void DocumentSession::OpenDocuments(bool showMessages)
+{
+    WindowLock lock(progress_);
+
+    resetView();
+    data_.resetCalculationDoneCache();
+    indicatorsValid_ = false;
+    data_.closeCalculation();
+    data_.closeReference();
+
+    const QString calculationFile = calculationFileSetting();
+    view_.caption = captionFor(calculationFile);
+    const QString referenceFile = referenceFileSetting();
+
+    if (calculationFile.isEmpty())
+        return;
+
+    const bool calculationExists = fileExists(calculationFile, data_);
+    const bool referenceExists = fileExists(referenceFile, data_);
+    if (!calculationExists || !referenceExists) {
+        if (showMessages) {
+            if (!calculationExists)
+                dialogs_.showMessage(QStringLiteral("Файл ") + calculationFile + QStringLiteral(" не найден."));
+            if (!referenceExists)
+                dialogs_.showMessage(QStringLiteral("Файл ") + referenceFile + QStringLiteral(" не найден."));
+        }
+        return;
+    }
+
+    // The two files are opened together: when either turns out not to be a
+    // database of its kind, neither stays open.
+    try {
+        data_.openCalculation(calculationFile);
+        data_.openReference(referenceFile);
+        data_.setSegmentSort(SegmentSort::ById);
+        view_.sort = SegmentSort::ById;
+        loadDocumentState();
+    } catch (...) {
+        data_.closeCalculation();
+        data_.closeReference();
+        data_.resetCalculationDoneCache();
+        resetView();
+        throw;
+    }
+
+    bool structureReady = false;
+    indicatorsValid_ = checkIndicators ? checkIndicators() : true;
+    if (indicatorsValid_) {
+        structureReady = SetUpTableStructure(data_, dialogs_, progress_, view_.layout);
+        if (structureReady) {
+            view_.supplyNodeFieldEnabled = view_.layout.supplyNodeFieldEnabled;
+            view_.availableNodeFieldEnabled = view_.layout.availableNodeFieldEnabled;
+        }
+    }
+
+    if (showMessages && view_.networkStatus != 0)
+        showNetworkStatusMessage();
+
+    view_.gridsVisible = indicatorsValid_ && structureReady && view_.networkStatus == 0;
+    view_.lastNavigationKey.reset();
+}
+
+void DocumentSession::loadDocumentState()
+{
+    data_.loadCalculationDoneFlag();
+    view_.statusText = data_.calculationDone() ? kCalculationDone : QString();
+    progress_.setStatus(view_.statusText);
+
+    QSqlQuery row = selectSql(data_.calculation(),
+                              QStringLiteral("SELECT [ПарТСКорр], [ПарТСОш], [НазвРасч], [NузПНапПод], [NузРНап] "
+                                             "FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+    if (!row.next())
+        return;
+    // A status never written keeps the default: the network has not been checked.
+    if (!row.value(0).isNull())
+        view_.networkStatus = row.value(0).toInt();
+    view_.networkStatusText = row.value(1).isNull() ? QString() : row.value(1).toString();
+    if (!row.value(2).isNull())
+        view_.calculationName = row.value(2).toString();
+    if (!row.value(3).isNull())
+        view_.supplyHeadNodeText = QString::number(row.value(3).toInt());
+    if (!row.value(4).isNull())
+        view_.availableHeadNodeText = QString::number(row.value(4).toInt());
+}
+
+void DocumentSession::showNetworkStatusMessage()
+{
+    switch (view_.networkStatus) {
+    case 1:
+        dialogs_.showMessage(QStringLiteral("Таблица \"Участки теплосети\" пуста.\r\r"
+                                            "Для заполнения таблицы выполните команду:\r"
+                                            "Данные / Параметры теплосети"));
+        break;
+    case 2:
+        dialogs_.showMessage(QStringLiteral("В таблице \"Изменение полного напора в узлах теплосети\" в поле "
+                                            "\"Узел\" указан начальный узел теплосети.\r\r")
+                             + kRepairHint);
+        break;
+    default:
+        dialogs_.showMessage(view_.networkStatusText + QStringLiteral("\r\r") + kRepairHint);
+        break;
+    }
+}
+
+bool DocumentSession::preamble()
+{
+    return guardedStep(dialogs_, QStringLiteral("Ошибка при сохранении данных."), [&] {
+        if (postPendingEdits)
+            postPendingEdits();
+    });
+}
+
+bool DocumentSession::saveCalculation()
+{
+    return preamble();
+}
+
+void DocumentSession::exitCleanUp()
+{
+    guardedStep(dialogs_, QStringLiteral("Ошибка при сохранении данных."), [&] {
+        if (postPendingEdits)
+            postPendingEdits();
+    });
+    // The program is closing whatever happened above: the temporary files go.
+    guardedStep(dialogs_, QStringLiteral("Ошибка при удалении временных баз данных."), [&] {
+        data_.closeWork();
+        for (const QString& name : {kWorkDatabase, kCompactionScratch}) {
+            const QString path = data_.resolve(name);
+            if (QFileInfo::exists(path) && !QFile::remove(path))
+                dialogs_.showMessage(QStringLiteral("Файл ") + folderMessagePrefix() + name
+                                     + QStringLiteral(" не может быть удален. Возможно он занят другим "
+                                                      "приложением или его не существует."));
+        }
+        QFile::remove(data_.resolve(kCalculationText));
+    });
+}
+
+} // namespace zurm

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "document/DataModule.h"
+#include "document/TableStructure.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace zurm {
+
+class Progress;
+class UserDialogs;
+
+// Caption of the main window while no calculation file is named.
+inline const QString kProgramCaption = QStringLiteral("ЗУРМ 1.4");
+// Caption of the program's own questions.
+inline const QString kApplicationTitle = QStringLiteral("ЗУРМ");
+
+// What the main window shows for the open documents. Every document command
+// leaves it up to date; the window reads it afterwards and binds its grids.
+struct DocumentViewState {
+    QString caption = kProgramCaption;
+    bool gridsVisible = false;          // header grid, segment grid, segment-number list
+    QString calculationName;            // edRasName
+    QString supplyHeadNodeText;         // edNuzPNapPod (NузПНапПод)
+    QString availableHeadNodeText;      // edNuzRNap (NузРНап)
+    bool supplyNodeFieldEnabled = false;
+    bool availableNodeFieldEnabled = false;
+    QString statusText;                 // "Расчет выполнен." or empty
+    std::optional<int> lastNavigationKey; // key code of the last key in the segment grids
+    SegmentSort sort = SegmentSort::ById;
+    int networkStatus = 2;              // cached ПарТСКорр
+    QString networkStatusText;          // cached ПарТСОш
+    GridLayout layout;                  // from SetUpTableStructure
+};
+
+// The open documents of one program instance: the data module with its four
+// connections, program start, OpenDocuments and the file commands.
+//
+// Commands return true when they ran to their end (a cancelled dialog, a No,
+// a refusal or a reported failure return false). Everything the user sees goes
+// through UserDialogs; the window lock through Progress.
+class DocumentSession {
+public:
+    DocumentSession(QString programFolder, UserDialogs& dialogs, Progress& progress);
+    ~DocumentSession();
+    DocumentSession(const DocumentSession&) = delete;
+    DocumentSession& operator=(const DocumentSession&) = delete;
+
+    DataModule& data() { return data_; }
+    const DataModule& data() const { return data_; }
+    const QString& programFolder() const { return data_.programFolder(); }
+
+    DocumentViewState& viewState() { return view_; }
+    const DocumentViewState& viewState() const { return view_; }
+
+    // Result of the last indicator check (IndicatorsValid).
+    bool indicatorsValid() const { return indicatorsValid_; }
+
+    // CheckIndicators: checks the catalogue and builds the calculation order;
+    // shows its own message and returns false when the definitions are wrong.
+    // The default accepts any catalogue.
+    std::function<bool()> checkIndicators = [] { return true; };
+    // The main window's PostPendingEdits; run by the preamble of every file
+    // command and at exit. The default has nothing to post.
+    std::function<void()> postPendingEdits = [] {};
+
+    // Opens the settings file "Nastr.mdb", re-creates the work database (an
+    // empty name keeps it in memory) and opens the documents named in the
+    // settings with messages. Stops at the first failed step.
+    bool startUp(const QString& workDatabaseFileName);
+
+    // (Re)opens the calculation and reference files named in the settings and
+    // prepares the view state for them. Locks the window and always unlocks it.
+    // Throws Failure; the caller reports it with its own context. A file that
+    // cannot be opened leaves no document open.
+    void OpenDocuments(bool showMessages);
+
+    // The file commands of the main window.
+    bool newCalculation();       // "Создать новый расчет"
+    bool openCalculation();      // "Открыть расчет"
+    bool saveCalculation();      // "Сохранить расчет"
+    bool saveCalculationAs();    // "Сохранить расчет как..."
+    bool openReference();        // "Открыть справочники"
+    bool saveReferenceAs();      // "Сохранить справочники как..."
+    bool compactCalculation();   // "Сжать расчет"
+    bool compactReference();     // "Сжать справочники"
+
+    // Clean-up when the main window closes: posts pending edits and deletes
+    // the work database, the compaction scratch file and the calculation text.
+    void exitCleanUp();
+
+    // The stored paths (ФайлГР, ФайлСпр), empty when Null.
+    QString calculationFileSetting() const;
+    QString referenceFileSetting() const;
+
+    // "ЗУРМ 1.4", or the calculation path followed by " - ЗУРМ 1.4".
+    static QString captionFor(const QString& calculationFile);
+
+private:
+    enum class Kind { Calculation, Reference };
+    struct KindTexts;
+    static const KindTexts& texts(Kind kind);
+
+    bool preamble();
+    bool saveAs(Kind kind);
+    bool compact(Kind kind);
+    void resetView();
+    void loadDocumentState();
+    void showNetworkStatusMessage();
+    bool isConnected(Kind kind) const;
+    QString setting(Kind kind) const;
+    QString storedPath(Kind kind) const;
+    QString folderMessagePrefix() const;
+    std::optional<QString> chooseName(bool save, const QString& title, const QString& currentFile);
+
+    DataModule data_;
+    UserDialogs& dialogs_;
+    Progress& progress_;
+    DocumentViewState view_;
+    bool indicatorsValid_ = false;
+};
+
+} // namespace zurm

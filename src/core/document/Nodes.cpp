@@ -1,0 +1,31 @@
+#include "document/Nodes.h"
+
+#include "document/DataModule.h"
+#include "document/Failure.h"
+#include "document/Segments.h"
+#include "document/UserDialogs.h"
+
+namespace zurm {
+
+void atUzliTSAfterInsert(QSqlRecord& node)
+{
+    for (const char* field : {"x", "y", "ГеодВыс"})
+        node.setValue(QString::fromUtf8(field), 0);
+}
+
+void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord& node)
+{
+    data.SetCalculationDoneFlag(false);
+    const QString problem = nodeNumberProblem(node.value(QStringLiteral("Nуз")));
+    if (!problem.isEmpty()) {
+        dialogs.showMessage(problem);
+        throw QuietAbort();
+    }
+}
+
+void atIsmPNapBeforePost(DataModule& data)
+{
+    data.SetCalculationDoneFlag(false);
+}
+
+} // namespace zurm

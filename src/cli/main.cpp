@@ -4,6 +4,7 @@
 #include "document/Sql.h"
 #include "document/TableStructure.h"
 #include "document/UserDialogs.h"
+#include "indicators/IndicatorCheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,7 +21,8 @@ const char* const kUsage =
     "\n"
     "Обрабатывает файл гидравлического расчета (*.mdb) без окон программы.\n"
     "\n"
-    "  --prepare ФАЙЛ     проверить определения показателей и привести столбцы\n"
+    "  --prepare ФАЙЛ     проверить определения показателей, построить порядок\n"
+    "                     их вычисления и привести столбцы\n"
     "                     таблиц Заг, Табл и КонМаг в соответствие с ними;\n"
     "                     значения сохранившихся столбцов не теряются\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
@@ -79,6 +81,9 @@ int prepare(const QString& file, const QString& referenceFile)
         data.openCalculation(file);
         data.openReference(reference);
         data.loadCalculationDoneFlag();
+        context = QStringLiteral("Ошибка при проверке параметров расчета.");
+        if (!zurm::CheckIndicators(data, dialogs, progress))
+            return 1;
         context = QStringLiteral("Ошибка при настройке структуры таблиц гидравлического расчета.");
         zurm::GridLayout layout;
         if (!zurm::SetUpTableStructure(data, dialogs, progress, layout))

@@ -254,6 +254,31 @@ TEST_F(DocumentSessionOpen, FailedIndicatorCheckKeepsGridsHiddenAndSkipsTheStruc
     EXPECT_TRUE(session->data().calculationOpen()) << "the document is open, only not usable";
 }
 
+TEST_F(DocumentSessionOpen, TheRealIndicatorCheckRunsByDefault)
+{
+    // A fresh session carries the real check: a faulty catalogue is reported
+    // with its instruction and the grids stay hidden; the template's passes.
+    auto real = std::make_unique<DocumentSession>(folder.programFolder(), dialogs, progress);
+    const QString bad = usableCalculation(QStringLiteral("bad.mdb"));
+    execOnFile(bad, QStringLiteral("UPDATE Формулы SET Формула='<Нет>' WHERE НаимПокСокр='ДвнПод'"));
+    storeSettings(bad, QStringLiteral("Spr.mdb"));
+    ASSERT_TRUE(real->startUp(QString()));
+    EXPECT_FALSE(real->indicatorsValid());
+    EXPECT_FALSE(real->viewState().gridsVisible);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0],
+              QStringLiteral("Показатели расчета:\rСокр. наименование показателя: \"ДвнПод\":\r\r"
+                             "Синтаксическая ошибка в формуле: Не найден показатель \"Нет\".\r\r"
+                             "Для исправления ошибки выполните команду:\rДанные / Параметры расчета"));
+
+    dialogs.messages.clear();
+    storeSettings(usableCalculation(QStringLiteral("good.mdb")), QStringLiteral("Spr.mdb"));
+    real->OpenDocuments(true);
+    EXPECT_TRUE(real->indicatorsValid());
+    EXPECT_TRUE(real->viewState().gridsVisible);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
 TEST_F(DocumentSessionOpen, ReopeningResetsTheWindowState)
 {
     const QString calc = usableCalculation();

@@ -5,6 +5,7 @@
 #include "document/Guarded.h"
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
+#include "indicators/IndicatorCheck.h"
 #include "settings/SettingsRow.h"
 
 #include <QDir>
@@ -55,6 +56,7 @@ bool fileExists(const QString& storedName, const DataModule& data)
 DocumentSession::DocumentSession(QString programFolder, UserDialogs& dialogs, Progress& progress)
     : data_(std::move(programFolder)), dialogs_(dialogs), progress_(progress)
 {
+    checkIndicators = [this] { return CheckIndicators(data_, dialogs_, progress_); };
 }
 
 DocumentSession::~DocumentSession() = default;

@@ -60,8 +60,8 @@ public:
 
     // CheckIndicators: checks the catalogue and builds the calculation order;
     // shows its own message and returns false when the definitions are wrong.
-    // The default accepts any catalogue.
-    std::function<bool()> checkIndicators = [] { return true; };
+    // Replaceable so that tests can count or refuse checks.
+    std::function<bool()> checkIndicators;
     // The main window's PostPendingEdits; run by the preamble of every file
     // command and at exit. The default has nothing to post.
     std::function<void()> postPendingEdits = [] {};

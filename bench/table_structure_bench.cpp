@@ -1,0 +1,104 @@
+// Table structure setup on a large calculation (32 700 segments):
+//   OpenAndSetUpUnchanged   opening the file and the setup when nothing changed (goal: 0.3 s)
+//   AddIndicatorAndSetUp    one new user indicator: the setup rebuilds Табл (goal: 2 s)
+#include "document/DataModule.h"
+#include "document/Sql.h"
+#include "document/TableStructure.h"
+#include "document/UserDialogs.h"
+#include "support/NetworkGenerator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kSegments = 32700;
+
+class QuietDialogs : public zurm::UserDialogs {
+public:
+    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    bool askYesNo(const QString&, const QString&) override { return true; }
+    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
+    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+// The generated calculation, made once per run of the program.
+const QString& largeCalculation()
+{
+    static QTemporaryDir folder;
+    static const QString path = [] {
+        const QString file = folder.filePath(QStringLiteral("large.mdb"));
+        zurm::bench::generateCalculation(file, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"), kSegments);
+        return file;
+    }();
+    return path;
+}
+
+struct OpenDocument {
+    OpenDocument() : data(QFileInfo(largeCalculation()).absolutePath())
+    {
+        data.createWorkDatabase(QString(), dialogs);
+        data.openCalculation(largeCalculation());
+        data.loadCalculationDoneFlag();
+    }
+    bool setUp()
+    {
+        zurm::GridLayout layout;
+        return zurm::SetUpTableStructure(data, dialogs, progress, layout);
+    }
+    QuietDialogs dialogs;
+    zurm::SilentProgress progress;
+    zurm::DataModule data;
+};
+
+void OpenAndSetUpUnchanged(benchmark::State& state)
+{
+    largeCalculation();
+    OpenDocument{}.setUp(); // bring the file's shape in line once, outside the measure
+    for (auto _ : state) {
+        OpenDocument document;
+        if (!document.setUp())
+            state.SkipWithError("setup refused");
+    }
+    state.counters["segments"] = kSegments;
+}
+BENCHMARK(OpenAndSetUpUnchanged)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+void AddIndicatorAndSetUp(benchmark::State& state)
+{
+    OpenDocument document;
+    document.setUp();
+    int added = 0;
+    for (auto _ : state) {
+        ++added;
+        zurm::execSql(document.data.calculation(),
+                      QStringLiteral("INSERT INTO Формулы (Nпп, НаимПок, НаимПокСокр, ТипПок, ВводПольз, ВывВОтчТабл) "
+                                     "VALUES (?, 'Добавленный показатель', ?, 'П', 1, 1)"),
+                      {100 + added, QStringLiteral("Доб%1").arg(added)});
+        QElapsedTimer timer;
+        timer.start();
+        if (!document.setUp())
+            state.SkipWithError("setup refused");
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    state.counters["segments"] = kSegments;
+}
+BENCHMARK(AddIndicatorAndSetUp)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,14 +1,20 @@
 // Table structure setup on a large calculation (32 700 segments):
 //   OpenAndSetUpUnchanged   opening the file and the setup when nothing changed (goal: 0.3 s)
 //   AddIndicatorAndSetUp    one new user indicator: the setup rebuilds Табл (goal: 2 s)
+//   OpenDocumentsUnchanged  the whole OpenDocuments of the program (both files, the
+//                           indicator check with the calculation order, the setup)
 #include "document/DataModule.h"
+#include "document/DocumentSession.h"
+#include "settings/SettingsRow.h"
 #include "document/Sql.h"
 #include "document/TableStructure.h"
 #include "document/UserDialogs.h"
 #include "support/NetworkGenerator.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -89,6 +95,31 @@ void AddIndicatorAndSetUp(benchmark::State& state)
     state.counters["segments"] = kSegments;
 }
 BENCHMARK(AddIndicatorAndSetUp)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+void OpenDocumentsUnchanged(benchmark::State& state)
+{
+    largeCalculation();
+    QTemporaryDir programFolder;
+    for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"})
+        QFile::copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name),
+                    programFolder.filePath(QString::fromUtf8(name)));
+    QuietDialogs dialogs;
+    zurm::SilentProgress progress;
+    zurm::DocumentSession session(programFolder.path(), dialogs, progress);
+    {
+        zurm::DataModule settings(programFolder.path());
+        settings.openSettings(QStringLiteral("Nastr.mdb"));
+        zurm::SettingsRow::setValue(settings.settings(), zurm::SettingsRow::kCalculationFile, largeCalculation());
+    }
+    if (!session.startUp(QString()) || !session.data().calculationOpen()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    for (auto _ : state)
+        session.OpenDocuments(false);
+    state.counters["segments"] = kSegments;
+}
+BENCHMARK(OpenDocumentsUnchanged)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
 } // namespace
 

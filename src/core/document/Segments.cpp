@@ -82,7 +82,7 @@ QString sqlValueText(const QVariant& value, const QString& declaredType)
         bool ok = false;
         const double number = value.toDouble(&ok);
         if (!ok || !std::isfinite(number))
-            throw Failure(QStringLiteral("EConvertError"),
+            throw Failure(QStringLiteral("ConversionError"),
                           QStringLiteral("\"") + value.toString() + QStringLiteral("\" не является числом."));
         return formatGeneral15(number, QLatin1Char('.'));
     }

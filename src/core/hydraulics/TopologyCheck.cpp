@@ -1,0 +1,529 @@
+#include "hydraulics/TopologyCheck.h"
+
+#include "document/DataModule.h"
+#include "document/Failure.h"
+#include "document/Sql.h"
+#include "document/UserDialogs.h"
+#include "platform/Cp1251.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace zurm {
+
+namespace {
+
+// Node numbers are 16-bit: whatever a table holds is narrowed before it is
+// compared, so 65537 and 1 are the same node.
+using Node = qint16;
+constexpr int kNodeSlots = 65536;
+constexpr int kNone = -1;
+// Row-level status texts are shown for the first row and then every so many
+// rows: repainting the status bar per row would cost more than the check.
+constexpr int kStatusStride = 256;
+
+const QString kEndNodeTable = QStringLiteral("КонМаг");
+
+int slot(Node node) { return quint16(node); }
+
+std::optional<Node> narrowNode(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    return static_cast<Node>(value.toLongLong());
+}
+
+QString nodeText(std::optional<Node> node) { return node ? QString::number(*node) : QString(); }
+
+struct Segment {
+    qint64 id = 0;
+    std::optional<Node> from; // НачУзел
+    std::optional<Node> to;   // КонУзел
+    double storedTo = 0;      // КонУзел as stored: the sort key of the end-segment view
+};
+
+struct Network {
+    std::vector<std::optional<Node>> nodes; // УзлыТС.Nуз in stored order
+    std::vector<Segment> segments;          // Табл in stored order
+};
+
+struct MainRow {
+    int main = 0;     // id_m
+    int position = 0; // NппУчВМ
+    int segment = 0;  // index into Network::segments
+};
+
+// Everything the rebuild writes, computed before anything is written.
+struct MainsPlan {
+    std::vector<int> endSegments; // per main (id_m = index + 1)
+    std::vector<MainRow> rows;    // МагистралиТС in writing order: the end segments, then each walk
+    std::vector<char> onMain;     // per segment
+    std::vector<char> reachesStart; // per main
+};
+
+class StatusBar {
+public:
+    explicit StatusBar(Progress& progress) : progress_(progress) {}
+    void show(const QString& text)
+    {
+        progress_.setStatus(text);
+        progress_.processEvents();
+    }
+    void showRow(std::size_t index, const QString& text, qint64 number)
+    {
+        if (index % kStatusStride == 0)
+            show(text + QString::number(number));
+    }
+
+private:
+    Progress& progress_;
+};
+
+TopologyResult error(const QString& message) { return {kNetworkError, message}; }
+
+QString segmentPrefix(const Segment& s)
+{
+    return QStringLiteral("Участок ") + nodeText(s.from) + QStringLiteral(" - ") + nodeText(s.to)
+        + QStringLiteral(":\r");
+}
+
+QString segmentName(const Segment& s) { return nodeText(s.from) + QStringLiteral(" - ") + nodeText(s.to); }
+
+std::optional<Node> parseStartNode(const QString& text, QString& problem)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok, 10);
+    if (!ok) {
+        problem = QLatin1Char('"') + text + QStringLiteral("\" не является целым числом.");
+        return std::nullopt;
+    }
+    if (value < -32768 || value > 32767) {
+        problem = QLatin1Char('"') + text + QStringLiteral("\" выходит за пределы диапазона целых чисел от -32768 до 32767.");
+        return std::nullopt;
+    }
+    return static_cast<Node>(value);
+}
+
+Network loadNetwork(const QSqlDatabase& db)
+{
+    Network network;
+    QSqlQuery nodes = selectSql(db, QStringLiteral("SELECT [Nуз] FROM [УзлыТС] ORDER BY rowid"));
+    while (nodes.next())
+        network.nodes.push_back(narrowNode(nodes.value(0)));
+    QSqlQuery segments = selectSql(db, QStringLiteral("SELECT [id], [НачУзел], [КонУзел] FROM [Табл] ORDER BY rowid"));
+    while (segments.next()) {
+        Segment s;
+        s.id = segments.value(0).toLongLong();
+        s.from = narrowNode(segments.value(1));
+        const QVariant to = segments.value(2);
+        s.to = narrowNode(to);
+        s.storedTo = to.isNull() ? 0.0 : to.toDouble();
+        network.segments.push_back(s);
+    }
+    return network;
+}
+
+// Both numbers filled, different, not ending at the start node, both known nodes.
+QString checkSegmentRows(const Network& network, Node start, const std::vector<char>& nodeExists)
+{
+    for (const Segment& s : network.segments) {
+        if (!s.from || !s.to)
+            return segmentPrefix(s) + QStringLiteral("Поля НачУзел, КонУзел должны быть заполнены.");
+        if (*s.from == *s.to)
+            return segmentPrefix(s) + QStringLiteral("Значения полей НачУзел, КонУзел не должны совпадать.");
+        if (*s.to == start)
+            return segmentPrefix(s)
+                + QStringLiteral("Значение поля КонУзел не должно совпадать с номером начального узла теплосети.");
+        if (!nodeExists[slot(*s.from)] || !nodeExists[slot(*s.to)])
+            return segmentPrefix(s)
+                + QStringLiteral("Значения полей НачУзел, КонУзел должны присутствовать в таблице \"Узлы теплосети\".");
+    }
+    return {};
+}
+
+QString checkNodesUsed(const Network& network)
+{
+    std::vector<char> used(kNodeSlots, 0);
+    for (const Segment& s : network.segments) {
+        used[slot(*s.from)] = 1;
+        used[slot(*s.to)] = 1;
+    }
+    for (const std::optional<Node>& node : network.nodes)
+        if (!node || !used[slot(*node)])
+            return QStringLiteral("Узел ") + nodeText(node) + QStringLiteral(" не найден в таблице \"Участки теплосети\".");
+    return {};
+}
+
+quint32 pairKey(Node from, Node to) { return (quint32(quint16(from)) << 16) | quint16(to); }
+
+// Row i pairs badly with row j when j ends where i ends, or j is i reversed.
+// The first i in table order that has such a j, and its first j, are the ones
+// reported. Both relations are symmetric, so that j always comes after i.
+QString checkSegmentPairs(const Network& network)
+{
+    const std::vector<Segment>& rows = network.segments;
+    // The first two rows ending at each node: enough to find, for any row, the
+    // first other row with the same end.
+    std::vector<int> firstEnding(kNodeSlots, kNone);
+    std::vector<int> secondEnding(kNodeSlots, kNone);
+    std::unordered_map<quint32, int> firstWithPair;
+    firstWithPair.reserve(rows.size() * 2);
+    for (int r = 0; r < int(rows.size()); ++r) {
+        const int end = slot(*rows[r].to);
+        if (firstEnding[end] == kNone)
+            firstEnding[end] = r;
+        else if (secondEnding[end] == kNone)
+            secondEnding[end] = r;
+        firstWithPair.try_emplace(pairKey(*rows[r].from, *rows[r].to), r);
+    }
+    for (int i = 0; i < int(rows.size()); ++i) {
+        const Node k = *rows[i].from;
+        const Node j = *rows[i].to;
+        const int sameEnd = firstEnding[slot(j)] != i ? firstEnding[slot(j)] : secondEnding[slot(j)];
+        const auto reversedAt = firstWithPair.find(pairKey(j, k));
+        const int reversed = reversedAt == firstWithPair.end() ? kNone : reversedAt->second;
+        if (sameEnd == kNone && reversed == kNone)
+            continue;
+        const bool reversedFirst = reversed != kNone && (sameEnd == kNone || reversed < sameEnd);
+        const Segment& other = rows[reversedFirst ? reversed : sameEnd];
+        return QStringLiteral("Участки ") + QString::number(k) + QStringLiteral(" - ") + QString::number(j)
+            + QStringLiteral(", ") + segmentName(other) + QStringLiteral(":\r")
+            + (reversedFirst ? QStringLiteral("Недопустимое сочетание участков.")
+                             : QStringLiteral("Конечные узлы участков не должны совпадать."));
+    }
+    return {};
+}
+
+// End segments in the order of the view sorted by КонУзел (ties by table
+// order), each starting one main; then every main walked back toward the
+// source. After the pair check every node has at most one incoming segment,
+// so "the row ending at x" is a single look-up. A walk that would take a
+// segment its main already holds has entered a closed loop: that is reported
+// instead of walking forever.
+QString planMains(const Network& network, Node start, StatusBar& status, MainsPlan& plan)
+{
+    const std::vector<Segment>& rows = network.segments;
+    std::vector<char> startsSegment(kNodeSlots, 0);
+    std::vector<int> endingAt(kNodeSlots, kNone);
+    for (int r = 0; r < int(rows.size()); ++r) {
+        startsSegment[slot(*rows[r].from)] = 1;
+        endingAt[slot(*rows[r].to)] = r;
+    }
+
+    std::vector<int> byEnd(rows.size());
+    for (int r = 0; r < int(rows.size()); ++r)
+        byEnd[r] = r;
+    std::stable_sort(byEnd.begin(), byEnd.end(),
+                     [&](int a, int b) { return rows[a].storedTo < rows[b].storedTo; });
+    for (std::size_t p = 0; p < byEnd.size(); ++p) {
+        const Segment& s = rows[byEnd[p]];
+        status.showRow(p, QStringLiteral("Определение конечных участков. id = "), s.id);
+        if (startsSegment[slot(*s.to)])
+            continue;
+        plan.endSegments.push_back(byEnd[p]);
+        plan.rows.push_back({int(plan.endSegments.size()), 1, byEnd[p]});
+    }
+
+    plan.onMain.assign(rows.size(), 0);
+    plan.reachesStart.assign(plan.endSegments.size(), 0);
+    std::vector<int> heldByMain(rows.size(), 0);
+    for (std::size_t m = 0; m < plan.endSegments.size(); ++m) {
+        const int main = int(m) + 1;
+        status.showRow(m, QStringLiteral("Определение магистралей теплосети. id_m = "), main);
+        int segment = plan.endSegments[m];
+        heldByMain[segment] = main;
+        plan.onMain[segment] = 1;
+        int position = 1;
+        Node x = *rows[segment].from;
+        while ((segment = endingAt[slot(x)]) != kNone) {
+            if (heldByMain[segment] == main)
+                return QStringLiteral("Участки теплосети образуют замкнутый контур: участок ")
+                    + segmentName(rows[segment])
+                    + QStringLiteral(" входит в контур, не связанный с начальным узлом теплосети.");
+            heldByMain[segment] = main;
+            plan.onMain[segment] = 1;
+            plan.rows.push_back({main, ++position, segment});
+            x = *rows[segment].from;
+        }
+        // No segment ends at the start node, so a main reaches it exactly when
+        // its walk stops there.
+        plan.reachesStart[m] = x == start;
+    }
+    return {};
+}
+
+// INSERT of many rows with multi-row statements prepared once: per-row
+// statements would cost more than the whole check on a large network.
+class RowInserter {
+public:
+    RowInserter(const QSqlDatabase& db, const QString& table, const QStringList& columns)
+        : db_(db), width_(int(columns.size()))
+    {
+        QStringList quoted;
+        for (const QString& column : columns)
+            quoted.append(quoteName(column));
+        head_ = QStringLiteral("INSERT INTO ") + quoteName(table) + QStringLiteral(" (") + quoted.join(QLatin1Char(','))
+            + QStringLiteral(") VALUES ");
+        QStringList marks;
+        for (int c = 0; c < width_; ++c)
+            marks.append(QStringLiteral("?"));
+        row_ = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+
+    void add(const QVariantList& values)
+    {
+        pending_.append(values);
+        if (pending_.size() == qsizetype(kRowsPerStatement) * width_) {
+            if (!fullPrepared_) {
+                prepare(full_, kRowsPerStatement);
+                fullPrepared_ = true;
+            }
+            run(full_);
+        }
+    }
+
+    void finish()
+    {
+        if (pending_.isEmpty())
+            return;
+        QSqlQuery rest(db_);
+        prepare(rest, int(pending_.size() / width_));
+        run(rest);
+    }
+
+private:
+    static constexpr int kRowsPerStatement = 128;
+
+    [[noreturn]] static void fail(const QSqlQuery& query)
+    {
+        const QSqlError e = query.lastError();
+        throw Failure(QString::fromLatin1(kSqlErrorClass), e.databaseText().isEmpty() ? e.text() : e.databaseText());
+    }
+
+    void prepare(QSqlQuery& query, int rows)
+    {
+        QStringList all;
+        for (int r = 0; r < rows; ++r)
+            all.append(row_);
+        query = QSqlQuery(db_);
+        if (!query.prepare(head_ + all.join(QLatin1Char(','))))
+            fail(query);
+    }
+
+    void run(QSqlQuery& query)
+    {
+        for (int v = 0; v < pending_.size(); ++v)
+            query.bindValue(v, pending_.at(v));
+        if (!query.exec())
+            fail(query);
+        pending_.clear();
+    }
+
+    QSqlDatabase db_;
+    int width_;
+    QString head_;
+    QString row_;
+    QSqlQuery full_;
+    bool fullPrepared_ = false;
+    QVariantList pending_;
+};
+
+// Replaces МагистралиТС and КонМаг in one transaction. The values the user gave
+// per end node (the head in the supply pipe, and for a two-pipe network the
+// available head and the temperature difference) follow their end node into
+// its new row; when several old rows name one end node the last one wins.
+void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan& plan, bool twoPipe, bool designMode)
+{
+    QStringList endColumns;
+    for (const ColumnInfo& column : tableColumns(db, kEndNodeTable))
+        endColumns.append(column.name);
+    QStringList kept;
+    if (twoPipe || designMode) {
+        QStringList wanted = {QStringLiteral("ПНапЗПод")};
+        if (twoPipe)
+            wanted << QStringLiteral("РНапЗ") << QStringLiteral("ДельтаТ");
+        for (const QString& column : wanted)
+            if (endColumns.contains(column))
+                kept.append(column);
+    }
+    const bool returnBit = endColumns.contains(QStringLiteral("РВОбр"));
+
+    Transaction transaction(db);
+    std::unordered_map<int, QVariantList> keptByEnd;
+    if (!kept.isEmpty()) {
+        QStringList quoted;
+        for (const QString& column : kept)
+            quoted.append(quoteName(column));
+        QSqlQuery old = selectSql(db, QStringLiteral("SELECT [КонУзел], ") + quoted.join(QStringLiteral(", "))
+                                          + QStringLiteral(" FROM [КонМаг] ORDER BY [id_m], rowid"));
+        while (old.next()) {
+            const std::optional<Node> end = narrowNode(old.value(0));
+            if (!end)
+                continue;
+            QVariantList values;
+            for (int c = 0; c < kept.size(); ++c)
+                values.append(old.value(c + 1));
+            keptByEnd[slot(*end)] = values;
+        }
+    }
+    execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
+    execSql(db, QStringLiteral("DELETE FROM [КонМаг]"));
+
+    RowInserter mains(db, QStringLiteral("МагистралиТС"),
+                      {QStringLiteral("id_m"), QStringLiteral("NппУчВМ"), QStringLiteral("НачУзел"), QStringLiteral("КонУзел")});
+    for (const MainRow& row : plan.rows) {
+        const Segment& s = network.segments[row.segment];
+        mains.add({row.main, row.position, int(*s.from), int(*s.to)});
+    }
+    mains.finish();
+
+    QStringList columns = {QStringLiteral("id_m"), QStringLiteral("РВПод"), QStringLiteral("КонУзел")};
+    if (returnBit)
+        columns << QStringLiteral("РВОбр");
+    columns << kept;
+    RowInserter ends(db, kEndNodeTable, columns);
+    for (std::size_t m = 0; m < plan.endSegments.size(); ++m) {
+        const Node end = *network.segments[plan.endSegments[m]].to;
+        QVariantList values = {int(m) + 1, 0, int(end)};
+        if (returnBit)
+            values.append(0);
+        const auto found = keptByEnd.find(slot(end));
+        for (int c = 0; c < kept.size(); ++c)
+            values.append(found == keptByEnd.end() ? QVariant() : found->second.at(c));
+        ends.add(values);
+    }
+    ends.finish();
+    transaction.commit();
+}
+
+TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& startNodeText)
+{
+    const QSqlDatabase db = data.calculation();
+    bool twoPipe = false;
+    bool designMode = false;
+    {
+        QSqlQuery settings =
+            selectSql(db, QStringLiteral("SELECT [ТипСети], [ОпрД] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+        if (settings.next()) {
+            twoPipe = settings.value(0).toInt() == 1;
+            designMode = settings.value(1).toBool();
+        }
+    }
+
+    QString problem;
+    const std::optional<Node> parsed = parseStartNode(startNodeText, problem);
+    if (!parsed)
+        return error(QStringLiteral("Ошибка в параметре \"Начальный узел теплосети\":\r") + problem);
+    const Node start = *parsed;
+    execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NНачУз]=? WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])"), {int(start)});
+
+    const Network network = loadNetwork(db);
+    std::vector<char> nodeExists(kNodeSlots, 0);
+    for (const std::optional<Node>& node : network.nodes)
+        if (node)
+            nodeExists[slot(*node)] = 1;
+    if (!nodeExists[slot(start)])
+        return error(QStringLiteral("Параметр \"Начальный узел теплосети\" не найден в таблице \"Узлы теплосети\"."));
+    if (network.segments.empty())
+        return {kNetworkEmpty, {}};
+
+    status.show(QStringLiteral("Проверка корректности значений в полях НачУзел, КонУзел."));
+    // Every later step relies on the numbers being filled, so the row check
+    // must have passed before any of them runs.
+    if (QString message = checkSegmentRows(network, start, nodeExists); !message.isEmpty())
+        return error(message);
+    if (QString message = checkNodesUsed(network); !message.isEmpty())
+        return error(message);
+    if (QString message = checkSegmentPairs(network); !message.isEmpty())
+        return error(message);
+
+    MainsPlan plan;
+    if (QString message = planMains(network, start, status, plan); !message.isEmpty())
+        return error(message);
+    writeMains(db, network, plan, twoPipe, designMode);
+
+    for (std::size_t r = 0; r < network.segments.size(); ++r) {
+        const Segment& s = network.segments[r];
+        status.showRow(r, QStringLiteral("Проверка участков теплосети. id = "), s.id);
+        if (!plan.onMain[r])
+            return error(QStringLiteral("Участок ") + segmentName(s)
+                         + QStringLiteral(" не входит ни в одну магистраль теплосети."));
+    }
+    for (std::size_t m = 0; m < plan.endSegments.size(); ++m) {
+        status.showRow(m, QStringLiteral("Проверка магистралей теплосети. id_m = "), qint64(m) + 1);
+        if (!plan.reachesStart[m])
+            return error(QStringLiteral("Узел ") + nodeText(network.segments[plan.endSegments[m]].to)
+                         + QStringLiteral(" не соединен с начальным узлом теплосети."));
+    }
+    return {};
+}
+
+} // namespace
+
+QString networkStatusMessage(const QString& text)
+{
+    return fromCp1251(toCp1251(text).left(255));
+}
+
+TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText)
+{
+    data.SetCalculationDoneFlag(false);
+    progress.setBusy(true);
+    progress.lockWindow();
+    // The check replaces the end-node rows itself; the user may delete none of
+    // them afterwards, and inserting stays as it was.
+    EditGuards& guards = data.guards();
+    const bool insertRefused = guards.refuses(kEndNodeTable, EditOperation::Insert);
+    guards.setRefused(kEndNodeTable, EditOperation::Delete, false);
+    guards.setRefused(kEndNodeTable, EditOperation::Insert, false);
+    struct Finish {
+        Progress& progress;
+        EditGuards& guards;
+        bool insertRefused;
+        ~Finish()
+        {
+            progress.setStatus(QString());
+            guards.setRefused(kEndNodeTable, EditOperation::Delete, true);
+            guards.setRefused(kEndNodeTable, EditOperation::Insert, insertRefused);
+            progress.unlockWindow();
+            progress.setBusy(false);
+        }
+    } finish{progress, guards, insertRefused};
+
+    StatusBar status(progress);
+    TopologyResult result = runCheck(data, status, startNodeText);
+    result.message = networkStatusMessage(result.message);
+    return result;
+}
+
+void applyHeadChangeRule(DataModule& data, TopologyResult& result)
+{
+    if (result.status != kNetworkCorrect)
+        return;
+    const QSqlDatabase db = data.calculation();
+    const std::optional<Node> start = narrowNode(selectValue(db, QStringLiteral("SELECT [NНачУз] FROM [НазвРасч] ORDER BY rowid LIMIT 1")));
+    if (!start)
+        return;
+    QSqlQuery changes = selectSql(db, QStringLiteral("SELECT [Nуз] FROM [ИзмПНапВУзлахТС]"));
+    while (changes.next()) {
+        if (narrowNode(changes.value(0)) == start) {
+            result.status = kNetworkHeadAtStart;
+            result.message.clear();
+            return;
+        }
+    }
+}
+
+void storeNetworkStatus(DataModule& data, int status, const QString& message)
+{
+    const QString text = networkStatusMessage(message);
+    execSql(data.calculation(),
+            QStringLiteral("UPDATE [НазвРасч] SET [ПарТСКорр]=?, [ПарТСОш]=? WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])"),
+            {status, text.isEmpty() ? QVariant() : QVariant(text)});
+}
+
+} // namespace zurm

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+namespace zurm {
+
+class DataModule;
+class Progress;
+
+// Network status codes kept in НазвРасч.ПарТСКорр.
+enum NetworkStatus : int {
+    kNetworkCorrect = 0,
+    kNetworkEmpty = 1,        // Табл has no rows; the caller words the message
+    kNetworkHeadAtStart = 2,  // set only by applyHeadChangeRule
+    kNetworkError = 3,        // message holds the first error
+};
+
+struct TopologyResult {
+    int status = kNetworkCorrect;
+    QString message; // the first error's text, empty unless status 3
+};
+
+// The longest network message: what survives the single-byte code page, cut
+// at 255 characters.
+QString networkStatusMessage(const QString& text);
+
+// The network topology check. Reads the start-node text, УзлыТС and Табл (each
+// in the order its rows are stored), ТипСети and ОпрД, and stops at the first
+// error. Writes NНачУз as soon as the text is an integer; when every check up
+// to the walk of the mains passes, replaces МагистралиТС and КонМаг in one
+// transaction (mains numbered by ascending end node, end-node values carried
+// over by end node for two-pipe networks or with diameter determination on).
+// The last two checks (every segment on a main, every main reaching the start
+// node) run after that write, so their errors leave the new mains in place.
+//
+// Clears the calculation-done flag first. The caller posts pending row edits
+// before calling and stores the result with storeNetworkStatus. Database
+// failures throw zurm::Failure after the window has been unlocked, the busy
+// cursor reset and the end-node table's guards re-armed.
+TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText);
+
+// A correct network whose start node carries a head change (ИзмПНапВУзлахТС)
+// gets status 2 with an empty message; other results are left as they are.
+void applyHeadChangeRule(DataModule& data, TopologyResult& result);
+
+// Writes ПарТСКорр and ПарТСОш (Null for an empty message).
+void storeNetworkStatus(DataModule& data, int status, const QString& message);
+
+} // namespace zurm

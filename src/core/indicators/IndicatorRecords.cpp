@@ -1,0 +1,191 @@
+// Records of the calculation run: the header row and the segment rows held in
+// memory as numbers, read once and written back with one prepared statement.
+
+#include "indicators/IndicatorEvaluation.h"
+
+#include "document/Failure.h"
+#include "document/Sql.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace zurm {
+
+namespace {
+
+const QString kHeaderTable = QStringLiteral("Заг");
+const QString kSegmentTable = QStringLiteral("Табл");
+const QString kKeyColumn = QStringLiteral("id");
+
+bool isNumericType(const QString& declaredType)
+{
+    const QString type = declaredType.trimmed().toLower();
+    for (const char* numeric : {"smallint", "integer", "int", "float", "double", "real", "bit"})
+        if (type == QLatin1String(numeric))
+            return true;
+    return false;
+}
+
+[[noreturn]] void failQuery(const QSqlQuery& query)
+{
+    QString text = query.lastError().databaseText();
+    if (text.isEmpty())
+        text = query.lastError().text();
+    throw Failure(QString::fromLatin1(kSqlErrorClass), text);
+}
+
+std::optional<double> numberOf(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok)
+        throw Failure(QStringLiteral("ConversionError"),
+                      QStringLiteral("\"") + value.toString() + QStringLiteral("\" не является числом."));
+    return number;
+}
+
+QVariant variantOf(const std::optional<double>& value)
+{
+    return value ? QVariant(*value) : QVariant(QMetaType::fromType<double>());
+}
+
+QString columnList(const RecordColumns& columns)
+{
+    QStringList quoted;
+    for (const QString& name : columns.names())
+        quoted.append(quoteName(name));
+    return quoted.join(QStringLiteral(", "));
+}
+
+// "UPDATE [table] SET [a]=?, [b]=? " over the columns other than the key;
+// the positions of those columns in the record go to `written`.
+QString updateStatement(const QString& table, const RecordColumns& columns, std::vector<int>& written)
+{
+    QString sql = QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ");
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns.names().at(i) == kKeyColumn)
+            continue;
+        if (!written.empty())
+            sql += QStringLiteral(", ");
+        sql += quoteName(columns.names().at(i)) + QStringLiteral("=?");
+        written.push_back(i);
+    }
+    return sql;
+}
+
+QSqlQuery preparedQuery(const QSqlDatabase& db, const QString& sql)
+{
+    if (!db.isOpen())
+        throw Failure(QString::fromLatin1(kSqlErrorClass), QStringLiteral("Соединение с базой данных не установлено."));
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        failQuery(query);
+    return query;
+}
+
+void checkSize(const RecordValues& values, const RecordColumns& columns)
+{
+    if (int(values.size()) != columns.size())
+        throw Failure(QStringLiteral("EvaluatorError"),
+                      QStringLiteral("Число значений записи не совпадает с числом полей."));
+}
+
+} // namespace
+
+RecordColumns::RecordColumns(QStringList names) : names_(std::move(names))
+{
+    index_.reserve(names_.size());
+    for (int i = 0; i < names_.size(); ++i)
+        if (!index_.contains(names_.at(i))) // the first column of a name wins
+            index_.insert(names_.at(i), i);
+}
+
+RecordColumns RecordColumns::numericColumnsOf(const QSqlDatabase& db, const QString& table)
+{
+    QStringList names;
+    for (const ColumnInfo& column : tableColumns(db, table))
+        if (isNumericType(column.declaredType))
+            names.append(column.name);
+    return RecordColumns(std::move(names));
+}
+
+HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns)
+{
+    HeaderRecord header;
+    header.values.assign(size_t(columns.size()), std::nullopt);
+    if (columns.size() == 0)
+        return header;
+    QSqlQuery row = selectSql(calculation, QStringLiteral("SELECT ") + columnList(columns) + QStringLiteral(" FROM ")
+                                               + quoteName(kHeaderTable) + QStringLiteral(" ORDER BY rowid LIMIT 1"));
+    if (row.next())
+        for (int i = 0; i < columns.size(); ++i)
+            header.values[size_t(i)] = numberOf(row.value(i));
+    return header;
+}
+
+std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns)
+{
+    QString sql = QStringLiteral("SELECT [id], [НачУзел], [КонУзел]");
+    if (columns.size() > 0)
+        sql += QStringLiteral(", ") + columnList(columns);
+    sql += QStringLiteral(" FROM ") + quoteName(kSegmentTable) + QStringLiteral(" ORDER BY [id]");
+    QSqlQuery rows = selectSql(calculation, sql);
+    std::vector<SegmentRecord> segments;
+    while (rows.next()) {
+        SegmentRecord segment;
+        segment.id = rows.value(0).toLongLong();
+        segment.startNode = qint16(rows.value(1).toInt());
+        segment.endNode = qint16(rows.value(2).toInt());
+        segment.values.resize(size_t(columns.size()));
+        for (int i = 0; i < columns.size(); ++i)
+            segment.values[size_t(i)] = numberOf(rows.value(3 + i));
+        segments.push_back(std::move(segment));
+    }
+    return segments;
+}
+
+void writeHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const HeaderRecord& header)
+{
+    checkSize(header.values, columns);
+    std::vector<int> written;
+    const QString sql = updateStatement(kHeaderTable, columns, written)
+        + QStringLiteral(" WHERE rowid = (SELECT rowid FROM [Заг] ORDER BY rowid LIMIT 1)");
+    if (written.empty())
+        return;
+    Transaction transaction(calculation);
+    QSqlQuery update = preparedQuery(calculation, sql);
+    for (size_t i = 0; i < written.size(); ++i)
+        update.bindValue(int(i), variantOf(header.values[size_t(written[i])]));
+    if (!update.exec())
+        failQuery(update);
+    transaction.commit();
+}
+
+void writeSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns,
+                         const std::vector<SegmentRecord>& segments)
+{
+    std::vector<int> written;
+    const QString sql = updateStatement(kSegmentTable, columns, written) + QStringLiteral(" WHERE [id]=?");
+    if (written.empty() || segments.empty())
+        return;
+    Transaction transaction(calculation);
+    QSqlQuery update = preparedQuery(calculation, sql);
+    for (const SegmentRecord& segment : segments) {
+        checkSize(segment.values, columns);
+        for (size_t i = 0; i < written.size(); ++i)
+            update.bindValue(int(i), variantOf(segment.values[size_t(written[i])]));
+        update.bindValue(int(written.size()), segment.id);
+        if (!update.exec())
+            failQuery(update);
+    }
+    transaction.commit();
+}
+
+void writeSegmentRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const SegmentRecord& segment)
+{
+    writeSegmentRecords(calculation, columns, {segment});
+}
+
+} // namespace zurm

@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include "support/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <stdexcept>
@@ -19,14 +21,6 @@
 using namespace zurm;
 
 namespace {
-
-class QuietDialogs : public UserDialogs {
-public:
-    void showMessage(const QString& text) override { throw std::runtime_error(text.toStdString()); }
-    bool askYesNo(const QString&, const QString&) override { return true; }
-    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
-};
 
 void fillCatalogue(const QSqlDatabase& db, int count)
 {
@@ -71,7 +65,7 @@ void BM_CheckIndicators200(benchmark::State& state)
         return;
     }
     QFile::setPermissions(calculation, QFile::ReadOwner | QFile::WriteOwner);
-    QuietDialogs dialogs;
+    zurm::bench::QuietDialogs dialogs;
     SilentProgress progress;
     DataModule data(dir.path());
     data.openCalculation(calculation);
@@ -120,13 +114,3 @@ void BM_DefinitionsAndOrderInMemory(benchmark::State& state)
 BENCHMARK(BM_CheckIndicators200)->Arg(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefinitionsAndOrderInMemory)->Arg(200)->Arg(800)->Arg(3200)->Unit(benchmark::kMillisecond)->Complexity();
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

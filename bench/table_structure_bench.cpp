@@ -9,6 +9,7 @@
 #include "document/Sql.h"
 #include "document/TableStructure.h"
 #include "document/UserDialogs.h"
+#include "support/BenchSupport.h"
 #include "support/NetworkGenerator.h"
 
 #include <QCoreApplication>
@@ -24,14 +25,6 @@
 namespace {
 
 constexpr int kSegments = 32700;
-
-class QuietDialogs : public zurm::UserDialogs {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    bool askYesNo(const QString&, const QString&) override { return true; }
-    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
-};
 
 // The generated calculation, made once per run of the program.
 const QString& largeCalculation()
@@ -57,7 +50,7 @@ struct OpenDocument {
         zurm::GridLayout layout;
         return zurm::SetUpTableStructure(data, dialogs, progress, layout);
     }
-    QuietDialogs dialogs;
+    zurm::bench::QuietDialogs dialogs;
     zurm::SilentProgress progress;
     zurm::DataModule data;
 };
@@ -103,7 +96,7 @@ void OpenDocumentsUnchanged(benchmark::State& state)
     for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"})
         QFile::copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name),
                     programFolder.filePath(QString::fromUtf8(name)));
-    QuietDialogs dialogs;
+    zurm::bench::QuietDialogs dialogs;
     zurm::SilentProgress progress;
     zurm::DocumentSession session(programFolder.path(), dialogs, progress);
     {
@@ -123,13 +116,3 @@ BENCHMARK(OpenDocumentsUnchanged)->Unit(benchmark::kMillisecond)->UseRealTime()-
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

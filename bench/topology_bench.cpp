@@ -7,6 +7,7 @@
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
 #include "hydraulics/TopologyCheck.h"
+#include "support/BenchSupport.h"
 #include "support/NetworkGenerator.h"
 
 #include <QCoreApplication>
@@ -17,14 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-class QuietDialogs : public zurm::UserDialogs {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    bool askYesNo(const QString&, const QString&) override { return true; }
-    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
-};
 
 // One generated calculation per size, made once per run of the program. Node 0
 // is the start node; nodes 0 .. segments, so a network of n nodes has n - 1
@@ -45,7 +38,7 @@ void TopologyCheck(benchmark::State& state)
 {
     const int nodes = int(state.range(0));
     const QString& path = calculationWithNodes(nodes);
-    QuietDialogs dialogs;
+    zurm::bench::QuietDialogs dialogs;
     zurm::SilentProgress progress;
     zurm::DataModule data(QFileInfo(path).absolutePath());
     data.createWorkDatabase(QString(), dialogs);
@@ -67,13 +60,3 @@ BENCHMARK(TopologyCheck)->Arg(1000)->Arg(10000)->Arg(32700)->Unit(benchmark::kMi
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -94,4 +94,4 @@ BENCHMARK(Compile20Operands);
 
 } // namespace
 
-BENCHMARK_MAIN();
+

@@ -9,6 +9,7 @@ qt6-charts-dev libgl-dev
 libxlsxwriter-dev libminizip-dev libfreexl-dev libmstch-dev libjpeg-dev
 sqlite3 libsqlite3-dev
 libgtest-dev libgmock-dev libbenchmark-dev
+clang libclang-rt-14-dev
 locales
 "
 missing=""

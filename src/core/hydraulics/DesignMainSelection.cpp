@@ -1,0 +1,238 @@
+#include "hydraulics/DesignMainSelection.h"
+
+#include "document/Failure.h"
+#include "hydraulics/CalculationText.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace zurm {
+
+namespace {
+
+void writeValueLine(CalculationText& text, const QString& start, double value)
+{
+    text.write(start);
+    text.writeNumber(value);
+    text.writeLine();
+}
+
+// Empty values first, then ascending; the storage sorts Null first.
+bool lossBefore(const std::optional<double>& a, const std::optional<double>& b)
+{
+    if (!a || !b)
+        return !a && b;
+    return *a < *b;
+}
+
+} // namespace
+
+DesignMainSelection::DesignMainSelection(DesignMainSelectionSetup setup, const std::vector<MainWalk>& walks)
+    : setup_(std::move(setup)), walks_(walks), reach_(walks.size())
+{
+    idOrder_.resize(walks_.size());
+    std::iota(idOrder_.begin(), idOrder_.end(), std::size_t(0));
+    std::stable_sort(idOrder_.begin(), idOrder_.end(),
+                     [this](std::size_t a, std::size_t b) { return walks_[a].id < walks_[b].id; });
+    const bool returnPipe = setup_.pass == PipePass::Return;
+    for (const HeadChangeRow& row : setup_.headChanges) {
+        if (row.returnPipe == returnPipe)
+            headChangeSums_[row.node] += row.change;
+    }
+}
+
+double DesignMainSelection::headChangeSum(qint16 node) const
+{
+    const auto found = headChangeSums_.find(node);
+    return found == headChangeSums_.end() ? 0.0 : found->second;
+}
+
+const DesignMainSelection::Reach& DesignMainSelection::advance(std::size_t main, const VisitedSegment& visited)
+{
+    Reach& reach = reach_[main];
+    const std::vector<MainWalkRow>& rows = walks_[main].rows;
+    while (reach.firstUnvisited < rows.size() && visited(rows[reach.firstUnvisited])) {
+        reach.headChanges += headChangeSum(rows[reach.firstUnvisited].startNode);
+        ++reach.firstUnvisited;
+    }
+    return reach;
+}
+
+std::pair<double, double> DesignMainSelection::branchHeadAndLength(const MainSelectionState& state, qint16 x,
+                                                                   double s,
+                                                                   const SegmentEndingAt& segmentEndingAt) const
+{
+    const bool supply = setup_.pass == PipePass::Supply;
+    double head = supply ? setup_.supplyHeadAtNode : setup_.supplyHeadAtNode - setup_.availableHeadAtNode;
+    double length = supply ? state.supplyLength : state.returnLength;
+    if (x == setup_.startNode)
+        return {head, length};
+    const std::optional<SegmentAtBranchStart> before = segmentEndingAt ? segmentEndingAt(x) : std::nullopt;
+    if (!before)
+        throw Failure(QStringLiteral("InvalidArgument"), QStringLiteral("No segment ends at node %1.").arg(x));
+    const double loss = before->lossAtEnd.value_or(0.0);
+    if (supply)
+        head = head - loss - s;
+    else
+        head = head + loss + s;
+    length = length - before->lengthAtEnd;
+    return {head, length};
+}
+
+double DesignMainSelection::allowedLoss(const MainSelectionState& state, double head, double length) const
+{
+    if (length == 0)
+        throw Failure(QStringLiteral("ArithmeticError"), QStringLiteral("Деление на ноль: длина ветви равна нулю."));
+    if (setup_.pass == PipePass::Supply)
+        return (head - state.supplyGivenHead.value_or(0.0)) / length;
+    return (state.returnGivenHead.value_or(0.0) - head) / length;
+}
+
+std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelectionState>& mains,
+                                                           const VisitedSegment& visited,
+                                                           const SegmentEndingAt& segmentEndingAt,
+                                                           CalculationText& text)
+{
+    if (mains.size() != walks_.size())
+        throw Failure(QStringLiteral("InvalidArgument"), QStringLiteral("Mains and walks differ in number."));
+    const bool supply = setup_.pass == PipePass::Supply;
+    bool headingWritten = false;
+    std::optional<std::size_t> chosen;
+
+    for (const std::size_t index : idOrder_) {
+        MainSelectionState& state = mains[index];
+        if (supply ? state.supplyDone : state.returnDone)
+            continue;
+        if (!headingWritten) {
+            text.writeLine(QStringLiteral("Выбор расчетной магистрали (ветви) теплосети:"));
+            text.writeLine();
+            headingWritten = true;
+        }
+        const std::vector<MainWalkRow>& rows = walks_[index].rows;
+        const Reach& reach = advance(index, visited);
+        if (reach.firstUnvisited >= rows.size())
+            throw Failure(QStringLiteral("InvalidArgument"),
+                          QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
+        const qint16 x = rows[reach.firstUnvisited].startNode;
+        (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
+        text.writeLine(QStringLiteral("Магистраль (ветвь) ") + QString::number(x) + QStringLiteral(" - ")
+                       + QString::number(state.endNode));
+
+        if (setup_.designMode) {
+            const auto [head, length] = branchHeadAndLength(state, x, reach.headChanges, segmentEndingAt);
+            const double loss = allowedLoss(state, head, length);
+            if (supply) {
+                state.supplyAllowedLoss = loss;
+                writeValueLine(text,
+                               QStringLiteral("Полный напор (для расчета удельных потерь) в под. трубопроводе в "
+                                              "начале магистрали (ветви), м. (ПНапНачПод) = "),
+                               head);
+                writeValueLine(text,
+                               QStringLiteral("Полный напор (для расчета удельных потерь) в под. трубопроводе в "
+                                              "конце магистрали (ветви), м. (ПНапКонПод) = "),
+                               state.supplyGivenHead.value_or(0.0));
+                writeValueLine(text, QStringLiteral("Длина под. трубопровода магистрали (ветви), м. (ДлПод) = "),
+                               length);
+                writeValueLine(text,
+                               QStringLiteral("Удельные потери напора в под. трубопроводе магистрали (ветви), м./м. "
+                                              "(УПНВМагПод) = (<ПНапНачПод> - <ПНапКонПод>) / <ДлПод> = "),
+                               loss);
+            } else {
+                state.returnAllowedLoss = loss;
+                writeValueLine(text,
+                               QStringLiteral("Полный напор (для расчета удельных потерь) в обр. трубопроводе в "
+                                              "конце магистрали (ветви), м. (ПНапКонОбр) = "),
+                               state.returnGivenHead.value_or(0.0));
+                writeValueLine(text,
+                               QStringLiteral("Полный напор (для расчета удельных потерь) в обр. трубопроводе в "
+                                              "начале магистрали (ветви), м. (ПНапНачОбр) = "),
+                               head);
+                writeValueLine(text, QStringLiteral("Длина обр. трубопровода магистрали (ветви), м. (ДлОбр) = "),
+                               length);
+                writeValueLine(text,
+                               QStringLiteral("Удельные потери напора в обр. трубопроводе магистрали (ветви), м./м. "
+                                              "(УПНВМагОбр) = (<ПНапКонОбр> - <ПНапНачОбр>) / <ДлОбр> = "),
+                               loss);
+            }
+        }
+        text.writeLine();
+
+        // The storage's order "РВ… ASC, УПНВМаг… ASC" with ties by id_m: the
+        // first main not done wins unless a later one has a smaller key, and
+        // idOrder_ already runs by ascending id_m.
+        const auto& key = supply ? state.supplyAllowedLoss : state.returnAllowedLoss;
+        if (!chosen || lossBefore(key, supply ? mains[*chosen].supplyAllowedLoss : mains[*chosen].returnAllowedLoss))
+            chosen = index;
+    }
+
+    if (chosen) {
+        const MainSelectionState& state = mains[*chosen];
+        const std::optional<qint16>& start = supply ? state.supplyBranchStart : state.returnBranchStart;
+        text.writeLine((setup_.designMode ? QStringLiteral("Магистраль (ветвь) с минимальными удельными потерями "
+                                                           "напора в трубопроводе (она и будет расчетной): ")
+                                          : QStringLiteral("Расчетная магистраль (ветвь): "))
+                       + QString::number(start.value_or(0)) + QStringLiteral(" - ")
+                       + QString::number(state.endNode));
+    }
+    return chosen;
+}
+
+std::optional<double> DesignMainSelection::branchSpecificLoss(std::size_t main, std::size_t row,
+                                                              const std::vector<MainSelectionState>& mains,
+                                                              const VisitedSegment& visited,
+                                                              const SegmentEndingAt& segmentEndingAt,
+                                                              CalculationText& text)
+{
+    if (main >= walks_.size() || main >= mains.size() || row >= walks_[main].rows.size())
+        throw Failure(QStringLiteral("InvalidArgument"), QStringLiteral("No such row of a main."));
+    const bool supply = setup_.pass == PipePass::Supply;
+    const MainSelectionState& state = mains[main];
+    const qint16 a = walks_[main].rows[row].startNode;
+    text.writeLine(QStringLiteral("Удельные потери напора в ") + (supply ? QStringLiteral("подающем") : QStringLiteral("обратном"))
+                   + QStringLiteral(" трубопроводе ветви ") + QString::number(a) + QStringLiteral(" - ")
+                   + QString::number(state.endNode)
+                   + (supply ? QStringLiteral(", м./м. (УПНВВПод)") : QStringLiteral(", м./м. (УПНВВОбр)")));
+    const QString name = supply ? QStringLiteral("УПНВВПод") : QStringLiteral("УПНВВОбр");
+
+    std::optional<double> value;
+    const std::optional<qint16>& branchStart = supply ? state.supplyBranchStart : state.returnBranchStart;
+    if (branchStart && *branchStart == a) {
+        value = supply ? state.supplyAllowedLoss : state.returnAllowedLoss;
+        text.write(name + QStringLiteral(" = "));
+        if (value)
+            text.writeNumber(*value);
+        text.writeLine();
+    } else {
+        // S runs to the first row not yet visited, which is this segment.
+        const double s = advance(main, visited).headChanges;
+        const auto [head, length] = branchHeadAndLength(state, a, s, segmentEndingAt);
+        value = allowedLoss(state, head, length);
+        if (supply) {
+            writeValueLine(text,
+                           QStringLiteral("Полный напор (для расчета удельных потерь) в под. трубопроводе в начале "
+                                          "ветви, м. (ПНапНачПод) = "),
+                           head);
+            writeValueLine(text,
+                           QStringLiteral("Полный напор (для расчета удельных потерь) в под. трубопроводе в конце "
+                                          "ветви, м. (ПНапКонПод) = "),
+                           state.supplyGivenHead.value_or(0.0));
+            writeValueLine(text, QStringLiteral("Длина под. трубопровода ветви, м. (ДлПод) = "), length);
+            writeValueLine(text, QStringLiteral("УПНВВПод = (<ПНапНачПод> - <ПНапКонПод>) / <ДлПод> = "), *value);
+        } else {
+            writeValueLine(text,
+                           QStringLiteral("Полный напор (для расчета удельных потерь) в обр. трубопроводе в начале "
+                                          "ветви, м. (ПНапНачОбр) = "),
+                           head);
+            writeValueLine(text,
+                           QStringLiteral("Полный напор (для расчета удельных потерь) в обр. трубопроводе в конце "
+                                          "ветви, м. (ПНапКонОбр) = "),
+                           state.returnGivenHead.value_or(0.0));
+            writeValueLine(text, QStringLiteral("Длина обр. трубопровода ветви, м. (ДлОбр) = "), length);
+            writeValueLine(text, QStringLiteral("УПНВВОбр = (<ПНапКонОбр> - <ПНапНачОбр>) / <ДлОбр> = "), *value);
+        }
+    }
+    text.writeLine();
+    return value;
+}
+
+} // namespace zurm

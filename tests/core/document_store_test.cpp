@@ -387,3 +387,20 @@ TEST_F(CalculationFixture, NodeEventsRefuseNumbersOutsideTheRangeAndClearTheFlag
     EXPECT_EQ(dialogs.messages,
               QStringList(2, QStringLiteral("Параметр \"Узел\" должен быть целым числом от 0 до 32700.")));
 }
+
+TEST_F(CalculationFixture, DeleteAllRowsHonoursTheDeletionGuards)
+{
+    insertSegment(1, 0, 1);
+    insertSegment(2, 1, 2);
+    execSql(data.calculation(), QStringLiteral("INSERT INTO ИзмПНапВУзлахТС VALUES (1, 0, 5)"));
+
+    data.DeleteAllRows(data.calculation(), QStringLiteral("Табл"));
+    EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM Табл")).toInt(), 0);
+
+    // A guarded table refuses quietly and keeps its rows until the guard is lifted.
+    EXPECT_THROW(data.DeleteAllRows(data.calculation(), QStringLiteral("ИзмПНапВУзлахТС")), QuietAbort);
+    EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС")).toInt(), 1);
+    data.guards().setRefused(QStringLiteral("ИзмПНапВУзлахТС"), EditOperation::Delete, false);
+    data.DeleteAllRows(data.calculation(), QStringLiteral("ИзмПНапВУзлахТС"));
+    EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС")).toInt(), 0);
+}

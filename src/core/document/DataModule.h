@@ -64,6 +64,11 @@ public:
     void loadCalculationDoneFlag();
     void SetCalculationDoneFlag(bool value);
 
+    // Deletes every row of a table of the given connection. A table whose
+    // deletion guard is set refuses quietly (QuietAbort), as the grids do;
+    // callers lift the guard first where the description says so.
+    void DeleteAllRows(const QSqlDatabase& db, const QString& table);
+
     SegmentSort segmentSort() const { return segmentSort_; }
     void setSegmentSort(SegmentSort sort) { segmentSort_ = sort; }
 

@@ -4,12 +4,17 @@
 #include "document/Sql.h"
 #include "document/TableStructure.h"
 #include "document/UserDialogs.h"
+#include "hydraulics/CalculationRun.h"
+#include "hydraulics/TopologyCheck.h"
 #include "indicators/IndicatorCheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QSqlQuery>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -17,6 +22,7 @@ namespace {
 const char* const kUsage =
     "Использование:\n"
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
+    "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N]\n"
     "  zurm-calc --help\n"
     "\n"
     "Обрабатывает файл гидравлического расчета (*.mdb) без окон программы.\n"
@@ -25,6 +31,14 @@ const char* const kUsage =
     "                     их вычисления и привести столбцы\n"
     "                     таблиц Заг, Табл и КонМаг в соответствие с ними;\n"
     "                     значения сохранившихся столбцов не теряются\n"
+    "  ФАЙЛ               то же, затем проверить сеть (магистрали и конечные\n"
+    "                     узлы строятся заново от начального узла) и\n"
+    "                     выполнить гидравлический расчет; результаты\n"
+    "                     записываются в ФАЙЛ, сообщение об успешном\n"
+    "                     расчете выводится в stdout\n"
+    "  --text ФАЙЛ        записать текст расчета (Windows-1251, CR LF)\n"
+    "  --digits N         число знаков после запятой в тексте расчета\n"
+    "                     (0-18; по умолчанию 3)\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
     "                     программы)\n"
     "  --help             эта справка\n"
@@ -63,8 +77,80 @@ int usageError(const QString& text)
     return 2;
 }
 
-int prepare(const QString& file, const QString& referenceFile)
+struct CalculationRequest {
+    QString textFile;              // --text
+    std::optional<int> digits;     // --digits
+};
+
+QString networkStatusText(const zurm::TopologyResult& result)
 {
+    switch (result.status) {
+    case zurm::kNetworkEmpty:
+        return QStringLiteral("Таблица \"Участки теплосети\" пуста.");
+    case zurm::kNetworkHeadAtStart:
+        return QStringLiteral("В таблице \"Изменение полного напора в узлах теплосети\" в поле \"Узел\" указан "
+                              "начальный узел теплосети.");
+    default:
+        return result.message;
+    }
+}
+
+// Checks the network from the stored start node, stores its status and runs
+// the calculation answering Yes. Returns the exit code.
+int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& progress, const CalculationRequest& request)
+{
+    QSqlQuery row = zurm::selectSql(data.calculation(),
+                                    QStringLiteral("SELECT [NНачУз], [НазвРасч], [NузПНапПод], [NузРНап] FROM [НазвРасч] "
+                                                   "ORDER BY rowid LIMIT 1"));
+    QString startText, name, supplyNode, availableNode;
+    if (row.next()) {
+        auto text = [](const QVariant& v) { return v.isNull() ? QString() : QString::number(v.toInt()); };
+        startText = text(row.value(0));
+        name = row.value(1).isNull() ? QString() : row.value(1).toString();
+        supplyNode = text(row.value(2));
+        availableNode = text(row.value(3));
+    }
+    row.finish();
+    zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, startText);
+    zurm::applyHeadChangeRule(data, topology);
+    zurm::storeNetworkStatus(data, topology.status, topology.message);
+    if (topology.status != zurm::kNetworkCorrect) {
+        printLine(stderr, networkStatusText(topology));
+        return 1;
+    }
+
+    QTemporaryDir temporary;
+    zurm::RunOptions options;
+    options.indicatorsValid = true;
+    options.networkStatus = topology.status;
+    options.calculationName = name;
+    options.supplyHeadNodeText = supplyNode;
+    options.availableHeadNodeText = availableNode;
+    options.writeText = !request.textFile.isEmpty();
+    options.digits = request.digits.value_or(3);
+    options.askConfirmation = false;
+    options.temporaryTextFile = temporary.filePath(QStringLiteral("calculation.tx_"));
+    options.offerTextSave = false;
+    options.showCompletion = [](const QString&) {};
+    const zurm::RunOutcome outcome = zurm::runCalculation(data, dialogs, progress, options);
+    if (!request.textFile.isEmpty() && outcome.started) {
+        QSaveFile out(QFileInfo(request.textFile).absoluteFilePath());
+        if (!out.open(QIODevice::WriteOnly) || out.write(outcome.textBytes) < 0 || !out.commit())
+            throw zurm::Failure(QStringLiteral("FileError"), out.errorString());
+    }
+    if (!outcome.succeeded)
+        return 1; // the error went to stderr through the dialogs
+    printLine(stdout, outcome.successMessage);
+    return 0;
+}
+
+int process(const QString& givenFile, const QString& givenReference,
+            const std::optional<CalculationRequest>& calculation)
+{
+    // Names on the command line are relative to the current directory, not to
+    // the program folder.
+    const QString file = QFileInfo(givenFile).absoluteFilePath();
+    const QString referenceFile = givenReference.isEmpty() ? QString() : QFileInfo(givenReference).absoluteFilePath();
     BatchDialogs dialogs;
     zurm::SilentProgress progress;
     zurm::DataModule data(QCoreApplication::applicationDirPath());
@@ -88,6 +174,10 @@ int prepare(const QString& file, const QString& referenceFile)
         zurm::GridLayout layout;
         if (!zurm::SetUpTableStructure(data, dialogs, progress, layout))
             return 1;
+        if (calculation) {
+            context = QStringLiteral("Ошибка при выполнении расчета.");
+            return calculate(data, dialogs, progress, *calculation);
+        }
         const qlonglong segments =
             zurm::selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM Табл")).toLongLong();
         printLine(stdout, QStringLiteral("Файл %1: структура таблиц настроена (Заг: %2 столбцов, Табл: %3 столбцов, "
@@ -111,26 +201,51 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     QString prepareFile;
+    QString calculationFile;
     QString referenceFile;
+    CalculationRequest request;
     bool prepareMode = false;
+    bool calculationOptions = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference")) {
+        if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
+            || arg == QLatin1String("--digits")) {
             if (i + 1 >= args.size())
-                return usageError(QStringLiteral("Не указан файл после ") + arg + QLatin1Char('.'));
-            (arg == QLatin1String("--prepare") ? prepareFile : referenceFile) = args[++i];
-            prepareMode = prepareMode || arg == QLatin1String("--prepare");
+                return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
+            const QString value = args[++i];
+            if (arg == QLatin1String("--prepare")) {
+                prepareFile = value;
+                prepareMode = true;
+            } else if (arg == QLatin1String("--reference")) {
+                referenceFile = value;
+            } else if (arg == QLatin1String("--text")) {
+                request.textFile = value;
+                calculationOptions = true;
+            } else {
+                bool ok = false;
+                const int digits = value.toInt(&ok);
+                if (!ok || digits < 0 || digits > 18)
+                    return usageError(QStringLiteral("Число знаков должно быть целым от 0 до 18."));
+                request.digits = digits;
+                calculationOptions = true;
+            }
             continue;
         }
         if (arg.startsWith(QLatin1Char('-')))
             return usageError(QStringLiteral("Неизвестный параметр ") + arg + QLatin1Char('.'));
-        return usageError(QStringLiteral("Расчет сети из командной строки пока не поддерживается; используйте --prepare."));
+        if (!calculationFile.isEmpty())
+            return usageError(QStringLiteral("Указано более одного файла расчета."));
+        calculationFile = arg;
     }
-    if (!prepareMode)
+    if (prepareMode && (!calculationFile.isEmpty() || calculationOptions))
+        return usageError(QStringLiteral("Параметр --prepare не сочетается с расчетом сети."));
+    if (prepareMode)
+        return process(prepareFile, referenceFile, std::nullopt);
+    if (calculationFile.isEmpty())
         return usageError(QStringLiteral("Не указан файл расчета."));
-    return prepare(prepareFile, referenceFile);
+    return process(calculationFile, referenceFile, request);
 }

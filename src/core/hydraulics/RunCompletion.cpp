@@ -1,0 +1,122 @@
+// End of the calculation run: the error shown, the text offered for saving,
+// the calculation-done flag, the nodes short of available head, the
+// completion message and the finishing steps run after every use of the command.
+#include "hydraulics/CalculationRun.h"
+#include "hydraulics/RunPhases.h"
+
+#include "document/DataModule.h"
+#include "document/DocumentSession.h"
+#include "document/Failure.h"
+#include "document/UserDialogs.h"
+#include "platform/Cp1251.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace zurm {
+
+QString successMessage(const QList<qint16>& nodesShortOfHead)
+{
+    QString message = QStringLiteral("Расчет выполнен успешно.");
+    if (nodesShortOfHead.isEmpty())
+        return message;
+    message += QStringLiteral("\r\n\r\nУзлы теплосети, в которых\r\nрасполагаемый напор меньше 0,1 м.:\r\n");
+    QStringList numbers;
+    for (qint16 node : nodesShortOfHead)
+        numbers.append(QString::number(node));
+    return message + numbers.join(QStringLiteral(", ")) + QStringLiteral(".");
+}
+
+QString calculationTextFileName(const QString& chosen)
+{
+    if (chosen.size() < 4 || chosen.right(4).toUpper() != QStringLiteral(".TXT"))
+        return chosen + QStringLiteral(".txt");
+    return chosen;
+}
+
+namespace run {
+
+namespace {
+
+bool sameFolder(const QString& a, const QString& b)
+{
+    const QString ca = QDir(a).canonicalPath();
+    const QString cb = QDir(b).canonicalPath();
+    if (!ca.isEmpty() && !cb.isEmpty())
+        return ca == cb;
+    return QDir::cleanPath(QDir(a).absolutePath()) == QDir::cleanPath(QDir(b).absolutePath());
+}
+
+// The save dialog of the text and what follows it.
+void offerTextSave(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
+{
+    const std::optional<QString> chosen =
+        dialogs.chooseFileToSave(QStringLiteral("Сохранить текст расчета как..."),
+                                 QFileInfo(s.data.calculation().databaseName()).absolutePath(),
+                                 QStringLiteral("Текстовый документ (*.txt)|*.txt"));
+    if (!chosen)
+        return;
+    const QString name = calculationTextFileName(*chosen);
+    const QString path = s.data.resolve(name);
+    if (sameFolder(QFileInfo(path).absolutePath(), s.data.programFolder())) {
+        dialogs.showMessage(QStringLiteral("Нельзя сохранить текст расчета в папку, в которую установлена программа."));
+        return;
+    }
+    if (QFileInfo::exists(path)
+        && !dialogs.askYesNo(kApplicationTitle,
+                             QStringLiteral("Файл \"") + name + QStringLiteral("\" уже существует. Заменить его?")))
+        return;
+    QFile::remove(path);
+    if (!QFile::rename(textPath, path))
+        throw Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось переместить файл ") + textPath
+                                                        + QStringLiteral(" в ") + path + QStringLiteral("."));
+    outcome.savedTextFile = path;
+    s.status(QStringLiteral("Подготовка экранной формы с текстом расчета."));
+    if (s.options.showText)
+        s.options.showText(path);
+    s.clearStatus();
+}
+
+} // namespace
+
+void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
+{
+    outcome.error = s.error;
+    outcome.text = s.text.text();
+    // Converted once: a large network's text runs to hundreds of megabytes.
+    outcome.textBytes = toCp1251(outcome.text);
+    if (!s.ok())
+        dialogs.showMessage(s.error);
+    if (s.text.enabled()) {
+        QSaveFile file(textPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(outcome.textBytes) < 0 || !file.commit())
+            throw Failure(QStringLiteral("FileError"), file.errorString());
+        if (s.options.offerTextSave)
+            offerTextSave(s, dialogs, textPath, outcome);
+    }
+    s.progress.setBusy(false);
+    if (!s.ok())
+        return;
+    s.data.SetCalculationDoneFlag(true);
+    outcome.succeeded = true;
+    outcome.successMessage = successMessage(nodesShortOfAvailableHead(s.model));
+    if (s.options.showCompletion)
+        s.options.showCompletion(outcome.successMessage);
+    else
+        dialogs.showMessage(outcome.successMessage);
+}
+
+void finishRun(DataModule& data, Progress& progress, const QString& textPath, bool locked)
+{
+    QFile::remove(textPath); // errors ignored: the file may not exist
+    progress.setStatus(data.calculationOpen() && data.calculationDone() ? QStringLiteral("Расчет выполнен.") : QString());
+    progress.processEvents();
+    if (locked)
+        progress.unlockWindow();
+    progress.setBusy(false);
+}
+
+} // namespace run
+} // namespace zurm

@@ -1,0 +1,420 @@
+#include "hydraulics/RunModel.h"
+
+#include "document/Failure.h"
+#include "document/Sql.h"
+#include "indicators/IndicatorCheck.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace zurm::run {
+
+namespace {
+
+const QString kFieldError = QStringLiteral("FieldError");
+
+Value numberOf(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok)
+        throw Failure(QStringLiteral("ConversionError"),
+                      QStringLiteral("\"") + value.toString() + QStringLiteral("\" не является числом."));
+    return number;
+}
+
+QVariant variantOf(const Value& value) { return value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()); }
+
+QVariant nodeVariant(const std::optional<qint16>& node)
+{
+    return node ? QVariant(int(*node)) : QVariant(QMetaType::fromType<int>());
+}
+
+bool flagOf(const QVariant& value) { return !value.isNull() && value.toInt() != 0; }
+
+[[noreturn]] void failQuery(const QSqlQuery& query)
+{
+    QString text = query.lastError().databaseText();
+    if (text.isEmpty())
+        text = query.lastError().text();
+    throw Failure(QString::fromLatin1(kSqlErrorClass), text);
+}
+
+QSqlQuery prepared(const QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        failQuery(query);
+    return query;
+}
+
+void exec(QSqlQuery& query)
+{
+    if (!query.exec())
+        failQuery(query);
+}
+
+std::vector<OrderedIndicator> readOrder(const QSqlDatabase& db, const QString& table, IndicatorVariant variant,
+                                        const RecordColumns& headerColumns, const RecordColumns& segmentColumns)
+{
+    std::vector<OrderedIndicator> order;
+    QSqlQuery rows = selectSql(db, QStringLiteral("SELECT [Показатель], [Nприоритета] FROM ") + quoteName(table)
+                                       + QStringLiteral(" ORDER BY [Nприоритета] ASC, rowid ASC"));
+    while (rows.next()) {
+        OrderedIndicator indicator;
+        indicator.shortName = rows.value(0).toString();
+        indicator.position = rows.value(1).isNull() ? 0 : rows.value(1).toInt();
+        const LookedUpFormula formula = lookUpFormula(db, indicator.shortName);
+        indicator.fullName = formula.fullName;
+        indicator.column = variant == IndicatorVariant::Header ? headerColumns.indexOf(indicator.shortName)
+                                                               : segmentColumns.indexOf(indicator.shortName);
+        if (indicator.position > 0)
+            indicator.compiled =
+                compileIndicator(indicator.shortName, formula.formula, headerColumns, segmentColumns, variant);
+        order.push_back(std::move(indicator));
+    }
+    return order;
+}
+
+} // namespace
+
+const std::vector<EndNodeField>& endNodeFields()
+{
+    auto number = [](const char* name, Value EndNodeRow::*member) {
+        return EndNodeField{QString::fromUtf8(name),
+                            [member](EndNodeRow& e, const QVariant& v) { e.*member = numberOf(v); },
+                            [member](const EndNodeRow& e) { return variantOf(e.*member); }};
+    };
+    auto flag = [](const char* name, bool EndNodeRow::*member) {
+        return EndNodeField{QString::fromUtf8(name), [member](EndNodeRow& e, const QVariant& v) { e.*member = flagOf(v); },
+                            [member](const EndNodeRow& e) { return QVariant(e.*member ? 1 : 0); }};
+    };
+    auto node = [](const char* name, std::optional<qint16> EndNodeRow::*member) {
+        return EndNodeField{QString::fromUtf8(name),
+                            [member](EndNodeRow& e, const QVariant& v) {
+                                e.*member = v.isNull() ? std::nullopt : std::optional<qint16>(qint16(v.toInt()));
+                            },
+                            [member](const EndNodeRow& e) { return nodeVariant(e.*member); }};
+    };
+    static const std::vector<EndNodeField> fields = {
+        flag("РВПод", &EndNodeRow::doneSupply),
+        node("РНачСУзПод", &EndNodeRow::branchStartSupply),
+        number("ДлМагПод", &EndNodeRow::lengthSupply),
+        number("ПотНОтИПод", &EndNodeRow::lossSupply),
+        number("ПНапПод", &EndNodeRow::headSupply),
+        number("ПНапЗПод", &EndNodeRow::givenHeadSupply),
+        number("ПНапЗБИПод", &EndNodeRow::givenHeadSupplyBare),
+        number("УПНВМагПод", &EndNodeRow::allowedLossSupply),
+        flag("РВОбр", &EndNodeRow::doneReturn),
+        node("РНачСУзОбр", &EndNodeRow::branchStartReturn),
+        number("ДлМагОбр", &EndNodeRow::lengthReturn),
+        number("ДлМагСум", &EndNodeRow::lengthTotal),
+        number("ПотНОтИОбр", &EndNodeRow::lossReturn),
+        number("ПНапОбр", &EndNodeRow::headReturn),
+        number("РНап", &EndNodeRow::availableHead),
+        number("РНапЗ", &EndNodeRow::givenAvailableHead),
+        number("ПНапЗОбр", &EndNodeRow::givenHeadReturn),
+        number("ПНапЗБИОбр", &EndNodeRow::givenHeadReturnBare),
+        number("УПНВМагОбр", &EndNodeRow::allowedLossReturn),
+        number("ДельтаТ", &EndNodeRow::deltaT),
+    };
+    return fields;
+}
+
+int RunModel::segmentColumn(const QString& name) const
+{
+    const int column = segmentColumns.indexOf(name);
+    if (column < 0)
+        throw Failure(kFieldError, QStringLiteral("Поле \"") + name + QStringLiteral("\" не найдено в таблице \"Табл\"."));
+    return column;
+}
+
+int RunModel::headerColumn(const QString& name) const
+{
+    const int column = headerColumns.indexOf(name);
+    if (column < 0)
+        throw Failure(kFieldError, QStringLiteral("Поле \"") + name + QStringLiteral("\" не найдено в таблице \"Заг\"."));
+    return column;
+}
+
+RunModel RunModel::load(const QSqlDatabase& db)
+{
+    RunModel m;
+    {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [ТипСети], [ОпрД], [РасчРасх], [NНачУз], [NузПНапПод], "
+                                                   "[NузРНап] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+        if (q.next()) {
+            m.networkType = q.value(0).toInt();
+            m.designMode = flagOf(q.value(1));
+            m.distributeFlows = flagOf(q.value(2));
+            m.startNode = qint16(q.value(3).toInt());
+            m.supplyHeadNode = qint16(q.value(4).toInt());
+            m.availableHeadNode = qint16(q.value(5).toInt());
+        }
+    }
+    {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [НаимПокСокр], [ВводПольз] FROM [ФлыПредопрПок] ORDER BY rowid"));
+        while (q.next() && !(m.returnLengthEntered && m.returnFlowEntered)) {
+            const QString name = q.value(0).toString();
+            if (name == QStringLiteral("ДлНаУчОбр") && !m.returnLengthEntered)
+                m.returnLengthEntered = flagOf(q.value(1));
+            else if (name == QStringLiteral("РасхОбр") && !m.returnFlowEntered)
+                m.returnFlowEntered = flagOf(q.value(1));
+        }
+    }
+    {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [НаимПокСокр], [ТипПок], [ВводПольз] FROM [Формулы] "
+                                                   "ORDER BY [Nпп], rowid"));
+        while (q.next())
+            m.userIndicators.push_back(
+                {q.value(0).toString(), q.value(1).toString().toUpper() == kHeaderType, flagOf(q.value(2))});
+    }
+
+    m.headerColumns = RecordColumns::numericColumnsOf(db, QStringLiteral("Заг"));
+    m.segmentColumns = RecordColumns::numericColumnsOf(db, QStringLiteral("Табл"));
+    m.header = readHeaderRecord(db, m.headerColumns);
+    m.segments = readSegmentRecords(db, m.segmentColumns);
+
+    // Return-pipe columns exist in two-pipe calculations only.
+    const bool two = m.twoPipe();
+    SegmentColumns& c = m.col;
+    auto s = [&m](const char* name) { return m.segmentColumn(QString::fromUtf8(name)); };
+    auto r = [&m, two](const char* name) {
+        return two ? m.segmentColumn(QString::fromUtf8(name)) : m.segmentColumns.indexOf(QString::fromUtf8(name));
+    };
+    c.startHeight = s("ГеодВысНач");
+    c.endHeight = s("ГеодВысКон");
+    c.lengthSupply = s("ДлНаУчПод");
+    c.lengthReturn = r("ДлНаУчОбр");
+    c.flowSupply = s("РасхПод");
+    c.flowReturn = r("РасхОбр");
+    c.lengthStartSupply = s("ДлНачПод");
+    c.lengthEndSupply = s("ДлКонПод");
+    c.lengthStartReturn = r("ДлНачОбр");
+    c.lengthEndReturn = r("ДлКонОбр");
+    c.tempStartSupply = s("ТВодыНачПод");
+    c.tempEndSupply = s("ТВодыКонПод");
+    c.tempStartReturn = r("ТВодыНачОбр");
+    c.tempEndReturn = r("ТВодыКонОбр");
+    c.lossStartSupply = s("ПотНОтИНачПод");
+    c.lossEndSupply = s("ПотНОтИКонПод");
+    c.lossStartReturn = r("ПотНОтИНачОбр");
+    c.lossEndReturn = r("ПотНОтИКонОбр");
+    c.headStartSupply = s("ПНапНачПод");
+    c.headEndSupply = s("ПНапКонПод");
+    c.headStartReturn = r("ПНапНачОбр");
+    c.headEndReturn = r("ПНапКонОбр");
+    c.availableStart = r("РНапНач");
+    c.availableEnd = r("РНапКон");
+    c.branchLossSupply = m.segmentColumns.indexOf(QStringLiteral("УПНВВПод"));
+    c.branchLossReturn = m.segmentColumns.indexOf(QStringLiteral("УПНВВОбр"));
+
+    HeaderColumns& h = m.hcol;
+    auto hc = [&m](const char* name) { return m.headerColumn(QString::fromUtf8(name)); };
+    auto hr = [&m, two](const char* name) {
+        return two ? m.headerColumn(QString::fromUtf8(name)) : m.headerColumns.indexOf(QString::fromUtf8(name));
+    };
+    h.supplyHead = hc("ПНапНаУзПод");
+    h.availableHead = hr("РНапНаУз");
+    h.minHeight = hc("МинГеодВысТС");
+    h.maxHeight = hc("МаксГеодВысТС");
+    h.maxLengthSupply = hc("МаксДлПод");
+    h.maxLengthReturn = hr("МаксДлОбр");
+    h.maxLengthTotal = hr("МаксСумДлПодОбр");
+    h.minTemperature = hc("МинТВоды");
+    h.maxTemperature = hc("МаксТВоды");
+
+    {
+        // КонМаг holds only the columns of its network type and mode.
+        QSet<QString> present;
+        for (const ColumnInfo& column : tableColumns(db, QStringLiteral("КонМаг")))
+            present.insert(column.name);
+        m.endNodeColumns_.clear();
+        for (const EndNodeField& field : endNodeFields())
+            if (present.contains(field.name))
+                m.endNodeColumns_.push_back(&field);
+        QString sql = QStringLiteral("SELECT rowid, [id_m], [КонУзел]");
+        for (const EndNodeField* field : m.endNodeColumns_)
+            sql += QStringLiteral(", ") + quoteName(field->name);
+        QSqlQuery q = selectSql(db, sql + QStringLiteral(" FROM [КонМаг] ORDER BY [id_m] ASC, rowid ASC"));
+        while (q.next()) {
+            EndNodeRow e;
+            e.rowid = q.value(0).toLongLong();
+            e.idM = q.value(1).toInt();
+            e.endNode = qint16(q.value(2).toInt());
+            for (size_t i = 0; i < m.endNodeColumns_.size(); ++i)
+                m.endNodeColumns_[i]->read(e, q.value(3 + int(i)));
+            m.endNodes.push_back(e);
+        }
+    }
+    {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
+                                                   "[РасхОбр] FROM [МагистралиТС] "
+                                                   "ORDER BY [id_m] ASC, [NппУчВМ] DESC, rowid ASC"));
+        while (q.next())
+            m.mains.push_back({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toInt(),
+                               qint16(q.value(3).toInt()), qint16(q.value(4).toInt()), numberOf(q.value(5)),
+                               numberOf(q.value(6))});
+    }
+    {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ГеодВыс] FROM [УзлыТС] ORDER BY rowid"));
+        while (q.next()) {
+            const qint16 node = qint16(q.value(0).toInt());
+            if (!m.heights_.contains(node))
+                m.heights_.insert(node, numberOf(q.value(1)));
+        }
+    }
+    {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ТрПр], [ИзмПНап] FROM [ИзмПНапВУзлахТС] ORDER BY rowid"));
+        while (q.next()) {
+            const qint16 node = qint16(q.value(0).toInt());
+            const int pipe = flagOf(q.value(1)) ? 1 : 0;
+            const double change = numberOf(q.value(2)).value_or(0.0);
+            if (!m.firstChange_[pipe].contains(node))
+                m.firstChange_[pipe].insert(node, change);
+            m.changeSum_[pipe][node] += change;
+            m.headChanges_.push_back({node, pipe == 1, change});
+        }
+    }
+    m.buildIndexes();
+    return m;
+}
+
+void RunModel::loadOrder(const QSqlDatabase& db)
+{
+    headerOrder = readOrder(db, QStringLiteral("ПриорЗ"), IndicatorVariant::Header, headerColumns, segmentColumns);
+    supplyOrder = readOrder(db, QStringLiteral("ПриорП"), IndicatorVariant::Segment, headerColumns, segmentColumns);
+    if (twoPipe())
+        returnOrder = readOrder(db, QStringLiteral("ПриорОИ"), IndicatorVariant::Segment, headerColumns, segmentColumns);
+}
+
+void RunModel::buildIndexes()
+{
+    for (int i = 0; i < int(segments.size()); ++i) {
+        const SegmentRecord& s = segments[size_t(i)];
+        if (!bySegmentNodes_.contains(nodePairKey(s.startNode, s.endNode)))
+            bySegmentNodes_.insert(nodePairKey(s.startNode, s.endNode), i);
+        if (!byEndNode_.contains(s.endNode))
+            byEndNode_.insert(s.endNode, i);
+        if (!byStartNode_.contains(s.startNode))
+            byStartNode_.insert(s.startNode, i);
+    }
+    for (int i = 0; i < int(mains.size()); ++i) {
+        auto [it, inserted] = mainRange_.try_emplace(mains[size_t(i)].idM, i, i + 1);
+        if (!inserted)
+            it->second.second = i + 1;
+    }
+}
+
+std::pair<int, int> RunModel::mainRows(int idM) const
+{
+    const auto it = mainRange_.find(idM);
+    return it == mainRange_.end() ? std::pair<int, int>{0, 0} : it->second;
+}
+
+double RunModel::firstHeadChange(qint16 node, bool returnPipe) const
+{
+    return firstChange_[returnPipe ? 1 : 0].value(node, 0.0);
+}
+
+double RunModel::headChangeSum(qint16 node, bool returnPipe) const
+{
+    return changeSum_[returnPipe ? 1 : 0].value(node, 0.0);
+}
+
+std::optional<Value> RunModel::nodeHeight(qint16 node) const
+{
+    const auto it = heights_.constFind(node);
+    if (it == heights_.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+void RunModel::clearVisited()
+{
+    visited.clear();
+    visitedList.clear();
+}
+
+void RunModel::visit(qint16 a, qint16 b)
+{
+    if (!visited.contains(nodePairKey(a, b))) {
+        visited.insert(nodePairKey(a, b));
+        visitedList.emplace_back(a, b);
+    }
+}
+
+void RunModel::writeBack(const QSqlDatabase& db) const
+{
+    Transaction transaction(db);
+    {
+        QString sql = QStringLiteral("UPDATE [Заг] SET ");
+        for (int i = 0; i < headerColumns.size(); ++i)
+            sql += (i ? QStringLiteral(", ") : QString()) + quoteName(headerColumns.names().at(i)) + QStringLiteral("=?");
+        sql += QStringLiteral(" WHERE rowid = (SELECT rowid FROM [Заг] ORDER BY rowid LIMIT 1)");
+        if (headerColumns.size() > 0) {
+            QSqlQuery q = prepared(db, sql);
+            for (int i = 0; i < headerColumns.size(); ++i)
+                q.bindValue(i, variantOf(header.values[size_t(i)]));
+            exec(q);
+        }
+    }
+    {
+        std::vector<int> written;
+        QString sql = QStringLiteral("UPDATE [Табл] SET ");
+        for (int i = 0; i < segmentColumns.size(); ++i) {
+            const QString& name = segmentColumns.names().at(i);
+            if (name == QStringLiteral("id") || name == QStringLiteral("НачУзел") || name == QStringLiteral("КонУзел"))
+                continue;
+            sql += (written.empty() ? QString() : QStringLiteral(", ")) + quoteName(name) + QStringLiteral("=?");
+            written.push_back(i);
+        }
+        sql += QStringLiteral(" WHERE [id]=?");
+        if (!written.empty()) {
+            QSqlQuery q = prepared(db, sql);
+            for (const SegmentRecord& s : segments) {
+                for (size_t i = 0; i < written.size(); ++i)
+                    q.bindValue(int(i), variantOf(s.values[size_t(written[i])]));
+                q.bindValue(int(written.size()), s.id);
+                exec(q);
+            }
+        }
+    }
+    if (!endNodeColumns_.empty()) {
+        QString sql = QStringLiteral("UPDATE [КонМаг] SET ");
+        for (size_t i = 0; i < endNodeColumns_.size(); ++i)
+            sql += (i ? QStringLiteral(", ") : QString()) + quoteName(endNodeColumns_[i]->name) + QStringLiteral("=?");
+        QSqlQuery q = prepared(db, sql + QStringLiteral(" WHERE rowid=?"));
+        for (const EndNodeRow& e : endNodes) {
+            for (size_t i = 0; i < endNodeColumns_.size(); ++i)
+                q.bindValue(int(i), endNodeColumns_[i]->write(e));
+            q.bindValue(int(endNodeColumns_.size()), e.rowid);
+            exec(q);
+        }
+    }
+    {
+        QSqlQuery q = prepared(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
+        for (const MainRow& r : mains) {
+            q.bindValue(0, variantOf(r.flowSupply));
+            q.bindValue(1, variantOf(r.flowReturn));
+            q.bindValue(2, r.rowid);
+            exec(q);
+        }
+    }
+    {
+        execSql(db, QStringLiteral("DELETE FROM [СписокРасчУчастков]"));
+        if (!visitedList.empty()) {
+            QSqlQuery q = prepared(db, QStringLiteral("INSERT INTO [СписокРасчУчастков] ([НачУзел], [КонУзел]) VALUES (?, ?)"));
+            for (const auto& [a, b] : visitedList) {
+                q.bindValue(0, int(a));
+                q.bindValue(1, int(b));
+                exec(q);
+            }
+        }
+    }
+    transaction.commit();
+}
+
+} // namespace zurm::run

@@ -1,0 +1,193 @@
+#pragma once
+
+// Everything one calculation run reads, held in memory as plain structures
+// with index maps, and written back to the calculation file in one
+// transaction per phase group. Look-ups pick the same row as walking the
+// tables in their stored order would: the first segment in table order for a
+// pair of nodes or an end node, the first head-change row per node and pipe.
+
+#include "hydraulics/DesignMainSelection.h"
+#include "indicators/IndicatorEvaluation.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace zurm {
+
+class ReferenceTables;
+
+namespace run {
+
+using Value = std::optional<double>;
+
+// One КонМаг row.
+struct EndNodeRow {
+    qint64 rowid = 0;
+    int idM = 0;
+    qint16 endNode = 0;
+    bool doneSupply = false; // РВПод
+    bool doneReturn = false; // РВОбр
+    std::optional<qint16> branchStartSupply; // РНачСУзПод
+    std::optional<qint16> branchStartReturn; // РНачСУзОбр
+    Value lengthSupply;        // ДлМагПод
+    Value lossSupply;          // ПотНОтИПод
+    Value headSupply;          // ПНапПод
+    Value givenHeadSupply;     // ПНапЗПод
+    Value givenHeadSupplyBare; // ПНапЗБИПод
+    Value allowedLossSupply;   // УПНВМагПод
+    Value lengthReturn;        // ДлМагОбр
+    Value lengthTotal;         // ДлМагСум
+    Value lossReturn;          // ПотНОтИОбр
+    Value headReturn;          // ПНапОбр
+    Value availableHead;       // РНап
+    Value givenAvailableHead;  // РНапЗ
+    Value givenHeadReturn;     // ПНапЗОбр
+    Value givenHeadReturnBare; // ПНапЗБИОбр
+    Value allowedLossReturn;   // УПНВМагОбр
+    Value deltaT;              // ДельтаТ
+};
+
+// A КонМаг column and how it maps onto EndNodeRow.
+struct EndNodeField {
+    QString name;
+    std::function<void(EndNodeRow&, const QVariant&)> read;
+    std::function<QVariant(const EndNodeRow&)> write;
+};
+// Every КонМаг column the run reads or writes; a table holds those of its
+// network type and mode.
+const std::vector<EndNodeField>& endNodeFields();
+
+// One МагистралиТС row.
+struct MainRow {
+    qint64 rowid = 0;
+    int idM = 0;
+    int npp = 0; // NппУчВМ, 1 at the end segment
+    qint16 startNode = 0;
+    qint16 endNode = 0;
+    Value flowSupply; // РасхПод
+    Value flowReturn; // РасхОбр
+};
+
+// An indicator of an order table, looked up and (when evaluated) compiled once.
+struct OrderedIndicator {
+    QString shortName;
+    int position = 0; // Nприоритета; an empty position is not evaluated either
+    QString fullName;
+    std::optional<CompiledIndicator> compiled; // set when position > 0
+    int column = -1; // column of the value in the header or segment record
+};
+
+// A user indicator row of Формулы as the clearing phase reads it.
+struct UserIndicatorRow {
+    QString shortName;
+    bool header = false; // ТипПок upper-cased is "З"
+    bool enteredByUser = false;
+};
+
+// Fixed column positions in the segment record.
+struct SegmentColumns {
+    int startHeight, endHeight, lengthSupply, lengthReturn, flowSupply, flowReturn;
+    int lengthStartSupply, lengthEndSupply, lengthStartReturn, lengthEndReturn;
+    int tempStartSupply, tempEndSupply, tempStartReturn, tempEndReturn;
+    int lossStartSupply, lossEndSupply, lossStartReturn, lossEndReturn;
+    int headStartSupply, headEndSupply, headStartReturn, headEndReturn;
+    int availableStart, availableEnd;
+    int branchLossSupply, branchLossReturn; // УПНВВПод, УПНВВОбр; -1 when the table has none
+};
+
+struct HeaderColumns {
+    int supplyHead, availableHead, minHeight, maxHeight, maxLengthSupply, maxLengthReturn, maxLengthTotal;
+    int minTemperature, maxTemperature;
+};
+
+inline quint32 nodePairKey(qint16 a, qint16 b) { return (quint32(quint16(a)) << 16) | quint16(b); }
+
+class RunModel {
+public:
+    // Reads НазвРасч, the header and segment records, КонМаг (ascending id_m),
+    // МагистралиТС (walk order), УзлыТС, ИзмПНапВУзлахТС, Формулы and the
+    // predefined rows needed by the run. Throws Failure.
+    static RunModel load(const QSqlDatabase& calculation);
+    // Reads the order tables and compiles the indicators they evaluate.
+    void loadOrder(const QSqlDatabase& calculation);
+
+    // Writes the header and every segment, КонМаг and МагистралиТС row and the
+    // visited set in one transaction.
+    void writeBack(const QSqlDatabase& calculation) const;
+
+    // НазвРасч
+    int networkType = 0;
+    bool twoPipe() const { return networkType == 1; }
+    bool designMode = false;
+    bool distributeFlows = false;
+    qint16 startNode = 0;
+    qint16 supplyHeadNode = 0;    // NузПНапПод as stored by the run
+    qint16 availableHeadNode = 0; // NузРНап
+    std::optional<bool> returnLengthEntered; // ВводПольз of ДлНаУчОбр; nullopt: row missing
+    std::optional<bool> returnFlowEntered;   // ВводПольз of РасхОбр
+
+    RecordColumns headerColumns;
+    RecordColumns segmentColumns;
+    HeaderRecord header;
+    std::vector<SegmentRecord> segments; // table order
+    SegmentColumns col{};
+    HeaderColumns hcol{};
+
+    std::vector<EndNodeRow> endNodes; // ascending id_m
+    std::vector<MainRow> mains;       // walk order: id_m ASC, NппУчВМ DESC
+    std::vector<UserIndicatorRow> userIndicators;
+
+    std::vector<OrderedIndicator> headerOrder, supplyOrder, returnOrder;
+
+    // The visited-segments set of the running walk, in the order of adding.
+    std::vector<std::pair<qint16, qint16>> visitedList;
+    QSet<quint32> visited;
+    void clearVisited();
+    void visit(qint16 a, qint16 b);
+    bool isVisited(qint16 a, qint16 b) const { return visited.contains(nodePairKey(a, b)); }
+
+    // Look-ups; -1 when there is none.
+    int segmentByNodes(qint16 a, qint16 b) const { return bySegmentNodes_.value(nodePairKey(a, b), -1); }
+    int segmentEndingAt(qint16 node) const { return byEndNode_.value(node, -1); }
+    int segmentStartingAt(qint16 node) const { return byStartNode_.value(node, -1); }
+    // Walk-order rows of main idM: [first, last).
+    std::pair<int, int> mainRows(int idM) const;
+    // The first head-change of the node in the pipe (0 when there is none) and the sum of all of them.
+    double firstHeadChange(qint16 node, bool returnPipe) const;
+    double headChangeSum(qint16 node, bool returnPipe) const;
+    // УзлыТС: nullopt when the node is not listed; the inner optional is the height.
+    std::optional<Value> nodeHeight(qint16 node) const;
+    // Every row of ИзмПНапВУзлахТС in stored order.
+    const std::vector<HeadChangeRow>& headChangeRows() const { return headChanges_; }
+
+    Value& seg(int segment, int column) { return segments[size_t(segment)].values[size_t(column)]; }
+    Value seg(int segment, int column) const { return segments[size_t(segment)].values[size_t(column)]; }
+    Value& head(int column) { return header.values[size_t(column)]; }
+
+    // Segment record column of a name; throws Failure when the table has none.
+    int segmentColumn(const QString& name) const;
+    int headerColumn(const QString& name) const;
+
+private:
+    void buildIndexes();
+
+    QHash<quint32, int> bySegmentNodes_;
+    QHash<qint16, int> byEndNode_;
+    QHash<qint16, int> byStartNode_;
+    std::unordered_map<int, std::pair<int, int>> mainRange_;
+    QHash<qint16, double> firstChange_[2];
+    QHash<qint16, double> changeSum_[2];
+    QHash<qint16, Value> heights_;
+    std::vector<HeadChangeRow> headChanges_;
+    std::vector<const EndNodeField*> endNodeColumns_;
+};
+
+} // namespace run
+} // namespace zurm

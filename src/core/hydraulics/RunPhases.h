@@ -1,0 +1,60 @@
+#pragma once
+
+// The phases of one calculation run over the model in memory. Each phase runs
+// only while the error is empty, so the first error found is the one reported.
+
+#include "hydraulics/CalculationRun.h"
+#include "hydraulics/CalculationText.h"
+#include "hydraulics/RunModel.h"
+#include "indicators/ReferenceTables.h"
+
+#include <QString>
+#include <memory>
+
+namespace zurm {
+
+class DataModule;
+class Progress;
+
+namespace run {
+
+struct RunState {
+    DataModule& data;
+    Progress& progress;
+    const RunOptions& options;
+    RunModel model;
+    CalculationText text;
+    ReferenceTables reference;
+    IndicatorEvaluation evaluation;
+    QString error;
+
+    bool ok() const { return error.isEmpty(); }
+    void status(const QString& line);
+    void clearStatus();
+    // Writes the model to the file (one transaction).
+    void flush();
+    // "a - b"
+    static QString segmentName(qint16 a, qint16 b);
+    // "Участок a - b:" + CR LF
+    static QString segmentPrefix(qint16 a, qint16 b);
+    // The chain of a main: "1 - 2 - 5 - 9".
+    QString chain(int idM) const;
+};
+
+// Part of the run before the header indicators: node fields, predefined rows,
+// given-head nodes, clearing, lengths, main lengths, temperatures, flows,
+// heights and (design mode) the given heads at the end nodes.
+void storeNodeFields(RunState& state);
+void prepareRun(RunState& state);
+
+// Header indicators, supply and return passes, heads at nodes and end nodes,
+// and the end section of the text.
+void calculateHeads(RunState& state);
+void writeTextEnd(RunState& state);
+
+// The nodes short of available head (two-pipe networks): end nodes by
+// ascending id_m, then the nodes of the segments in table order, each once.
+QList<qint16> nodesShortOfAvailableHead(const RunModel& model);
+
+} // namespace run
+} // namespace zurm

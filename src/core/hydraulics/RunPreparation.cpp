@@ -1,0 +1,525 @@
+// The phases of the run that prepare the data: node fields, predefined rows,
+// given-head nodes, clearing of old results, lengths, main lengths,
+// temperatures, flows, geodetic heights and the given heads at the end nodes.
+#include "hydraulics/RunPhases.h"
+#include "hydraulics/WaterTemperatures.h"
+
+#include "document/DataModule.h"
+#include "document/Failure.h"
+#include "document/Sql.h"
+#include "document/UserDialogs.h"
+
+#include <QHash>
+#include <algorithm>
+
+namespace zurm::run {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+double stored(double value) { return valueAsStoredInSegment(value); }
+
+qint16 nodeFieldValue(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < -32768 || value > 32767)
+        throw Failure(QStringLiteral("ConversionError"),
+                      QStringLiteral("\"") + text + QStringLiteral("\" не является целым числом."));
+    return qint16(value);
+}
+
+QString num(const RunState& s, const Value& v) { return v ? s.text.number(*v) : QString(); }
+
+// Every result of an earlier run is emptied.
+void clearOldResults(RunState& s)
+{
+    RunModel& m = s.model;
+    const bool two = m.twoPipe();
+    s.status(QStringLiteral("Подготовка к расчету."));
+
+    for (int column : {m.hcol.minHeight, m.hcol.maxHeight, m.hcol.maxLengthSupply})
+        m.head(column).reset();
+    if (two) {
+        m.head(m.hcol.maxLengthReturn).reset();
+        m.head(m.hcol.maxLengthTotal).reset();
+    }
+    // A user indicator without a column (a return-pipe indicator of a one-pipe
+    // network has none) has nothing to clear.
+    for (const UserIndicatorRow& row : m.userIndicators)
+        if (row.header && !row.enteredByUser && m.headerColumns.indexOf(row.shortName) >= 0)
+            m.head(m.headerColumns.indexOf(row.shortName)).reset();
+
+    const SegmentColumns& c = m.col;
+    std::vector<int> cleared = {c.startHeight,     c.endHeight,     c.lengthStartSupply, c.lengthEndSupply,
+                                c.tempStartSupply, c.tempEndSupply, c.lossStartSupply,   c.lossEndSupply,
+                                c.headStartSupply, c.headEndSupply};
+    if (m.designMode)
+        cleared.push_back(m.segmentColumn(QStringLiteral("УПНВВПод")));
+    if (two) {
+        if (!m.returnFlowEntered.value_or(false))
+            cleared.push_back(c.flowReturn);
+        if (!m.returnLengthEntered.value_or(false))
+            cleared.push_back(c.lengthReturn);
+        for (int column : {c.lengthStartReturn, c.lengthEndReturn, c.tempStartReturn, c.tempEndReturn,
+                           c.lossStartReturn, c.lossEndReturn, c.headStartReturn, c.headEndReturn, c.availableStart,
+                           c.availableEnd})
+            cleared.push_back(column);
+        if (m.designMode)
+            cleared.push_back(m.segmentColumn(QStringLiteral("УПНВВОбр")));
+    }
+    for (const UserIndicatorRow& row : m.userIndicators)
+        if (!row.header && !row.enteredByUser && m.segmentColumns.indexOf(row.shortName) >= 0)
+            cleared.push_back(m.segmentColumns.indexOf(row.shortName));
+    // Every row is saved here, and a saved row holds each of its numbers as
+    // written in SQL text (15 significant digits), entered values included.
+    for (SegmentRecord& segment : m.segments) {
+        for (Value& v : segment.values)
+            if (v)
+                v = stored(*v);
+        for (int column : cleared)
+            segment.values[size_t(column)].reset();
+    }
+
+    for (EndNodeRow& e : m.endNodes) {
+        e.doneSupply = false;
+        e.branchStartSupply.reset();
+        e.lengthSupply.reset();
+        e.lossSupply.reset();
+        e.headSupply.reset();
+        if (!m.designMode)
+            e.givenHeadSupply.reset();
+        e.givenHeadSupplyBare.reset();
+        e.allowedLossSupply.reset();
+        if (two) {
+            e.doneReturn = false;
+            e.branchStartReturn.reset();
+            e.lengthReturn.reset();
+            e.lengthTotal.reset();
+            e.lossReturn.reset();
+            e.headReturn.reset();
+            e.availableHead.reset();
+            if (!m.designMode)
+                e.givenAvailableHead.reset();
+            e.givenHeadReturn.reset();
+            e.givenHeadReturnBare.reset();
+            e.allowedLossReturn.reset();
+        }
+    }
+    s.clearStatus();
+}
+
+// Every segment has a positive length in each pipe.
+void checkSegmentLengths(RunState& s)
+{
+    RunModel& m = s.model;
+    s.status(QStringLiteral("Проверка показателей ДлНаУчПод, ДлНаУчОбр."));
+    if (m.twoPipe() && !m.returnLengthEntered.value_or(false))
+        for (int i = 0; i < int(m.segments.size()); ++i)
+            m.seg(i, m.col.lengthReturn) = m.seg(i, m.col.lengthSupply);
+    for (const SegmentRecord& segment : m.segments) {
+        const Value supply = segment.values[size_t(m.col.lengthSupply)];
+        if (!supply || *supply <= 0) {
+            s.error = RunState::segmentPrefix(segment.startNode, segment.endNode)
+                + QStringLiteral("Показатель ДлНаУчПод должен быть больше нуля.");
+            break;
+        }
+        if (m.twoPipe()) {
+            const Value ret = segment.values[size_t(m.col.lengthReturn)];
+            if (!ret || *ret <= 0) {
+                s.error = RunState::segmentPrefix(segment.startNode, segment.endNode)
+                    + QStringLiteral("Показатель ДлНаУчОбр должен быть больше нуля.");
+                break;
+            }
+        }
+    }
+    s.clearStatus();
+}
+
+// Lengths from the start node along every main, with their section of the text.
+void computeLengthsAlongMains(RunState& s)
+{
+    RunModel& m = s.model;
+    const bool two = m.twoPipe();
+    const SegmentColumns& c = m.col;
+    s.status(QStringLiteral("Расчет показателей ДлНачПод, ДлКонПод, ДлНачОбр, ДлКонОбр."));
+    CalculationText& t = s.text;
+    t.writeLine();
+    t.writeLine(QStringLiteral("Расчет показателей:"));
+    t.writeLine(QStringLiteral("Длина подающего трубопровода на начальном узле участка, м. (ДлНачПод)"));
+    t.writeLine(QStringLiteral("Длина подающего трубопровода на конечном узле участка, м. (ДлКонПод)"));
+    if (two) {
+        t.writeLine(QStringLiteral("Длина обратного трубопровода на начальном узле участка, м. (ДлНачОбр)"));
+        t.writeLine(QStringLiteral("Длина обратного трубопровода на конечном узле участка, м. (ДлКонОбр)"));
+    }
+    t.writeLine(QStringLiteral("Показатели, используемые в расчете:"));
+    t.writeLine(QStringLiteral("Длина подающего трубопровода на участке, м. (ДлНаУчПод)"));
+    if (two)
+        t.writeLine(QStringLiteral("Длина обратного трубопровода на участке, м. (ДлНаУчОбр)"));
+    t.writeLine();
+
+    m.clearVisited();
+    for (const MainRow& row : m.mains) {
+        const qint16 a = row.startNode;
+        const qint16 b = row.endNode;
+        if (m.isVisited(a, b))
+            continue;
+        double supply = 0;
+        double ret = 0;
+        if (a != m.startNode) {
+            const int previous = m.segmentEndingAt(a);
+            if (previous >= 0) {
+                supply = m.seg(previous, c.lengthEndSupply).value_or(0.0);
+                if (two)
+                    ret = m.seg(previous, c.lengthEndReturn).value_or(0.0);
+            }
+        }
+        const int i = m.segmentByNodes(a, b);
+        if (i < 0)
+            throw Failure(QStringLiteral("FieldError"), QStringLiteral("Участок ") + RunState::segmentName(a, b)
+                                                             + QStringLiteral(" не найден в таблице \"Табл\"."));
+        m.seg(i, c.lengthStartSupply) = supply;
+        m.seg(i, c.lengthEndSupply) = stored(supply + m.seg(i, c.lengthSupply).value_or(0.0));
+        if (two) {
+            m.seg(i, c.lengthStartReturn) = ret;
+            m.seg(i, c.lengthEndReturn) = stored(ret + m.seg(i, c.lengthReturn).value_or(0.0));
+        }
+        t.writeLine(QStringLiteral("Участок ") + RunState::segmentName(a, b) + QStringLiteral(":"));
+        t.writeLine(QStringLiteral("ДлНачПод = ") + num(s, m.seg(i, c.lengthStartSupply)) + QStringLiteral("  ДлНаУчПод = ")
+                    + num(s, m.seg(i, c.lengthSupply)) + QStringLiteral("  ДлКонПод = ")
+                    + num(s, m.seg(i, c.lengthEndSupply)));
+        if (two)
+            t.writeLine(QStringLiteral("ДлНачОбр = ") + num(s, m.seg(i, c.lengthStartReturn))
+                        + QStringLiteral("  ДлНаУчОбр = ") + num(s, m.seg(i, c.lengthReturn))
+                        + QStringLiteral("  ДлКонОбр = ") + num(s, m.seg(i, c.lengthEndReturn)));
+        t.writeLine();
+        m.visit(a, b);
+    }
+    s.clearStatus();
+}
+
+void maximise(Value& maximum, const Value& value)
+{
+    if (value && (!maximum || *value > *maximum))
+        maximum = value;
+}
+
+// Main lengths and their maxima, and the mains section of the text.
+void computeMainLengths(RunState& s)
+{
+    RunModel& m = s.model;
+    const bool two = m.twoPipe();
+    s.status(QStringLiteral("Расчет показателей МаксДлПод, МаксДлОбр, МаксСумДлПодОбр."));
+    Value maxSupply, maxReturn, maxTotal;
+    for (EndNodeRow& e : m.endNodes) {
+        const int i = m.segmentEndingAt(e.endNode);
+        if (i < 0)
+            throw Failure(QStringLiteral("FieldError"), QStringLiteral("Участок с конечным узлом ")
+                                                             + QString::number(e.endNode)
+                                                             + QStringLiteral(" не найден в таблице \"Табл\"."));
+        e.lengthSupply = m.seg(i, m.col.lengthEndSupply);
+        maximise(maxSupply, e.lengthSupply);
+        if (two) {
+            e.lengthReturn = m.seg(i, m.col.lengthEndReturn);
+            e.lengthTotal =
+                m.seg(i, m.col.lengthEndSupply).value_or(0.0) + m.seg(i, m.col.lengthEndReturn).value_or(0.0);
+            maximise(maxReturn, e.lengthReturn);
+            maximise(maxTotal, e.lengthTotal);
+        }
+    }
+    m.head(m.hcol.maxLengthSupply) = maxSupply;
+    if (two) {
+        m.head(m.hcol.maxLengthReturn) = maxReturn;
+        m.head(m.hcol.maxLengthTotal) = maxTotal;
+    }
+
+    CalculationText& t = s.text;
+    t.writeLine();
+    t.writeLine(QStringLiteral("Магистрали теплосети"));
+    t.writeLine(QStringLiteral("Расчет показателей:"));
+    t.writeLine(QStringLiteral("Длина подающего трубопровода магистрали, м. (ДлМагПод)"));
+    if (two) {
+        t.writeLine(QStringLiteral("Длина обратного трубопровода магистрали, м. (ДлМагОбр)"));
+        t.writeLine(QStringLiteral("Суммарная длина подающего и обратного трубопроводов магистрали, м. (ДлМагСум)"));
+    }
+    t.writeLine();
+    for (const EndNodeRow& e : m.endNodes) {
+        t.writeLine(QStringLiteral("Магистраль ") + QString::number(e.idM) + QStringLiteral(": ") + s.chain(e.idM));
+        QString line = QStringLiteral("ДлМагПод = ") + num(s, e.lengthSupply);
+        if (two)
+            line += QStringLiteral("  ДлМагОбр = ") + num(s, e.lengthReturn) + QStringLiteral("  ДлМагСум = ")
+                + num(s, e.lengthTotal);
+        t.writeLine(line);
+        t.writeLine();
+    }
+    s.clearStatus();
+}
+
+// Water temperatures, after the lengths and before the flows.
+void computeTemperatures(RunState& s)
+{
+    RunModel& m = s.model;
+    const Value minT = m.head(m.hcol.minTemperature);
+    const Value maxT = m.head(m.hcol.maxTemperature);
+    if (!minT || !maxT) {
+        s.error = QStringLiteral("Показатели \"МинТВоды\", \"МаксТВоды\" должны быть заполнены.");
+        return;
+    }
+    s.status(QStringLiteral("Расчет показателей ТВодыНачПод, ТВодыКонПод, ТВодыНачОбр, ТВодыКонОбр."));
+    const SegmentColumns& c = m.col;
+    WaterTemperatureInput input;
+    input.twoPipe = m.twoPipe();
+    input.startNode = m.startNode;
+    input.minTemperature = *minT;
+    input.maxTemperature = *maxT;
+    input.maxSupplyLength = m.head(m.hcol.maxLengthSupply).value_or(0.0);
+    input.segments.reserve(m.segments.size());
+    for (int i = 0; i < int(m.segments.size()); ++i) {
+        TemperatureSegment segment{m.segments[size_t(i)].startNode, m.segments[size_t(i)].endNode,
+                                   m.seg(i, c.lengthStartSupply).value_or(0.0), m.seg(i, c.lengthEndSupply).value_or(0.0),
+                                   0.0, 0.0};
+        if (input.twoPipe) {
+            segment.returnStartLength = m.seg(i, c.lengthStartReturn).value_or(0.0);
+            segment.returnEndLength = m.seg(i, c.lengthEndReturn).value_or(0.0);
+        }
+        input.segments.push_back(segment);
+    }
+    for (const EndNodeRow& e : m.endNodes) {
+        MainWalk walk;
+        walk.id = e.idM;
+        const auto [first, last] = m.mainRows(e.idM);
+        for (int r = first; r < last; ++r) {
+            const MainRow& row = m.mains[size_t(r)];
+            walk.rows.push_back({row.startNode, row.endNode, m.segmentByNodes(row.startNode, row.endNode)});
+        }
+        input.walks.push_back(std::move(walk));
+        input.mains.push_back({e.lengthSupply.value_or(0.0), e.lengthReturn.value_or(0.0),
+                               e.lengthTotal.value_or(0.0), e.deltaT, e.endNode});
+    }
+    const std::vector<SegmentTemperatures> results = computeWaterTemperatures(input, s.text);
+    for (int i = 0; i < int(results.size()) && i < int(m.segments.size()); ++i) {
+        const SegmentTemperatures& r = results[size_t(i)];
+        auto put = [&](int column, const Value& v) {
+            if (v)
+                m.seg(i, column) = stored(*v);
+        };
+        put(c.tempStartSupply, r.supplyStart);
+        put(c.tempEndSupply, r.supplyEnd);
+        if (m.twoPipe()) {
+            put(c.tempStartReturn, r.returnStart);
+            put(c.tempEndReturn, r.returnEnd);
+        }
+    }
+    s.clearStatus();
+}
+
+// Distribution of a flow indicator: the end flows of the mains summed over the
+// segments they pass through.
+void distributeFlow(RunState& s, bool returnPipe)
+{
+    RunModel& m = s.model;
+    const QString name = returnPipe ? QStringLiteral("РасхОбр") : QStringLiteral("РасхПод");
+    const int column = returnPipe ? m.col.flowReturn : m.col.flowSupply;
+    const int mainCount = int(m.endNodes.size());
+    for (int id = 1; id <= mainCount && s.ok(); ++id) {
+        s.status(name + QStringLiteral(" по магистралям теплосети. id_m = ") + QString::number(id));
+        const auto [first, last] = m.mainRows(id);
+        int endRow = -1;
+        for (int r = first; r < last && endRow < 0; ++r)
+            if (m.mains[size_t(r)].npp == 1)
+                endRow = r;
+        if (endRow < 0)
+            throw Failure(QStringLiteral("FieldError"), QStringLiteral("Магистраль ") + QString::number(id)
+                                                             + QStringLiteral(" не найдена в таблице \"МагистралиТС\"."));
+        const MainRow& end = m.mains[size_t(endRow)];
+        const int segment = m.segmentByNodes(end.startNode, end.endNode);
+        const Value flow = segment >= 0 ? m.seg(segment, column) : Value();
+        if (!flow) {
+            s.error = RunState::segmentPrefix(end.startNode, end.endNode) + QStringLiteral("Показатель \"") + name
+                + QStringLiteral("\" должен быть заполнен.");
+            break;
+        }
+        for (int r = first; r < last; ++r)
+            (returnPipe ? m.mains[size_t(r)].flowReturn : m.mains[size_t(r)].flowSupply) = flow;
+    }
+    if (!s.ok()) {
+        s.clearStatus();
+        return;
+    }
+    // Sums in the stored order of МагистралиТС.
+    std::vector<const MainRow*> byRowid;
+    byRowid.reserve(m.mains.size());
+    for (const MainRow& r : m.mains)
+        byRowid.push_back(&r);
+    std::sort(byRowid.begin(), byRowid.end(), [](const MainRow* x, const MainRow* y) { return x->rowid < y->rowid; });
+    QHash<quint32, double> sums;
+    for (const MainRow* r : byRowid) {
+        const Value v = returnPipe ? r->flowReturn : r->flowSupply;
+        double& sum = sums[nodePairKey(r->startNode, r->endNode)];
+        if (v)
+            sum += *v;
+    }
+    for (SegmentRecord& segment : m.segments) {
+        s.status(name + QStringLiteral(" по участкам теплосети. id = ") + QString::number(segment.id));
+        segment.values[size_t(column)] = stored(sums.value(nodePairKey(segment.startNode, segment.endNode), 0.0));
+    }
+    s.clearStatus();
+}
+
+// Flows: distributed from the end segments and copied to the return pipe.
+void computeFlows(RunState& s)
+{
+    RunModel& m = s.model;
+    if (m.distributeFlows)
+        distributeFlow(s, false);
+    if (!s.ok() || !m.twoPipe())
+        return;
+    if (!m.returnFlowEntered.value_or(false)) {
+        s.status(QStringLiteral("РасхОбр по участкам теплосети."));
+        for (int i = 0; i < int(m.segments.size()); ++i)
+            m.seg(i, m.col.flowReturn) = m.seg(i, m.col.flowSupply);
+        s.clearStatus();
+    } else if (m.distributeFlows) {
+        distributeFlow(s, true);
+    }
+}
+
+// Geodetic heights of the segments' nodes and of the network.
+void computeHeights(RunState& s)
+{
+    RunModel& m = s.model;
+    Value lowest, highest;
+    for (int i = 0; i < int(m.segments.size()) && s.ok(); ++i) {
+        SegmentRecord& segment = m.segments[size_t(i)];
+        s.status(QStringLiteral("Определение показателей ГеодВысНач, ГеодВысКон. id = ") + QString::number(segment.id));
+        double h[2] = {0, 0};
+        const qint16 nodes[2] = {segment.startNode, segment.endNode};
+        for (int k = 0; k < 2 && s.ok(); ++k) {
+            const std::optional<Value> height = m.nodeHeight(nodes[k]);
+            if (!height)
+                s.error = RunState::segmentPrefix(segment.startNode, segment.endNode) + QStringLiteral("Узел ")
+                    + QString::number(nodes[k]) + QStringLiteral(" не найден в таблице \"Узлы теплосети\".");
+            else if (!*height)
+                s.error = RunState::segmentPrefix(segment.startNode, segment.endNode)
+                    + QStringLiteral("Не задана геодезическая высота узла ") + QString::number(nodes[k]) + QStringLiteral(".");
+            else
+                h[k] = **height;
+        }
+        if (!s.ok())
+            break;
+        m.seg(i, m.col.startHeight) = stored(h[0]);
+        m.seg(i, m.col.endHeight) = stored(h[1]);
+        const double low = std::min(h[0], h[1]);
+        const double high = std::max(h[0], h[1]);
+        if (i == 0) {
+            lowest = low;
+            highest = high;
+        } else {
+            if (high > *highest)
+                highest = high;
+            if (low < *lowest)
+                lowest = low;
+        }
+    }
+    if (s.ok()) {
+        m.head(m.hcol.minHeight) = lowest;
+        m.head(m.hcol.maxHeight) = highest;
+    }
+    s.clearStatus();
+}
+
+// Design mode: the given heads at the end nodes without the head
+// changes along their mains.
+void computeGivenHeads(RunState& s)
+{
+    RunModel& m = s.model;
+    s.status(QStringLiteral("Определение заданных напоров в конечных узлах теплосети."));
+    for (EndNodeRow& e : m.endNodes) {
+        double supplySum = 0;
+        double returnSum = 0;
+        const auto [first, last] = m.mainRows(e.idM);
+        for (int r = first; r < last; ++r) {
+            supplySum += m.headChangeSum(m.mains[size_t(r)].endNode, false);
+            returnSum += m.headChangeSum(m.mains[size_t(r)].endNode, true);
+        }
+        const QString prefix = QStringLiteral("Форма \"Параметры теплосети\", таблица \"Конечные узлы теплосети\", узел ")
+            + QString::number(e.endNode) + QStringLiteral(":") + kCrLf + kCrLf;
+        if (!e.givenHeadSupply) {
+            s.error = prefix + QStringLiteral("Показатель \"Полный напор в под. тр-проводе, м.\" должен быть заполнен.");
+            break;
+        }
+        e.givenHeadSupplyBare = *e.givenHeadSupply - supplySum;
+        if (m.twoPipe()) {
+            if (!e.givenAvailableHead) {
+                s.error = prefix + QStringLiteral("Показатель \"Располагаемый напор, м.\" должен быть заполнен.");
+                break;
+            }
+            e.givenHeadReturn = *e.givenHeadSupply - *e.givenAvailableHead;
+            e.givenHeadReturnBare = *e.givenHeadReturn + returnSum;
+        }
+    }
+    s.clearStatus();
+}
+
+} // namespace
+
+void storeNodeFields(RunState& s)
+{
+    RunModel& m = s.model;
+    const QSqlDatabase db = s.data.calculation();
+    if (s.options.supplyHeadNodeText.isEmpty()) {
+        s.error = QStringLiteral("Поле \"ПНапНаУзПод задан для узла:\" должно быть заполнено.");
+        return;
+    }
+    m.supplyHeadNode = nodeFieldValue(s.options.supplyHeadNodeText);
+    execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NузПНапПод] = ?"), {int(m.supplyHeadNode)});
+    if (m.twoPipe()) {
+        if (s.options.availableHeadNodeText.isEmpty()) {
+            s.error = QStringLiteral("Поле \"РНапНаУз задан для узла:\" должно быть заполнено.");
+            return;
+        }
+        m.availableHeadNode = nodeFieldValue(s.options.availableHeadNodeText);
+        execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NузРНап] = ?"), {int(m.availableHeadNode)});
+    }
+}
+
+void prepareRun(RunState& s)
+{
+    RunModel& m = s.model;
+    if (s.ok() && (!m.returnLengthEntered || !m.returnFlowEntered))
+        s.error = QStringLiteral("В таблице \"Предопределенные показатели расчета\" должны присутствовать показатели: "
+                                 "\"ДлНаУчОбр\", \"РасхОбр\".");
+    if (s.ok()) {
+        s.status(QStringLiteral("Проверка полей \"ПНапНаУзПод задан для узла:\", \"РНапНаУз задан для узла:\"."));
+        auto present = [&m](qint16 node) { return m.segmentStartingAt(node) >= 0 || m.segmentEndingAt(node) >= 0; };
+        if (!present(m.supplyHeadNode)) {
+            const QString n = QString::number(m.supplyHeadNode);
+            s.error = QStringLiteral("Показатель \"ПНапНаУзПод\" задан для узла ") + n + QStringLiteral(". Узел ") + n
+                + QStringLiteral(" не найден в таблице \"Участки теплосети\".");
+        } else if (m.twoPipe() && !present(m.availableHeadNode)) {
+            const QString n = QString::number(m.availableHeadNode);
+            s.error = QStringLiteral("Показатель \"РНапНаУз\" задан для узла ") + n + QStringLiteral(". Узел ") + n
+                + QStringLiteral(" не найден в таблице \"Участки теплосети\".");
+        }
+        s.clearStatus();
+    }
+    if (s.ok())
+        clearOldResults(s);
+    if (s.ok())
+        checkSegmentLengths(s);
+    if (s.ok())
+        computeLengthsAlongMains(s);
+    if (s.ok())
+        computeMainLengths(s);
+    if (s.ok())
+        computeTemperatures(s);
+    if (s.ok())
+        computeFlows(s);
+    if (s.ok())
+        computeHeights(s);
+    if (s.ok() && m.designMode)
+        computeGivenHeads(s);
+}
+
+} // namespace zurm::run

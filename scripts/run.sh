@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds the program and starts it on its sample
-# calculation. Without a display the command-line front prepares a copy of
-# the sample and prints what it did.
+# calculation. Without a display the command-line front calculates a copy of
+# the sample and prints the outcome and where the protocol is.
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -13,5 +13,6 @@ cp build/bin/samples/sample.mdb "$work/sample.mdb"
 if [ -n "$DISPLAY" ] || [ -n "$WAYLAND_DISPLAY" ]; then
     exec build/bin/zurm "$work/sample.mdb"
 fi
-echo "Нет дисплея: расчет-пример обрабатывается программой zurm-calc ($work/sample.mdb)."
-build/bin/zurm-calc --prepare "$work/sample.mdb"
+echo "Нет дисплея: расчет-пример выполняется программой zurm-calc ($work/sample.mdb)."
+build/bin/zurm-calc "$work/sample.mdb" --text "$work/sample.txt"
+echo "Текст расчета (Windows-1251): $work/sample.txt"

@@ -1,83 +1,711 @@
 #include "gui/entry/MainWindow.h"
 
 #include "document/DocumentSession.h"
+#include "document/Failure.h"
+#include "document/Guarded.h"
 #include "document/ProgramFolder.h"
+#include "document/Sql.h"
+#include "entry/HeaderRowModel.h"
+#include "entry/SegmentTableModel.h"
+#include "gui/entry/CalculationGrid.h"
+#include "gui/entry/CaptionHeaderView.h"
 #include "gui/platform/WidgetDialogs.h"
+#include "hydraulics/CalculationRun.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 namespace zurm::gui {
 
-MainWindow::MainWindow(const QString& programFolder, QWidget* parent) : QMainWindow(parent)
+namespace {
+
+const QString kSaveContext = QStringLiteral("Ошибка при сохранении данных.");
+const QString kBindContext = QStringLiteral("Ошибка при открытии таблиц гидравлического расчета.");
+const QString kSortContext = QStringLiteral("Ошибка при сортировке таблицы участков сети.");
+const QString kRunContext = QStringLiteral("Ошибка при выполнении расчета.");
+const QString kCalculationDone = QStringLiteral("Расчет выполнен.");
+const QString kRowCondition = QStringLiteral(" WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])");
+
+constexpr int kStartNodeWidth = 53;
+constexpr int kEndNodeWidth = 75;
+constexpr int kTopPanelMinimum = 25;
+constexpr int kTopPanelMaximum = 220;
+constexpr int kTopPanelInitial = 157;
+constexpr int kLeftPanelMinimum = 20;
+constexpr int kLeftPanelMaximum = 147;
+
+QString fieldName(const QAbstractItemModel* model, int column)
+{
+    return model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+} // namespace
+
+// Progress of the session on this window. Taking the outermost lock releases the
+// grids before the long operation touches the tables; releasing it binds them to
+// what the session holds afterwards.
+class MainWindow::LockingProgress : public Progress {
+public:
+    explicit LockingProgress(MainWindow& window) : window_(window), inner_(&window) {}
+    void setStatus(const QString& text) override { inner_.setStatus(text); }
+    void setBusy(bool busy) override { inner_.setBusy(busy); }
+    void processEvents() override { inner_.processEvents(); }
+    void lockWindow() override
+    {
+        if (depth_++ == 0)
+            window_.releaseGrids();
+        inner_.lockWindow();
+    }
+    void unlockWindow() override
+    {
+        inner_.unlockWindow();
+        if (depth_ > 0 && --depth_ == 0)
+            window_.bindGrids();
+    }
+
+private:
+    MainWindow& window_;
+    WindowProgress inner_;
+    int depth_ = 0;
+};
+
+struct MainWindow::Command {
+    const char* menuName;
+    const char* buttonName; // nullptr: menu only
+    const char* text;
+    QStyle::StandardPixmap icon;
+    void (MainWindow::*slot)();
+};
+
+MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(kProgramCaption);
     setMinimumSize(640, 480);
     resize(1024, 700);
 
-    dialogs_ = std::make_unique<WidgetDialogs>(this);
-    progress_ = std::make_unique<WindowProgress>(this);
+    if (!dialogs) {
+        ownDialogs_ = std::make_unique<WidgetDialogs>(this);
+        dialogs = ownDialogs_.get();
+    }
+    dialogs_ = dialogs;
+    progress_ = std::make_unique<LockingProgress>(*this);
     session_ = std::make_unique<DocumentSession>(programFolder.isEmpty() ? resolveProgramFolder() : programFolder,
                                                  *dialogs_, *progress_);
+    session_->postPendingEdits = [this] { PostPendingEdits(); };
+    // Segments are added and removed only in the network editor.
+    session_->data().guards().guardSegmentsFromMainWindow();
 
-    auto* central = new QLabel(this);
-    central->setObjectName(QStringLiteral("pnClient"));
-    central->setAlignment(Qt::AlignCenter);
-    setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    createPanels();
+    createCommands();
+    bindGrids();
+    gridsBound_ = false; // the start-up sequence binds them to the opened documents
+}
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
+MainWindow::~MainWindow()
+{
+    // The grids let go of the connection before the session closes it.
+    releaseGrids();
+}
+
+UserDialogs& MainWindow::dialogs()
+{
+    return *dialogs_;
+}
+
+bool MainWindow::guarded(const QString& context, const std::function<void()>& step)
+{
+    return guardedStep(dialogs(), context, step);
+}
+
+// ---------------------------------------------------------------- commands
+
+QAction* MainWindow::addCommand(QMenu* menu, QToolBar* toolbar, const Command& command)
+{
+    const QString text = QString::fromUtf8(command.text);
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromUtf8(command.menuName));
+    if (command.slot)
+        connect(action, &QAction::triggered, this, command.slot);
+    else
+        action->setEnabled(false); // its window comes with later work
+    if (command.buttonName && toolbar) {
+        QAction* button = toolbar->addAction(style()->standardIcon(command.icon), text);
+        button->setObjectName(QString::fromUtf8(command.buttonName));
+        button->setToolTip(text);
+        button->setStatusTip(text);
+        if (command.slot)
+            connect(button, &QAction::triggered, this, command.slot);
+        else
+            button->setEnabled(false);
+    }
+    return action;
+}
+
+void MainWindow::createCommands()
+{
     auto* toolbar = addToolBar(QStringLiteral("ToolBar1"));
     toolbar->setObjectName(QStringLiteral("ToolBar1"));
-    const struct {
-        const char* menuName;
-        const char* buttonName;
-        const char* text;
-        void (MainWindow::*slot)();
-    } commands[] = {
-        {"miFileNewRas", "tbNewRas", "Создать новый расчет", &MainWindow::newCalculation},
-        {"miFileOpenRas", "tbOpenRas", "Открыть расчет", &MainWindow::openCalculation},
-        {"miFileSaveRas", "tbSaveRas", "Сохранить расчет", &MainWindow::saveCalculation},
-        {"miFileSaveRasAs", "tbSaveRasAs", "Сохранить расчет как...", &MainWindow::saveCalculationAs},
-        {"miFileOpenSprav", nullptr, "Открыть справочники", &MainWindow::openReference},
-        {"miFileSaveSpravAs", nullptr, "Сохранить справочники как...", &MainWindow::saveReferenceAs},
-        {"miFileCompactRas", nullptr, "Сжать расчет", &MainWindow::compactCalculation},
-        {"miFileCompactSprav", nullptr, "Сжать справочники", &MainWindow::compactReference},
+    toolbar->setMovable(false);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
+    file->setObjectName(QStringLiteral("miFile"));
+    const Command fileCommands[] = {
+        {"miFileNewRas", "tbNewRas", "Создать новый расчет", QStyle::SP_FileIcon, &MainWindow::newCalculation},
+        {"miFileOpenRas", "tbOpenRas", "Открыть расчет", QStyle::SP_DialogOpenButton, &MainWindow::openCalculation},
+        {"miFileSaveRas", "tbSaveRas", "Сохранить расчет", QStyle::SP_DialogSaveButton, &MainWindow::saveCalculation},
+        {"miFileSaveRasAs", "tbSaveRasAs", "Сохранить расчет как...", QStyle::SP_DriveFDIcon,
+         &MainWindow::saveCalculationAs},
     };
-    for (const auto& c : commands) {
-        QAction* action = addCommand(file, QString::fromUtf8(c.menuName), QString::fromUtf8(c.text), c.slot);
-        if (c.buttonName) {
-            QAction* button = toolbar->addAction(action->text());
-            button->setObjectName(QString::fromUtf8(c.buttonName));
-            button->setToolTip(action->text());
-            connect(button, &QAction::triggered, this, c.slot);
-        }
-    }
+    for (const Command& command : fileCommands)
+        addCommand(file, toolbar, command);
+    file->addSeparator();
+    const Command referenceCommands[] = {
+        {"miFileOpenSprav", nullptr, "Открыть справочники", QStyle::SP_CustomBase, &MainWindow::openReference},
+        {"miFileSaveSpravAs", nullptr, "Сохранить справочники как...", QStyle::SP_CustomBase,
+         &MainWindow::saveReferenceAs},
+    };
+    for (const Command& command : referenceCommands)
+        addCommand(file, nullptr, command);
+    file->addSeparator();
+    const Command compactCommands[] = {
+        {"miFileCompactRas", nullptr, "Сжать расчет", QStyle::SP_CustomBase, &MainWindow::compactCalculation},
+        {"miFileCompactSprav", nullptr, "Сжать справочники", QStyle::SP_CustomBase, &MainWindow::compactReference},
+    };
+    for (const Command& command : compactCommands)
+        addCommand(file, nullptr, command);
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("Выход"));
     exit->setObjectName(QStringLiteral("miFileExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
+    toolbar->addSeparator();
+
+    QMenu* data = menuBar()->addMenu(QStringLiteral("&Данные"));
+    data->setObjectName(QStringLiteral("miData"));
+    const Command dataCommands[] = {
+        {"miDataParR", nullptr, "Параметры расчета", QStyle::SP_CustomBase, nullptr},
+        {"miDataParTS", "tbParTS", "Параметры теплосети", QStyle::SP_FileDialogDetailedView, nullptr},
+        {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", QStyle::SP_FileDialogContentsView, nullptr},
+        {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", QStyle::SP_ArrowDown, nullptr},
+        {"miDataVipRas", "tbVipRas", "Выполнить расчет", QStyle::SP_MediaPlay, &MainWindow::runCalculation},
+        {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", QStyle::SP_FileDialogInfoView, nullptr},
+        {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", QStyle::SP_ArrowUp, nullptr},
+        {"miDataGr", "tbGr", "Формировать график", QStyle::SP_DesktopIcon, nullptr},
+    };
+    for (const Command& command : dataCommands)
+        addCommand(data, toolbar, command);
+    data->addSeparator();
+
+    // The two sorts: radio items in the menu, a grouped pair of check buttons on
+    // the toolbar; the command keeps the two in agreement.
+    sortMenuGroup_ = new QActionGroup(this);
+    sortButtonGroup_ = new QActionGroup(this);
+    const QString byNodes = QStringLiteral("Сортировать по номерам участков");
+    const QString byId = QStringLiteral("Сортировать по внутреннему счетчику");
+    miSortByNodes_ = data->addAction(byNodes);
+    miSortByNodes_->setObjectName(QStringLiteral("miDataSortPoNU"));
+    miSortById_ = data->addAction(byId);
+    miSortById_->setObjectName(QStringLiteral("miDataSortPoVnutrSc"));
+    tbSortByNodes_ = toolbar->addAction(style()->standardIcon(QStyle::SP_ToolBarVerticalExtensionButton), byNodes);
+    tbSortByNodes_->setObjectName(QStringLiteral("tbSortPoNU"));
+    tbSortById_ = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), byId);
+    tbSortById_->setObjectName(QStringLiteral("tbSortPoVnutrSc"));
+    for (QAction* action : {miSortByNodes_, miSortById_, tbSortByNodes_, tbSortById_}) {
+        action->setCheckable(true);
+        action->setToolTip(action->text());
+    }
+    sortMenuGroup_->addAction(miSortByNodes_);
+    sortMenuGroup_->addAction(miSortById_);
+    sortButtonGroup_->addAction(tbSortByNodes_);
+    sortButtonGroup_->addAction(tbSortById_);
+    connect(miSortByNodes_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ByNodes); });
+    connect(tbSortByNodes_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ByNodes); });
+    connect(miSortById_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ById); });
+    connect(tbSortById_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ById); });
+    showSortChoice(SegmentSort::ById);
+    toolbar->addSeparator();
+
+    QMenu* reference = menuBar()->addMenu(QStringLiteral("Сп&равочники"));
+    reference->setObjectName(QStringLiteral("miSpravosh"));
+    const Command referenceTables[] = {
+        {"miSpravoshPlVodiOtT", nullptr, "Плотность воды при различной температуре", QStyle::SP_CustomBase, nullptr},
+        {"miSpravoshDiamTrPr", nullptr, "Диаметры трубопровода", QStyle::SP_CustomBase, nullptr},
+        {"miSpravoshPoprKoefKUdPot", nullptr, "Поправочные коэффициенты к удельным потерям давления",
+         QStyle::SP_CustomBase, nullptr},
+    };
+    for (const Command& command : referenceTables)
+        addCommand(reference, nullptr, command);
+
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("&Настройки"));
+    settings->setObjectName(QStringLiteral("miNastr"));
+    addCommand(settings, nullptr, {"miNastrNP", nullptr, "Настройки программы", QStyle::SP_CustomBase, nullptr});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Справка"));
-    QAction* aboutAction = help->addAction(QStringLiteral("О программе"));
-    aboutAction->setObjectName(QStringLiteral("miSpravkaOProg"));
-    connect(aboutAction, &QAction::triggered, this, &MainWindow::about);
+    help->setObjectName(QStringLiteral("miSpravka"));
+    // The help viewer is a window of later work.
+    addCommand(help, toolbar,
+               {"miSpravkaSprZURM14", "tbSprZURM", "Справка ЗУРМ 1.4", QStyle::SP_DialogHelpButton, nullptr});
+    addCommand(help, toolbar,
+               {"miSpravkaOProg", "tbOProg", "О программе", QStyle::SP_MessageBoxInformation, &MainWindow::about});
+    QAction* topic = menuBar()->addAction(QStringLiteral("&?"));
+    topic->setObjectName(QStringLiteral("miHlp"));
+    topic->setEnabled(false);
 }
 
-MainWindow::~MainWindow() = default;
+// ---------------------------------------------------------------- panels
 
-QAction* MainWindow::addCommand(QMenu* menu, const QString& objectName, const QString& text, void (MainWindow::*slot)())
+void MainWindow::createPanels()
 {
-    QAction* action = menu->addAction(text);
-    action->setObjectName(objectName);
-    connect(action, &QAction::triggered, this, slot);
-    return action;
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("pnMain"));
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    setCentralWidget(central);
+
+    spHor_ = new QSplitter(Qt::Vertical, central);
+    spHor_->setObjectName(QStringLiteral("spHor"));
+    spHor_->setChildrenCollapsible(false);
+    centralLayout->addWidget(spHor_);
+
+    // Top panel: the calculation name, the two head nodes and the header grid.
+    auto* pnTop = new QWidget(spHor_);
+    pnTop->setObjectName(QStringLiteral("pnTop"));
+    pnTop->setMinimumHeight(kTopPanelMinimum);
+    pnTop->setMaximumHeight(kTopPanelMaximum);
+    auto* topLayout = new QVBoxLayout(pnTop);
+    topLayout->setContentsMargins(2, 2, 2, 0);
+    topLayout->setSpacing(2);
+
+    auto* pnRasName = new QWidget(pnTop);
+    pnRasName->setObjectName(QStringLiteral("pnRasName"));
+    auto* nameLayout = new QHBoxLayout(pnRasName);
+    nameLayout->setContentsMargins(0, 0, 0, 0);
+    edRasName_ = new QLineEdit(pnRasName);
+    edRasName_->setObjectName(QStringLiteral("edRasName"));
+    QFont bold = edRasName_->font();
+    bold.setBold(true);
+    edRasName_->setFont(bold);
+    edRasName_->setToolTip(QStringLiteral("Введите название гидравлического расчета"));
+    edRasName_->setMaxLength(255);
+    nameLayout->addWidget(edRasName_, 1);
+    auto* supplyLabel = new QLabel(QStringLiteral("ПНапНаУзПод задан для узла: "), pnRasName);
+    supplyLabel->setObjectName(QStringLiteral("lbNuzPNapPod"));
+    nameLayout->addWidget(supplyLabel);
+    edNuzPNapPod_ = new QLineEdit(pnRasName);
+    edNuzPNapPod_->setObjectName(QStringLiteral("edNuzPNapPod"));
+    edNuzPNapPod_->setFixedWidth(60);
+    nameLayout->addWidget(edNuzPNapPod_);
+    auto* availableLabel = new QLabel(QStringLiteral("РНапНаУз задан для узла: "), pnRasName);
+    availableLabel->setObjectName(QStringLiteral("lbNuzRNap"));
+    nameLayout->addWidget(availableLabel);
+    edNuzRNap_ = new QLineEdit(pnRasName);
+    edNuzRNap_->setObjectName(QStringLiteral("edNuzRNap"));
+    edNuzRNap_->setFixedWidth(60);
+    nameLayout->addWidget(edNuzRNap_);
+    supplyLabel->setBuddy(edNuzPNapPod_);
+    availableLabel->setBuddy(edNuzRNap_);
+    topLayout->addWidget(pnRasName);
+
+    const int rowHeight = fontMetrics().height() + 8;
+    auto setUpGrid = [rowHeight](CalculationGrid* grid) {
+        grid->verticalHeader()->hide();
+        grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    };
+
+    dgZag_ = new CalculationGrid(pnTop);
+    dgZag_->setObjectName(QStringLiteral("DGZag"));
+    dgZag_->setHorizontalHeader(new CaptionHeaderView(dgZag_));
+    setUpGrid(dgZag_);
+    topLayout->addWidget(dgZag_, 1);
+
+    // Lower part: the segment-number list beside the segment grid.
+    spVert_ = new QSplitter(Qt::Horizontal, spHor_);
+    spVert_->setObjectName(QStringLiteral("spVert"));
+    spVert_->setChildrenCollapsible(false);
+
+    auto* pnLeft = new QWidget(spVert_);
+    pnLeft->setObjectName(QStringLiteral("pnLeft"));
+    pnLeft->setMinimumWidth(kLeftPanelMinimum);
+    pnLeft->setMaximumWidth(kLeftPanelMaximum);
+    auto* leftLayout = new QVBoxLayout(pnLeft);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(0);
+    auto* gbLeft = new QFrame(pnLeft);
+    gbLeft->setObjectName(QStringLiteral("gbLeft"));
+    gbLeft->setFrameShape(QFrame::StyledPanel);
+    auto* gbLeftLayout = new QVBoxLayout(gbLeft);
+    gbLeftLayout->setContentsMargins(2, 2, 2, 2);
+    auto* lbLeft = new QLabel(QStringLiteral("Номер участка"), gbLeft);
+    lbLeft->setObjectName(QStringLiteral("lbLeft"));
+    lbLeft->setAlignment(Qt::AlignCenter);
+    lbLeft->setWordWrap(true);
+    gbLeftLayout->addWidget(lbLeft);
+    gbLeft_ = gbLeft;
+    leftLayout->addWidget(gbLeft);
+    dgNU_ = new CalculationGrid(pnLeft);
+    dgNU_->setObjectName(QStringLiteral("DGNU"));
+    dgNU_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dgNU_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Both lists keep a horizontal scroll bar, so their rows stay level.
+    dgNU_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    dgNU_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    dgNU_->horizontalHeader()->setSectionsClickable(false);
+    setUpGrid(dgNU_);
+    leftLayout->addWidget(dgNU_, 1);
+
+    auto* pnClient = new QWidget(spVert_);
+    pnClient->setObjectName(QStringLiteral("pnClient"));
+    auto* clientLayout = new QVBoxLayout(pnClient);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    dgGlavn_ = new CalculationGrid(pnClient);
+    dgGlavn_->setObjectName(QStringLiteral("DGGlavn"));
+    dgGlavn_->setHorizontalHeader(new CaptionHeaderView(dgGlavn_));
+    dgGlavn_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    dgGlavn_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setUpGrid(dgGlavn_);
+    clientLayout->addWidget(dgGlavn_);
+
+    spVert_->addWidget(pnLeft);
+    spVert_->addWidget(pnClient);
+    spVert_->setStretchFactor(1, 1);
+    spVert_->setSizes({kLeftPanelMaximum, width() - kLeftPanelMaximum});
+    spHor_->addWidget(pnTop);
+    spHor_->addWidget(spVert_);
+    spHor_->setStretchFactor(1, 1);
+    spHor_->setSizes({kTopPanelInitial, height() - kTopPanelInitial});
+
+    // A cell being edited keeps its text when a panel changes size.
+    connect(spHor_, &QSplitter::splitterMoved, this, [this] { finishGridEditing(); });
+    connect(spVert_, &QSplitter::splitterMoved, this, [this] { finishGridEditing(); });
+
+    // The two lists scroll together.
+    connect(dgGlavn_->verticalScrollBar(), &QScrollBar::valueChanged, dgNU_->verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(dgNU_->verticalScrollBar(), &QScrollBar::valueChanged, dgGlavn_->verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(dgGlavn_->horizontalHeader(), &QHeaderView::geometriesChanged, this,
+            [this] { alignSegmentNumberList(); });
+
+    for (CalculationGrid* grid : {dgNU_, dgGlavn_}) {
+        connect(grid, &CalculationGrid::navigationKey, this,
+                [this](int code) { session_->viewState().lastNavigationKey = code; });
+        connect(grid, &CalculationGrid::edgeReached, this, [this](int row) { segmentEdgeReached(row); });
+    }
 }
+
+void MainWindow::alignSegmentNumberList()
+{
+    // The caption box above the number list fills the height by which the
+    // segment grid's header is taller, so both lists start on the same line.
+    const int target = dgGlavn_->horizontalHeader()->sizeHint().height();
+    const int own = dgNU_->horizontalHeader()->sizeHint().height();
+    gbLeft_->setFixedHeight(qMax(0, target - own));
+}
+
+// ---------------------------------------------------------------- binding
+
+void MainWindow::LockMainWindow()
+{
+    progress_->lockWindow();
+}
+
+void MainWindow::UnlockMainWindow()
+{
+    progress_->unlockWindow();
+}
+
+void MainWindow::releaseGrids()
+{
+    for (const QMetaObject::Connection& connection : gridConnections_)
+        disconnect(connection);
+    gridConnections_.clear();
+    for (CalculationGrid* grid : {dgZag_, dgNU_, dgGlavn_})
+        grid->setModel(nullptr);
+    delete headerModel_;
+    headerModel_ = nullptr;
+    delete segmentModel_;
+    segmentModel_ = nullptr;
+    gridsBound_ = false;
+}
+
+void MainWindow::bindGrids()
+{
+    releaseGrids();
+    gridsBound_ = true;
+    DocumentViewState& view = session_->viewState();
+    const bool open = session_->data().calculationOpen();
+    setWindowTitle(view.caption);
+    // Whatever ran under the lock, the status line follows the calculation-done flag.
+    view.statusText = open && session_->data().calculationDone() ? kCalculationDone : QString();
+    if (view.statusText.isEmpty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(view.statusText);
+    edRasName_->setText(view.calculationName);
+    edNuzPNapPod_->setText(view.supplyHeadNodeText);
+    edNuzRNap_->setText(view.availableHeadNodeText);
+    edRasName_->setEnabled(open);
+    edNuzPNapPod_->setEnabled(open && view.supplyNodeFieldEnabled);
+    edNuzRNap_->setEnabled(open && view.availableNodeFieldEnabled);
+    showSortChoice(view.sort);
+
+    bool shown = false;
+    if (open && view.gridsVisible)
+        shown = guarded(kBindContext, [this] { bindModels(); });
+    if (!shown)
+        releaseGrids();
+    gridsBound_ = true;
+    for (CalculationGrid* grid : {dgZag_, dgNU_, dgGlavn_})
+        grid->setVisible(shown);
+    alignSegmentNumberList();
+}
+
+void MainWindow::bindModels()
+{
+    DataModule& data = session_->data();
+    const GridLayout& layout = session_->viewState().layout;
+
+    headerModel_ = new HeaderRowModel(data, this);
+    headerModel_->beforePost = [this] {
+        session_->data().SetCalculationDoneFlag(false);
+        clearStatus();
+    };
+    headerModel_->postFailed = [this](const Failure& failure) {
+        dialogs().showMessage(errorReport(kSaveContext, failure));
+    };
+    headerModel_->reload();
+    segmentModel_ = new SegmentTableModel(data, this);
+    segmentModel_->selectSorted(data.segmentSort());
+
+    dgZag_->setModel(headerModel_);
+    applyColumns(dgZag_, layout.headerColumns, layout.headerCaptions);
+
+    // The segment grid and the number list share the rows; each keeps its own
+    // columns, and the current row is kept the same in both.
+    dgGlavn_->setModel(segmentModel_);
+    applyColumns(dgGlavn_, layout.segmentColumns, layout.segmentCaptions);
+    dgNU_->setModel(segmentModel_);
+    const int startNode = segmentModel_->fieldIndex(QStringLiteral("НачУзел"));
+    const int endNode = segmentModel_->fieldIndex(QStringLiteral("КонУзел"));
+    for (int column = 0; column < segmentModel_->columnCount(); ++column)
+        dgNU_->setColumnHidden(column, column != startNode && column != endNode);
+    dgNU_->setColumnWidth(startNode, kStartNodeWidth);
+    dgNU_->setColumnWidth(endNode, kEndNodeWidth);
+
+    gridConnections_.append(connect(dgGlavn_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                                    [this](const QModelIndex& current, const QModelIndex& previous) {
+                                        segmentRowChanged(current.row(), previous.row());
+                                    }));
+    gridConnections_.append(connect(dgNU_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                                    [this](const QModelIndex& current, const QModelIndex& previous) {
+                                        segmentRowChanged(current.row(), previous.row());
+                                    }));
+    if (segmentModel_->rowCount() > 0)
+        setSegmentCurrentRow(0);
+    if (headerModel_->rowCount() > 0) {
+        for (int column = 0; column < headerModel_->columnCount(); ++column) {
+            if (!dgZag_->isColumnHidden(column)) {
+                dgZag_->setCurrentIndex(headerModel_->index(0, column));
+                break;
+            }
+        }
+    }
+}
+
+void MainWindow::applyColumns(CalculationGrid* grid, const QList<GridColumn>& columns, const QStringList& captions)
+{
+    const QAbstractItemModel* model = grid->model();
+    QStringList fullNames;
+    QStringList titles;
+    int visibleCount = 0;
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const QString name = fieldName(model, column);
+        const GridColumn* layout = nullptr;
+        for (const GridColumn& candidate : columns)
+            if (candidate.name == name)
+                layout = &candidate;
+        const bool visible = layout && layout->visible;
+        grid->setColumnHidden(column, !visible);
+        fullNames.append(visible ? captions.value(visibleCount) : QString());
+        titles.append(visible ? layout->title : QString());
+        if (!visible)
+            continue;
+        ++visibleCount;
+        if (layout->width > 0)
+            grid->setColumnWidth(column, layout->width);
+    }
+    if (auto* header = qobject_cast<CaptionHeaderView*>(grid->horizontalHeader()))
+        header->setCaptions(fullNames, titles);
+}
+
+// ---------------------------------------------------------------- segment rows
+
+void MainWindow::setSegmentCurrentRow(int row)
+{
+    if (!segmentModel_ || row < 0 || row >= segmentModel_->rowCount())
+        return;
+    const QScopedValueRollback<bool> guard(syncingRows_, true);
+    for (CalculationGrid* grid : {dgGlavn_, dgNU_}) {
+        const QModelIndex current = grid->currentIndex();
+        if (current.isValid() && current.row() == row)
+            continue;
+        int column = current.isValid() && !grid->isColumnHidden(current.column()) ? current.column() : -1;
+        for (int c = 0; column < 0 && c < segmentModel_->columnCount(); ++c)
+            if (!grid->isColumnHidden(c))
+                column = c;
+        if (column >= 0)
+            grid->setCurrentIndex(segmentModel_->index(row, column));
+    }
+}
+
+void MainWindow::segmentRowChanged(int current, int previous)
+{
+    if (syncingRows_ || !segmentModel_)
+        return;
+    if (previous >= 0 && segmentModel_->rowPending(previous) && !saveSegmentRow(previous)) {
+        // The row could not be written: the cursor stays on it with its edit.
+        QMetaObject::invokeMethod(this, [this, previous] { setSegmentCurrentRow(previous); }, Qt::QueuedConnection);
+        return;
+    }
+    setSegmentCurrentRow(current);
+}
+
+void MainWindow::segmentEdgeReached(int row)
+{
+    // Up on the first row or Down on the last: the row is saved and stays current.
+    if (segmentModel_ && segmentModel_->rowPending(row))
+        saveSegmentRow(row);
+}
+
+bool MainWindow::saveSegmentRow(int row)
+{
+    return guarded(kSaveContext, [&] {
+        finishGridEditing();
+        session_->data().SetCalculationDoneFlag(false);
+        clearStatus();
+        segmentModel_->saveRow(row);
+    });
+}
+
+void MainWindow::saveAllPendingSegmentRows()
+{
+    if (!segmentModel_)
+        return;
+    dgGlavn_->finishEditing();
+    dgNU_->finishEditing();
+    for (int row : segmentModel_->pendingRows()) {
+        session_->data().SetCalculationDoneFlag(false);
+        clearStatus();
+        segmentModel_->saveRow(row);
+    }
+}
+
+void MainWindow::finishGridEditing()
+{
+    for (CalculationGrid* grid : {dgZag_, dgNU_, dgGlavn_})
+        grid->finishEditing();
+}
+
+void MainWindow::clearStatus()
+{
+    session_->viewState().statusText.clear();
+    statusBar()->clearMessage();
+}
+
+// ---------------------------------------------------------------- pending edits
+
+void MainWindow::PostPendingEdits()
+{
+    // The header grid posts every value as it is applied.
+    dgZag_->finishEditing();
+    saveAllPendingSegmentRows();
+    if (!session_->data().calculationOpen())
+        return;
+    storeCalculationName();
+    DocumentViewState& view = session_->viewState();
+    storeNodeNumber(edNuzPNapPod_, QStringLiteral("NузПНапПод"), view.supplyHeadNodeText);
+    storeNodeNumber(edNuzRNap_, QStringLiteral("NузРНап"), view.availableHeadNodeText);
+}
+
+void MainWindow::storeCalculationName()
+{
+    const QString name = edRasName_->text();
+    execSql(session_->data().calculation(), QStringLiteral("UPDATE [НазвРасч] SET [НазвРасч]=?") + kRowCondition,
+            {name.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(name)});
+    session_->viewState().calculationName = name;
+}
+
+void MainWindow::storeNodeNumber(QLineEdit* field, const QString& column, QString& viewText)
+{
+    bool isNumber = false;
+    const int number = field->text().trimmed().toInt(&isNumber);
+    if (!isNumber)
+        return; // not an integer: the stored number stays
+    const QSqlDatabase db = session_->data().calculation();
+    const QVariant stored = selectValue(db, QStringLiteral("SELECT ") + quoteName(column)
+                                                + QStringLiteral(" FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+    if (stored.isValid() && !stored.isNull() && stored.toInt() == number)
+        return;
+    if (number < -32768 || number > 32767)
+        throw Failure(QStringLiteral("RangeError"), QStringLiteral("Значение ") + QString::number(number)
+                                                        + QStringLiteral(" вне допустимого диапазона поля ") + column
+                                                        + QStringLiteral(" (от -32768 до 32767)."));
+    session_->data().SetCalculationDoneFlag(false);
+    clearStatus();
+    execSql(db, QStringLiteral("UPDATE [НазвРасч] SET ") + quoteName(column) + QStringLiteral("=?") + kRowCondition,
+            {number});
+    viewText = QString::number(number);
+}
+
+// ---------------------------------------------------------------- sorting
+
+void MainWindow::showSortChoice(SegmentSort sort)
+{
+    const bool byNodes = sort == SegmentSort::ByNodes;
+    for (QAction* action : {miSortByNodes_, miSortById_, tbSortByNodes_, tbSortById_}) {
+        if (!action)
+            return;
+        const QSignalBlocker blocker(action);
+        action->setChecked((action == miSortByNodes_ || action == tbSortByNodes_) == byNodes);
+    }
+}
+
+void MainWindow::chooseSort(SegmentSort sort)
+{
+    if (!session_->data().calculationOpen()) {
+        // Nothing to sort: the choice shown stays as it was.
+        showSortChoice(session_->viewState().sort);
+        return;
+    }
+    showSortChoice(sort);
+    guarded(kSortContext, [&] {
+        saveAllPendingSegmentRows();
+        session_->data().setSegmentSort(sort);
+        session_->viewState().sort = sort;
+        if (segmentModel_) {
+            segmentModel_->selectSorted(sort);
+            setSegmentCurrentRow(0);
+        }
+    });
+}
+
+// ---------------------------------------------------------------- window events
 
 void MainWindow::showEvent(QShowEvent* event)
 {
@@ -87,7 +715,8 @@ void MainWindow::showEvent(QShowEvent* event)
     started_ = true;
     // The start-up sequence runs once the window is first shown.
     session_->startUp(QStringLiteral("~$.mdb"));
-    refreshFromSession();
+    if (!gridsBound_)
+        bindGrids();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -96,22 +725,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void MainWindow::refreshFromSession()
-{
-    const DocumentViewState& view = session_->viewState();
-    setWindowTitle(view.caption);
-    statusBar()->showMessage(view.statusText);
-    auto* label = static_cast<QLabel*>(centralWidget());
-    if (!session_->data().calculationOpen())
-        label->setText(QStringLiteral("Расчет не открыт. Выберите команду Файл \\ Открыть расчет."));
-    else
-        label->setText(view.calculationName.isEmpty() ? QStringLiteral("Расчет открыт.") : view.calculationName);
-}
-
 void MainWindow::runCommand(bool (DocumentSession::*command)())
 {
     (session_.get()->*command)();
-    refreshFromSession();
+    if (!gridsBound_)
+        bindGrids();
+    setWindowTitle(session_->viewState().caption);
 }
 
 void MainWindow::newCalculation() { runCommand(&DocumentSession::newCalculation); }
@@ -122,6 +741,21 @@ void MainWindow::openReference() { runCommand(&DocumentSession::openReference); 
 void MainWindow::saveReferenceAs() { runCommand(&DocumentSession::saveReferenceAs); }
 void MainWindow::compactCalculation() { runCommand(&DocumentSession::compactCalculation); }
 void MainWindow::compactReference() { runCommand(&DocumentSession::compactReference); }
+
+void MainWindow::runCalculation()
+{
+    // The run reads the three fields as they are typed, not as last stored.
+    DocumentViewState& view = session_->viewState();
+    view.calculationName = edRasName_->text();
+    view.supplyHeadNodeText = edNuzPNapPod_->text();
+    view.availableHeadNodeText = edNuzRNap_->text();
+    guarded(kRunContext, [&] {
+        const RunOptions options = desktopRunOptions(*session_);
+        zurm::runCalculation(session_->data(), dialogs(), *progress_, options);
+    });
+    if (!gridsBound_)
+        bindGrids();
+}
 
 void MainWindow::about()
 {

@@ -1,38 +1,101 @@
 #pragma once
 
+#include "document/DataModule.h"
+
+#include <QList>
 #include <QMainWindow>
+#include <QMetaObject>
+#include <functional>
 #include <memory>
 
 class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QToolBar;
+class QSplitter;
+class QWidget;
 
 namespace zurm {
 class DocumentSession;
-}
+class HeaderRowModel;
+class SegmentTableModel;
+class UserDialogs;
+struct GridColumn;
+} // namespace zurm
 
 namespace zurm::gui {
 
+class CalculationGrid;
 class WidgetDialogs;
-class WindowProgress;
 
-// The main window. It owns the document session and carries the file
-// commands; the data grids are bound to the session's open tables.
+// The main window: every command of the program in the menu and the toolbar, the
+// calculation name and the two head nodes, the header grid over Заг and the
+// segment grid over Табл with the segment-number list beside it. It owns the
+// document session; the grids are bound to the session's open tables and are
+// released while a long operation holds the window locked (a table rebuild must
+// not find a grid still reading it).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // programFolder empty: resolved from the executable's folder.
-    explicit MainWindow(const QString& programFolder = QString(), QWidget* parent = nullptr);
+    // programFolder empty: resolved from the executable's folder. dialogs null:
+    // message boxes and file dialogs; otherwise the given object (not owned)
+    // answers every question of the session and of this window.
+    explicit MainWindow(const QString& programFolder = QString(), UserDialogs* dialogs = nullptr,
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     DocumentSession& session() { return *session_; }
+
+    // LockMainWindow / UnlockMainWindow. The grids let go of their tables when
+    // the outermost lock is taken and are bound again to whatever the session
+    // then holds when it is released.
+    void LockMainWindow();
+    void UnlockMainWindow();
+
+    // PostPendingEdits: the header row, the segment row, the calculation name and
+    // the two head nodes. Throws Failure; callers report it with their context.
+    void PostPendingEdits();
+
+    // The grid models while the grids are shown, null otherwise.
+    SegmentTableModel* segmentModel() const { return segmentModel_; }
+    HeaderRowModel* headerModel() const { return headerModel_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QAction* addCommand(QMenu* menu, const QString& objectName, const QString& text, void (MainWindow::*slot)());
+    class LockingProgress;
+    struct Command;
+
+    void createCommands();
+    void createPanels();
+    QAction* addCommand(QMenu* menu, QToolBar* toolbar, const Command& command);
+
+    void releaseGrids();
+    void bindGrids();
+    void bindModels();
+    void applyColumns(CalculationGrid* grid, const QList<GridColumn>& columns, const QStringList& captions);
+    void alignSegmentNumberList();
+
+    void segmentRowChanged(int current, int previous);
+    void segmentEdgeReached(int row);
+    bool saveSegmentRow(int row);
+    void saveAllPendingSegmentRows();
+    void setSegmentCurrentRow(int row);
+    void finishGridEditing();
+    void clearStatus();
+    void storeCalculationName();
+    void storeNodeNumber(QLineEdit* field, const QString& column, QString& viewText);
+
+    void chooseSort(SegmentSort sort);
+    void showSortChoice(SegmentSort sort);
+
+    UserDialogs& dialogs();
+    bool guarded(const QString& context, const std::function<void()>& step);
     void runCommand(bool (DocumentSession::*command)());
-    void refreshFromSession();
     void newCalculation();
     void openCalculation();
     void saveCalculation();
@@ -41,12 +104,37 @@ private:
     void saveReferenceAs();
     void compactCalculation();
     void compactReference();
+    void runCalculation();
     void about();
 
-    std::unique_ptr<WidgetDialogs> dialogs_;
-    std::unique_ptr<WindowProgress> progress_;
+    std::unique_ptr<WidgetDialogs> ownDialogs_;
+    UserDialogs* dialogs_ = nullptr;
+    std::unique_ptr<LockingProgress> progress_;
     std::unique_ptr<DocumentSession> session_;
     bool started_ = false;
+    bool gridsBound_ = false;
+    bool syncingRows_ = false;
+
+    QLineEdit* edRasName_ = nullptr;
+    QLineEdit* edNuzPNapPod_ = nullptr;
+    QLineEdit* edNuzRNap_ = nullptr;
+    CalculationGrid* dgZag_ = nullptr;
+    CalculationGrid* dgNU_ = nullptr;
+    CalculationGrid* dgGlavn_ = nullptr;
+    QWidget* gbLeft_ = nullptr;
+    QSplitter* spHor_ = nullptr;
+    QSplitter* spVert_ = nullptr;
+
+    QActionGroup* sortMenuGroup_ = nullptr;
+    QActionGroup* sortButtonGroup_ = nullptr;
+    QAction* miSortByNodes_ = nullptr;
+    QAction* miSortById_ = nullptr;
+    QAction* tbSortByNodes_ = nullptr;
+    QAction* tbSortById_ = nullptr;
+
+    HeaderRowModel* headerModel_ = nullptr;
+    SegmentTableModel* segmentModel_ = nullptr;
+    QList<QMetaObject::Connection> gridConnections_;
 };
 
 } // namespace zurm::gui

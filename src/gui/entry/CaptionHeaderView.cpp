@@ -1,0 +1,121 @@
+#include "gui/entry/CaptionHeaderView.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QStyleOptionHeader>
+
+namespace zurm::gui {
+
+namespace {
+constexpr int kPadding = 3;
+// The header keeps room for three lines of full name even when every name is
+// short, so the grids do not jump when the catalogue changes.
+constexpr int kMinimumCaptionLines = 3;
+constexpr int kTextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+} // namespace
+
+CaptionHeaderView::CaptionHeaderView(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
+{
+    setSectionsClickable(false);
+    setDefaultAlignment(Qt::AlignCenter);
+    connect(this, &QHeaderView::sectionResized, this, [this] { geometryMayHaveChanged(); });
+    connect(this, &QHeaderView::sectionCountChanged, this, [this] { geometryMayHaveChanged(); });
+}
+
+bool CaptionHeaderView::event(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        geometryMayHaveChanged();
+    return QHeaderView::event(event);
+}
+
+void CaptionHeaderView::setCaptions(const QStringList& fullNames, const QStringList& titles)
+{
+    captions_ = fullNames;
+    titles_ = titles;
+    geometryMayHaveChanged();
+    viewport()->update();
+}
+
+QString CaptionHeaderView::title(int logicalIndex) const
+{
+    const QString own = titles_.value(logicalIndex);
+    if (!own.isEmpty() || !model())
+        return own;
+    return model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+}
+
+void CaptionHeaderView::geometryMayHaveChanged()
+{
+    captionHeight_ = -1;
+    titleHeight_ = -1;
+    updateGeometry();
+    // The table view lays out its viewport below the header on this signal.
+    emit geometriesChanged();
+}
+
+int CaptionHeaderView::wrappedHeight(const QString& text, int width) const
+{
+    if (text.isEmpty())
+        return 0;
+    return fontMetrics().boundingRect(QRect(0, 0, qMax(1, width - 2 * kPadding), 100000), kTextFlags, text).height();
+}
+
+int CaptionHeaderView::captionAreaHeight() const
+{
+    if (captionHeight_ >= 0)
+        return captionHeight_;
+    int height = kMinimumCaptionLines * fontMetrics().lineSpacing();
+    for (int section = 0; section < count(); ++section)
+        if (!isSectionHidden(section))
+            height = qMax(height, wrappedHeight(captions_.value(section), sectionSize(section)));
+    captionHeight_ = height;
+    return height;
+}
+
+int CaptionHeaderView::titleAreaHeight() const
+{
+    if (titleHeight_ >= 0)
+        return titleHeight_;
+    int height = fontMetrics().lineSpacing();
+    for (int section = 0; section < count(); ++section)
+        if (!isSectionHidden(section))
+            height = qMax(height, wrappedHeight(title(section), sectionSize(section)));
+    titleHeight_ = height;
+    return height;
+}
+
+QSize CaptionHeaderView::sizeHint() const
+{
+    QSize size = QHeaderView::sizeHint();
+    size.setHeight(captionAreaHeight() + titleAreaHeight() + 4 * kPadding + 1);
+    return size;
+}
+
+void CaptionHeaderView::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
+{
+    if (!rect.isValid())
+        return;
+    QStyleOptionHeader option;
+    initStyleOption(&option);
+    option.rect = rect;
+    option.section = logicalIndex;
+    option.text.clear();
+    painter->save();
+    style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
+
+    const int titleHeight = titleAreaHeight();
+    const QRect titleRect(rect.left() + kPadding, rect.bottom() - kPadding - titleHeight, rect.width() - 2 * kPadding,
+                          titleHeight);
+    const QRect captionRect(rect.left() + kPadding, rect.top() + kPadding, rect.width() - 2 * kPadding,
+                            titleRect.top() - rect.top() - 2 * kPadding);
+    painter->setPen(option.palette.color(QPalette::ButtonText));
+    painter->drawText(captionRect, kTextFlags, captions_.value(logicalIndex));
+    painter->setPen(option.palette.color(QPalette::Mid));
+    painter->drawLine(rect.left() + 1, titleRect.top() - kPadding, rect.right() - 1, titleRect.top() - kPadding);
+    painter->setPen(option.palette.color(QPalette::ButtonText));
+    painter->drawText(titleRect, Qt::AlignCenter | Qt::TextWordWrap, title(logicalIndex));
+    painter->restore();
+}
+
+} // namespace zurm::gui

@@ -1,0 +1,677 @@
+// The main window's grids on the sample calculation: columns and captions,
+// saving an edited segment row when the user leaves it, header edits, the two
+// head-node fields, both sorts, the lock, and the models under
+// QAbstractItemModelTester. Every window answers through a scripted fake, so no
+// message box can block a test.
+#include "document/DocumentSession.h"
+#include "document/Sql.h"
+#include "entry/HeaderRowModel.h"
+#include "entry/SegmentTableModel.h"
+#include "gui/entry/CaptionHeaderView.h"
+#include "gui/entry/MainWindow.h"
+// GCC 12 sees the optional<QString> of the scripted file answers as possibly
+// uninitialised once it is inlined here; it is not.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "support/FakeDialogs.h"
+#pragma GCC diagnostic pop
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QSqlDatabase>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+#include <memory>
+
+using zurm::gui::MainWindow;
+
+namespace {
+
+constexpr int kUp = 38;
+constexpr int kDown = 40;
+
+// Runs statements on a file through a connection of its own.
+class FileAccess {
+public:
+    explicit FileAccess(const QString& path)
+        : name_(QStringLiteral("grids-test-%1").arg(++counter_))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~FileAccess()
+    {
+        QSqlDatabase::database(name_, false).close();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    void exec(const QString& sql, const QVariantList& bindings = {}) const
+    {
+        zurm::execSql(QSqlDatabase::database(name_, false), sql, bindings);
+    }
+    QVariant value(const QString& sql, const QVariantList& bindings = {}) const
+    {
+        return zurm::selectValue(QSqlDatabase::database(name_, false), sql, bindings);
+    }
+    QVariantList column(const QString& sql) const
+    {
+        QVariantList values;
+        QSqlQuery query = zurm::selectSql(QSqlDatabase::database(name_, false), sql);
+        while (query.next())
+            values.append(query.value(0));
+        return values;
+    }
+
+private:
+    inline static int counter_ = 0;
+    QString name_;
+};
+
+// A program folder with the delivered files and, beside it, a copy of the
+// sample named in the settings as the open calculation.
+class SampleSetup {
+public:
+    SampleSetup()
+    {
+        for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"})
+            copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name), program(QString::fromUtf8(name)));
+        calculation = docs_.path() + QStringLiteral("/sample.mdb");
+        copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), calculation);
+    }
+    void nameCalculationInSettings() const
+    {
+        FileAccess(program(QStringLiteral("Nastr.mdb")))
+            .exec(QStringLiteral("UPDATE Настройки SET ФайлГР=?"), {calculation});
+    }
+    QString program(const QString& name) const { return program_.path() + QLatin1Char('/') + name; }
+    QString programFolder() const { return program_.path(); }
+
+    // Opens the window on the program folder and waits until it is active.
+    std::unique_ptr<MainWindow> show()
+    {
+        auto window = std::make_unique<MainWindow>(program_.path(), &dialogs);
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("the main window did not become active");
+        return window;
+    }
+
+    QString calculation;
+    zurm::test::FakeDialogs dialogs;
+
+private:
+    static void copy(const QString& from, const QString& to)
+    {
+        QFile::remove(to);
+        QVERIFY2(QFile::copy(from, to), qPrintable(from));
+        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    QTemporaryDir program_;
+    QTemporaryDir docs_;
+};
+
+template <typename T>
+T* child(QObject* window, const char* name)
+{
+    T* found = window->findChild<T*>(QString::fromUtf8(name));
+    if (!found)
+        qWarning("no %s", name);
+    return found;
+}
+
+int columnOf(const QAbstractItemModel* model, const QString& name)
+{
+    for (int column = 0; column < model->columnCount(); ++column)
+        if (model->headerData(column, Qt::Horizontal).toString() == name)
+            return column;
+    return -1;
+}
+
+QStringList visibleColumns(const QTableView* grid)
+{
+    QStringList names;
+    for (int column = 0; column < grid->model()->columnCount(); ++column)
+        if (!grid->isColumnHidden(column))
+            names.append(grid->model()->headerData(column, Qt::Horizontal).toString());
+    return names;
+}
+
+// The full name of an indicator and whether the user enters it, from the file's catalogue.
+std::pair<QString, bool> catalogueEntry(const FileAccess& file, const QString& shortName)
+{
+    for (const char* table : {"ФлыПредопрПок", "Формулы"}) {
+        const QString from = QString::fromUtf8(table);
+        const QVariant name = file.value(QStringLiteral("SELECT НаимПок FROM ") + from
+                                             + QStringLiteral(" WHERE НаимПокСокр=?"), {shortName});
+        if (name.isValid())
+            return {name.toString(),
+                    file.value(QStringLiteral("SELECT ВводПольз FROM ") + from + QStringLiteral(" WHERE НаимПокСокр=?"),
+                               {shortName})
+                        .toBool()};
+    }
+    return {QString(), false};
+}
+
+// Types into the cell's editor and leaves it with the given key.
+void typeIntoCell(QTableView* grid, const QModelIndex& index, const QString& text, Qt::Key leaveWith)
+{
+    grid->setFocus();
+    grid->setCurrentIndex(index);
+    grid->edit(index);
+    QLineEdit* editor = nullptr;
+    // Editors closed before are hidden and wait for their deferred deletion.
+    for (QLineEdit* candidate : grid->viewport()->findChildren<QLineEdit*>())
+        if (candidate->isVisible())
+            editor = candidate;
+    QVERIFY(editor);
+    editor->selectAll();
+    // The test keyboard knows only ASCII keys; other characters arrive as input.
+    for (const QChar ch : text) {
+        if (ch.unicode() < 128)
+            QTest::keyClick(editor, ch.toLatin1());
+        else
+            editor->insert(QString(ch));
+    }
+    if (text.isEmpty())
+        QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClick(editor, leaveWith);
+    // Enter and Tab hand the editor's text over in a queued call.
+    QApplication::processEvents();
+}
+
+} // namespace
+
+class MainWindowGridsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyCommandIsPresentWithItsHint_data()
+    {
+        QTest::addColumn<QString>("menuItem");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("new") << "miFileNewRas" << "tbNewRas" << "Создать новый расчет" << true;
+        QTest::newRow("open") << "miFileOpenRas" << "tbOpenRas" << "Открыть расчет" << true;
+        QTest::newRow("save") << "miFileSaveRas" << "tbSaveRas" << "Сохранить расчет" << true;
+        QTest::newRow("save as") << "miFileSaveRasAs" << "tbSaveRasAs" << "Сохранить расчет как..." << true;
+        QTest::newRow("parameters") << "miDataParR" << "" << "Параметры расчета" << false;
+        QTest::newRow("network") << "miDataParTS" << "tbParTS" << "Параметры теплосети" << false;
+        QTest::newRow("repeated") << "miDataVvPovtD" << "tbVvPovtD" << "Ввод повторяющихся данных" << false;
+        QTest::newRow("import") << "miDataLoadFromME" << "tbLoadFromME" << "Загрузить данные из Microsoft Excel"
+                                << false;
+        QTest::newRow("run") << "miDataVipRas" << "tbVipRas" << "Выполнить расчет" << true;
+        QTest::newRow("report") << "miDataFormOtsh" << "tbFormOtsh" << "Формировать отчет" << false;
+        QTest::newRow("export") << "miDataVigrV_ME" << "tbVigrV_ME" << "Выгрузить отчет в Microsoft Excel" << false;
+        QTest::newRow("graph") << "miDataGr" << "tbGr" << "Формировать график" << false;
+        QTest::newRow("by nodes") << "miDataSortPoNU" << "tbSortPoNU" << "Сортировать по номерам участков" << true;
+        QTest::newRow("by id") << "miDataSortPoVnutrSc" << "tbSortPoVnutrSc" << "Сортировать по внутреннему счетчику"
+                               << true;
+        QTest::newRow("density") << "miSpravoshPlVodiOtT" << "" << "Плотность воды при различной температуре" << false;
+        QTest::newRow("diameters") << "miSpravoshDiamTrPr" << "" << "Диаметры трубопровода" << false;
+        QTest::newRow("coefficients") << "miSpravoshPoprKoefKUdPot" << ""
+                                      << "Поправочные коэффициенты к удельным потерям давления" << false;
+        QTest::newRow("settings") << "miNastrNP" << "" << "Настройки программы" << false;
+        QTest::newRow("help") << "miSpravkaSprZURM14" << "tbSprZURM" << "Справка ЗУРМ 1.4" << false;
+        QTest::newRow("about") << "miSpravkaOProg" << "tbOProg" << "О программе" << true;
+        QTest::newRow("topic") << "miHlp" << "" << "&?" << false;
+    }
+    void everyCommandIsPresentWithItsHint()
+    {
+        QFETCH(QString, menuItem);
+        QFETCH(QString, button);
+        QFETCH(QString, caption);
+        QFETCH(bool, enabled);
+        SampleSetup setup;
+        auto window = setup.show();
+        auto* item = window->findChild<QAction*>(menuItem);
+        QVERIFY(item);
+        QCOMPARE(item->text(), caption);
+        QCOMPARE(item->isEnabled(), enabled);
+        if (!button.isEmpty()) {
+            auto* tool = window->findChild<QAction*>(button);
+            QVERIFY(tool);
+            QCOMPARE(tool->toolTip(), caption);
+            QCOMPARE(tool->isEnabled(), enabled);
+        }
+        QStringList menus;
+        for (QAction* action : window->menuBar()->actions())
+            menus.append(action->text());
+        QCOMPARE(menus, (QStringList{"&Файл", "&Данные", "Сп&равочники", "&Настройки", "&Справка", "&?"}));
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    void showsTheEnteredColumnsWithTheirFullNames()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        QVERIFY(window->session().viewState().gridsVisible);
+        FileAccess file(setup.calculation);
+
+        auto* edRasName = child<QLineEdit>(window.get(), "edRasName");
+        QCOMPARE(edRasName->text(), QStringLiteral("Пример: квартальная тепловая сеть"));
+        QVERIFY(edRasName->font().bold());
+        QCOMPARE(edRasName->toolTip(), QStringLiteral("Введите название гидравлического расчета"));
+        QVERIFY(child<QLineEdit>(window.get(), "edNuzPNapPod")->isEnabled());
+        QVERIFY(child<QLineEdit>(window.get(), "edNuzRNap")->isEnabled());
+        for (const char* name : {"pnTop", "pnRasName", "spHor", "pnLeft", "gbLeft", "spVert", "pnClient"})
+            QVERIFY2(window->findChild<QWidget*>(QString::fromUtf8(name)), name);
+        QCOMPARE(child<QLabel>(window.get(), "lbLeft")->text(), QStringLiteral("Номер участка"));
+
+        // Segment grid: exactly the segment indicators the user enters, then the comment.
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        QVERIFY(glavn->isVisible());
+        const QStringList shown = visibleColumns(glavn);
+        QVERIFY(shown.size() > 3);
+        QCOMPARE(shown.last(), QStringLiteral("Примечание"));
+        auto* header = qobject_cast<zurm::gui::CaptionHeaderView*>(glavn->horizontalHeader());
+        QVERIFY(header);
+        const QList<zurm::ColumnInfo> columns = zurm::tableColumns(window->session().data().calculation(),
+                                                                   QStringLiteral("Табл"));
+        for (qsizetype i = 5; i < columns.size() - 2; ++i) {
+            const auto [fullName, entered] = catalogueEntry(file, columns[i].name);
+            const int column = columnOf(glavn->model(), columns[i].name);
+            QCOMPARE(!glavn->isColumnHidden(column), entered);
+            if (!entered)
+                continue;
+            QCOMPARE(header->caption(column), fullName);
+            QCOMPARE(header->title(column), columns[i].name);
+            QCOMPARE(glavn->columnWidth(column), 103);
+        }
+        for (const char* hidden : {"id", "НачУзел", "КонУзел", "ГеодВысНач", "ГеодВысКон", "Заполн_Уч"})
+            QVERIFY2(glavn->isColumnHidden(columnOf(glavn->model(), QString::fromUtf8(hidden))), hidden);
+        const int comment = columnOf(glavn->model(), QStringLiteral("Примечание"));
+        QCOMPARE(glavn->columnWidth(comment), 309);
+        QCOMPARE(header->title(comment), QStringLiteral("Примечание (текстовый комментарий, если есть)"));
+        QVERIFY(header->caption(comment).isEmpty());
+        // The full names need several lines: the header is taller than one line of text.
+        QVERIFY(header->height() > 3 * header->fontMetrics().lineSpacing());
+        QVERIFY(!header->grab().isNull());
+        // The header is the grid's own: it moves with horizontal scrolling.
+        glavn->horizontalScrollBar()->setValue(150);
+        QCOMPARE(header->offset(), glavn->horizontalScrollBar()->value());
+
+        // Header grid: the header indicators the user enters.
+        auto* zag = child<QTableView>(window.get(), "DGZag");
+        auto* zagHeader = qobject_cast<zurm::gui::CaptionHeaderView*>(zag->horizontalHeader());
+        QVERIFY(zagHeader);
+        QCOMPARE(zag->model()->rowCount(), 1);
+        int visibleHeaderColumns = 0;
+        for (int column = 0; column < zag->model()->columnCount(); ++column) {
+            const QString name = zag->model()->headerData(column, Qt::Horizontal).toString();
+            const auto [fullName, entered] = catalogueEntry(file, name);
+            QCOMPARE(!zag->isColumnHidden(column), entered);
+            if (!entered)
+                continue;
+            ++visibleHeaderColumns;
+            QCOMPARE(zagHeader->caption(column), fullName);
+            QCOMPARE(zag->columnWidth(column), 110);
+        }
+        QVERIFY(visibleHeaderColumns >= 3);
+        const int supplyHead = columnOf(zag->model(), QStringLiteral("ПНапНаУзПод"));
+        QCOMPARE(zag->model()->index(0, supplyHead).data().toDouble(), 90.0);
+
+        // Segment-number list: the two node numbers, centred, read-only.
+        auto* nu = child<QTableView>(window.get(), "DGNU");
+        QCOMPARE(visibleColumns(nu), (QStringList{"НачУзел", "КонУзел"}));
+        QCOMPARE(nu->columnWidth(columnOf(nu->model(), QStringLiteral("НачУзел"))), 53);
+        QCOMPARE(nu->columnWidth(columnOf(nu->model(), QStringLiteral("КонУзел"))), 75);
+        QCOMPARE(nu->editTriggers(), QAbstractItemView::NoEditTriggers);
+        const QModelIndex first = nu->model()->index(0, columnOf(nu->model(), QStringLiteral("КонУзел")));
+        QCOMPARE(first.data().toInt(), 1);
+        QCOMPARE(first.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        QVERIFY(!(first.flags() & Qt::ItemIsEditable));
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // Leaving an edited row writes it: Up and Down land where the user moved,
+    // Up on the first row and Down on the last stay put.
+    void leavingAnEditedRowSavesIt_data()
+    {
+        QTest::addColumn<int>("startRow");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("expectedRow");
+        QTest::newRow("down from the first") << 0 << int(Qt::Key_Down) << 1;
+        QTest::newRow("up on the first") << 0 << int(Qt::Key_Up) << 0;
+        QTest::newRow("up from the third") << 2 << int(Qt::Key_Up) << 1;
+        QTest::newRow("down on the last") << 5 << int(Qt::Key_Down) << 5;
+    }
+    void leavingAnEditedRowSavesIt()
+    {
+        QFETCH(int, startRow);
+        QFETCH(int, key);
+        QFETCH(int, expectedRow);
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        {
+            FileAccess file(setup.calculation);
+            file.exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
+            file.exec(QStringLiteral("UPDATE Табл SET Заполн_Уч='x'"));
+        }
+        auto window = setup.show();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Расчет выполнен."));
+        FileAccess file(setup.calculation);
+        // Written behind the grid's back: the row save must not write the marker.
+        file.exec(QStringLiteral("UPDATE Табл SET Заполн_Уч='y'"));
+
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        auto* nu = child<QTableView>(window.get(), "DGNU");
+        const int length = columnOf(glavn->model(), QStringLiteral("ДлНаУчПод"));
+        const int comment = columnOf(glavn->model(), QStringLiteral("Примечание"));
+        const qint64 id = startRow + 1; // sorted by the internal counter
+        typeIntoCell(glavn, glavn->model()->index(startRow, length), QStringLiteral("1 234,5"), Qt::Key_Tab);
+        typeIntoCell(glavn, glavn->model()->index(startRow, comment), QStringLiteral("Дом 'А'"), Qt::Key(key));
+
+        QCOMPARE(glavn->currentIndex().row(), expectedRow);
+        QCOMPARE(nu->currentIndex().row(), expectedRow);
+        QCOMPARE(window->session().viewState().lastNavigationKey, std::optional<int>(key == Qt::Key_Up ? kUp : kDown));
+        QVERIFY(!window->segmentModel()->isDirty());
+        QCOMPARE(file.value(QStringLiteral("SELECT ДлНаУчПод FROM Табл WHERE id=?"), {id}).toDouble(), 1234.5);
+        QCOMPARE(file.value(QStringLiteral("SELECT Примечание FROM Табл WHERE id=?"), {id}).toString(),
+                 QStringLiteral("Дом 'А'"));
+        QCOMPARE(file.value(QStringLiteral("SELECT Заполн_Уч FROM Табл WHERE id=?"), {id}).toString(),
+                 QStringLiteral("y"));
+        QCOMPARE(file.value(QStringLiteral("SELECT count(*) FROM Табл WHERE ДлНаУчПод=1234.5")).toInt(), 1);
+        // The grid shows the row as the file holds it now.
+        QCOMPARE(glavn->model()->index(startRow, length).data().toDouble(), 1234.5);
+        QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
+        QVERIFY(!window->session().data().calculationDone());
+        QVERIFY(window->statusBar()->currentMessage().isEmpty());
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    void movingWithoutAnEditWritesNothing()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
+        auto window = setup.show();
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        glavn->setFocus();
+        QTest::keyClick(glavn, Qt::Key_Down);
+        QTest::keyClick(glavn, Qt::Key_Down);
+        QCOMPARE(glavn->currentIndex().row(), 2);
+        QCOMPARE(child<QTableView>(window.get(), "DGNU")->currentIndex().row(), 2);
+        QVERIFY(window->session().data().calculationDone());
+        QCOMPARE(FileAccess(setup.calculation).value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 1);
+    }
+
+    void headerEditIsPostedAndClearsTheFlag()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
+        auto window = setup.show();
+        auto* zag = child<QTableView>(window.get(), "DGZag");
+        const int roughness = columnOf(zag->model(), QStringLiteral("КэШер"));
+        typeIntoCell(zag, zag->model()->index(0, roughness), QStringLiteral("0,8"), Qt::Key_Return);
+        FileAccess file(setup.calculation);
+        QCOMPARE(file.value(QStringLiteral("SELECT КэШер FROM Заг")).toDouble(), 0.8);
+        QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
+        QVERIFY(window->statusBar()->currentMessage().isEmpty());
+        // Emptying a value stores Null.
+        typeIntoCell(zag, zag->model()->index(0, roughness), QString(), Qt::Key_Return);
+        QVERIFY(file.value(QStringLiteral("SELECT КэШер FROM Заг")).isNull());
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // Save posts the calculation name and the head nodes; only a changed
+    // integer clears the calculation-done flag.
+    void savingTheHeadNodes_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("flagAfter");
+        QTest::newRow("same number") << "5" << 5 << true;
+        QTest::newRow("another number") << "6" << 6 << false;
+        QTest::newRow("with spaces") << " 7 " << 7 << false;
+        QTest::newRow("not a number") << "5a" << 5 << true;
+        QTest::newRow("empty") << "" << 5 << true;
+    }
+    void savingTheHeadNodes()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        QFETCH(bool, flagAfter);
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1, NузРНап=5, NузПНапПод=5"));
+        auto window = setup.show();
+        auto* available = child<QLineEdit>(window.get(), "edNuzRNap");
+        QCOMPARE(available->text(), QStringLiteral("5"));
+        available->setText(typed);
+        window->findChild<QAction*>(QStringLiteral("miFileSaveRas"))->trigger();
+        FileAccess file(setup.calculation);
+        QCOMPARE(file.value(QStringLiteral("SELECT NузРНап FROM НазвРасч")).toInt(), stored);
+        QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toBool(), flagAfter);
+        QCOMPARE(window->session().data().calculationDone(), flagAfter);
+        QCOMPARE(window->statusBar()->currentMessage().isEmpty(), !flagAfter);
+
+        // The supply node goes the same way, and the name is stored as typed.
+        child<QLineEdit>(window.get(), "edNuzPNapPod")->setText(QStringLiteral("3"));
+        child<QLineEdit>(window.get(), "edRasName")->setText(QStringLiteral("Сеть 'Север'"));
+        window->findChild<QAction*>(QStringLiteral("tbSaveRas"))->trigger();
+        QCOMPARE(file.value(QStringLiteral("SELECT NузПНапПод FROM НазвРасч")).toInt(), 3);
+        QCOMPARE(file.value(QStringLiteral("SELECT НазвРасч FROM НазвРасч")).toString(), QStringLiteral("Сеть 'Север'"));
+        QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    void sortingBothWays()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        auto* miNodes = window->findChild<QAction*>(QStringLiteral("miDataSortPoNU"));
+        auto* miId = window->findChild<QAction*>(QStringLiteral("miDataSortPoVnutrSc"));
+        auto* tbNodes = window->findChild<QAction*>(QStringLiteral("tbSortPoNU"));
+        auto* tbId = window->findChild<QAction*>(QStringLiteral("tbSortPoVnutrSc"));
+        QVERIFY(miId->isChecked() && tbId->isChecked() && !miNodes->isChecked() && !tbNodes->isChecked());
+
+        auto ids = [&] {
+            QList<int> out;
+            const auto* model = window->segmentModel();
+            for (int row = 0; row < model->rowCount(); ++row)
+                out.append(model->index(row, model->fieldIndex(QStringLiteral("id"))).data().toInt());
+            return out;
+        };
+        // A pending edit is written before the rows are read in the new order.
+        auto* model = window->segmentModel();
+        QVERIFY(model->setData(model->index(3, model->fieldIndex(QStringLiteral("РасхПод"))), 44.0));
+
+        miNodes->trigger();
+        QCOMPARE(ids(), (QList<int>{1, 2, 5, 3, 4, 6}));
+        QVERIFY(miNodes->isChecked() && tbNodes->isChecked() && !miId->isChecked() && !tbId->isChecked());
+        QCOMPARE(window->session().data().segmentSort(), zurm::SegmentSort::ByNodes);
+        QCOMPARE(FileAccess(setup.calculation).value(QStringLiteral("SELECT РасхПод FROM Табл WHERE id=4")).toDouble(),
+                 44.0);
+        QCOMPARE(child<QTableView>(window.get(), "DGNU")->currentIndex().row(), 0);
+
+        tbId->trigger();
+        QCOMPARE(ids(), (QList<int>{1, 2, 3, 4, 5, 6}));
+        QVERIFY(miId->isChecked() && tbId->isChecked() && !miNodes->isChecked() && !tbNodes->isChecked());
+        QCOMPARE(window->session().data().segmentSort(), zurm::SegmentSort::ById);
+
+        tbNodes->trigger();
+        QCOMPARE(ids(), (QList<int>{1, 2, 5, 3, 4, 6}));
+        QVERIFY(miNodes->isChecked());
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    void sortingWithoutADocumentChangesNothing()
+    {
+        SampleSetup setup;
+        auto window = setup.show();
+        QVERIFY(!window->session().data().calculationOpen());
+        for (const char* name : {"miDataSortPoNU", "tbSortPoNU"}) {
+            window->findChild<QAction*>(QString::fromUtf8(name))->trigger();
+            QVERIFY(window->findChild<QAction*>(QStringLiteral("miDataSortPoVnutrSc"))->isChecked());
+            QVERIFY(window->findChild<QAction*>(QStringLiteral("tbSortPoVnutrSc"))->isChecked());
+            QVERIFY(!window->findChild<QAction*>(QStringLiteral("miDataSortPoNU"))->isChecked());
+            QVERIFY(!window->findChild<QAction*>(QStringLiteral("tbSortPoNU"))->isChecked());
+            QCOMPARE(window->session().data().segmentSort(), zurm::SegmentSort::ById);
+        }
+        QVERIFY(!child<QTableView>(window.get(), "DGGlavn")->isVisible());
+        QVERIFY(window->segmentModel() == nullptr);
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    void rowsAreNeitherInsertedNorRemoved()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        auto* segments = window->segmentModel();
+        QVERIFY(!segments->insertRows(0, 1));
+        QVERIFY(!segments->removeRows(0, 1));
+        QVERIFY(!window->headerModel()->insertRows(0, 1));
+        QVERIFY(!window->headerModel()->removeRows(0, 1));
+        QCOMPARE(segments->rowCount(), 6);
+        QCOMPARE(FileAccess(setup.calculation).value(QStringLiteral("SELECT count(*) FROM Табл")).toInt(), 6);
+    }
+
+    // The grids let go of the tables while the window is locked, so a rebuild of
+    // the tables can drop them, and show the new shape afterwards.
+    void reopeningRebuildsUnderTheGrids()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        QVERIFY(window->segmentModel());
+        window->LockMainWindow();
+        QVERIFY(window->segmentModel() == nullptr);
+        QVERIFY(!window->menuBar()->isEnabled());
+        window->UnlockMainWindow();
+        QVERIFY(window->menuBar()->isEnabled());
+        QCOMPARE(window->segmentModel()->rowCount(), 6);
+
+        FileAccess(setup.calculation)
+            .exec(QStringLiteral("INSERT INTO Формулы (Nпп, НаимПок, НаимПокСокр, ТипПок, ВводПольз, Формула, "
+                                 "ВывВОтчТабл) VALUES (100, 'Глубина заложения трубопровода, м.', 'ГлЗал', 'П', 1, "
+                                 "NULL, 0)"));
+        window->session().OpenDocuments(false);
+        QVERIFY(setup.dialogs.messages.isEmpty());
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        const int depth = columnOf(glavn->model(), QStringLiteral("ГлЗал"));
+        QVERIFY(depth >= 0);
+        QVERIFY(!glavn->isColumnHidden(depth));
+        auto* header = qobject_cast<zurm::gui::CaptionHeaderView*>(glavn->horizontalHeader());
+        QCOMPARE(header->caption(depth), QStringLiteral("Глубина заложения трубопровода, м."));
+        QCOMPARE(window->segmentModel()->rowCount(), 6);
+        QCOMPARE(glavn->model()->index(0, columnOf(glavn->model(), QStringLiteral("ДлНаУчПод"))).data().toDouble(),
+                 180.0);
+    }
+
+    // The run posts a pending edit, works with the grids released and shows the
+    // results when they come back.
+    void runningTheCalculationFromTheToolbar()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        auto* model = window->segmentModel();
+        const int length = model->fieldIndex(QStringLiteral("ДлНаУчПод"));
+        QVERIFY(model->setData(model->index(0, length), 200.0));
+        child<QLineEdit>(window.get(), "edRasName")->setText(QStringLiteral("Квартал 5"));
+
+        // Answered No: nothing runs.
+        window->findChild<QAction*>(QStringLiteral("tbVipRas"))->trigger();
+        QCOMPARE(setup.dialogs.questions.size(), 1);
+        QVERIFY(!window->session().data().calculationDone());
+
+        setup.dialogs.answers = {true};
+        window->findChild<QAction*>(QStringLiteral("miDataVipRas"))->trigger();
+        QVERIFY2(window->session().data().calculationDone(), qPrintable(setup.dialogs.messages.join(QLatin1Char('|'))));
+        QVERIFY(setup.dialogs.messages.last().startsWith(QStringLiteral("Расчет выполнен успешно.")));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Расчет выполнен."));
+
+        FileAccess file(setup.calculation);
+        QCOMPARE(file.value(QStringLiteral("SELECT ДлНаУчПод FROM Табл WHERE id=1")).toDouble(), 200.0);
+        QCOMPARE(file.value(QStringLiteral("SELECT НазвРасч FROM НазвРасч")).toString(), QStringLiteral("Квартал 5"));
+        const QVariant head = file.value(QStringLiteral("SELECT ПНапКонПод FROM Табл WHERE id=1"));
+        QVERIFY(!head.isNull());
+        // The grids were bound again and read the results.
+        QVERIFY(window->segmentModel());
+        QVERIFY(child<QTableView>(window.get(), "DGGlavn")->isVisible());
+        const int headColumn = window->segmentModel()->fieldIndex(QStringLiteral("ПНапКонПод"));
+        QCOMPARE(window->segmentModel()->index(0, headColumn).data().toDouble(), head.toDouble());
+        QCOMPARE(child<QLineEdit>(window.get(), "edRasName")->text(), QStringLiteral("Квартал 5"));
+    }
+
+    void modelsPassTheModelTester()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        using Mode = QAbstractItemModelTester::FailureReportingMode;
+        QAbstractItemModelTester segmentTester(window->segmentModel(), Mode::QtTest);
+        QAbstractItemModelTester headerTester(window->headerModel(), Mode::QtTest);
+
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        typeIntoCell(glavn, glavn->model()->index(0, columnOf(glavn->model(), QStringLiteral("РасхПод"))),
+                     QStringLiteral("99"), Qt::Key_Down);
+        auto* zag = child<QTableView>(window.get(), "DGZag");
+        typeIntoCell(zag, zag->model()->index(0, columnOf(zag->model(), QStringLiteral("ДолМестПот"))),
+                     QStringLiteral("0.25"), Qt::Key_Return);
+        window->findChild<QAction*>(QStringLiteral("miDataSortPoNU"))->trigger();
+        QCOMPARE(window->segmentModel()->rowCount(), 6);
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // A large network is shown at once: rows are read as the grid scrolls, and
+    // Down on the last row read so far reads on.
+    void largeNetworksAreReadAsTheGridScrolls()
+    {
+        SampleSetup setup;
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation)
+            .exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 7 UNION ALL SELECT i + 1 FROM n WHERE i < 32700) "
+                                 "INSERT INTO Табл (id, НачУзел, КонУзел, ДлНаУчПод) SELECT i, i - 1, i, 10 FROM n"));
+        auto window = setup.show();
+        auto* model = window->segmentModel();
+        QVERIFY(model);
+        QVERIFY(model->rowCount() < 32700);
+        QVERIFY(model->canFetchMore(QModelIndex()));
+        // No model tester here: its own check after every insertion calls
+        // fetchMore, which inserts the next block inside that check.
+
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        const int loaded = model->rowCount();
+        glavn->setFocus();
+        glavn->setCurrentIndex(model->index(loaded - 1, model->fieldIndex(QStringLiteral("ДлНаУчПод"))));
+        QTest::keyClick(glavn, Qt::Key_Down);
+        QCOMPARE(glavn->currentIndex().row(), loaded);
+        QCOMPARE(child<QTableView>(window.get(), "DGNU")->currentIndex().row(), loaded);
+        QVERIFY(model->rowCount() > loaded);
+
+        // Node numbers and values are shown without thousands separators.
+        while (model->rowCount() < 1600 && model->canFetchMore(QModelIndex()))
+            model->fetchMore(QModelIndex());
+        auto* nuDelegate = qobject_cast<QStyledItemDelegate*>(child<QTableView>(window.get(), "DGNU")->itemDelegate());
+        QVERIFY(nuDelegate);
+        const QModelIndex node = model->index(1499, model->fieldIndex(QStringLiteral("КонУзел")));
+        QCOMPARE(nuDelegate->displayText(node.data(), QLocale::system()), QStringLiteral("1500"));
+        QString value = nuDelegate->displayText(QVariant(12345.5), QLocale::system());
+        QCOMPARE(value.replace(QLocale::system().decimalPoint(), QStringLiteral(".")), QStringLiteral("12345.5"));
+
+        // The number list follows the grid's scrolling.
+        glavn->verticalScrollBar()->setValue(glavn->verticalScrollBar()->maximum() / 2);
+        QCOMPARE(child<QTableView>(window.get(), "DGNU")->verticalScrollBar()->value(),
+                 glavn->verticalScrollBar()->value());
+    }
+};
+
+QTEST_MAIN(MainWindowGridsTest)
+#include "main_window_grids_test.moc"

@@ -1,6 +1,7 @@
 // The calculation text: number format by precision and separator, line ends,
 // the code page, and a disabled text that keeps nothing.
 #include "hydraulics/CalculationText.h"
+#include "platform/Cp1251.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -67,4 +68,65 @@ TEST(CalculationText, DisabledTextKeepsNothing)
     text.writeNumber(1);
     EXPECT_TRUE(text.text().isEmpty());
     EXPECT_TRUE(text.bytes().isEmpty());
+}
+
+// A streamed text writes, through its buffer, exactly the bytes the same calls
+// give in memory; the buffer spills many times on the way (over 1 M characters).
+TEST(CalculationText, StreamedFileHoldsTheSameBytesAsTheTextInMemory)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("~$.tx_"));
+    CalculationText memory(true, 2, QLatin1Char(','));
+    CalculationText streamed(true, 2, QLatin1Char(','));
+    // Written before the stream starts: goes to the file too.
+    for (CalculationText* text : {&memory, &streamed}) {
+        text->writeLine(QStringLiteral("ГИДРАВЛИЧЕСКИЙ РАСЧЕТ ТЕПЛОСЕТИ"));
+        text->writeLine();
+    }
+    streamed.streamTo(path);
+    for (int i = 0; i < 40000; ++i) {
+        for (CalculationText* text : {&memory, &streamed}) {
+            text->write(QStringLiteral("Магистраль (ветвь) "));
+            text->writeInteger(i - 7);
+            text->write(QLatin1StringView(" - "));
+            text->writeInteger(32700);
+            text->writeLine();
+            text->write(QStringLiteral("УПНВВПод = "));
+            text->writeNumber(i / 7.0);
+            text->writeLine(QStringLiteral(" ё€№"));
+            text->writeLine();
+        }
+    }
+    for (CalculationText* text : {&memory, &streamed})
+        text->write(QStringLiteral("ошибка без конца строки"));
+    EXPECT_EQ(streamed.byteCount(), memory.bytes().size());
+    EXPECT_EQ(streamed.bytes(), memory.bytes()); // before finish: the file plus the buffer
+    streamed.finish();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_EQ(written, memory.bytes());
+    EXPECT_TRUE(written.endsWith("\xEE\xF8\xE8\xE1\xEA\xE0 \xE1\xE5\xE7 \xEA\xEE\xED\xF6\xE0 \xF1\xF2\xF0\xEE\xEA\xE8"));
+    EXPECT_EQ(streamed.text(), memory.text());
+}
+
+// The table-driven encoder of the streamed text agrees with the code page
+// converter, unmappable characters and surrogate pairs included.
+TEST(CalculationText, FastEncoderAgreesWithTheCodePage)
+{
+    const QString samples[] = {
+        QStringLiteral("ГИДРАВЛИЧЕСКИЙ расчет ёЁ №"),
+        QStringLiteral("€‚„…†‡‰‹›‘’“”•–—™ ЂЃЉЊЌЋЏђѓљњќћџ Ўў Ј ¤ Ґ ¦ § © Є « ¬ ­ ® Ї ° ± І і ґ µ ¶ · ё № є » ј Ѕ ѕ ї"),
+        QStringLiteral("ascii 0123 ~\t\r\n"),
+        QStringLiteral("не в 1251: ü ß ¼ 中 ⚡ \U0001F600 конец"),
+        QString(QChar(0xD800)) + QStringLiteral("одинокий суррогат") + QChar(0xDC00),
+        QString(QChar(0x98)) + QChar(0xFFFD) + QChar(0x00A0),
+    };
+    for (const QString& sample : samples)
+        EXPECT_EQ(zurm::encodeCp1251(sample), zurm::toCp1251(sample)) << sample.toStdString();
+    QString every;
+    for (int u = 1; u < 0x10000; ++u)
+        if (!QChar(char16_t(u)).isSurrogate())
+            every.append(QChar(char16_t(u)));
+    EXPECT_EQ(zurm::encodeCp1251(every), zurm::toCp1251(every));
 }

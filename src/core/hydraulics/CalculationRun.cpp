@@ -142,11 +142,8 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
             data, progress, options, run::RunModel::load(db),
             CalculationText(settings.writeText, settings.digits, options.decimalPoint), ReferenceTables(), {}, {}});
         run::RunState& s = *state;
-        if (settings.writeText) {
-            QFile file(textPath);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                throw Failure(QStringLiteral("FileError"), file.errorString());
-        }
+        if (settings.writeText)
+            s.text.streamTo(textPath);
         writeTextStart(s);
         if (data.referenceOpen())
             s.reference = ReferenceTables::load(data.reference());

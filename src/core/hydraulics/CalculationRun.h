@@ -55,6 +55,9 @@ struct RunOptions {
     std::function<void(const QString& message)> showCompletion;
     // The text viewer, given the saved file; the default shows nothing.
     std::function<void(const QString& savedFile)> showText;
+    // Keep the text in RunOutcome::text and textBytes. A large network's text
+    // runs to gigabytes; without this it lives only in the (temporary) file.
+    bool keepTextInOutcome = true;
 };
 
 struct RunOutcome {
@@ -64,6 +67,7 @@ struct RunOutcome {
     QString successMessage; // "Расчет выполнен успешно." with the nodes short of available head
     QString text;           // the calculation text as written (empty when not written)
     QByteArray textBytes;   // the same in Windows-1251, as the file holds it
+    qint64 textSize = 0;    // bytes of the text, also when it is not kept
     QString savedTextFile;  // where the user saved the text, empty when not saved
 };
 

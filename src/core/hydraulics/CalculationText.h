@@ -3,30 +3,50 @@
 #include <QByteArray>
 #include <QChar>
 #include <QString>
-#include <QStringList>
+#include <memory>
+
+class QFile;
 
 namespace zurm {
 
-// The calculation text (protocol) of one run. Lines are collected in memory
-// and written as Windows-1251 with CR LF between lines and no line end after
-// the last one. Numbers are fixed-point with the report precision and the
-// user's decimal separator, no thousands separator.
+// The calculation text (protocol) of one run, as Windows-1251 with CR LF
+// between lines and no line end after the last one. Numbers are fixed-point
+// with the report precision and the user's decimal separator, no thousands
+// separator.
+//
+// The text of a large network runs to gigabytes, so a run streams it: after
+// streamTo() every piece goes through a small buffer straight into the file,
+// and nothing but the buffer stays in memory. Without a file the text is kept
+// in memory (short texts, tests). Either way text() and bytes() give the whole
+// text so far, and the file holds exactly bytes() once finish() has run.
 //
 // A disabled text accepts every call and keeps nothing, so the run writes its
 // sections unconditionally.
 class CalculationText {
 public:
     CalculationText(bool enabled, int digits, QChar decimalPoint);
+    ~CalculationText();
+    CalculationText(CalculationText&&) noexcept;
+    CalculationText& operator=(CalculationText&&) noexcept;
 
     bool enabled() const { return enabled_; }
     int digits() const { return digits_; }
 
+    // Creates (or empties) the file and writes everything from now on into
+    // it, including what was written before. Throws Failure.
+    void streamTo(const QString& path);
+    // Writes the buffer out and closes the file. Throws Failure.
+    void finish();
+
     // Appends to the current line without ending it.
     void write(const QString& text);
+    void write(QLatin1StringView text);
     // Appends and ends the line (an empty call writes an empty line).
     void writeLine(const QString& text = QString());
     // Appends a number in the text's format to the current line.
     void writeNumber(double value);
+    // Appends an integer (a node or main number) to the current line.
+    void writeInteger(qint64 value);
     // A number in the text's format: fixed point with `digits` decimals
     // (0: no separator; at most 18), the text's decimal separator.
     QString number(double value) const;
@@ -35,16 +55,34 @@ public:
     // line last, without a line end.
     QString text() const;
     QByteArray bytes() const; // text() in Windows-1251
+    // Size of bytes() without building it.
+    qint64 byteCount() const;
     // Writes bytes() to the file (created or replaced). Throws Failure.
     void saveTo(const QString& path) const;
 
 private:
+    // A line ended by writeLine gets its CR LF only when something follows.
+    void openLine()
+    {
+        if (breakPending_) {
+            buffer_ += QLatin1StringView("\r\n");
+            breakPending_ = false;
+        }
+    }
+    void spill(); // encodes the buffer into the file once it has grown
+    void writeBuffer() const;
+
     bool enabled_;
     int digits_;
     QChar decimalPoint_;
-    QStringList lines_;
-    QString current_;
-    bool lineOpen_ = false;
+    bool breakPending_ = false;
+    mutable QString buffer_; // not yet in the file (everything without a file)
+    std::unique_ptr<QFile> file_;
+    QString path_;
+    mutable qint64 written_ = 0; // bytes in the file
 };
+
+// Windows-1251 bytes of a text, as toCp1251 gives them, table-driven for long texts.
+QByteArray encodeCp1251(QStringView text);
 
 } // namespace zurm

@@ -88,6 +88,51 @@ double DesignMainSelection::allowedLoss(const MainSelectionState& state, double 
     return (state.returnGivenHead.value_or(0.0) - head) / length;
 }
 
+namespace {
+quint32 pairKey(qint16 a, qint16 b) { return (quint32(quint16(a)) << 16) | quint16(b); }
+} // namespace
+
+std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<MainSelectionState>& mains,
+                                                                    const VisitedSegment& visited)
+{
+    const bool supply = setup_.pass == PipePass::Supply;
+    auto done = [supply](const MainSelectionState& state) { return supply ? state.supplyDone : state.returnDone; };
+    auto settle = [&](std::size_t index) {
+        MainSelectionState& state = mains[index];
+        if (done(state))
+            return;
+        const std::vector<MainWalkRow>& rows = walks_[index].rows;
+        const Reach& reach = advance(index, visited);
+        if (reach.firstUnvisited >= rows.size())
+            throw Failure(QStringLiteral("InvalidArgument"),
+                          QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
+        (supply ? state.supplyBranchStart : state.returnBranchStart) = rows[reach.firstUnvisited].startNode;
+    };
+    const std::vector<std::pair<qint16, qint16>>& order = *setup_.visitedInOrder;
+    if (!started_) {
+        started_ = true;
+        for (std::size_t index = 0; index < walks_.size(); ++index)
+            for (const MainWalkRow& row : walks_[index].rows)
+                mainsOfSegment_[pairKey(row.startNode, row.endNode)].push_back(index);
+        for (const std::size_t index : idOrder_)
+            settle(index);
+        visitedSeen_ = order.size();
+    }
+    // A main's branch start moves only when one of its own segments is visited.
+    for (; visitedSeen_ < order.size(); ++visitedSeen_) {
+        const auto found = mainsOfSegment_.find(pairKey(order[visitedSeen_].first, order[visitedSeen_].second));
+        if (found != mainsOfSegment_.end())
+            for (const std::size_t index : found->second)
+                settle(index);
+    }
+    // Outside design mode every key is empty: the first main not done by id_m wins.
+    while (firstOpen_ < idOrder_.size() && done(mains[idOrder_[firstOpen_]]))
+        ++firstOpen_;
+    if (firstOpen_ == idOrder_.size())
+        return std::nullopt;
+    return idOrder_[firstOpen_];
+}
+
 std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelectionState>& mains,
                                                            const VisitedSegment& visited,
                                                            const SegmentEndingAt& segmentEndingAt,
@@ -95,6 +140,8 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
 {
     if (mains.size() != walks_.size())
         throw Failure(QStringLiteral("InvalidArgument"), QStringLiteral("Mains and walks differ in number."));
+    if (setup_.visitedInOrder && !setup_.designMode && !text.enabled())
+        return selectIncrementally(mains, visited);
     const bool supply = setup_.pass == PipePass::Supply;
     bool headingWritten = false;
     std::optional<std::size_t> chosen;
@@ -115,8 +162,14 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
                           QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
         const qint16 x = rows[reach.firstUnvisited].startNode;
         (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
-        text.writeLine(QStringLiteral("Магистраль (ветвь) ") + QString::number(x) + QStringLiteral(" - ")
-                       + QString::number(state.endNode));
+        // One line per main not yet done at every call: written piece by piece,
+        // since on a large network these lines are most of the text.
+        static const QString kMainLine = QStringLiteral("Магистраль (ветвь) ");
+        text.write(kMainLine);
+        text.writeInteger(x);
+        text.write(QLatin1StringView(" - "));
+        text.writeInteger(state.endNode);
+        text.writeLine();
 
         if (setup_.designMode) {
             const auto [head, length] = branchHeadAndLength(state, x, reach.headChanges, segmentEndingAt);

@@ -61,6 +61,12 @@ struct DesignMainSelectionSetup {
     double supplyHeadAtNode = 0; // Заг.ПНапНаУзПод (design mode)
     double availableHeadAtNode = 0; // Заг.РНапНаУз (design mode, return pass)
     std::vector<HeadChangeRow> headChanges; // every row of ИзмПНапВУзлахТС
+    // The visited-segments set of the pass in the order of adding (it only
+    // grows while the pass runs). With it, a call outside design mode whose
+    // text is disabled touches only the mains whose segments were visited
+    // since the last call, instead of every main not yet done: the same
+    // branch starts and the same choice, in time linear in the mains' rows.
+    const std::vector<std::pair<qint16, qint16>>* visitedInOrder = nullptr;
 };
 
 // The design main selection of one pass (supply or return). Create it after the
@@ -116,11 +122,21 @@ private:
                                                   const SegmentEndingAt& segmentEndingAt) const;
     double allowedLoss(const MainSelectionState& state, double head, double length) const;
 
+    // The call outside design mode without text (see visitedInOrder).
+    std::optional<std::size_t> selectIncrementally(std::vector<MainSelectionState>& mains, const VisitedSegment& visited);
+
     DesignMainSelectionSetup setup_;
     const std::vector<MainWalk>& walks_;
     std::vector<std::size_t> idOrder_;
     std::vector<Reach> reach_;
     std::unordered_map<qint16, double> headChangeSums_;
+    // Incremental calls: the mains holding each segment (by node pair), how
+    // much of visitedInOrder has been seen, and the first main by id_m that
+    // may still be not done.
+    std::unordered_map<quint32, std::vector<std::size_t>> mainsOfSegment_;
+    std::size_t visitedSeen_ = 0;
+    std::size_t firstOpen_ = 0;
+    bool started_ = false;
 };
 
 } // namespace zurm

@@ -137,7 +137,15 @@ void calculatePass(RunState& s, PipePass pass)
     if (m.twoPipe())
         setup.availableHeadAtNode = m.head(m.hcol.availableHead).value_or(0.0);
     setup.headChanges = m.headChangeRows();
+    setup.visitedInOrder = &m.visitedList;
     DesignMainSelection select(setup, walks);
+    // КонМаг gets the selection's values when the pass ends, also when it ends
+    // by a failure (the run then writes what it has): copying every main at
+    // every call would cost the square of the number of mains.
+    struct SyncAtEnd {
+        const decltype(syncBack)& sync;
+        ~SyncAtEnd() { sync(); }
+    } syncAtEnd{syncBack};
     const VisitedSegment visited = [&m](const MainWalkRow& row) { return m.isVisited(row.startNode, row.endNode); };
     const SegmentEndingAt endingAt = [&m, lossEnd, lengthEnd](qint16 node) -> std::optional<SegmentAtBranchStart> {
         const int i = m.segmentEndingAt(node);
@@ -148,7 +156,6 @@ void calculatePass(RunState& s, PipePass pass)
 
     while (s.ok()) {
         const std::optional<std::size_t> chosen = select(states, visited, endingAt, t);
-        syncBack();
         if (!chosen)
             break;
         const std::size_t d = *chosen;
@@ -211,10 +218,8 @@ void calculatePass(RunState& s, PipePass pass)
                 m.visit(a, b);
             }
         }
-        if (s.ok()) {
+        if (s.ok())
             (ret ? states[d].returnDone : states[d].supplyDone) = true;
-            syncBack();
-        }
     }
     s.clearStatus();
 }
@@ -380,6 +385,8 @@ void calculateHeads(RunState& s)
 void writeTextEnd(RunState& s)
 {
     CalculationText& t = s.text;
+    if (!t.enabled())
+        return; // nothing but text here
     if (!s.ok()) {
         t.writeLine();
         t.writeLine();

@@ -84,15 +84,16 @@ void offerTextSave(RunState& s, UserDialogs& dialogs, const QString& textPath, R
 void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
 {
     outcome.error = s.error;
-    outcome.text = s.text.text();
-    // Converted once: a large network's text runs to hundreds of megabytes.
-    outcome.textBytes = toCp1251(outcome.text);
+    // The text went to the file while the run wrote it.
+    s.text.finish();
+    outcome.textSize = s.text.byteCount();
+    if (s.options.keepTextInOutcome) {
+        outcome.textBytes = s.text.bytes();
+        outcome.text = fromCp1251(outcome.textBytes);
+    }
     if (!s.ok())
         dialogs.showMessage(s.error);
     if (s.text.enabled()) {
-        QSaveFile file(textPath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(outcome.textBytes) < 0 || !file.commit())
-            throw Failure(QStringLiteral("FileError"), file.errorString());
         if (s.options.offerTextSave)
             offerTextSave(s, dialogs, textPath, outcome);
     }

@@ -279,6 +279,12 @@ RunModel RunModel::load(const QSqlDatabase& db)
         }
     }
     m.buildIndexes();
+    m.segmentsInFile_.reserve(m.segments.size());
+    for (const SegmentRecord& segment : m.segments)
+        m.segmentsInFile_.push_back(segment.values);
+    m.flowsInFile_.reserve(m.mains.size());
+    for (const MainRow& row : m.mains)
+        m.flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);
     return m;
 }
 
@@ -374,7 +380,10 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         sql += QStringLiteral(" WHERE [id]=?");
         if (!written.empty()) {
             QSqlQuery q = prepared(db, sql);
-            for (const SegmentRecord& s : segments) {
+            for (size_t r = 0; r < segments.size(); ++r) {
+                const SegmentRecord& s = segments[r];
+                if (r < segmentsInFile_.size() && segmentsInFile_[r] == s.values)
+                    continue;
                 for (size_t i = 0; i < written.size(); ++i)
                     q.bindValue(int(i), variantOf(s.values[size_t(written[i])]));
                 q.bindValue(int(written.size()), s.id);
@@ -394,15 +403,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
             exec(q);
         }
     }
-    {
-        QSqlQuery q = prepared(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
-        for (const MainRow& r : mains) {
-            q.bindValue(0, variantOf(r.flowSupply));
-            q.bindValue(1, variantOf(r.flowReturn));
-            q.bindValue(2, r.rowid);
-            exec(q);
-        }
-    }
+    writeMainFlows(db);
     {
         execSql(db, QStringLiteral("DELETE FROM [СписокРасчУчастков]"));
         if (!visitedList.empty()) {
@@ -415,6 +416,65 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         }
     }
     transaction.commit();
+    segmentsInFile_.clear();
+    for (const SegmentRecord& segment : segments)
+        segmentsInFile_.push_back(segment.values);
+    flowsInFile_.clear();
+    for (const MainRow& row : mains)
+        flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);
+}
+
+void RunModel::writeMainFlows(const QSqlDatabase& db) const
+{
+    // The flow distribution gives every row of a main the same flows: such a
+    // main is written by one row of a scratch table and one UPDATE for all;
+    // the rest row by row. Only rows that differ from the file are written.
+    std::vector<char> changed(mains.size(), 0);
+    for (size_t r = 0; r < mains.size(); ++r)
+        changed[r] = r >= flowsInFile_.size() || flowsInFile_[r] != std::make_pair(mains[r].flowSupply, mains[r].flowReturn);
+    std::vector<size_t> byMain; // first row of each uniform main
+    std::vector<char> viaMain(mains.size(), 0);
+    for (size_t first = 0; first < mains.size();) {
+        size_t last = first + 1;
+        bool same = true;
+        bool any = changed[first];
+        while (last < mains.size() && mains[last].idM == mains[first].idM) {
+            same = same && mains[last].flowSupply == mains[first].flowSupply
+                && mains[last].flowReturn == mains[first].flowReturn;
+            any = any || changed[last];
+            ++last;
+        }
+        // A main's rows are contiguous in walk order, and no other run of rows has its id_m.
+        if (same && any && last - first > 1 && mains[first].idM != 0) {
+            byMain.push_back(first);
+            std::fill(viaMain.begin() + qsizetype(first), viaMain.begin() + qsizetype(last), 1);
+        }
+        first = last;
+    }
+    if (!byMain.empty()) {
+        execSql(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS [zurm_main_flows] "
+                                   "([id_m] INTEGER PRIMARY KEY, [supply] REAL, [return] REAL)"));
+        execSql(db, QStringLiteral("DELETE FROM temp.[zurm_main_flows]"));
+        QSqlQuery insert = prepared(db, QStringLiteral("INSERT INTO temp.[zurm_main_flows] VALUES (?, ?, ?)"));
+        for (size_t first : byMain) {
+            insert.bindValue(0, mains[first].idM);
+            insert.bindValue(1, variantOf(mains[first].flowSupply));
+            insert.bindValue(2, variantOf(mains[first].flowReturn));
+            exec(insert);
+        }
+        execSql(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод] = f.[supply], [РасхОбр] = f.[return] "
+                                   "FROM temp.[zurm_main_flows] f WHERE [МагистралиТС].[id_m] = f.[id_m]"));
+        execSql(db, QStringLiteral("DELETE FROM temp.[zurm_main_flows]"));
+    }
+    QSqlQuery q = prepared(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
+    for (size_t r = 0; r < mains.size(); ++r) {
+        if (!changed[r] || viaMain[r])
+            continue;
+        q.bindValue(0, variantOf(mains[r].flowSupply));
+        q.bindValue(1, variantOf(mains[r].flowReturn));
+        q.bindValue(2, mains[r].rowid);
+        exec(q);
+    }
 }
 
 } // namespace zurm::run

@@ -177,6 +177,7 @@ public:
 
 private:
     void buildIndexes();
+    void writeMainFlows(const QSqlDatabase& calculation) const;
 
     QHash<quint32, int> bySegmentNodes_;
     QHash<qint16, int> byEndNode_;
@@ -187,6 +188,12 @@ private:
     QHash<qint16, Value> heights_;
     std::vector<HeadChangeRow> headChanges_;
     std::vector<const EndNodeField*> endNodeColumns_;
+    // What the file holds of the segments and of the flows of МагистралиТС
+    // (as loaded, then as last written): writeBack writes only what differs,
+    // since a large network has over a million МагистралиТС rows and the run
+    // writes back four times.
+    mutable std::vector<RecordValues> segmentsInFile_;
+    mutable std::vector<std::pair<Value, Value>> flowsInFile_;
 };
 
 } // namespace run

@@ -244,7 +244,10 @@ void computeMainLengths(RunState& s)
         t.writeLine(QStringLiteral("Суммарная длина подающего и обратного трубопроводов магистрали, м. (ДлМагСум)"));
     }
     t.writeLine();
+    // Without the text the chains (every row of every main) are not built at all.
     for (const EndNodeRow& e : m.endNodes) {
+        if (!t.enabled())
+            break;
         t.writeLine(QStringLiteral("Магистраль ") + QString::number(e.idM) + QStringLiteral(": ") + s.chain(e.idM));
         QString line = QStringLiteral("ДлМагПод = ") + num(s, e.lengthSupply);
         if (two)

@@ -298,11 +298,14 @@ public:
 private:
     static constexpr int kRowsPerStatement = 128;
 
+public:
     [[noreturn]] static void fail(const QSqlQuery& query)
     {
         const QSqlError e = query.lastError();
         throw Failure(QString::fromLatin1(kSqlErrorClass), e.databaseText().isEmpty() ? e.text() : e.databaseText());
     }
+
+private:
 
     void prepare(QSqlQuery& query, int rows)
     {
@@ -332,6 +335,70 @@ private:
     QVariantList pending_;
 };
 
+// The rows of МагистралиТС, in the plan's order (the end segments, then each
+// main walked back toward the source). A large network has over a million of
+// them, more than binding values row by row can write quickly: only the
+// segments on a main (with the next segment of the walk) and the end segments
+// go over as values, and SQLite unfolds the walks itself.
+void writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan)
+{
+    std::vector<int> next(network.segments.size(), kNone);
+    std::vector<int> last(plan.endSegments.size() + 1, kNone);
+    for (const MainRow& row : plan.rows) {
+        if (row.position > 1)
+            next[last[row.main]] = row.segment;
+        last[row.main] = row.segment;
+    }
+    execSql(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS [zurm_walk_segments] "
+                               "([seg] INTEGER PRIMARY KEY, [next] INTEGER, [a] INTEGER, [b] INTEGER)"));
+    execSql(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS [zurm_walk_ends] ([id_m] INTEGER PRIMARY KEY, [seg] INTEGER)"));
+    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_segments]"));
+    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_ends]"));
+    {
+        RowInserter segments(db, QStringLiteral("zurm_walk_segments"),
+                             {QStringLiteral("seg"), QStringLiteral("next"), QStringLiteral("a"), QStringLiteral("b")});
+        for (std::size_t r = 0; r < network.segments.size(); ++r) {
+            if (!plan.onMain[r])
+                continue;
+            const Segment& s = network.segments[r];
+            segments.add({int(r), next[r] == kNone ? QVariant() : QVariant(next[r]), int(*s.from), int(*s.to)});
+        }
+        segments.finish();
+        RowInserter ends(db, QStringLiteral("zurm_walk_ends"), {QStringLiteral("id_m"), QStringLiteral("seg")});
+        for (std::size_t m = 0; m < plan.endSegments.size(); ++m)
+            ends.add({int(m) + 1, plan.endSegments[m]});
+        ends.finish();
+    }
+    QSqlQuery first(db);
+    if (!first.exec(QStringLiteral(
+            "INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) "
+            "SELECT e.[id_m], 1, s.[a], s.[b] FROM temp.[zurm_walk_ends] e "
+            "JOIN temp.[zurm_walk_segments] s ON s.[seg] = e.[seg] ORDER BY e.[id_m]")))
+        RowInserter::fail(first);
+    // The queue ordered by (id_m, position) gives each main whole, main after
+    // main, and the rows leave it in that order.
+    QSqlQuery walks(db);
+    if (!walks.exec(QStringLiteral(
+            "INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) "
+            "WITH RECURSIVE walk(id_m, n, seg, a, b) AS ("
+            " SELECT e.[id_m], 2, p.[seg], p.[a], p.[b] FROM temp.[zurm_walk_ends] e"
+            "  JOIN temp.[zurm_walk_segments] s ON s.[seg] = e.[seg]"
+            "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = s.[next]"
+            " UNION ALL"
+            " SELECT w.id_m, w.n + 1, p.[seg], p.[a], p.[b] FROM walk w"
+            "  JOIN temp.[zurm_walk_segments] s ON s.[seg] = w.seg"
+            "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = s.[next]"
+            " ORDER BY 1, 2) "
+            "SELECT id_m, n, a, b FROM walk")))
+        RowInserter::fail(walks);
+    const qint64 written = selectValue(db, QStringLiteral("SELECT count(*) FROM [МагистралиТС]")).toLongLong();
+    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_segments]"));
+    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_ends]"));
+    if (written != qint64(plan.rows.size()))
+        throw Failure(QStringLiteral("InternalError"),
+                      QStringLiteral("МагистралиТС: %1 rows written, %2 planned, %3 %4.").arg(written).arg(plan.rows.size()).arg(first.numRowsAffected()).arg(walks.numRowsAffected()));
+}
+
 // Replaces МагистралиТС and КонМаг in one transaction. The values the user gave
 // per end node (the head in the supply pipe, and for a two-pipe network the
 // available head and the temperature difference) follow their end node into
@@ -352,6 +419,9 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
     }
     const bool returnBit = endColumns.contains(QStringLiteral("РВОбр"));
 
+    // The default page cache (2 MB) spills the rebuild of a large network to
+    // the file page by page before the commit; this connection may keep it.
+    execSql(db, QStringLiteral("PRAGMA cache_size = -131072"));
     Transaction transaction(db);
     std::unordered_map<int, QVariantList> keptByEnd;
     if (!kept.isEmpty()) {
@@ -373,13 +443,7 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
     execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
     execSql(db, QStringLiteral("DELETE FROM [КонМаг]"));
 
-    RowInserter mains(db, QStringLiteral("МагистралиТС"),
-                      {QStringLiteral("id_m"), QStringLiteral("NппУчВМ"), QStringLiteral("НачУзел"), QStringLiteral("КонУзел")});
-    for (const MainRow& row : plan.rows) {
-        const Segment& s = network.segments[row.segment];
-        mains.add({row.main, row.position, int(*s.from), int(*s.to)});
-    }
-    mains.finish();
+    writeMainRows(db, network, plan);
 
     QStringList columns = {QStringLiteral("id_m"), QStringLiteral("РВПод"), QStringLiteral("КонУзел")};
     if (returnBit)

@@ -140,8 +140,9 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
         double supplyLengthAtX = 0; // ДлПодХ
         double returnLengthAtX = 0; // ДлОбрХ
 
-        text.writeLine(QStringLiteral("Магистраль ") + QString::number(walk.id) + QStringLiteral(": ")
-                       + mainChainText(walk));
+        if (text.enabled())
+            text.writeLine(QStringLiteral("Магистраль ") + QString::number(walk.id) + QStringLiteral(": ")
+                           + mainChainText(walk));
 
         // The "<ДлПодX>" terms name the branch start only where ДлПодХ is set,
         // that is in a two-pipe network away from the start node.

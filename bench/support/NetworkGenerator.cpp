@@ -62,18 +62,7 @@ struct Catalogue {
 
 Catalogue readCatalogue(const QSqlDatabase& db)
 {
-    Catalogue catalogue;
-    QSqlQuery user = selectSql(db, QStringLiteral("SELECT НаимПокСокр, ВводПольз FROM Формулы ORDER BY Nпп, rowid"));
-    while (user.next())
-        if (!catalogue.userEntered.contains(user.value(0).toString()))
-            catalogue.userEntered.insert(user.value(0).toString(), user.value(1).toBool());
-    QSqlQuery predefined = selectSql(db, QStringLiteral("SELECT НаимПокСокр, ВводПольз FROM ФлыПредопрПок ORDER BY rowid"));
-    QHash<QString, bool> predefinedEntered;
-    while (predefined.next())
-        if (!predefinedEntered.contains(predefined.value(0).toString()))
-            predefinedEntered.insert(predefined.value(0).toString(), predefined.value(1).toBool());
-    catalogue.userEntered.insert(predefinedEntered);
-    return catalogue;
+    return {userEnteredIndicators(db)};
 }
 
 double headerValue(const QString& name)
@@ -209,6 +198,22 @@ void generateCalculation(const QString& path, const QString& templatePath, int s
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+QHash<QString, bool> userEnteredIndicators(const QSqlDatabase& db)
+{
+    QHash<QString, bool> entered;
+    QSqlQuery user = selectSql(db, QStringLiteral("SELECT НаимПокСокр, ВводПольз FROM Формулы ORDER BY Nпп, rowid"));
+    while (user.next())
+        if (!entered.contains(user.value(0).toString()))
+            entered.insert(user.value(0).toString(), user.value(1).toBool());
+    QSqlQuery predefined = selectSql(db, QStringLiteral("SELECT НаимПокСокр, ВводПольз FROM ФлыПредопрПок ORDER BY rowid"));
+    QHash<QString, bool> predefinedEntered;
+    while (predefined.next())
+        if (!predefinedEntered.contains(predefined.value(0).toString()))
+            predefinedEntered.insert(predefined.value(0).toString(), predefined.value(1).toBool());
+    entered.insert(predefinedEntered);
+    return entered;
 }
 
 } // namespace zurm::bench

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+
 #include <QString>
 
 namespace zurm::bench {
@@ -27,5 +31,9 @@ void generateCalculation(const QString& path, const QString& templatePath, int s
 
 // The start node (parent) of segment i (1 .. segmentCount) in that tree.
 int parentNode(int segment, const NetworkShape& shape = {});
+
+// Short name -> user-entered flag for the catalogue of a calculation file; a
+// predefined indicator wins over a user one of the same name.
+QHash<QString, bool> userEnteredIndicators(const QSqlDatabase& db);
 
 } // namespace zurm::bench

@@ -6,6 +6,7 @@
 #include "document/UserDialogs.h"
 #include "hydraulics/TopologyCheck.h"
 #include "support/BenchSupport.h"
+#include "support/NetworkGenerator.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -153,18 +154,7 @@ struct Catalogue {
 
 Catalogue readCatalogue(const QSqlDatabase& db)
 {
-    Catalogue catalogue;
-    QSqlQuery user = selectSql(db, QStringLiteral("SELECT НаимПокСокр, ВводПольз FROM Формулы ORDER BY Nпп, rowid"));
-    while (user.next())
-        if (!catalogue.userEntered.contains(user.value(0).toString()))
-            catalogue.userEntered.insert(user.value(0).toString(), user.value(1).toBool());
-    QSqlQuery predefined = selectSql(db, QStringLiteral("SELECT НаимПокСокр, ВводПольз FROM ФлыПредопрПок ORDER BY rowid"));
-    QHash<QString, bool> predefinedEntered;
-    while (predefined.next())
-        if (!predefinedEntered.contains(predefined.value(0).toString()))
-            predefinedEntered.insert(predefined.value(0).toString(), predefined.value(1).toBool());
-    catalogue.userEntered.insert(predefinedEntered);
-    return catalogue;
+    return {userEnteredIndicators(db)};
 }
 
 double headerValue(const QString& name)

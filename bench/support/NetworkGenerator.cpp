@@ -114,26 +114,10 @@ void fillCalculation(const QSqlDatabase& db, int segmentCount, const NetworkShap
         if (parent[node] > 0)
             endNodesBelow[parent[node]] += endNodesBelow[node];
 
-    enum class Fill { Length, Flow, Diameter, Other };
-    QStringList names = {QStringLiteral("id"), QStringLiteral("НачУзел"), QStringLiteral("КонУзел")};
-    QList<Fill> fills;
-    for (const ColumnInfo& column : tableColumns(db, QStringLiteral("Табл"))) {
-        if (!catalogue.userEntered.value(column.name, false))
-            continue;
-        names.append(quoteName(column.name));
-        if (column.name.startsWith(QStringLiteral("ДлНаУч")))
-            fills.append(Fill::Length);
-        else if (column.name.startsWith(QStringLiteral("Расх")))
-            fills.append(Fill::Flow);
-        else if (column.name.startsWith(QStringLiteral("Ду")))
-            fills.append(Fill::Diameter);
-        else
-            fills.append(Fill::Other);
-    }
-    QStringList marks(names.size(), QStringLiteral("?"));
+    const SegmentInsert segmentInsert = segmentInsertFor(db, catalogue.userEntered);
+    const QList<Fill>& fills = segmentInsert.fills;
     QSqlQuery insert(db);
-    prepare(insert, QStringLiteral("INSERT INTO Табл (") + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
-                        + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    prepare(insert, segmentInsert.sql);
     for (int segment = 1; segment <= segmentCount; ++segment) {
         const double flow = endNodesBelow[segment] * kEndNodeFlow;
         insert.bindValue(0, segment);
@@ -198,6 +182,29 @@ void generateCalculation(const QString& path, const QString& templatePath, int s
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+SegmentInsert segmentInsertFor(const QSqlDatabase& db, const QHash<QString, bool>& userEntered)
+{
+    SegmentInsert out;
+    QStringList names = {QStringLiteral("id"), QStringLiteral("НачУзел"), QStringLiteral("КонУзел")};
+    for (const ColumnInfo& column : tableColumns(db, QStringLiteral("Табл"))) {
+        if (!userEntered.value(column.name, false))
+            continue;
+        names.append(quoteName(column.name));
+        if (column.name.startsWith(QStringLiteral("ДлНаУч")))
+            out.fills.append(Fill::Length);
+        else if (column.name.startsWith(QStringLiteral("Расх")))
+            out.fills.append(Fill::Flow);
+        else if (column.name.startsWith(QStringLiteral("Ду")))
+            out.fills.append(Fill::Diameter);
+        else
+            out.fills.append(Fill::Other);
+    }
+    const QStringList marks(names.size(), QStringLiteral("?"));
+    out.sql = QStringLiteral("INSERT INTO Табл (") + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
+        + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return out;
 }
 
 QHash<QString, bool> userEnteredIndicators(const QSqlDatabase& db)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -31,6 +32,17 @@ void generateCalculation(const QString& path, const QString& templatePath, int s
 
 // The start node (parent) of segment i (1 .. segmentCount) in that tree.
 int parentNode(int segment, const NetworkShape& shape = {});
+
+// What a generator writes into a user-entered segment column.
+enum class Fill { Length, Flow, Diameter, Other };
+
+// The INSERT of a generated segment: id, НачУзел, КонУзел, then every
+// user-entered column of Табл, whose kind of value is in fills (same order).
+struct SegmentInsert {
+    QString sql;
+    QList<Fill> fills;
+};
+SegmentInsert segmentInsertFor(const QSqlDatabase& db, const QHash<QString, bool>& userEntered);
 
 // Short name -> user-entered flag for the catalogue of a calculation file; a
 // predefined indicator wins over a user one of the same name.

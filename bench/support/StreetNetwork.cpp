@@ -205,26 +205,10 @@ void fillCalculation(const QSqlDatabase& db, const StreetTree& tree, const std::
         endNode[size_t(tree.parent[size_t(i)])] = 0;
     }
 
-    enum class Fill { Length, Flow, Diameter, Other };
-    QStringList names = {QStringLiteral("id"), QStringLiteral("НачУзел"), QStringLiteral("КонУзел")};
-    QList<Fill> fills;
-    for (const ColumnInfo& column : tableColumns(db, QStringLiteral("Табл"))) {
-        if (!catalogue.userEntered.value(column.name, false))
-            continue;
-        names.append(quoteName(column.name));
-        if (column.name.startsWith(QStringLiteral("ДлНаУч")))
-            fills.append(Fill::Length);
-        else if (column.name.startsWith(QStringLiteral("Расх")))
-            fills.append(Fill::Flow);
-        else if (column.name.startsWith(QStringLiteral("Ду")))
-            fills.append(Fill::Diameter);
-        else
-            fills.append(Fill::Other);
-    }
-    QStringList marks(names.size(), QStringLiteral("?"));
+    const SegmentInsert segmentInsert = segmentInsertFor(db, catalogue.userEntered);
+    const QList<Fill>& fills = segmentInsert.fills;
     QSqlQuery insert(db);
-    prepare(insert, QStringLiteral("INSERT INTO Табл (") + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
-                        + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    prepare(insert, segmentInsert.sql);
     for (int i = 1; i < nodes; ++i) {
         const double q = std::round(flow[size_t(i)] * 1000.0) / 1000.0;
         insert.bindValue(0, i);

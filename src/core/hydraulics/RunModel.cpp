@@ -13,17 +13,6 @@ namespace {
 
 const QString kFieldError = QStringLiteral("FieldError");
 
-Value numberOf(const QVariant& value)
-{
-    if (value.isNull() || !value.isValid())
-        return std::nullopt;
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    if (!ok)
-        throw Failure(QStringLiteral("ConversionError"),
-                      QStringLiteral("\"") + value.toString() + QStringLiteral("\" не является числом."));
-    return number;
-}
 
 QVariant variantOf(const Value& value) { return value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()); }
 
@@ -84,7 +73,7 @@ const std::vector<EndNodeField>& endNodeFields()
 {
     auto number = [](const char* name, Value EndNodeRow::*member) {
         return EndNodeField{QString::fromUtf8(name),
-                            [member](EndNodeRow& e, const QVariant& v) { e.*member = numberOf(v); },
+                            [member](EndNodeRow& e, const QVariant& v) { e.*member = recordValueOf(v); },
                             [member](const EndNodeRow& e) { return variantOf(e.*member); }};
     };
     auto flag = [](const char* name, bool EndNodeRow::*member) {
@@ -255,15 +244,15 @@ RunModel RunModel::load(const QSqlDatabase& db)
                                                    "ORDER BY [id_m] ASC, [NппУчВМ] DESC, rowid ASC"));
         while (q.next())
             m.mains.push_back({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toInt(),
-                               qint16(q.value(3).toInt()), qint16(q.value(4).toInt()), numberOf(q.value(5)),
-                               numberOf(q.value(6))});
+                               qint16(q.value(3).toInt()), qint16(q.value(4).toInt()), recordValueOf(q.value(5)),
+                               recordValueOf(q.value(6))});
     }
     {
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ГеодВыс] FROM [УзлыТС] ORDER BY rowid"));
         while (q.next()) {
             const qint16 node = qint16(q.value(0).toInt());
             if (!m.heights_.contains(node))
-                m.heights_.insert(node, numberOf(q.value(1)));
+                m.heights_.insert(node, recordValueOf(q.value(1)));
         }
     }
     {
@@ -271,7 +260,7 @@ RunModel RunModel::load(const QSqlDatabase& db)
         while (q.next()) {
             const qint16 node = qint16(q.value(0).toInt());
             const int pipe = flagOf(q.value(1)) ? 1 : 0;
-            const double change = numberOf(q.value(2)).value_or(0.0);
+            const double change = recordValueOf(q.value(2)).value_or(0.0);
             if (!m.firstChange_[pipe].contains(node))
                 m.firstChange_[pipe].insert(node, change);
             m.changeSum_[pipe][node] += change;

@@ -79,6 +79,10 @@ void writeSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& c
 // is read back from there, so later indicators of the segment see that value.
 double valueAsStoredInSegment(double result);
 
+// A stored field as a record value: Null is nullopt; a value that is no number
+// throws Failure ("ConversionError").
+std::optional<double> recordValueOf(const QVariant& value);
+
 // The formula of an indicator as the evaluation uses it: Null is the empty
 // text, comments are removed and the text is cut to 255 characters.
 QString formulaAsLookedUp(const QVariant& formulaField);

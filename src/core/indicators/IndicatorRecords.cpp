@@ -34,17 +34,6 @@ bool isNumericType(const QString& declaredType)
     throw Failure(QString::fromLatin1(kSqlErrorClass), text);
 }
 
-std::optional<double> numberOf(const QVariant& value)
-{
-    if (value.isNull() || !value.isValid())
-        return std::nullopt;
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    if (!ok)
-        throw Failure(QStringLiteral("ConversionError"),
-                      QStringLiteral("\"") + value.toString() + QStringLiteral("\" не является числом."));
-    return number;
-}
 
 QVariant variantOf(const std::optional<double>& value)
 {
@@ -121,7 +110,7 @@ HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColum
                                                + quoteName(kHeaderTable) + QStringLiteral(" ORDER BY rowid LIMIT 1"));
     if (row.next())
         for (int i = 0; i < columns.size(); ++i)
-            header.values[size_t(i)] = numberOf(row.value(i));
+            header.values[size_t(i)] = recordValueOf(row.value(i));
     return header;
 }
 
@@ -140,7 +129,7 @@ std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, c
         segment.endNode = qint16(rows.value(2).toInt());
         segment.values.resize(size_t(columns.size()));
         for (int i = 0; i < columns.size(); ++i)
-            segment.values[size_t(i)] = numberOf(rows.value(3 + i));
+            segment.values[size_t(i)] = recordValueOf(rows.value(3 + i));
         segments.push_back(std::move(segment));
     }
     return segments;
@@ -186,6 +175,18 @@ void writeSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& c
 void writeSegmentRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const SegmentRecord& segment)
 {
     writeSegmentRecords(calculation, columns, {segment});
+}
+
+std::optional<double> recordValueOf(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok)
+        throw Failure(QStringLiteral("ConversionError"),
+                      QStringLiteral("\"") + value.toString() + QStringLiteral("\" не является числом."));
+    return number;
 }
 
 } // namespace zurm

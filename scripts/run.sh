@@ -1,18 +1,30 @@
 #!/bin/sh
-# Installs what is missing, builds the program and starts it on its sample
-# calculation. Without a display the command-line front calculates a copy of
-# the sample and prints the outcome and where the protocol is.
+# Installs what is missing, builds the program and starts it on a copy of the
+# two-pipe example calculation (a district network with a booster pump and a
+# pressure regulator) kept in the user's home folder; the program settings are
+# pointed at that copy, so the window opens with the network loaded. The copy
+# is made once and keeps the user's edits afterwards.
+# Without a display the command-line front calculates the copy and prints the
+# outcome and where the protocol is.
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs" --target zurm zurm-calc delivered_files
-work=$(mktemp -d)
-cp build/bin/samples/sample.mdb "$work/sample.mdb"
-if [ -n "$DISPLAY" ] || [ -n "$WAYLAND_DISPLAY" ]; then
-    exec build/bin/zurm "$work/sample.mdb"
+cmake --build build -j"$jobs" --target zurm zurm-calc delivered_files examples
+folder="$HOME/zurm"
+calculation="$folder/district_two_pipe.mdb"
+mkdir -p "$folder"
+if [ ! -f "$calculation" ]; then
+    cp build/examples/district_two_pipe.mdb "$calculation"
+    chmod u+w "$calculation"
 fi
-echo "Нет дисплея: расчет-пример выполняется программой zurm-calc ($work/sample.mdb)."
-build/bin/zurm-calc "$work/sample.mdb" --text "$work/sample.txt"
-echo "Текст расчета (Windows-1251): $work/sample.txt"
+if [ -n "$DISPLAY" ] || [ -n "$WAYLAND_DISPLAY" ]; then
+    quoted=$(printf "%s" "$calculation" | sed "s/'/''/g")
+    sqlite3 build/bin/Nastr.mdb "UPDATE [Настройки] SET [ФайлГР] = '$quoted';"
+    echo "Расчет-пример: $calculation"
+    exec build/bin/zurm
+fi
+echo "Нет дисплея: расчет-пример выполняется программой zurm-calc ($calculation)."
+build/bin/zurm-calc "$calculation" --text "$folder/district_two_pipe.txt"
+echo "Текст расчета (Windows-1251): $folder/district_two_pipe.txt"

@@ -11,6 +11,7 @@ sqlite3 libsqlite3-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 locales
+xvfb xauth qt6-qpa-plugins fonts-dejavu-core
 "
 missing=""
 for p in $PACKAGES; do

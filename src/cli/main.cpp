@@ -119,25 +119,34 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
         return 1;
     }
 
-    QTemporaryDir temporary;
+    // The text is streamed beside the output file and moved onto it at the end,
+    // so a protocol of gigabytes never passes through memory.
+    const QString textOut =
+        request.textFile.isEmpty() ? QString() : QFileInfo(request.textFile).absoluteFilePath();
+    QTemporaryDir temporary(textOut.isEmpty() ? QDir::tempPath() + QStringLiteral("/zurm-calc-XXXXXX")
+                                              : QFileInfo(textOut).absolutePath() + QStringLiteral("/.zurm-calc-XXXXXX"));
+    if (!temporary.isValid())
+        throw zurm::Failure(QStringLiteral("FileError"), temporary.errorString());
     zurm::RunOptions options;
     options.indicatorsValid = true;
     options.networkStatus = topology.status;
     options.calculationName = name;
     options.supplyHeadNodeText = supplyNode;
     options.availableHeadNodeText = availableNode;
-    options.writeText = !request.textFile.isEmpty();
+    options.writeText = !textOut.isEmpty();
     options.digits = request.digits.value_or(3);
     options.askConfirmation = false;
     options.temporaryTextFile = temporary.filePath(QStringLiteral("calculation.tx_"));
     options.offerTextSave = false;
+    options.keepTextInOutcome = false;
     options.showCompletion = [](const QString&) {};
+    options.takeText = [&textOut](const QString& textFile) {
+        if (QFile::exists(textOut) && !QFile::remove(textOut))
+            throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось заменить файл ") + textOut + QLatin1Char('.'));
+        if (!QFile::rename(textFile, textOut))
+            throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + textOut + QLatin1Char('.'));
+    };
     const zurm::RunOutcome outcome = zurm::runCalculation(data, dialogs, progress, options);
-    if (!request.textFile.isEmpty() && outcome.started) {
-        QSaveFile out(QFileInfo(request.textFile).absoluteFilePath());
-        if (!out.open(QIODevice::WriteOnly) || out.write(outcome.textBytes) < 0 || !out.commit())
-            throw zurm::Failure(QStringLiteral("FileError"), out.errorString());
-    }
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);

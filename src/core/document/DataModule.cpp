@@ -209,7 +209,11 @@ void DataModule::openCalculation(const QString& path)
 {
     const QString full = resolve(path);
     verifyDatabaseFile(full, DatabaseKind::Calculation);
-    open(QStringLiteral("acGR"), full);
+    const QSqlDatabase db = open(QStringLiteral("acGR"), full);
+    // A calculation of a large network rewrites tens of megabytes in one
+    // transaction (mains, results); the default page cache of 2 MB would spill
+    // them to the file page by page before the commit.
+    execSql(db, QStringLiteral("PRAGMA cache_size = -131072"));
 }
 
 void DataModule::openReference(const QString& path)

@@ -55,6 +55,9 @@ struct RunOptions {
     std::function<void(const QString& message)> showCompletion;
     // The text viewer, given the saved file; the default shows nothing.
     std::function<void(const QString& savedFile)> showText;
+    // Given the finished text file before it is deleted (after the save
+    // dialog, if any): a caller may move it elsewhere.
+    std::function<void(const QString& textFile)> takeText;
     // Keep the text in RunOutcome::text and textBytes. A large network's text
     // runs to gigabytes; without this it lives only in the (temporary) file.
     bool keepTextInOutcome = true;

@@ -14,8 +14,8 @@ namespace zurm {
 
 namespace {
 
-// The buffer is encoded and written once it holds this many characters.
-constexpr qsizetype kSpillSize = qsizetype(1) << 20;
+// The buffer goes to the file once it holds this many bytes.
+constexpr std::size_t kSpillSize = std::size_t(1) << 20;
 
 // The byte of every UTF-16 unit that toCp1251 maps to one byte, -1 for the
 // rest ("?"). Only characters that 1251 decodes to can round-trip, so the
@@ -44,11 +44,13 @@ const std::array<qint16, 65536>& cp1251Table()
 
 } // namespace
 
-QByteArray encodeCp1251(QStringView text)
+template <typename Bytes>
+void appendCp1251(Bytes& out, QStringView text)
 {
     const std::array<qint16, 65536>& table = cp1251Table();
-    QByteArray out(text.size(), Qt::Uninitialized);
-    char* o = out.data();
+    const auto start = out.size();
+    out.resize(start + text.size());
+    char* o = out.data() + start;
     const char16_t* p = text.utf16();
     const char16_t* end = p + text.size();
     qsizetype n = 0;
@@ -66,7 +68,13 @@ QByteArray encodeCp1251(QStringView text)
         const qint16 b = table[u];
         o[n++] = b < 0 ? '?' : char(b);
     }
-    out.truncate(n);
+    out.resize(start + n);
+}
+
+QByteArray encodeCp1251(QStringView text)
+{
+    QByteArray out;
+    appendCp1251(out, text);
     return out;
 }
 
@@ -88,6 +96,7 @@ void CalculationText::streamTo(const QString& path)
         throw Failure(QStringLiteral("FileError"), file->errorString());
     file_ = std::move(file);
     path_ = path;
+    buffer_.reserve(kSpillSize + 4096);
     written_ = 0;
     writeBuffer();
 }
@@ -106,13 +115,12 @@ void CalculationText::finish()
 
 void CalculationText::writeBuffer() const
 {
-    if (!file_ || buffer_.isEmpty())
+    if (!file_ || buffer_.empty())
         return;
-    const QByteArray bytes = encodeCp1251(buffer_);
-    if (file_->write(bytes) != bytes.size())
+    if (file_->write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
         throw Failure(QStringLiteral("FileError"), file_->errorString());
-    written_ += bytes.size();
-    buffer_.resize(0); // keeps the capacity
+    written_ += qint64(buffer_.size());
+    buffer_.clear(); // keeps the capacity
 }
 
 void CalculationText::spill()
@@ -126,7 +134,7 @@ void CalculationText::write(const QString& text)
     if (!enabled_)
         return;
     openLine();
-    buffer_ += text;
+    appendCp1251(buffer_, text);
     spill();
 }
 
@@ -135,7 +143,25 @@ void CalculationText::write(QLatin1StringView text)
     if (!enabled_)
         return;
     openLine();
-    buffer_ += text;
+    appendCp1251(buffer_, QString(text));
+    spill();
+}
+
+void CalculationText::writeAscii(std::string_view text)
+{
+    if (!enabled_)
+        return;
+    openLine();
+    buffer_.append(text);
+    spill();
+}
+
+void CalculationText::writeEncoded(const QByteArray& cp1251)
+{
+    if (!enabled_)
+        return;
+    openLine();
+    buffer_.append(cp1251.constData(), size_t(cp1251.size()));
     spill();
 }
 
@@ -144,7 +170,7 @@ void CalculationText::writeLine(const QString& text)
     if (!enabled_)
         return;
     openLine();
-    buffer_ += text;
+    appendCp1251(buffer_, text);
     breakPending_ = true;
     spill();
 }
@@ -161,7 +187,7 @@ void CalculationText::writeInteger(qint64 value)
     openLine();
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    buffer_ += QLatin1StringView(digits, result.ptr - digits);
+    buffer_.append(digits, result.ptr);
     spill();
 }
 
@@ -176,29 +202,25 @@ QString CalculationText::number(double value) const
 
 QString CalculationText::text() const
 {
-    if (path_.isEmpty())
-        return buffer_;
     return fromCp1251(bytes());
 }
 
 QByteArray CalculationText::bytes() const
 {
     if (path_.isEmpty())
-        return toCp1251(buffer_);
+        return QByteArray(buffer_.data(), qsizetype(buffer_.size()));
     if (file_)
         file_->flush();
     QFile file(path_);
     QByteArray out;
     if (file.open(QIODevice::ReadOnly))
         out = file.read(written_);
-    return out + encodeCp1251(buffer_);
+    return out + QByteArray(buffer_.data(), qsizetype(buffer_.size()));
 }
 
 qint64 CalculationText::byteCount() const
 {
-    if (path_.isEmpty())
-        return toCp1251(buffer_).size();
-    return written_ + buffer_.size();
+    return written_ + qint64(buffer_.size());
 }
 
 void CalculationText::saveTo(const QString& path) const

@@ -4,6 +4,8 @@
 #include <QChar>
 #include <QString>
 #include <memory>
+#include <string>
+#include <string_view>
 
 class QFile;
 
@@ -41,6 +43,9 @@ public:
     // Appends to the current line without ending it.
     void write(const QString& text);
     void write(QLatin1StringView text);
+    // Appends ASCII text, or text already in Windows-1251 (see encodeCp1251).
+    void writeAscii(std::string_view text);
+    void writeEncoded(const QByteArray& cp1251);
     // Appends and ends the line (an empty call writes an empty line).
     void writeLine(const QString& text = QString());
     // Appends a number in the text's format to the current line.
@@ -65,7 +70,7 @@ private:
     void openLine()
     {
         if (breakPending_) {
-            buffer_ += QLatin1StringView("\r\n");
+            buffer_.append("\r\n", 2);
             breakPending_ = false;
         }
     }
@@ -76,7 +81,8 @@ private:
     int digits_;
     QChar decimalPoint_;
     bool breakPending_ = false;
-    mutable QString buffer_; // not yet in the file (everything without a file)
+    // Windows-1251 bytes not yet in the file (everything without a file).
+    mutable std::string buffer_;
     std::unique_ptr<QFile> file_;
     QString path_;
     mutable qint64 written_ = 0; // bytes in the file

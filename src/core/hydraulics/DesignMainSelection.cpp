@@ -164,10 +164,10 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
         (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
         // One line per main not yet done at every call: written piece by piece,
         // since on a large network these lines are most of the text.
-        static const QString kMainLine = QStringLiteral("Магистраль (ветвь) ");
-        text.write(kMainLine);
+        static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");
+        text.writeEncoded(kMainLine);
         text.writeInteger(x);
-        text.write(QLatin1StringView(" - "));
+        text.writeAscii(" - ");
         text.writeInteger(state.endNode);
         text.writeLine();
 

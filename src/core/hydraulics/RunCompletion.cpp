@@ -96,6 +96,8 @@ void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, Run
     if (s.text.enabled()) {
         if (s.options.offerTextSave)
             offerTextSave(s, dialogs, textPath, outcome);
+        if (s.options.takeText && QFileInfo::exists(textPath))
+            s.options.takeText(textPath);
     }
     s.progress.setBusy(false);
     if (!s.ok())

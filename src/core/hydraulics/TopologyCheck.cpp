@@ -380,14 +380,13 @@ void writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPl
     QSqlQuery walks(db);
     if (!walks.exec(QStringLiteral(
             "INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) "
-            "WITH RECURSIVE walk(id_m, n, seg, a, b) AS ("
-            " SELECT e.[id_m], 2, p.[seg], p.[a], p.[b] FROM temp.[zurm_walk_ends] e"
+            "WITH RECURSIVE walk(id_m, n, nx, a, b) AS ("
+            " SELECT e.[id_m], 2, p.[next], p.[a], p.[b] FROM temp.[zurm_walk_ends] e"
             "  JOIN temp.[zurm_walk_segments] s ON s.[seg] = e.[seg]"
             "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = s.[next]"
             " UNION ALL"
-            " SELECT w.id_m, w.n + 1, p.[seg], p.[a], p.[b] FROM walk w"
-            "  JOIN temp.[zurm_walk_segments] s ON s.[seg] = w.seg"
-            "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = s.[next]"
+            " SELECT w.id_m, w.n + 1, p.[next], p.[a], p.[b] FROM walk w"
+            "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = w.nx"
             " ORDER BY 1, 2) "
             "SELECT id_m, n, a, b FROM walk")))
         RowInserter::fail(walks);
@@ -419,9 +418,6 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
     }
     const bool returnBit = endColumns.contains(QStringLiteral("РВОбр"));
 
-    // The default page cache (2 MB) spills the rebuild of a large network to
-    // the file page by page before the commit; this connection may keep it.
-    execSql(db, QStringLiteral("PRAGMA cache_size = -131072"));
     Transaction transaction(db);
     std::unordered_map<int, QVariantList> keptByEnd;
     if (!kept.isEmpty()) {

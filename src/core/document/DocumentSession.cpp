@@ -56,7 +56,7 @@ bool fileExists(const QString& storedName, const DataModule& data)
 DocumentSession::DocumentSession(QString programFolder, UserDialogs& dialogs, Progress& progress)
     : data_(std::move(programFolder)), dialogs_(dialogs), progress_(progress)
 {
-    checkIndicators = [this] { return CheckIndicators(data_, dialogs_, progress_); };
+    checkIndicators = [this] { return CheckIndicators(data_, dialogs_, progress_, &lastIndicatorCheck_); };
 }
 
 DocumentSession::~DocumentSession() = default;
@@ -118,6 +118,7 @@ void DocumentSession::OpenDocuments(bool showMessages)
     resetView();
     data_.resetCalculationDoneCache();
     indicatorsValid_ = false;
+    lastIndicatorCheck_ = IndicatorCheckResult{};
     data_.closeCalculation();
     data_.closeReference();
 
@@ -171,6 +172,30 @@ void DocumentSession::OpenDocuments(bool showMessages)
 
     view_.gridsVisible = indicatorsValid_ && structureReady && view_.networkStatus == 0;
     view_.lastNavigationKey.reset();
+}
+
+bool DocumentSession::recheckIndicators()
+{
+    WindowLock lock(progress_);
+    indicatorsValid_ = false;
+    lastIndicatorCheck_ = IndicatorCheckResult{};
+    // Hidden until the rebuild has finished: a failure half-way leaves no grid
+    // on a table of unknown shape.
+    view_.gridsVisible = false;
+    if (!data_.calculationOpen())
+        return false;
+
+    bool structureReady = false;
+    indicatorsValid_ = checkIndicators ? checkIndicators() : true;
+    if (indicatorsValid_) {
+        structureReady = SetUpTableStructure(data_, dialogs_, progress_, view_.layout);
+        if (structureReady) {
+            view_.supplyNodeFieldEnabled = view_.layout.supplyNodeFieldEnabled;
+            view_.availableNodeFieldEnabled = view_.layout.availableNodeFieldEnabled;
+        }
+    }
+    view_.gridsVisible = indicatorsValid_ && structureReady && view_.networkStatus == 0;
+    return indicatorsValid_ && structureReady;
 }
 
 void DocumentSession::loadDocumentState()

@@ -2,6 +2,7 @@
 
 #include "document/DataModule.h"
 #include "document/TableStructure.h"
+#include "indicators/IndicatorCheck.h"
 
 #include <QString>
 #include <functional>
@@ -57,6 +58,16 @@ public:
 
     // Result of the last indicator check (IndicatorsValid).
     bool indicatorsValid() const { return indicatorsValid_; }
+    // Details of the last check of the open calculation; after a fault in a user
+    // indicator it names the Формулы row the parameters grid is to stand on.
+    const IndicatorCheckResult& lastIndicatorCheck() const { return lastIndicatorCheck_; }
+
+    // After the calculation parameters have changed: CheckIndicators and, when
+    // the catalogue is sound, SetUpTableStructure, by the same path as
+    // OpenDocuments; the view follows (grids shown only while the indicators are
+    // valid and the network status is 0). A failed check leaves the tables as
+    // they were. Locks the window and always unlocks it. Throws Failure.
+    bool recheckIndicators();
 
     // CheckIndicators: checks the catalogue and builds the calculation order;
     // shows its own message and returns false when the definitions are wrong.
@@ -120,6 +131,7 @@ private:
     Progress& progress_;
     DocumentViewState view_;
     bool indicatorsValid_ = false;
+    IndicatorCheckResult lastIndicatorCheck_;
 };
 
 } // namespace zurm

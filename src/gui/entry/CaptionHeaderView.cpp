@@ -37,6 +37,13 @@ void CaptionHeaderView::setCaptions(const QStringList& fullNames, const QStringL
     viewport()->update();
 }
 
+void CaptionHeaderView::setCaptionFont(const QFont& font)
+{
+    captionFont_ = font;
+    geometryMayHaveChanged();
+    viewport()->update();
+}
+
 QString CaptionHeaderView::title(int logicalIndex) const
 {
     const QString own = titles_.value(logicalIndex);
@@ -54,21 +61,22 @@ void CaptionHeaderView::geometryMayHaveChanged()
     emit geometriesChanged();
 }
 
-int CaptionHeaderView::wrappedHeight(const QString& text, int width) const
+int CaptionHeaderView::wrappedHeight(const QFontMetrics& metrics, const QString& text, int width) const
 {
     if (text.isEmpty())
         return 0;
-    return fontMetrics().boundingRect(QRect(0, 0, qMax(1, width - 2 * kPadding), 100000), kTextFlags, text).height();
+    return metrics.boundingRect(QRect(0, 0, qMax(1, width - 2 * kPadding), 100000), kTextFlags, text).height();
 }
 
 int CaptionHeaderView::captionAreaHeight() const
 {
     if (captionHeight_ >= 0)
         return captionHeight_;
-    int height = kMinimumCaptionLines * fontMetrics().lineSpacing();
+    const QFontMetrics metrics(captionFont());
+    int height = kMinimumCaptionLines * metrics.lineSpacing();
     for (int section = 0; section < count(); ++section)
         if (!isSectionHidden(section))
-            height = qMax(height, wrappedHeight(captions_.value(section), sectionSize(section)));
+            height = qMax(height, wrappedHeight(metrics, captions_.value(section), sectionSize(section)));
     captionHeight_ = height;
     return height;
 }
@@ -80,7 +88,7 @@ int CaptionHeaderView::titleAreaHeight() const
     int height = fontMetrics().lineSpacing();
     for (int section = 0; section < count(); ++section)
         if (!isSectionHidden(section))
-            height = qMax(height, wrappedHeight(title(section), sectionSize(section)));
+            height = qMax(height, wrappedHeight(fontMetrics(), title(section), sectionSize(section)));
     titleHeight_ = height;
     return height;
 }
@@ -110,10 +118,12 @@ void CaptionHeaderView::paintSection(QPainter* painter, const QRect& rect, int l
     const QRect captionRect(rect.left() + kPadding, rect.top() + kPadding, rect.width() - 2 * kPadding,
                             titleRect.top() - rect.top() - 2 * kPadding);
     painter->setPen(option.palette.color(QPalette::ButtonText));
+    painter->setFont(captionFont());
     painter->drawText(captionRect, kTextFlags, captions_.value(logicalIndex));
     painter->setPen(option.palette.color(QPalette::Mid));
     painter->drawLine(rect.left() + 1, titleRect.top() - kPadding, rect.right() - 1, titleRect.top() - kPadding);
     painter->setPen(option.palette.color(QPalette::ButtonText));
+    painter->setFont(font());
     painter->drawText(titleRect, Qt::AlignCenter | Qt::TextWordWrap, title(logicalIndex));
     painter->restore();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QFont>
 #include <QHeaderView>
 #include <QStringList>
+#include <optional>
 
 namespace zurm::gui {
 
@@ -20,6 +22,11 @@ public:
     QString caption(int logicalIndex) const { return captions_.value(logicalIndex); }
     QString title(int logicalIndex) const;
 
+    // The full names have a font of their own (the size of indicator names);
+    // the titles below them use the header's font (the size of column titles).
+    void setCaptionFont(const QFont& font);
+    QFont captionFont() const { return captionFont_.value_or(font()); }
+
     QSize sizeHint() const override;
 
 protected:
@@ -27,13 +34,14 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    int wrappedHeight(const QString& text, int width) const;
+    int wrappedHeight(const QFontMetrics& metrics, const QString& text, int width) const;
     int captionAreaHeight() const;
     int titleAreaHeight() const;
     void geometryMayHaveChanged();
 
     QStringList captions_;
     QStringList titles_;
+    std::optional<QFont> captionFont_;
     // Heights of the two text areas, measured once per change of captions,
     // widths or font rather than on every repaint while the grid scrolls.
     mutable int captionHeight_ = -1;

@@ -9,10 +9,17 @@
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/CalculationGrid.h"
 #include "gui/entry/CaptionHeaderView.h"
+#include "gui/help/Help.h"
+#include "gui/entry/ParametersDialog.h"
+#include "gui/hydraulics/CompletionDialog.h"
+#include "gui/hydraulics/TextViewer.h"
+#include "gui/settings/SettingsDialog.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "hydraulics/CalculationRun.h"
+#include "settings/FontSizes.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,6 +27,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSplitter>
@@ -37,6 +45,8 @@ const QString kBindContext = QStringLiteral("Ошибка при открыти�
 const QString kSortContext = QStringLiteral("Ошибка при сортировке таблицы участков сети.");
 const QString kRunContext = QStringLiteral("Ошибка при выполнении расчета.");
 const QString kCalculationDone = QStringLiteral("Расчет выполнен.");
+const QString kFontContext = QStringLiteral("Ошибка при настройке размера шрифта в таблицах данных.");
+const QString kViewerContext = QStringLiteral("Ошибка при выводе текста расчета на экран.");
 const QString kRowCondition = QStringLiteral(" WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])");
 
 constexpr int kStartNodeWidth = 53;
@@ -106,6 +116,7 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     session_ = std::make_unique<DocumentSession>(programFolder.isEmpty() ? resolveProgramFolder() : programFolder,
                                                  *dialogs_, *progress_);
     session_->postPendingEdits = [this] { PostPendingEdits(); };
+    setHelpProgramFolder(session_->programFolder());
     // Segments are added and removed only in the network editor.
     session_->data().guards().guardSegmentsFromMainWindow();
 
@@ -197,7 +208,7 @@ void MainWindow::createCommands()
     QMenu* data = menuBar()->addMenu(QStringLiteral("&Данные"));
     data->setObjectName(QStringLiteral("miData"));
     const Command dataCommands[] = {
-        {"miDataParR", nullptr, "Параметры расчета", QStyle::SP_CustomBase, nullptr},
+        {"miDataParR", nullptr, "Параметры расчета", QStyle::SP_CustomBase, &MainWindow::parametersCommand},
         {"miDataParTS", "tbParTS", "Параметры теплосети", QStyle::SP_FileDialogDetailedView, nullptr},
         {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", QStyle::SP_FileDialogContentsView, nullptr},
         {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", QStyle::SP_ArrowDown, nullptr},
@@ -252,18 +263,19 @@ void MainWindow::createCommands()
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("&Настройки"));
     settings->setObjectName(QStringLiteral("miNastr"));
-    addCommand(settings, nullptr, {"miNastrNP", nullptr, "Настройки программы", QStyle::SP_CustomBase, nullptr});
+    addCommand(settings, nullptr,
+               {"miNastrNP", nullptr, "Настройки программы", QStyle::SP_CustomBase, &MainWindow::editSettings});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Справка"));
     help->setObjectName(QStringLiteral("miSpravka"));
-    // The help viewer is a window of later work.
     addCommand(help, toolbar,
-               {"miSpravkaSprZURM14", "tbSprZURM", "Справка ЗУРМ 1.4", QStyle::SP_DialogHelpButton, nullptr});
+               {"miSpravkaSprZURM14", "tbSprZURM", "Справка ЗУРМ 1.4", QStyle::SP_DialogHelpButton,
+                &MainWindow::helpContents});
     addCommand(help, toolbar,
                {"miSpravkaOProg", "tbOProg", "О программе", QStyle::SP_MessageBoxInformation, &MainWindow::about});
     QAction* topic = menuBar()->addAction(QStringLiteral("&?"));
     topic->setObjectName(QStringLiteral("miHlp"));
-    topic->setEnabled(false);
+    connect(topic, &QAction::triggered, this, [this] { showHelp(this, QStringLiteral("GR/VvOsnDan.htm")); });
 }
 
 // ---------------------------------------------------------------- panels
@@ -705,6 +717,121 @@ void MainWindow::chooseSort(SegmentSort sort)
     });
 }
 
+// ---------------------------------------------------------------- fonts
+
+namespace {
+
+QFont sizedFont(QFont font, int points)
+{
+    font.setPointSize(points);
+    return font;
+}
+
+} // namespace
+
+void MainWindow::ApplyFontSizes()
+{
+    // Unreadable sizes leave the fonts as they were; the grids stay usable.
+    guarded(kFontContext, [this] {
+        if (session_->data().settingsOpen())
+            fontSizes_ = readFontSizes(session_->data().settings());
+    });
+    applyFonts();
+}
+
+void MainWindow::applyFonts()
+{
+    const QFont cells = sizedFont(font(), fontSizes_.dataCells);
+    const QFont titles = sizedFont(font(), fontSizes_.columnTitles);
+    const QFont captions = sizedFont(font(), fontSizes_.captions);
+    const int rowHeight = QFontMetrics(cells).height() + 8;
+    for (CalculationGrid* grid : {dgZag_, dgGlavn_, dgNU_}) {
+        grid->setFont(cells);
+        grid->horizontalHeader()->setFont(titles);
+        grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+        if (auto* header = qobject_cast<CaptionHeaderView*>(grid->horizontalHeader()))
+            header->setCaptionFont(captions);
+    }
+    if (auto* caption = findChild<QLabel*>(QStringLiteral("lbLeft")))
+        caption->setFont(captions);
+    if (completionDialog_)
+        completionDialog_->setMemoFont(cells);
+    if (textViewer_)
+        textViewer_->setMemoFont(cells);
+    // Taller titles or captions move the first row of the segment grid.
+    alignSegmentNumberList();
+}
+
+void MainWindow::editSettings()
+{
+    if (!session_->data().settingsOpen())
+        return;
+    if (!settingsDialog_)
+        settingsDialog_ = new SettingsDialog(dialogs(), this);
+    settingsDialog_->edit(session_->data().settings());
+    // Also after "Отмена": the stored sizes are applied again.
+    ApplyFontSizes();
+}
+
+// ---------------------------------------------------------------- end of a run
+
+CompletionDialog* MainWindow::completionDialog()
+{
+    if (!completionDialog_) {
+        completionDialog_ = new CompletionDialog(this);
+        completionDialog_->setMemoFont(sizedFont(font(), fontSizes_.dataCells));
+    }
+    return completionDialog_;
+}
+
+TextViewer* MainWindow::textViewer()
+{
+    if (!textViewer_) {
+        textViewer_ = new TextViewer(this);
+        textViewer_->setMemoFont(sizedFont(font(), fontSizes_.dataCells));
+    }
+    return textViewer_;
+}
+
+void MainWindow::showCalculationText(const QString& savedFile)
+{
+    // The run shows "Подготовка экранной формы с текстом расчета." meanwhile.
+    TextViewer* viewer = textViewer();
+    const bool loaded = guarded(kViewerContext, [&] { viewer->load(savedFile); });
+    progress_->setStatus(QString());
+    if (!loaded)
+        return; // the text stays saved; the run goes on to its completion
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    viewer->run();
+    QApplication::restoreOverrideCursor();
+}
+
+QStringList MainWindow::showCompletion(const QString& message)
+{
+    CompletionDialog* dialog = completionDialog();
+    if (dialog->run(message) != CompletionDialog::kOk)
+        return {};
+    QStringList commands;
+    if (dialog->reportChosen())
+        commands.append(QStringLiteral("miDataFormOtsh"));
+    if (dialog->exportChosen())
+        commands.append(QStringLiteral("miDataVigrV_ME"));
+    if (dialog->graphsChosen())
+        commands.append(QStringLiteral("miDataGr"));
+    return commands;
+}
+
+void MainWindow::startFollowUps(const QStringList& commands)
+{
+    // Each output command does its own checks; one that has no window yet is
+    // a disabled action and is passed over.
+    for (const QString& name : commands) {
+        QAction* command = findChild<QAction*>(name);
+        if (command && command->isEnabled())
+            command->trigger();
+    }
+}
+
 // ---------------------------------------------------------------- window events
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -714,9 +841,11 @@ void MainWindow::showEvent(QShowEvent* event)
         return;
     started_ = true;
     // The start-up sequence runs once the window is first shown.
-    session_->startUp(QStringLiteral("~$.mdb"));
+    const bool started = session_->startUp(QStringLiteral("~$.mdb"));
     if (!gridsBound_)
         bindGrids();
+    if (started)
+        ApplyFontSizes();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -749,18 +878,128 @@ void MainWindow::runCalculation()
     view.calculationName = edRasName_->text();
     view.supplyHeadNodeText = edNuzPNapPod_->text();
     view.availableHeadNodeText = edNuzRNap_->text();
+    QStringList followUps;
     guarded(kRunContext, [&] {
-        const RunOptions options = desktopRunOptions(*session_);
+        RunOptions options = desktopRunOptions(*session_);
+        // The text lives in its file only: a large network's runs to gigabytes.
+        options.keepTextInOutcome = false;
+        options.showText = [this](const QString& file) { showCalculationText(file); };
+        options.showCompletion = [this, &followUps](const QString& message) { followUps = showCompletion(message); };
         zurm::runCalculation(session_->data(), dialogs(), *progress_, options);
     });
     if (!gridsBound_)
         bindGrids();
+    // The chosen outputs start once the run has finished and the window is
+    // unlocked, in the order report, spreadsheet, graphs.
+    startFollowUps(followUps);
 }
 
 void MainWindow::about()
 {
     QMessageBox::about(this, QStringLiteral("О программе"),
-                       QStringLiteral("ЗУРМ 1.4\nГидравлический расчет водяных тепловых сетей.\n2026"));
+                       QStringLiteral("ЗУРМ\nВерсия 1.4 от 09.12.2026\n\nГидравлический расчет водяных тепловых "
+                                      "сетей: однотрубных и двухтрубных."));
+}
+
+void MainWindow::helpContents()
+{
+    showHelp(this);
+}
+
+// ---------------------------------------------------------------- calculation parameters
+
+namespace {
+
+const QString kParametersContext = QStringLiteral("Ошибка при открытии параметров расчета.");
+const QString kHeadNodesContext = QStringLiteral("Ошибка при записи номеров узлов с заданными напорами.");
+const QString kCheckContext = QStringLiteral("Ошибка при проверке параметров расчета.");
+
+// The main window's commands are disabled while one of its modal dialogs runs
+// and come back as they were on every way out.
+class CommandsDisabled {
+public:
+    explicit CommandsDisabled(QMainWindow& window)
+    {
+        widgets_.append(window.menuBar());
+        for (QToolBar* bar : window.findChildren<QToolBar*>())
+            widgets_.append(bar);
+        for (const QPointer<QWidget>& widget : widgets_) {
+            enabled_.append(widget->isEnabled());
+            widget->setEnabled(false);
+        }
+    }
+    ~CommandsDisabled()
+    {
+        for (qsizetype i = 0; i < widgets_.size(); ++i)
+            if (widgets_[i])
+                widgets_[i]->setEnabled(enabled_[i]);
+    }
+    CommandsDisabled(const CommandsDisabled&) = delete;
+    CommandsDisabled& operator=(const CommandsDisabled&) = delete;
+
+private:
+    QList<QPointer<QWidget>> widgets_;
+    QList<bool> enabled_;
+};
+
+} // namespace
+
+ParametersDialog* MainWindow::parametersDialog()
+{
+    if (!parametersDialog_)
+        parametersDialog_ = new ParametersDialog(session_->data(), dialogs(), this);
+    return parametersDialog_;
+}
+
+void MainWindow::parametersCommand()
+{
+    if (!session_->data().calculationOpen())
+        return;
+    const CommandsDisabled disabled(*this);
+    DocumentViewState& view = session_->viewState();
+    // The name and the node numbers as typed survive the rebinding of the window.
+    view.calculationName = edRasName_->text();
+    view.supplyHeadNodeText = edNuzPNapPod_->text();
+    view.availableHeadNodeText = edNuzRNap_->text();
+
+    // A pending edit that cannot be saved keeps the dialog closed: the tables
+    // are not rebuilt under an unsaved row.
+    if (!guarded(kSaveContext, [this] {
+            session_->data().SetCalculationDoneFlag(false);
+            clearStatus();
+            dgZag_->finishEditing();
+            saveAllPendingSegmentRows();
+        }))
+        return;
+    ParametersDialog* dialog = parametersDialog();
+    const IndicatorCheckResult& lastCheck = session_->lastIndicatorCheck();
+    if (!guarded(kParametersContext, [&] { dialog->prepare(lastCheck.offendingRow, lastCheck.offendingShortName); }))
+        return;
+    dialog->applyFontSizes(fontSizes());
+    dialog->exec();
+
+    // Design mode: the given heads apply at the start node.
+    guarded(kHeadNodesContext, [&] {
+        const QSqlDatabase db = session_->data().calculation();
+        const QVariant designMode =
+            selectValue(db, QStringLiteral("SELECT [ОпрД] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+        if (!designMode.toBool())
+            return;
+        execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NузПНапПод]=[NНачУз], [NузРНап]=[NНачУз]") + kRowCondition);
+        const QVariant startNode =
+            selectValue(db, QStringLiteral("SELECT [NНачУз] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+        const QString text = startNode.isNull() ? QString() : QString::number(startNode.toInt());
+        view.supplyHeadNodeText = text;
+        view.availableHeadNodeText = text;
+        edNuzPNapPod_->setText(text);
+        edNuzRNap_->setText(text);
+    });
+
+    // The definitions are examined and the tables reshaped with the grids
+    // released; they come back only for a sound catalogue and a correct network.
+    guarded(kCheckContext, [this] { session_->recheckIndicators(); });
+    if (!gridsBound_)
+        bindGrids();
 }
 
 } // namespace zurm::gui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DataModule.h"
+#include "settings/FontSizes.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -28,6 +29,10 @@ struct GridColumn;
 namespace zurm::gui {
 
 class CalculationGrid;
+class ParametersDialog;
+class CompletionDialog;
+class SettingsDialog;
+class TextViewer;
 class WidgetDialogs;
 
 // The main window: every command of the program in the menu and the toolbar, the
@@ -57,6 +62,15 @@ public:
     // PostPendingEdits: the header row, the segment row, the calculation name and
     // the two head nodes. Throws Failure; callers report it with their context.
     void PostPendingEdits();
+
+    // ApplyFontSizes: reads the four font sizes from the settings file and sets
+    // them on the grids, captions and memos of every window; the dialogs take
+    // fontSizes() when they are shown.
+    void ApplyFontSizes();
+    const FontSizes& fontSizes() const { return fontSizes_; }
+
+    // "Параметры расчета", created on first use and reused.
+    ParametersDialog* parametersDialog();
 
     // The grid models while the grids are shown, null otherwise.
     SegmentTableModel* segmentModel() const { return segmentModel_; }
@@ -106,7 +120,23 @@ private:
     void compactReference();
     void runCalculation();
     void about();
+    void helpContents();
+    void parametersCommand();
 
+    // Program settings and the two windows at the end of a run.
+    void editSettings();
+    void applyFonts();
+    void showCalculationText(const QString& savedFile);
+    QStringList showCompletion(const QString& message);
+    void startFollowUps(const QStringList& commands);
+    CompletionDialog* completionDialog();
+    TextViewer* textViewer();
+
+    FontSizes fontSizes_;
+    SettingsDialog* settingsDialog_ = nullptr;
+    CompletionDialog* completionDialog_ = nullptr;
+    TextViewer* textViewer_ = nullptr;
+    ParametersDialog* parametersDialog_ = nullptr;
     std::unique_ptr<WidgetDialogs> ownDialogs_;
     UserDialogs* dialogs_ = nullptr;
     std::unique_ptr<LockingProgress> progress_;

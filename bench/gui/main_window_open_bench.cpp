@@ -1,0 +1,117 @@
+// Opening a calculation in the main window: from the "Открыть расчет" command
+// until the window shows the header grid, the segment grid and the number
+// list with their first rows painted. Street networks of 1 000, 10 000 and
+// 32 700 nodes (the calculation files of the run benchmarks). Goal: at most
+// 1 s for 32 700 segments. Runs under the offscreen platform unless another
+// one is chosen.
+#include "document/DataModule.h"
+#include "document/DocumentSession.h"
+#include "document/UserDialogs.h"
+#include "entry/SegmentTableModel.h"
+#include "gui/entry/MainWindow.h"
+#include "support/PeakMemory.h"
+#include "support/StreetNetwork.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMap>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+
+namespace {
+
+class OpeningDialogs : public zurm::UserDialogs {
+public:
+    QString file;
+    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    bool askYesNo(const QString&, const QString&) override { return true; }
+    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return file; }
+    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+QTemporaryDir& folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+const QString& calculationWithNodes(int nodes)
+{
+    static QMap<int, QString> paths;
+    if (!paths.contains(nodes)) {
+        const QString file = folder().filePath(QStringLiteral("streets-%1.mdb").arg(nodes));
+        zurm::bench::StreetNetworkOptions options;
+        options.nodes = nodes;
+        zurm::bench::generateStreetCalculation(file, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"),
+                                               QStringLiteral(ZURM_BIN_DIR), options);
+        paths.insert(nodes, file);
+    }
+    return paths[nodes];
+}
+
+QString programFolder()
+{
+    static QString path;
+    if (path.isEmpty()) {
+        path = folder().filePath(QStringLiteral("program"));
+        QDir().mkpath(path);
+        for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"}) {
+            const QString target = path + QLatin1Char('/') + QString::fromUtf8(name);
+            QFile::copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name), target);
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+        }
+    }
+    return path;
+}
+
+void MainWindowOpen(benchmark::State& state)
+{
+    const int nodes = int(state.range(0));
+    OpeningDialogs dialogs;
+    dialogs.file = calculationWithNodes(nodes);
+    zurm::gui::MainWindow window(programFolder(), &dialogs);
+    window.resize(1280, 800);
+    window.show();
+    QApplication::processEvents();
+    QAction* open = window.findChild<QAction*>(QStringLiteral("miFileOpenRas"));
+    auto* segments = window.findChild<QTableView*>(QStringLiteral("DGGlavn"));
+    if (!open || !segments) {
+        state.SkipWithError("the window has no open command or no segment grid");
+        return;
+    }
+    zurm::bench::resetPeakResident();
+    int rows = 0;
+    for (auto _ : state) {
+        open->trigger();
+        segments->viewport()->repaint();
+        QApplication::processEvents();
+        if (!segments->isVisible() || !window.segmentModel()) {
+            state.SkipWithError("the grids are not shown after opening");
+            return;
+        }
+        rows = window.segmentModel()->rowCount();
+    }
+    state.counters["segments"] = nodes - 1;
+    state.counters["rowsKnown"] = rows;
+    state.counters["peakMB"] = zurm::bench::peakResidentMegabytes();
+    window.close();
+}
+BENCHMARK(MainWindowOpen)->Arg(1000)->Arg(10000)->Arg(32700)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,76 @@
+#include "gui/hydraulics/CompletionDialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zurm::gui {
+
+CompletionDialog::CompletionDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("RasVipForm"));
+    setWindowTitle(QStringLiteral("ЗУРМ"));
+    setModal(true);
+    resize(460, 360);
+
+    auto* layout = new QVBoxLayout(this);
+    mmRasVip_ = new QPlainTextEdit(this);
+    mmRasVip_->setObjectName(QStringLiteral("mmRasVip"));
+    mmRasVip_->setReadOnly(true);
+    mmRasVip_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mmRasVip_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmRasVip_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(mmRasVip_, 1);
+
+    auto* next = new QGroupBox(QStringLiteral("Далее следует"), this);
+    next->setObjectName(QStringLiteral("gbDalee"));
+    auto* nextLayout = new QVBoxLayout(next);
+    cbFormOtch_ = new QCheckBox(QStringLiteral("Формировать отчет"), next);
+    cbFormOtch_->setObjectName(QStringLiteral("cbFormOtch"));
+    cbVigrV_ME_ = new QCheckBox(QStringLiteral("Выгрузить отчет в Microsoft Excel"), next);
+    cbVigrV_ME_->setObjectName(QStringLiteral("cbVigrV_ME"));
+    cbGr_ = new QCheckBox(QStringLiteral("Формировать график"), next);
+    cbGr_->setObjectName(QStringLiteral("cbGr"));
+    for (QCheckBox* box : {cbFormOtch_, cbVigrV_ME_, cbGr_})
+        nextLayout->addWidget(box);
+    layout->addWidget(next);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto* btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    buttons->addWidget(btnOK);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    connect(btnOK, &QPushButton::clicked, this, [this] { done(kOk); });
+}
+
+int CompletionDialog::run(const QString& message)
+{
+    // The message breaks its lines with "\r\n"; the text box with "\n".
+    QString text = message;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    mmRasVip_->setPlainText(text);
+    for (QCheckBox* box : {cbFormOtch_, cbVigrV_ME_, cbGr_})
+        box->setChecked(false);
+    return exec();
+}
+
+void CompletionDialog::reject()
+{
+    // The window button and Escape: no follow-up, whatever is ticked.
+    done(kClosed);
+}
+
+bool CompletionDialog::reportChosen() const { return cbFormOtch_->isChecked(); }
+bool CompletionDialog::exportChosen() const { return cbVigrV_ME_->isChecked(); }
+bool CompletionDialog::graphsChosen() const { return cbGr_->isChecked(); }
+
+void CompletionDialog::setMemoFont(const QFont& font) { mmRasVip_->setFont(font); }
+
+} // namespace zurm::gui

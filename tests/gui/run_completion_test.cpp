@@ -1,0 +1,283 @@
+// The end of a calculation run in the main window: the completion dialog with
+// its message and follow-up choices, and the saved calculation text in the
+// viewer.
+#include "gui/entry/MainWindow.h"
+#include "gui/hydraulics/CompletionDialog.h"
+#include "gui/hydraulics/TextViewer.h"
+#include "document/Failure.h"
+#include "platform/Cp1251.h"
+#include "support/ModalWindows.h"
+#include "support/SampleWindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+
+using zurm::test::FileAccess;
+using zurm::test::SampleWindow;
+using zurm::test::whenShown;
+
+namespace {
+
+const char* const kFollowUps[] = {"miDataFormOtsh", "miDataVigrV_ME", "miDataGr"};
+const char* const kBoxes[] = {"cbFormOtch", "cbVigrV_ME", "cbGr"};
+
+void runCalculation(SampleWindow& setup, zurm::gui::MainWindow& window)
+{
+    setup.dialogs.answers = {true};
+    window.findChild<QAction*>(QStringLiteral("miDataVipRas"))->trigger();
+}
+
+QString viewedText(const QByteArray& fileBytes)
+{
+    return zurm::fromCp1251(fileBytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+} // namespace
+
+class RunCompletionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void completionDialogShowsTheMessage()
+    {
+        SampleWindow setup;
+        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=0, РШрифтаВТД=13"));
+        auto window = setup.show();
+        QString message, caption, group;
+        QStringList boxes;
+        bool readOnly = false;
+        int font = 0;
+        whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
+            caption = dialog->windowTitle();
+            auto* memo = dialog->findChild<QPlainTextEdit*>(QStringLiteral("mmRasVip"));
+            message = memo->toPlainText();
+            readOnly = memo->isReadOnly();
+            font = memo->font().pointSize();
+            group = dialog->findChild<QGroupBox*>()->title();
+            for (const char* name : kBoxes) {
+                auto* box = dialog->findChild<QCheckBox*>(QString::fromUtf8(name));
+                boxes.append(box->text() + (box->isChecked() ? QStringLiteral("+") : QString()));
+            }
+            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+        });
+        runCalculation(setup, *window);
+        QVERIFY2(window->session().data().calculationDone(), qPrintable(setup.dialogs.messages.join(QLatin1Char('|'))));
+        QCOMPARE(caption, QStringLiteral("ЗУРМ"));
+        QVERIFY2(message.startsWith(QStringLiteral("Расчет выполнен успешно.")), qPrintable(message));
+        QVERIFY(!message.contains(QLatin1Char('\r')));
+        QVERIFY(readOnly);
+        QCOMPARE(font, 13);
+        QCOMPARE(group, QStringLiteral("Далее следует"));
+        QCOMPARE(boxes, (QStringList{"Формировать отчет", "Выгрузить отчет в Microsoft Excel", "Формировать график"}));
+        // With the text off there is no save dialog and no message besides the question.
+        QVERIFY(setup.dialogs.fileRequests.isEmpty());
+        QVERIFY(setup.dialogs.messages.isEmpty());
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Расчет выполнен."));
+        QVERIFY(window->menuBar()->isEnabled());
+    }
+
+    // The output commands are started only after "OK", in the order report,
+    // spreadsheet, graphs, and only those ticked.
+    void followUpsStartAfterOkOnly_data()
+    {
+        QTest::addColumn<QString>("closeWith");
+        QTest::addColumn<QList<bool>>("ticked");
+        QTest::addColumn<QStringList>("started");
+        QTest::addColumn<int>("result");
+        QTest::newRow("ok, all") << "ok" << QList<bool>{true, true, true}
+                                 << QStringList{"miDataFormOtsh", "miDataVigrV_ME", "miDataGr"} << 1;
+        QTest::newRow("ok, graphs and report") << "ok" << QList<bool>{true, false, true}
+                                               << QStringList{"miDataFormOtsh", "miDataGr"} << 1;
+        QTest::newRow("ok, spreadsheet") << "ok" << QList<bool>{false, true, false} << QStringList{"miDataVigrV_ME"}
+                                         << 1;
+        QTest::newRow("ok, none") << "ok" << QList<bool>{false, false, false} << QStringList{} << 1;
+        QTest::newRow("window button") << "close" << QList<bool>{true, true, true} << QStringList{} << 2;
+        QTest::newRow("escape") << "escape" << QList<bool>{true, true, true} << QStringList{} << 2;
+    }
+    void followUpsStartAfterOkOnly()
+    {
+        QFETCH(QString, closeWith);
+        QFETCH(QList<bool>, ticked);
+        QFETCH(QStringList, started);
+        QFETCH(int, result);
+        SampleWindow setup;
+        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=0"));
+        auto window = setup.show();
+        // Stand-ins for the output windows: the commands record that they ran
+        // and whether the run had finished by then.
+        QStringList ran;
+        for (const char* name : kFollowUps) {
+            QAction* command = window->findChild<QAction*>(QString::fromUtf8(name));
+            command->setEnabled(true);
+            connect(command, &QAction::triggered, this, [&ran, &window, name] {
+                ran.append(QString::fromUtf8(name));
+                QVERIFY(window->session().data().calculationDone());
+                QVERIFY(window->menuBar()->isEnabled());
+            });
+        }
+        // Run twice: the second time the boxes start cleared again.
+        for (int pass = 0; pass < 2; ++pass) {
+            ran.clear();
+            QList<bool> boxesAtStart;
+            QPointer<QDialog> shownDialog;
+            whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
+                shownDialog = qobject_cast<QDialog*>(dialog);
+                for (int i = 0; i < 3; ++i) {
+                    auto* box = dialog->findChild<QCheckBox*>(QString::fromUtf8(kBoxes[i]));
+                    boxesAtStart.append(box->isChecked());
+                    box->setChecked(ticked[i]);
+                }
+                if (closeWith == QStringLiteral("ok"))
+                    dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+                else if (closeWith == QStringLiteral("close"))
+                    dialog->close();
+                else
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+            });
+            runCalculation(setup, *window);
+            QCOMPARE(boxesAtStart, (QList<bool>{false, false, false}));
+            QVERIFY(shownDialog);
+            QCOMPARE(shownDialog->result(), result);
+            QCOMPARE(ran, started);
+        }
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // Commands whose windows do not exist yet are disabled: ticking them starts nothing.
+    void disabledOutputCommandsAreNotStarted()
+    {
+        SampleWindow setup;
+        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=0"));
+        auto window = setup.show();
+        QStringList ran;
+        for (const char* name : kFollowUps) {
+            QAction* command = window->findChild<QAction*>(QString::fromUtf8(name));
+            command->setEnabled(false);
+            connect(command, &QAction::triggered, this, [&ran, name] { ran.append(QString::fromUtf8(name)); });
+        }
+        whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
+            for (const char* name : kBoxes)
+                dialog->findChild<QCheckBox*>(QString::fromUtf8(name))->setChecked(true);
+            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+        });
+        runCalculation(setup, *window);
+        QVERIFY(window->session().data().calculationDone());
+        QVERIFY(ran.isEmpty());
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    void viewerShowsTheSavedText()
+    {
+        SampleWindow setup;
+        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=1, РШрифтаВТД=12"));
+        auto window = setup.show();
+        const QString saved = setup.docs(QStringLiteral("protocol.txt"));
+        setup.dialogs.files = {setup.docs(QStringLiteral("protocol"))};
+
+        QString caption, shown, status;
+        int font = 0;
+        bool wraps = true;
+        bool readOnly = false;
+        QStringList menu;
+        QPointer<QPlainTextEdit> memo;
+        bool completionShown = false;
+        whenShown(QStringLiteral("VigrV_TXTForm"), [&](QWidget* viewer) {
+            caption = viewer->windowTitle();
+            memo = viewer->findChild<QPlainTextEdit*>(QStringLiteral("mmRasTXT"));
+            shown = memo->toPlainText();
+            font = memo->font().pointSize();
+            wraps = memo->lineWrapMode() != QPlainTextEdit::NoWrap;
+            readOnly = memo->isReadOnly();
+            status = window->statusBar()->currentMessage();
+            for (QAction* action : viewer->findChild<QMenuBar*>()->actions())
+                menu.append(action->text());
+            // The completion dialog comes after the viewer has closed.
+            completionShown = window->findChild<QWidget*>(QStringLiteral("RasVipForm"))
+                              && window->findChild<QWidget*>(QStringLiteral("RasVipForm"))->isVisible();
+            viewer->findChild<QAction*>(QStringLiteral("miClose"))->trigger();
+        });
+        whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) { dialog->close(); });
+        runCalculation(setup, *window);
+
+        QVERIFY2(window->session().data().calculationDone(), qPrintable(setup.dialogs.messages.join(QLatin1Char('|'))));
+        QCOMPARE(setup.dialogs.fileRequests.size(), 1);
+        QCOMPARE(setup.dialogs.fileRequests[0].title, QStringLiteral("Сохранить текст расчета как..."));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith(zurm::toCp1251(QStringLiteral("ГИДРАВЛИЧЕСКИЙ РАСЧЕТ ТЕПЛОСЕТИ\r\n"))));
+        QCOMPARE(shown, viewedText(bytes));
+        QVERIFY(caption.endsWith(QStringLiteral("protocol.txt")));
+        QCOMPARE(font, 12);
+        QVERIFY(!wraps);
+        QVERIFY(readOnly);
+        QVERIFY(status.isEmpty());
+        QCOMPARE(menu, (QStringList{"Закрыть", "?"}));
+        QVERIFY(!completionShown);
+        // The text box is emptied when the viewer closes.
+        QVERIFY(memo);
+        QVERIFY(memo->toPlainText().isEmpty());
+        // The temporary text is gone; the saved one stays.
+        QVERIFY(!QFile::exists(setup.program(QStringLiteral("~$.tx_"))));
+        QVERIFY(QFile::exists(saved));
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // Texts beyond the limit are shown up to the last whole line within it,
+    // with a note naming the file; shorter ones exactly.
+    void viewerLoadsLargeTextsInPart_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<int>("shownLines");
+        QTest::addColumn<bool>("noted");
+        // Each line is "Строка nnnnn" (12 characters) and CR LF: 14 bytes.
+        QTest::newRow("below the limit") << 100 << qint64(100 * 14) << 100 << false;
+        QTest::newRow("cut on a line end") << 100 << qint64(50 * 14) << 50 << true;
+        QTest::newRow("cut inside a line") << 100 << qint64(50 * 14 + 5) << 50 << true;
+    }
+    void viewerLoadsLargeTextsInPart()
+    {
+        QFETCH(int, lines);
+        QFETCH(qint64, limit);
+        QFETCH(int, shownLines);
+        QFETCH(bool, noted);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.txt"));
+        QStringList all;
+        for (int i = 0; i < lines; ++i)
+            all.append(QStringLiteral("Строка %1").arg(i, 5, 10, QLatin1Char('0')));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(zurm::toCp1251(all.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+        }
+        zurm::gui::TextViewer viewer;
+        viewer.setShownBytesLimit(limit);
+        viewer.load(path);
+        const QString shown = viewer.findChild<QPlainTextEdit*>(QStringLiteral("mmRasTXT"))->toPlainText();
+        const QString expected = all.mid(0, shownLines).join(QLatin1Char('\n')) + QLatin1Char('\n');
+        QVERIFY(shown.startsWith(expected));
+        QCOMPARE(shown.contains(QStringLiteral("Полный текст находится в файле")), noted);
+        if (noted)
+            QVERIFY(shown.contains(QDir::toNativeSeparators(path)));
+        else
+            QCOMPARE(shown, expected);
+    }
+
+    void viewerReportsAFileItCannotRead()
+    {
+        zurm::gui::TextViewer viewer;
+        QVERIFY_THROWS_EXCEPTION(zurm::Failure, viewer.load(QStringLiteral("/nonexistent/folder/text.txt")));
+    }
+};
+
+QTEST_MAIN(RunCompletionTest)
+#include "run_completion_test.moc"

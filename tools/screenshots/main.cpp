@@ -1,0 +1,166 @@
+// Takes screenshots of the program's windows on the two-pipe example
+// calculation: the main window, the calculation parameters, the completion
+// dialog and the text viewer, and the help window. Run it under a real display
+// server (scripts/screenshots.sh starts one with Xvfb):
+//
+//   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb
+//
+// The program folder is a temporary copy of the delivered files whose settings
+// name a copy of the calculation. Questions are answered Yes, and the
+// calculation text is saved into the output folder. Every modal window is
+// photographed once it has been shown for a moment and then closed.
+#include "document/DocumentSession.h"
+#include "document/Sql.h"
+#include "document/UserDialogs.h"
+#include "gui/entry/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+class AnsweringDialogs : public zurm::UserDialogs {
+public:
+    explicit AnsweringDialogs(QString textFile) : textFile_(std::move(textFile)) {}
+    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    bool askYesNo(const QString&, const QString&) override { return true; }
+    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override
+    {
+        return textFile_;
+    }
+
+private:
+    QString textFile_;
+};
+
+QString outputFolder;
+int saved = 0;
+
+void save(QWidget* widget, const QString& name)
+{
+    const QString path = QDir(outputFolder).filePath(name + QStringLiteral(".png"));
+    if (widget->grab().save(path)) {
+        std::printf("%s\n", qPrintable(path));
+        ++saved;
+    } else {
+        std::fprintf(stderr, "Не удалось сохранить %s\n", qPrintable(path));
+    }
+}
+
+// Photographs and closes the modal windows that come up while `command` runs.
+void photographModals(const QMap<QString, QString>& names, const std::function<void()>& command)
+{
+    QSet<QWidget*> done;
+    QTimer poll;
+    poll.setInterval(400);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || done.contains(modal))
+            return;
+        done.insert(modal);
+        const QString name = names.value(modal->objectName(), modal->objectName());
+        save(modal->window(), name);
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    });
+    poll.start();
+    command();
+    poll.stop();
+}
+
+bool copyFile(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        return false;
+    return QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ЗУРМ"));
+    const QStringList args = QApplication::arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb\n");
+        return 2;
+    }
+    outputFolder = QFileInfo(args.at(1)).absoluteFilePath();
+    QDir().mkpath(outputFolder);
+
+    QTemporaryDir programFolder;
+    QTemporaryDir documents;
+    const QString binFolder = QApplication::applicationDirPath();
+    for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"}) {
+        if (!copyFile(binFolder + QLatin1Char('/') + QString::fromUtf8(name),
+                      programFolder.filePath(QString::fromUtf8(name)))) {
+            std::fprintf(stderr, "Нет файла %s рядом с программой.\n", name);
+            return 1;
+        }
+    }
+    const QString calculation = documents.filePath(QFileInfo(args.at(2)).fileName());
+    if (!copyFile(args.at(2), calculation)) {
+        std::fprintf(stderr, "Нет файла %s.\n", qPrintable(args.at(2)));
+        return 1;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screenshots"));
+        db.setDatabaseName(programFolder.filePath(QStringLiteral("Nastr.mdb")));
+        if (!db.open())
+            return 1;
+        zurm::execSql(db, QStringLiteral("UPDATE [Настройки] SET [ФайлГР] = ?, [СохрТекстРас] = 1"), {calculation});
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("screenshots"));
+
+    AnsweringDialogs dialogs(documents.filePath(QStringLiteral("Текст расчета.txt")));
+    zurm::gui::MainWindow window(programFolder.path(), &dialogs);
+    window.resize(1280, 800);
+    window.show();
+    QApplication::processEvents();
+    QTimer::singleShot(1500, &app, &QApplication::quit);
+    app.exec();
+    save(&window, QStringLiteral("1-main-window"));
+
+    auto trigger = [&window](const char* name) {
+        return [&window, name] {
+            if (QAction* action = window.findChild<QAction*>(QString::fromUtf8(name)); action && action->isEnabled())
+                action->trigger();
+            else
+                std::fprintf(stderr, "Команда %s недоступна.\n", name);
+        };
+    };
+    photographModals({{QStringLiteral("TParRForm"), QStringLiteral("2-calculation-parameters")}},
+                     trigger("miDataParR"));
+    photographModals({{QStringLiteral("VigrV_TXTForm"), QStringLiteral("4-text-viewer")},
+                      {QStringLiteral("RasVipForm"), QStringLiteral("3-completion")}},
+                     trigger("miDataVipRas"));
+    photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
+    save(&window, QStringLiteral("6-main-window-after-run"));
+    trigger("miHlp")();
+    QTimer::singleShot(1000, &app, &QApplication::quit);
+    app.exec();
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->objectName() == QStringLiteral("HelpForm"))
+            save(top, QStringLiteral("7-help"));
+    window.close();
+    return saved >= 4 ? 0 : 1;
+}

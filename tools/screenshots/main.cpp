@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
@@ -84,6 +85,14 @@ void photographModals(const QMap<QString, QString>& names, const std::function<v
     poll.stop();
 }
 
+// Lets the windows paint. (QApplication::quit would ask every window to close.)
+void wait(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 bool copyFile(const QString& from, const QString& to)
 {
     QFile::remove(to);
@@ -136,8 +145,7 @@ int main(int argc, char** argv)
     window.resize(1280, 800);
     window.show();
     QApplication::processEvents();
-    QTimer::singleShot(1500, &app, &QApplication::quit);
-    app.exec();
+    wait(1500);
     save(&window, QStringLiteral("1-main-window"));
 
     auto trigger = [&window](const char* name) {
@@ -156,8 +164,7 @@ int main(int argc, char** argv)
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
     save(&window, QStringLiteral("6-main-window-after-run"));
     trigger("miHlp")();
-    QTimer::singleShot(1000, &app, &QApplication::quit);
-    app.exec();
+    wait(1000);
     for (QWidget* top : QApplication::topLevelWidgets())
         if (top->isVisible() && top->objectName() == QStringLiteral("HelpForm"))
             save(top, QStringLiteral("7-help"));

@@ -44,6 +44,13 @@ void CaptionHeaderView::setCaptionFont(const QFont& font)
     viewport()->update();
 }
 
+void CaptionHeaderView::setShowsCaptions(bool shows)
+{
+    showsCaptions_ = shows;
+    geometryMayHaveChanged();
+    viewport()->update();
+}
+
 QString CaptionHeaderView::title(int logicalIndex) const
 {
     const QString own = titles_.value(logicalIndex);
@@ -72,6 +79,8 @@ int CaptionHeaderView::captionAreaHeight() const
 {
     if (captionHeight_ >= 0)
         return captionHeight_;
+    if (!showsCaptions_)
+        return captionHeight_ = 0;
     const QFontMetrics metrics(captionFont());
     int height = kMinimumCaptionLines * metrics.lineSpacing();
     for (int section = 0; section < count(); ++section)
@@ -96,7 +105,8 @@ int CaptionHeaderView::titleAreaHeight() const
 QSize CaptionHeaderView::sizeHint() const
 {
     QSize size = QHeaderView::sizeHint();
-    size.setHeight(captionAreaHeight() + titleAreaHeight() + 4 * kPadding + 1);
+    size.setHeight(showsCaptions_ ? captionAreaHeight() + titleAreaHeight() + 4 * kPadding + 1
+                                  : titleAreaHeight() + 2 * kPadding + 1);
     return size;
 }
 
@@ -112,6 +122,14 @@ void CaptionHeaderView::paintSection(QPainter* painter, const QRect& rect, int l
     painter->save();
     style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
 
+    painter->setPen(option.palette.color(QPalette::ButtonText));
+    if (!showsCaptions_) {
+        painter->setFont(font());
+        painter->drawText(rect.adjusted(kPadding, kPadding, -kPadding, -kPadding), Qt::AlignCenter | Qt::TextWordWrap,
+                          title(logicalIndex));
+        painter->restore();
+        return;
+    }
     const int titleHeight = titleAreaHeight();
     const QRect titleRect(rect.left() + kPadding, rect.bottom() - kPadding - titleHeight, rect.width() - 2 * kPadding,
                           titleHeight);

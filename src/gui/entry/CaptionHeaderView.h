@@ -27,6 +27,10 @@ public:
     void setCaptionFont(const QFont& font);
     QFont captionFont() const { return captionFont_.value_or(font()); }
 
+    // Without the full-name area the header shows only the titles, wrapped the
+    // same way (grids whose column titles are long phrases).
+    void setShowsCaptions(bool shows);
+
     QSize sizeHint() const override;
 
 protected:
@@ -42,6 +46,7 @@ private:
     QStringList captions_;
     QStringList titles_;
     std::optional<QFont> captionFont_;
+    bool showsCaptions_ = true;
     // Heights of the two text areas, measured once per change of captions,
     // widths or font rather than on every repaint while the grid scrolls.
     mutable int captionHeight_ = -1;

@@ -129,8 +129,13 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
 
 MainWindow::~MainWindow()
 {
-    // The grids let go of the connection before the session closes it.
+    // The grids and the dialogs let go of the connections before the session
+    // closes them (child widgets would otherwise outlive the session).
     releaseGrids();
+    delete parametersDialog_;
+    delete settingsDialog_;
+    delete completionDialog_;
+    delete textViewer_;
 }
 
 UserDialogs& MainWindow::dialogs()
@@ -517,8 +522,11 @@ void MainWindow::bindModels()
     const int endNode = segmentModel_->fieldIndex(QStringLiteral("КонУзел"));
     for (int column = 0; column < segmentModel_->columnCount(); ++column)
         dgNU_->setColumnHidden(column, column != startNode && column != endNode);
-    dgNU_->setColumnWidth(startNode, kStartNodeWidth);
-    dgNU_->setColumnWidth(endNode, kEndNodeWidth);
+    // The two columns keep their widths unless the title font needs more.
+    const QFontMetrics titles(dgNU_->horizontalHeader()->font());
+    const int margin = 2 * dgNU_->style()->pixelMetric(QStyle::PM_HeaderMargin) + 4;
+    dgNU_->setColumnWidth(startNode, qMax(kStartNodeWidth, titles.horizontalAdvance(QStringLiteral("НачУзел")) + margin));
+    dgNU_->setColumnWidth(endNode, qMax(kEndNodeWidth, titles.horizontalAdvance(QStringLiteral("КонУзел")) + margin));
 
     gridConnections_.append(connect(dgGlavn_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                                     [this](const QModelIndex& current, const QModelIndex& previous) {

@@ -6,6 +6,7 @@
 #include "document/Sql.h"
 #include "entry/IndicatorTableModel.h"
 #include "gui/entry/CalculationGrid.h"
+#include "gui/entry/CaptionHeaderView.h"
 #include "gui/entry/PredefinedIndicatorDialog.h"
 #include "gui/help/Help.h"
 
@@ -135,11 +136,15 @@ void setUpIndicatorGrid(QTableView* grid, const IndicatorTableModel* model)
         {QStringLiteral("НаимПокСокр"), 200}, {QStringLiteral("ТипПок"), 160},
         {QStringLiteral("Формула"), 360},
     };
+    // The column titles are long phrases: they wrap at word boundaries.
+    if (!qobject_cast<CaptionHeaderView*>(grid->horizontalHeader())) {
+        auto* header = new CaptionHeaderView(grid);
+        header->setShowsCaptions(false);
+        header->setSectionsClickable(true);
+        grid->setHorizontalHeader(header);
+    }
     for (int column = 0; column < model->columnCount(); ++column)
-        grid->setColumnWidth(column, model->isBooleanField(column) ? 160 : widths.value(model->field(column), 120));
-    // Long titles show their beginning; the whole title is the column's tooltip.
-    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    grid->horizontalHeader()->setTextElideMode(Qt::ElideRight);
+        grid->setColumnWidth(column, model->isBooleanField(column) ? 120 : widths.value(model->field(column), 120));
     grid->setWordWrap(false);
 }
 

@@ -239,13 +239,22 @@ RunModel RunModel::load(const QSqlDatabase& db)
         }
     }
     {
+        // Read in storage order and put in walk order ("id_m ASC, NппУчВМ
+        // DESC", ties by rowid) here: SQLite would sort a million rows
+        // through a temporary b-tree.
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
-                                                   "[РасхОбр] FROM [МагистралиТС] "
-                                                   "ORDER BY [id_m] ASC, [NппУчВМ] DESC, rowid ASC"));
+                                                   "[РасхОбр] FROM [МагистралиТС]"));
         while (q.next())
             m.mains.push_back({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toInt(),
                                qint16(q.value(3).toInt()), qint16(q.value(4).toInt()), recordValueOf(q.value(5)),
                                recordValueOf(q.value(6))});
+        std::sort(m.mains.begin(), m.mains.end(), [](const MainRow& x, const MainRow& y) {
+            if (x.idM != y.idM)
+                return x.idM < y.idM;
+            if (x.npp != y.npp)
+                return x.npp > y.npp;
+            return x.rowid < y.rowid;
+        });
     }
     {
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ГеодВыс] FROM [УзлыТС] ORDER BY rowid"));

@@ -26,32 +26,16 @@
 #include "support/StreetNetwork.h"
 
 #include <QFileInfo>
-#include <QMap>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
-const QString& calculationWithNodes(int nodes)
-{
-    static QTemporaryDir folder;
-    static QMap<int, QString> paths;
-    if (!paths.contains(nodes)) {
-        const QString file = folder.filePath(QStringLiteral("streets-%1.mdb").arg(nodes));
-        zurm::bench::StreetNetworkOptions options;
-        options.nodes = nodes;
-        zurm::bench::generateStreetCalculation(file, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"),
-                                               QStringLiteral(ZURM_BIN_DIR), options);
-        paths.insert(nodes, file);
-    }
-    return paths[nodes];
-}
-
 void CalculationRun(benchmark::State& state)
 {
     const int nodes = int(state.range(0));
     const bool writeText = state.range(1) != 0;
-    const QString& path = calculationWithNodes(nodes);
+    const QString& path = zurm::bench::streetCalculation(nodes);
     zurm::bench::QuietDialogs dialogs;
     zurm::SilentProgress progress;
     zurm::DataModule data(QFileInfo(path).absolutePath());

@@ -14,42 +14,19 @@
 #include "support/StreetNetwork.h"
 
 #include <QFileInfo>
-#include <QMap>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
-struct Generated {
-    QString path;
-    zurm::bench::StreetNetworkSummary summary;
-};
-
-const Generated& calculationWithNodes(int nodes)
-{
-    static QTemporaryDir folder;
-    static QMap<int, Generated> files;
-    if (!files.contains(nodes)) {
-        Generated g;
-        g.path = folder.filePath(QStringLiteral("streets-%1.mdb").arg(nodes));
-        zurm::bench::StreetNetworkOptions options;
-        options.nodes = nodes;
-        g.summary = zurm::bench::generateStreetCalculation(g.path, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"),
-                                                           QStringLiteral(ZURM_BIN_DIR), options);
-        files.insert(nodes, g);
-    }
-    return files[nodes];
-}
-
 void TopologyCheck(benchmark::State& state)
 {
     const int nodes = int(state.range(0));
-    const Generated& generated = calculationWithNodes(nodes);
+    const QString& path = zurm::bench::streetCalculation(nodes);
     zurm::bench::QuietDialogs dialogs;
     zurm::SilentProgress progress;
-    zurm::DataModule data(QFileInfo(generated.path).absolutePath());
+    zurm::DataModule data(QFileInfo(path).absolutePath());
     data.createWorkDatabase(QString(), dialogs);
-    data.openCalculation(generated.path);
+    data.openCalculation(path);
     data.loadCalculationDoneFlag();
     zurm::bench::resetPeakResident();
     for (auto _ : state) {
@@ -64,7 +41,7 @@ void TopologyCheck(benchmark::State& state)
     state.counters["nodes"] = nodes;
     state.counters["mains"] = zurm::selectValue(db, QStringLiteral("SELECT count(*) FROM КонМаг")).toDouble();
     state.counters["mainRows"] = zurm::selectValue(db, QStringLiteral("SELECT count(*) FROM МагистралиТС")).toDouble();
-    state.counters["longestMain"] = generated.summary.longestMain;
+    state.counters["longestMain"] = zurm::bench::streetCalculationSummary(nodes).longestMain;
 }
 BENCHMARK(TopologyCheck)->Arg(1000)->Arg(10000)->Arg(32700)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 

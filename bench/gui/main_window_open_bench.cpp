@@ -10,12 +10,12 @@
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/MainWindow.h"
 #include "support/PeakMemory.h"
+#include "support/RunBenchmarks.h"
 #include "support/StreetNetwork.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QMap>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -32,32 +32,12 @@ public:
     std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
 };
 
-QTemporaryDir& folder()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
-const QString& calculationWithNodes(int nodes)
-{
-    static QMap<int, QString> paths;
-    if (!paths.contains(nodes)) {
-        const QString file = folder().filePath(QStringLiteral("streets-%1.mdb").arg(nodes));
-        zurm::bench::StreetNetworkOptions options;
-        options.nodes = nodes;
-        zurm::bench::generateStreetCalculation(file, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"),
-                                               QStringLiteral(ZURM_BIN_DIR), options);
-        paths.insert(nodes, file);
-    }
-    return paths[nodes];
-}
-
 QString programFolder()
 {
+    static QTemporaryDir folder;
     static QString path;
     if (path.isEmpty()) {
-        path = folder().filePath(QStringLiteral("program"));
-        QDir().mkpath(path);
+        path = folder.path();
         for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"}) {
             const QString target = path + QLatin1Char('/') + QString::fromUtf8(name);
             QFile::copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name), target);
@@ -71,7 +51,7 @@ void MainWindowOpen(benchmark::State& state)
 {
     const int nodes = int(state.range(0));
     OpeningDialogs dialogs;
-    dialogs.file = calculationWithNodes(nodes);
+    dialogs.file = zurm::bench::streetCalculation(nodes);
     zurm::gui::MainWindow window(programFolder(), &dialogs);
     window.resize(1280, 800);
     window.show();
@@ -108,10 +88,5 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zurm::bench::runBenchmarks(argc, argv);
 }

@@ -1,15 +1,11 @@
 // The main of every benchmark program: Qt's SQL drivers want an application
 // object before the first connection.
+#include "support/RunBenchmarks.h"
+
 #include <QCoreApplication>
-#include <benchmark/benchmark.h>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zurm::bench::runBenchmarks(argc, argv);
 }

@@ -12,9 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -304,5 +306,34 @@ StreetNetworkSummary generateStreetCalculation(const QString& path, const QStrin
         }
     return summary;
 }
+
+namespace {
+
+struct GeneratedStreets {
+    QString path;
+    StreetNetworkSummary summary;
+};
+
+const GeneratedStreets& generatedStreets(int nodes)
+{
+    static QTemporaryDir folder;
+    static QMap<int, GeneratedStreets> files;
+    if (!files.contains(nodes)) {
+        GeneratedStreets generated;
+        generated.path = folder.filePath(QStringLiteral("streets-%1.mdb").arg(nodes));
+        StreetNetworkOptions options;
+        options.nodes = nodes;
+        generated.summary = generateStreetCalculation(generated.path, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"),
+                                                      QStringLiteral(ZURM_BIN_DIR), options);
+        files.insert(nodes, generated);
+    }
+    return files[nodes];
+}
+
+} // namespace
+
+const QString& streetCalculation(int nodes) { return generatedStreets(nodes).path; }
+
+const StreetNetworkSummary& streetCalculationSummary(int nodes) { return generatedStreets(nodes).summary; }
 
 } // namespace zurm::bench

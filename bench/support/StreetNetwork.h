@@ -42,4 +42,12 @@ struct StreetNetworkSummary {
 StreetNetworkSummary generateStreetCalculation(const QString& path, const QString& templatePath,
                                                const QString& programFolder, const StreetNetworkOptions& options);
 
+// The street calculation of `nodes` nodes with the default options, generated
+// on first use from the delivered template into a temporary folder that lives
+// as long as the process; later calls return the same file. Throws like
+// generateStreetCalculation.
+const QString& streetCalculation(int nodes);
+// What the generator made for streetCalculation(nodes) (generating it if needed).
+const StreetNetworkSummary& streetCalculationSummary(int nodes);
+
 } // namespace zurm::bench

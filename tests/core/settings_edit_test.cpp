@@ -7,6 +7,7 @@
 #include "document/Sql.h"
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"
+#include "support/SettingsMessages.h"
 
 #include <QSqlDatabase>
 #include <QVariant>
@@ -16,6 +17,9 @@
 using namespace zurm;
 using zurm::test::FakeDialogs;
 using zurm::test::ProgramFolderFixture;
+using zurm::test::conversionReport;
+using zurm::test::kFontMessage;
+using zurm::test::kPrecisionMessage;
 
 static inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -60,22 +64,6 @@ std::optional<int> number(const QVariant& v)
     if (v.isNull())
         return std::nullopt;
     return v.toInt();
-}
-
-const QString kFontMessage = QStringLiteral("Каждый из параметров:\r\r"
-                                            "\"Размер шрифта в таблицах данных\",\r"
-                                            "\"Размер шрифта в заголовках колонок таблиц данных\",\r"
-                                            "\"Размер шрифта наименований показателей\",\r"
-                                            "\"Размер шрифта в надписях на графиках\"\r\r"
-                                            "должен быть целым числом в диапазоне [8...20].");
-const QString kPrecisionMessage =
-    QStringLiteral("Параметр \"Точность показателей в отчетах\" должен быть целым числом в диапазоне [0...7].");
-
-QString conversionReport(const QString& parameter, const QString& text)
-{
-    return QStringLiteral("Ошибка при преобразовании параметра \"") + parameter
-           + QStringLiteral("\" в число.\r\rКласс ошибки: \"ConversionError\"\rТекст ошибки: \"\"") + text
-           + QStringLiteral("\" не является целым числом.\"");
 }
 
 // Before every case the row holds 11, 12, 13, 14, precision 5, text kept.

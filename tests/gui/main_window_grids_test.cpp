@@ -9,19 +9,13 @@
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/CaptionHeaderView.h"
 #include "gui/entry/MainWindow.h"
-// GCC 12 sees the optional<QString> of the scripted file answers as possibly
-// uninitialised once it is inlined here; it is not.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include "support/FakeDialogs.h"
-#pragma GCC diagnostic pop
 #include "support/ModalWindows.h"
+#include "support/SampleWindow.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,110 +23,20 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QSqlDatabase>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QtTest/QtTest>
 #include <memory>
 
 using zurm::gui::MainWindow;
+using zurm::test::FileAccess;
+using zurm::test::SampleWindow;
+using zurm::test::child;
 
 namespace {
 
 constexpr int kUp = 38;
 constexpr int kDown = 40;
-
-// Runs statements on a file through a connection of its own.
-class FileAccess {
-public:
-    explicit FileAccess(const QString& path)
-        : name_(QStringLiteral("grids-test-%1").arg(++counter_))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.open();
-    }
-    ~FileAccess()
-    {
-        QSqlDatabase::database(name_, false).close();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    void exec(const QString& sql, const QVariantList& bindings = {}) const
-    {
-        zurm::execSql(QSqlDatabase::database(name_, false), sql, bindings);
-    }
-    QVariant value(const QString& sql, const QVariantList& bindings = {}) const
-    {
-        return zurm::selectValue(QSqlDatabase::database(name_, false), sql, bindings);
-    }
-    QVariantList column(const QString& sql) const
-    {
-        QVariantList values;
-        QSqlQuery query = zurm::selectSql(QSqlDatabase::database(name_, false), sql);
-        while (query.next())
-            values.append(query.value(0));
-        return values;
-    }
-
-private:
-    inline static int counter_ = 0;
-    QString name_;
-};
-
-// A program folder with the delivered files and, beside it, a copy of the
-// sample named in the settings as the open calculation.
-class SampleSetup {
-public:
-    SampleSetup()
-    {
-        for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"})
-            copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name), program(QString::fromUtf8(name)));
-        calculation = docs_.path() + QStringLiteral("/sample.mdb");
-        copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), calculation);
-    }
-    void nameCalculationInSettings() const
-    {
-        FileAccess(program(QStringLiteral("Nastr.mdb")))
-            .exec(QStringLiteral("UPDATE Настройки SET ФайлГР=?"), {calculation});
-    }
-    QString program(const QString& name) const { return program_.path() + QLatin1Char('/') + name; }
-    QString programFolder() const { return program_.path(); }
-
-    // Opens the window on the program folder and waits until it is active.
-    std::unique_ptr<MainWindow> show()
-    {
-        auto window = std::make_unique<MainWindow>(program_.path(), &dialogs);
-        window->show();
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get()))
-            qWarning("the main window did not become active");
-        return window;
-    }
-
-    QString calculation;
-    zurm::test::FakeDialogs dialogs;
-
-private:
-    static void copy(const QString& from, const QString& to)
-    {
-        QFile::remove(to);
-        QVERIFY2(QFile::copy(from, to), qPrintable(from));
-        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
-    }
-
-    QTemporaryDir program_;
-    QTemporaryDir docs_;
-};
-
-template <typename T>
-T* child(QObject* window, const char* name)
-{
-    T* found = window->findChild<T*>(QString::fromUtf8(name));
-    if (!found)
-        qWarning("no %s", name);
-    return found;
-}
 
 int columnOf(const QAbstractItemModel* model, const QString& name)
 {
@@ -236,7 +140,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, caption);
         QFETCH(bool, enabled);
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         auto window = setup.show();
         auto* item = window->findChild<QAction*>(menuItem);
         QVERIFY(item);
@@ -257,7 +161,7 @@ private slots:
 
     void showsTheEnteredColumnsWithTheirFullNames()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         auto window = setup.show();
         QVERIFY(window->session().viewState().gridsVisible);
@@ -360,7 +264,7 @@ private slots:
         QFETCH(int, startRow);
         QFETCH(int, key);
         QFETCH(int, expectedRow);
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         {
             FileAccess file(setup.calculation);
@@ -401,7 +305,7 @@ private slots:
 
     void movingWithoutAnEditWritesNothing()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
         auto window = setup.show();
@@ -417,7 +321,7 @@ private slots:
 
     void headerEditIsPostedAndClearsTheFlag()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
         auto window = setup.show();
@@ -452,7 +356,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(int, stored);
         QFETCH(bool, flagAfter);
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1, NузРНап=5, NузПНапПод=5"));
         auto window = setup.show();
@@ -478,7 +382,7 @@ private slots:
 
     void sortingBothWays()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         auto window = setup.show();
         auto* miNodes = window->findChild<QAction*>(QStringLiteral("miDataSortPoNU"));
@@ -519,7 +423,7 @@ private slots:
 
     void sortingWithoutADocumentChangesNothing()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         auto window = setup.show();
         QVERIFY(!window->session().data().calculationOpen());
         for (const char* name : {"miDataSortPoNU", "tbSortPoNU"}) {
@@ -537,7 +441,7 @@ private slots:
 
     void rowsAreNeitherInsertedNorRemoved()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         auto window = setup.show();
         auto* segments = window->segmentModel();
@@ -553,7 +457,7 @@ private slots:
     // the tables can drop them, and show the new shape afterwards.
     void reopeningRebuildsUnderTheGrids()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         auto window = setup.show();
         QVERIFY(window->segmentModel());
@@ -585,7 +489,7 @@ private slots:
     // results when they come back.
     void runningTheCalculationFromTheToolbar()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         auto window = setup.show();
         auto* model = window->segmentModel();
@@ -624,7 +528,7 @@ private slots:
 
     void modelsPassTheModelTester()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         auto window = setup.show();
         using Mode = QAbstractItemModelTester::FailureReportingMode;
@@ -646,7 +550,7 @@ private slots:
     // Down on the last row read so far reads on.
     void largeNetworksAreReadAsTheGridScrolls()
     {
-        SampleSetup setup;
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
         setup.nameCalculationInSettings();
         FileAccess(setup.calculation)
             .exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 7 UNION ALL SELECT i + 1 FROM n WHERE i < 32700) "

@@ -10,24 +10,18 @@
 #include "gui/entry/MainWindow.h"
 #include "gui/entry/ParametersDialog.h"
 #include "gui/entry/PredefinedIndicatorDialog.h"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include "support/FakeDialogs.h"
-#pragma GCC diagnostic pop
+#include "support/SampleWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QSqlDatabase>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest/QtTest>
@@ -39,97 +33,13 @@ using zurm::IndicatorTableModel;
 using zurm::gui::MainWindow;
 using zurm::gui::ParametersDialog;
 using zurm::gui::PredefinedIndicatorDialog;
+using zurm::test::FileAccess;
+using zurm::test::SampleWindow;
+using zurm::test::child;
 
 namespace {
 
 const QString kClosing = QStringLiteral("\r\rДля исправления ошибки выполните команду:\rДанные / Параметры расчета");
-
-class FileAccess {
-public:
-    explicit FileAccess(const QString& path) : name_(QStringLiteral("parameters-test-%1").arg(++counter_))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.open();
-    }
-    ~FileAccess()
-    {
-        QSqlDatabase::database(name_, false).close();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    void exec(const QString& sql, const QVariantList& bindings = {}) const
-    {
-        zurm::execSql(QSqlDatabase::database(name_, false), sql, bindings);
-    }
-    QVariant value(const QString& sql) const { return zurm::selectValue(QSqlDatabase::database(name_, false), sql); }
-    QStringList strings(const QString& sql) const
-    {
-        QStringList values;
-        QSqlQuery query = zurm::selectSql(QSqlDatabase::database(name_, false), sql);
-        while (query.next())
-            values.append(query.value(0).toString());
-        return values;
-    }
-    QStringList columns(const QString& table) const
-    {
-        QStringList names;
-        for (const zurm::ColumnInfo& column : zurm::tableColumns(QSqlDatabase::database(name_, false), table))
-            names.append(column.name);
-        return names;
-    }
-
-private:
-    inline static int counter_ = 0;
-    QString name_;
-};
-
-// A program folder with the delivered files and a copy of the sample named in
-// the settings as the open calculation.
-class SampleSetup {
-public:
-    SampleSetup()
-    {
-        for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"})
-            copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name),
-                 program_.path() + QLatin1Char('/') + QString::fromUtf8(name));
-        calculation = docs_.path() + QStringLiteral("/sample.mdb");
-        copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), calculation);
-        FileAccess(program_.path() + QStringLiteral("/Nastr.mdb"))
-            .exec(QStringLiteral("UPDATE Настройки SET ФайлГР=?"), {calculation});
-    }
-    std::unique_ptr<MainWindow> show()
-    {
-        auto window = std::make_unique<MainWindow>(program_.path(), &dialogs);
-        window->show();
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get()))
-            qWarning("the main window did not become active");
-        return window;
-    }
-    FileAccess file() const { return FileAccess(calculation); }
-
-    QString calculation;
-    zurm::test::FakeDialogs dialogs;
-
-private:
-    static void copy(const QString& from, const QString& to)
-    {
-        QFile::remove(to);
-        QVERIFY2(QFile::copy(from, to), qPrintable(from));
-        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
-    }
-    QTemporaryDir program_;
-    QTemporaryDir docs_;
-};
-
-template <typename T>
-T* child(QObject* parent, const char* name)
-{
-    T* found = parent->findChild<T*>(QString::fromUtf8(name));
-    if (!found)
-        qWarning("no %s", name);
-    return found;
-}
 
 // Runs "Данные / Параметры расчета"; `inside` works on the open dialog, which is
 // closed afterwards in any case (by its menu item) so that no test can hang.
@@ -180,7 +90,7 @@ class ParametersDialogTest : public QObject {
 private slots:
     void hasItsControlsAndMenu()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
         QCOMPARE(dialog->objectName(), QStringLiteral("TParRForm"));
@@ -217,7 +127,7 @@ private slots:
     // faulty catalogue and the cursor on the faulty indicator next time.
     void emptyShortNameFailsTheCheckAndHidesTheGrids()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         QVERIFY(window->session().viewState().gridsVisible);
         QVERIFY(setup.dialogs.messages.isEmpty());
@@ -264,7 +174,7 @@ private slots:
     // A row added and left without any value is not kept.
     void anUntouchedNewRowIsDropped()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         runParametersCommand(*window, [&](ParametersDialog& dialog) {
             QTableView* grid = userGrid(dialog);
@@ -309,7 +219,7 @@ private slots:
         QFETCH(QList<int>, selected);
         QFETCH(QString, current);
         QFETCH(QStringList, remaining);
-        SampleSetup setup;
+        SampleWindow setup;
         {
             FileAccess file = setup.file();
             file.exec(QStringLiteral("DELETE FROM Формулы"));
@@ -350,7 +260,7 @@ private slots:
     // the other with its formula.
     void aDuplicateShortNameIsDeletedAlone()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         setup.file().exec(QStringLiteral("INSERT INTO Формулы VALUES (50, 'Копия', 'ДуПод', 'П', 1, NULL, 0)"));
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
@@ -367,7 +277,7 @@ private slots:
 
     void deletingNeedsASelectionAndAYes()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
         dialog->prepare();
@@ -401,7 +311,7 @@ private slots:
     {
         QFETCH(bool, answer);
         QFETCH(int, rows);
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
         dialog->prepare();
@@ -427,7 +337,7 @@ private slots:
         QFETCH(bool, designMode);
         QFETCH(int, supplyNode);
         QFETCH(int, availableNode);
-        SampleSetup setup;
+        SampleWindow setup;
         setup.file().exec(QStringLiteral("UPDATE НазвРасч SET NузПНапПод=3, NузРНап=4, NНачУз=0"));
         auto window = setup.show();
         runParametersCommand(*window, [&](ParametersDialog& dialog) {
@@ -448,7 +358,7 @@ private slots:
         QCOMPARE(child<QLineEdit>(window.get(), "edNuzRNap")->text(), QString::number(availableNode));
         // The rebuilt tables follow the design mode; the node fields are given
         // only while it is off.
-        QCOMPARE(file.columns(QStringLiteral("Табл")).contains(QStringLiteral("УПНВВПод")), designMode);
+        QCOMPARE(file.columnNames(QStringLiteral("Табл")).contains(QStringLiteral("УПНВВПод")), designMode);
         QCOMPARE(child<QLineEdit>(window.get(), "edNuzPNapPod")->isEnabled(), !designMode);
         QVERIFY(child<QTableView>(window.get(), "DGGlavn")->isVisible());
         QVERIFY(!window->session().data().calculationDone());
@@ -458,9 +368,9 @@ private slots:
     // their columns and the grid stands on the first faulty indicator next time.
     void switchingToOnePipeWithAReturnIndicatorFails()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
-        const QStringList columnsBefore = setup.file().columns(QStringLiteral("Табл"));
+        const QStringList columnsBefore = setup.file().columnNames(QStringLiteral("Табл"));
         QVERIFY(columnsBefore.contains(QStringLiteral("ДуОбр")));
         runParametersCommand(*window, [&](ParametersDialog& dialog) {
             child<QComboBox>(&dialog, "cbTipSeti")->setCurrentIndex(0);
@@ -472,7 +382,7 @@ private slots:
                                             "значений: З, П.")
                              + kClosing});
         QCOMPARE(setup.file().value(QStringLiteral("SELECT ТипСети FROM НазвРасч")).toInt(), 0);
-        QCOMPARE(setup.file().columns(QStringLiteral("Табл")), columnsBefore);
+        QCOMPARE(setup.file().columnNames(QStringLiteral("Табл")), columnsBefore);
         QVERIFY(!window->session().indicatorsValid());
         QVERIFY(!child<QTableView>(window.get(), "DGGlavn")->isVisible());
 
@@ -508,7 +418,7 @@ private slots:
         QFETCH(bool, entered);
         QFETCH(bool, formula);
         QFETCH(int, type);
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
         dialog->prepare();
@@ -533,7 +443,7 @@ private slots:
     // The note follows the box; "OK" writes the enabled controls, "Отмена" nothing.
     void predefinedEditorNoteAndWriting()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
         dialog->prepare();
@@ -611,7 +521,7 @@ private slots:
         QFETCH(QVariant, input);
         QFETCH(QVariant, stored);
         QFETCH(bool, refused);
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
         dialog->prepare();
@@ -632,7 +542,7 @@ private slots:
     // Resizing the window applies the edit in progress.
     void resizingAppliesAPendingEdit()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = setup.show();
         ParametersDialog* dialog = window->parametersDialog();
         dialog->prepare();
@@ -658,7 +568,7 @@ private slots:
 
     void withoutACalculationNothingOpens()
     {
-        SampleSetup setup;
+        SampleWindow setup;
         auto window = std::make_unique<MainWindow>(QString(), &setup.dialogs);
         // Not shown: no start-up, so no calculation is open.
         bool shown = false;

@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
 
-using zurm::test::FileAccess;
 using zurm::test::SampleWindow;
 using zurm::test::whenShown;
 
@@ -33,6 +32,18 @@ void runCalculation(SampleWindow& setup, zurm::gui::MainWindow& window)
 {
     setup.dialogs.answers = {true};
     window.findChild<QAction*>(QStringLiteral("miDataVipRas"))->trigger();
+}
+
+// The output commands offered after a run, enabled or disabled as given.
+QList<QAction*> followUpCommands(zurm::gui::MainWindow& window, bool enabled)
+{
+    QList<QAction*> commands;
+    for (const char* name : kFollowUps) {
+        QAction* command = window.findChild<QAction*>(QString::fromUtf8(name));
+        command->setEnabled(enabled);
+        commands.append(command);
+    }
+    return commands;
 }
 
 QString viewedText(const QByteArray& fileBytes)
@@ -48,7 +59,7 @@ private slots:
     void completionDialogShowsTheMessage()
     {
         SampleWindow setup;
-        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=0, РШрифтаВТД=13"));
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0, РШрифтаВТД=13"));
         auto window = setup.show();
         QString message, caption, group;
         QStringList boxes;
@@ -108,16 +119,14 @@ private slots:
         QFETCH(QStringList, started);
         QFETCH(int, result);
         SampleWindow setup;
-        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=0"));
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
         auto window = setup.show();
         // Stand-ins for the output windows: the commands record that they ran
         // and whether the run had finished by then.
         QStringList ran;
-        for (const char* name : kFollowUps) {
-            QAction* command = window->findChild<QAction*>(QString::fromUtf8(name));
-            command->setEnabled(true);
-            connect(command, &QAction::triggered, this, [&ran, &window, name] {
-                ran.append(QString::fromUtf8(name));
+        for (QAction* command : followUpCommands(*window, true)) {
+            connect(command, &QAction::triggered, this, [&ran, &window, name = command->objectName()] {
+                ran.append(name);
                 QVERIFY(window->session().data().calculationDone());
                 QVERIFY(window->menuBar()->isEnabled());
             });
@@ -154,14 +163,11 @@ private slots:
     void disabledOutputCommandsAreNotStarted()
     {
         SampleWindow setup;
-        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=0"));
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
         auto window = setup.show();
         QStringList ran;
-        for (const char* name : kFollowUps) {
-            QAction* command = window->findChild<QAction*>(QString::fromUtf8(name));
-            command->setEnabled(false);
-            connect(command, &QAction::triggered, this, [&ran, name] { ran.append(QString::fromUtf8(name)); });
-        }
+        for (QAction* command : followUpCommands(*window, false))
+            connect(command, &QAction::triggered, this, [&ran, name = command->objectName()] { ran.append(name); });
         whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
             for (const char* name : kBoxes)
                 dialog->findChild<QCheckBox*>(QString::fromUtf8(name))->setChecked(true);
@@ -176,7 +182,7 @@ private slots:
     void viewerShowsTheSavedText()
     {
         SampleWindow setup;
-        FileAccess(setup.settingsFile()).exec(QStringLiteral("UPDATE Настройки SET СохрТекстРас=1, РШрифтаВТД=12"));
+        setup.updateSettings(QStringLiteral("СохрТекстРас=1, РШрифтаВТД=12"));
         auto window = setup.show();
         const QString saved = setup.docs(QStringLiteral("protocol.txt"));
         setup.dialogs.files = {setup.docs(QStringLiteral("protocol"))};

@@ -5,6 +5,7 @@
 #include "gui/entry/MainWindow.h"
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
+#include "support/SettingsMessages.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,17 +20,14 @@
 
 using zurm::test::FileAccess;
 using zurm::test::SampleWindow;
+using zurm::test::conversionReport;
+using zurm::test::kFontMessage;
+using zurm::test::kPrecisionMessage;
 using zurm::test::whenShown;
 
 namespace {
 
 const char* const kFields[] = {"edFSizeTD", "edFSizeZagColTD", "edFSizeNaimPok", "edFSizeGr", "edTPok"};
-const QString kFontMessage = QStringLiteral("Каждый из параметров:\r\r"
-                                            "\"Размер шрифта в таблицах данных\",\r"
-                                            "\"Размер шрифта в заголовках колонок таблиц данных\",\r"
-                                            "\"Размер шрифта наименований показателей\",\r"
-                                            "\"Размер шрифта в надписях на графиках\"\r\r"
-                                            "должен быть целым числом в диапазоне [8...20].");
 
 QStringList storedRow(const SampleWindow& setup)
 {
@@ -83,9 +81,8 @@ private slots:
     void showsTheStoredValues()
     {
         SampleWindow setup;
-        FileAccess(setup.settingsFile())
-            .exec(QStringLiteral("UPDATE Настройки SET РШрифтаВТД=12, РШрифтаВЗагКолТД=NULL, РШрифтаНаимПок=9, "
-                                 "РШрифтаГр=20, ТочностьЧиселВОтч=NULL, СохрТекстРас=0"));
+        setup.updateSettings(QStringLiteral("РШрифтаВТД=12, РШрифтаВЗагКолТД=NULL, РШрифтаНаимПок=9, "
+                                            "РШрифтаГр=20, ТочностьЧиселВОтч=NULL, СохрТекстРас=0"));
         auto window = setup.show();
         QStringList shownTexts;
         bool checked = true;
@@ -137,12 +134,11 @@ private slots:
                                                     << QStringList{"10", "10", "10", "10", "6", "0"};
         QTest::newRow("precision 8 refused")
             << QStringList{"11", "11", "11", "11", "8"} << true
-            << QStringList{"Параметр \"Точность показателей в отчетах\" должен быть целым числом в диапазоне [0...7]."}
+            << QStringList{kPrecisionMessage}
             << QStringList{"11", "11", "11", "11", "3", "0"};
         QTest::newRow("12.5 is no integer")
             << QStringList{"12.5", "11", "11", "11", "2"} << true
-            << QStringList{"Ошибка при преобразовании параметра \"Размер шрифта в таблицах данных\" в число.\r\r"
-                           "Класс ошибки: \"ConversionError\"\rТекст ошибки: \"\"12.5\" не является целым числом.\""}
+            << QStringList{conversionReport(QStringLiteral("Размер шрифта в таблицах данных"), QStringLiteral("12.5"))}
             << QStringList{"10", "10", "10", "10", "3", "1"};
     }
     void okChecksTheTypedValues()
@@ -174,9 +170,8 @@ private slots:
         SampleWindow setup;
         auto window = setup.show();
         // Changed behind the window's back while the program runs.
-        FileAccess(setup.settingsFile())
-            .exec(QStringLiteral("UPDATE Настройки SET РШрифтаВТД=15, РШрифтаВЗагКолТД=16, РШрифтаНаимПок=17, "
-                                 "РШрифтаГр=18"));
+        setup.updateSettings(QStringLiteral("РШрифтаВТД=15, РШрифтаВЗагКолТД=16, РШрифтаНаимПок=17, "
+                                            "РШрифтаГр=18"));
         const QStringList before = storedRow(setup);
         runSettings(*window, [&](QWidget* dialog) {
             typeInto(dialog, {"9", "9", "9", "9", "1"});
@@ -227,9 +222,8 @@ private slots:
     void storedSizesAreAppliedAtStart()
     {
         SampleWindow setup;
-        FileAccess(setup.settingsFile())
-            .exec(QStringLiteral("UPDATE Настройки SET РШрифтаВТД=11, РШрифтаВЗагКолТД=13, РШрифтаНаимПок=15, "
-                                 "РШрифтаГр=NULL"));
+        setup.updateSettings(QStringLiteral("РШрифтаВТД=11, РШрифтаВЗагКолТД=13, РШрифтаНаимПок=15, "
+                                            "РШрифтаГр=NULL"));
         auto window = setup.show();
         QCOMPARE(window->fontSizes(), (zurm::FontSizes{11, 13, 15, 10}));
         auto* zag = window->findChild<QTableView*>(QStringLiteral("DGZag"));

@@ -157,20 +157,12 @@ void DocumentSession::OpenDocuments(bool showMessages)
         throw;
     }
 
-    bool structureReady = false;
-    indicatorsValid_ = checkIndicators ? checkIndicators() : true;
-    if (indicatorsValid_) {
-        structureReady = SetUpTableStructure(data_, dialogs_, progress_, view_.layout);
-        if (structureReady) {
-            view_.supplyNodeFieldEnabled = view_.layout.supplyNodeFieldEnabled;
-            view_.availableNodeFieldEnabled = view_.layout.availableNodeFieldEnabled;
-        }
-    }
+    const bool tableReady = checkIndicatorsAndShapeTable();
 
     if (showMessages && view_.networkStatus != 0)
         showNetworkStatusMessage();
 
-    view_.gridsVisible = indicatorsValid_ && structureReady && view_.networkStatus == 0;
+    view_.gridsVisible = tableReady && view_.networkStatus == 0;
     view_.lastNavigationKey.reset();
 }
 
@@ -185,17 +177,21 @@ bool DocumentSession::recheckIndicators()
     if (!data_.calculationOpen())
         return false;
 
-    bool structureReady = false;
+    const bool tableReady = checkIndicatorsAndShapeTable();
+    view_.gridsVisible = tableReady && view_.networkStatus == 0;
+    return tableReady;
+}
+
+bool DocumentSession::checkIndicatorsAndShapeTable()
+{
     indicatorsValid_ = checkIndicators ? checkIndicators() : true;
-    if (indicatorsValid_) {
-        structureReady = SetUpTableStructure(data_, dialogs_, progress_, view_.layout);
-        if (structureReady) {
-            view_.supplyNodeFieldEnabled = view_.layout.supplyNodeFieldEnabled;
-            view_.availableNodeFieldEnabled = view_.layout.availableNodeFieldEnabled;
-        }
-    }
-    view_.gridsVisible = indicatorsValid_ && structureReady && view_.networkStatus == 0;
-    return indicatorsValid_ && structureReady;
+    if (!indicatorsValid_)
+        return false;
+    if (!SetUpTableStructure(data_, dialogs_, progress_, view_.layout))
+        return false;
+    view_.supplyNodeFieldEnabled = view_.layout.supplyNodeFieldEnabled;
+    view_.availableNodeFieldEnabled = view_.layout.availableNodeFieldEnabled;
+    return true;
 }
 
 void DocumentSession::loadDocumentState()

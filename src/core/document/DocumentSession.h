@@ -119,6 +119,9 @@ private:
     bool compact(Kind kind);
     void resetView();
     void loadDocumentState();
+    // CheckIndicators and, when the catalogue is sound, SetUpTableStructure;
+    // the head-node fields follow the new layout. True when both succeeded.
+    bool checkIndicatorsAndShapeTable();
     void showNetworkStatusMessage();
     bool isConnected(Kind kind) const;
     QString setting(Kind kind) const;

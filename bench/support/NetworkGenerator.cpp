@@ -56,15 +56,6 @@ void run(QSqlQuery& query)
         fail(query.lastError());
 }
 
-struct Catalogue {
-    QHash<QString, bool> userEntered; // predefined indicators win over user ones
-};
-
-Catalogue readCatalogue(const QSqlDatabase& db)
-{
-    return {userEnteredIndicators(db)};
-}
-
 double headerValue(const QString& name)
 {
     static const QHash<QString, double> values = {
@@ -77,7 +68,8 @@ double headerValue(const QString& name)
 
 void fillCalculation(const QSqlDatabase& db, int segmentCount, const NetworkShape& shape)
 {
-    const Catalogue catalogue = readCatalogue(db);
+    // Predefined indicators win over user ones.
+    const QHash<QString, bool> userEntered = userEnteredIndicators(db);
     Transaction transaction(db);
 
     execSql(db, QStringLiteral("UPDATE НазвРасч SET НазвРасч=?, РВ=0, NНачУз=0, NузПНапПод=0, NузРНап=0"),
@@ -85,7 +77,7 @@ void fillCalculation(const QSqlDatabase& db, int segmentCount, const NetworkShap
 
     // Header: the user-entered values the template leaves empty.
     for (const ColumnInfo& column : tableColumns(db, QStringLiteral("Заг")))
-        if (catalogue.userEntered.value(column.name, false))
+        if (userEntered.value(column.name, false))
             execSql(db, QStringLiteral("UPDATE Заг SET %1=coalesce(%1, ?)").arg(quoteName(column.name)),
                     {headerValue(column.name)});
 
@@ -114,7 +106,7 @@ void fillCalculation(const QSqlDatabase& db, int segmentCount, const NetworkShap
         if (parent[node] > 0)
             endNodesBelow[parent[node]] += endNodesBelow[node];
 
-    const SegmentInsert segmentInsert = segmentInsertFor(db, catalogue.userEntered);
+    const SegmentInsert segmentInsert = segmentInsertFor(db, userEntered);
     const QList<Fill>& fills = segmentInsert.fills;
     QSqlQuery insert(db);
     prepare(insert, segmentInsert.sql);

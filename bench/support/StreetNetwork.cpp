@@ -150,15 +150,6 @@ StreetTree growStreets(int nodes, std::mt19937& random)
     return t;
 }
 
-struct Catalogue {
-    QHash<QString, bool> userEntered; // predefined indicators win over user ones
-};
-
-Catalogue readCatalogue(const QSqlDatabase& db)
-{
-    return {userEnteredIndicators(db)};
-}
-
 double headerValue(const QString& name)
 {
     static const QHash<QString, double> values = {
@@ -172,7 +163,8 @@ double headerValue(const QString& name)
 void fillCalculation(const QSqlDatabase& db, const StreetTree& tree, const std::vector<int>& label,
                      const StreetNetworkOptions& options)
 {
-    const Catalogue catalogue = readCatalogue(db);
+    // Predefined indicators win over user ones.
+    const QHash<QString, bool> userEntered = userEnteredIndicators(db);
     const int nodes = int(tree.parent.size());
     Transaction transaction(db);
 
@@ -181,7 +173,7 @@ void fillCalculation(const QSqlDatabase& db, const StreetTree& tree, const std::
                            "NузПНапПод=0, NузРНап=0"),
             {QStringLiteral("Квартальная сеть из %1 узлов").arg(nodes), options.flowsOnEndSegmentsOnly ? 1 : 0});
     for (const ColumnInfo& column : tableColumns(db, QStringLiteral("Заг")))
-        if (catalogue.userEntered.value(column.name, false))
+        if (userEntered.value(column.name, false))
             execSql(db, QStringLiteral("UPDATE Заг SET %1=?").arg(quoteName(column.name)), {headerValue(column.name)});
 
     {
@@ -207,7 +199,7 @@ void fillCalculation(const QSqlDatabase& db, const StreetTree& tree, const std::
         endNode[size_t(tree.parent[size_t(i)])] = 0;
     }
 
-    const SegmentInsert segmentInsert = segmentInsertFor(db, catalogue.userEntered);
+    const SegmentInsert segmentInsert = segmentInsertFor(db, userEntered);
     const QList<Fill>& fills = segmentInsert.fills;
     QSqlQuery insert(db);
     prepare(insert, segmentInsert.sql);

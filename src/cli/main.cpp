@@ -15,7 +15,12 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,7 +41,10 @@ const char* const kUsage =
     "                     выполнить гидравлический расчет; результаты\n"
     "                     записываются в ФАЙЛ, сообщение об успешном\n"
     "                     расчете выводится в stdout\n"
-    "  --text ФАЙЛ        записать текст расчета (Windows-1251, CR LF)\n"
+    "  --text ФАЙЛ        записать текст расчета (Windows-1251, CR LF);\n"
+    "                     ФАЙЛ заменяется целиком, поэтому он не может быть\n"
+    "                     файлом расчета или справочников, папкой, ссылкой\n"
+    "                     или иным необычным файлом\n"
     "  --digits N         число знаков после запятой в тексте расчета\n"
     "                     (0-18; по умолчанию 3)\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
@@ -51,8 +59,53 @@ void printLine(FILE* stream, const QString& text)
     QString out = text;
     out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    std::fputs(out.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
+    // Written by length: a NUL inside a name does not end the message.
+    const QByteArray bytes = out.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Whether two paths name one file (device and inode), however they are spelt.
+bool sameFile(const struct stat& a, const QString& path)
+{
+    struct stat b {};
+    return ::stat(QFile::encodeName(path).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Why the calculation text may not be written to `out` (an absolute path), or
+// an empty text when it may. The run replaces `out`, so it must be a regular
+// file other than the two open databases, or not exist yet in a folder that
+// exists and can be written.
+QString textFileProblem(const QString& out, const QString& calculationFile, const QString& referenceFile)
+{
+    struct stat target {};
+    if (::lstat(QFile::encodeName(out).constData(), &target) == 0) {
+        if (S_ISDIR(target.st_mode))
+            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это папка.");
+        if (S_ISLNK(target.st_mode))
+            return QStringLiteral("Текст расчета нельзя записать в ") + out
+                + QStringLiteral(": это символическая ссылка.");
+        if (!S_ISREG(target.st_mode))
+            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
+        if (sameFile(target, calculationFile))
+            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
+        if (sameFile(target, referenceFile))
+            return QStringLiteral("Текст расчета нельзя записать в ") + out
+                + QStringLiteral(": это файл справочников.");
+    } else if (const int error = errno; error != ENOENT && error != ENOTDIR) {
+        return QStringLiteral("Файл ") + out + QStringLiteral(" недоступен: ") + systemError(error);
+    }
+    const QString folder = QFileInfo(out).absolutePath();
+    struct stat place {};
+    if (::stat(QFile::encodeName(folder).constData(), &place) != 0 || !S_ISDIR(place.st_mode))
+        return QStringLiteral("Папка ") + folder + QStringLiteral(" не найдена.");
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        return QStringLiteral("Нет права записи в папку ") + folder + QStringLiteral(".");
+    return {};
 }
 
 // Batch answers: every message goes to stderr, every question is answered Yes,
@@ -126,7 +179,9 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     QTemporaryDir temporary(textOut.isEmpty() ? QDir::tempPath() + QStringLiteral("/zurm-calc-XXXXXX")
                                               : QFileInfo(textOut).absolutePath() + QStringLiteral("/.zurm-calc-XXXXXX"));
     if (!temporary.isValid())
-        throw zurm::Failure(QStringLiteral("FileError"), temporary.errorString());
+        throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось создать временную папку для ")
+                                                            + (textOut.isEmpty() ? QDir::tempPath() : textOut)
+                                                            + QStringLiteral(": ") + temporary.errorString());
     zurm::RunOptions options;
     options.indicatorsValid = true;
     options.networkStatus = topology.status;
@@ -141,12 +196,23 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     options.keepTextInOutcome = false;
     options.showCompletion = [](const QString&) {};
     options.takeText = [&textOut](const QString& textFile) {
-        if (QFile::exists(textOut) && !QFile::remove(textOut))
-            throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось заменить файл ") + textOut + QLatin1Char('.'));
-        if (!QFile::rename(textFile, textOut))
-            throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + textOut + QLatin1Char('.'));
+        // One step: an old file at the place stays whole until the new one replaces it.
+        if (std::rename(QFile::encodeName(textFile).constData(), QFile::encodeName(textOut).constData()) != 0) {
+            const int error = errno;
+            throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + textOut
+                                                                + QStringLiteral(": ") + systemError(error));
+        }
     };
-    const zurm::RunOutcome outcome = zurm::runCalculation(data, dialogs, progress, options);
+    zurm::RunOutcome outcome;
+    try {
+        outcome = zurm::runCalculation(data, dialogs, progress, options);
+    } catch (const zurm::Failure& failure) {
+        // The text is the only file the run writes itself: say which one failed.
+        if (textOut.isEmpty() || failure.className() != QLatin1String("FileError") || failure.text().contains(textOut))
+            throw;
+        throw zurm::Failure(failure.className(), QStringLiteral("Не удалось записать файл ") + textOut
+                                                     + QStringLiteral(": ") + failure.text());
+    }
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
@@ -168,6 +234,14 @@ int process(const QString& givenFile, const QString& givenReference,
         if (!QFileInfo::exists(path)) {
             printLine(stderr, QStringLiteral("Файл ") + path + QStringLiteral(" не найден."));
             return 1;
+        }
+    }
+    // The place of the text is judged before anything is written.
+    if (calculation && !calculation->textFile.isEmpty()) {
+        const QString problem = textFileProblem(QFileInfo(calculation->textFile).absoluteFilePath(), file, reference);
+        if (!problem.isEmpty()) {
+            printLine(stderr, problem);
+            return 2;
         }
     }
     QString context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
@@ -202,13 +276,21 @@ int process(const QString& givenFile, const QString& givenReference,
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The exit code once stdout has been written out: a message that could not be
+// delivered is a failure.
+int finished(int code)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return code;
+    const int error = errno;
+    printLine(stderr, QStringLiteral("Не удалось записать в стандартный вывод")
+                          + (error ? QStringLiteral(": ") + systemError(error) : QStringLiteral(".")));
+    return code == 0 ? 1 : code;
+}
+
+int runCommand(const QStringList& args)
+{
     QString prepareFile;
     QString calculationFile;
     QString referenceFile;
@@ -226,6 +308,8 @@ int main(int argc, char** argv)
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             const QString value = args[++i];
+            if (value.isEmpty())
+                return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             if (arg == QLatin1String("--prepare")) {
                 prepareFile = value;
                 prepareMode = true;
@@ -257,4 +341,17 @@ int main(int argc, char** argv)
     if (calculationFile.isEmpty())
         return usageError(QStringLiteral("Не указан файл расчета."));
     return process(calculationFile, referenceFile, request);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A write past the file-size limit then fails like any other write, and the
+    // run cleans up after itself instead of being killed.
+    std::signal(SIGXFSZ, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    return finished(runCommand(args));
 }

@@ -139,12 +139,20 @@ TEST_F(IndicatorCheckTest, NamesAndTypes)
     const QString twoPipeType = u8("При расчете двухтрубных сетей поле \"Заголовочный (З), подающий т-провод (П), "
                                    "обратный т-провод (О), итоговый (И)\" должно содержать одно из значений: З, П, О, "
                                    "И.");
+    // A name is judged whole, however long: what follows the 255th character
+    // would otherwise reach the column definitions unchecked.
+    const std::string letters(255, 'A');
+    const std::string injected = letters + "] float, [Injected";
+    const std::string tooLong = letters + "B";
     const struct {
         const char* name;
         const char* type;
         int networkType;
         QString fault; // empty: accepted
     } cases[] = {
+        {letters.c_str(), "П", 1, {}},
+        {injected.c_str(), "П", 1, onlyAlphabet},
+        {tooLong.c_str(), "П", 1, u8("Сокращенное наименование показателя не должно быть длиннее 255 символов.")},
         {"", "З", 1, u8("Поле \"Сокр. наименование показателя\" должно быть заполнено.")},
         {"id", "З", 1, reserved},
         {"Id", "П", 0, reserved},
@@ -174,7 +182,7 @@ TEST_F(IndicatorCheckTest, NamesAndTypes)
         {"Q", "Ж", 2, {}}, // an invalid network type judges no type
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " / " + c.type + " / " + std::to_string(c.networkType));
+        SCOPED_TRACE(std::string(c.name).substr(0, 40) + " / " + c.type + " / " + std::to_string(c.networkType));
         setNetwork(c.networkType, false);
         setCatalogue({{"Ok", "З"}, {c.name, c.type}});
         const bool valid = check();

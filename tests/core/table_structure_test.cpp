@@ -12,6 +12,7 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"
 
+#include <QHash>
 #include <QSqlQuery>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ protected:
     {
         QStringList result;
         QSqlQuery query = selectSql(db.isValid() ? db : calc(),
-                                    QStringLiteral("SELECT [%1] FROM [%2] ORDER BY rowid").arg(column, table));
+                                    "SELECT " + quoteName(column) + " FROM " + quoteName(table) + " ORDER BY rowid");
         while (query.next())
             result.append(query.value(0).isNull() ? QStringLiteral("-") : query.value(0).toString());
         return result;
@@ -162,13 +163,16 @@ TEST_F(TableStructureTest, CurrentLayoutWritesTypesAsTheRequiredLayoutsDo)
     const struct {
         QString table, columns, expected;
     } cases[] = {
-        // PRAGMA reports "integer PRIMARY KEY" as INTEGER; sizes are normalised.
+        // PRAGMA reports "integer PRIMARY KEY" as INTEGER; sizes are normalised;
+        // other spellings are read by SQLite's affinity rules.
         {"Табл", "(id integer PRIMARY KEY, A SMALLINT, B Float, C bit, D TEXT(020), E varchar(5), F text)",
-         "([id] integer PRIMARY KEY, [A] smallint, [B] float, [C] bit, [D] text(20), [E] , [F] )"},
+         "([id] integer PRIMARY KEY, [A] smallint, [B] float, [C] bit, [D] text(20), [E] text(5), [F] text)"},
+        {"Табл", "(A BIGINT, B REAL, C DOUBLE PRECISION, D NUMERIC(10,2), E BOOLEAN, F BLOB, G, H CLOB)",
+         "([A] integer, [B] float, [C] float, [D] float, [E] bit, [F] , [G] , [H] text)"},
         {"Табл", "(ID integer, id2 integer)", "([ID] integer, [id2] integer)"},
         {"Заг", "(A text(3), B smallint, C float)", "([A] float, [B] float, [C] float)"},
-        {"КонМаг", "(id_m SMALLINT, РВПод bit, РВОбр integer, D text(5), E bit NOT NULL)",
-         "([id_m] smallint, [РВПод] bit NOT NULL, [РВОбр] float NOT NULL, [D] float, [E] bit)"},
+        {"КонМаг", "(id_m INTEGER, РВПод bit, РВОбр integer, D text(5), E bit NOT NULL)",
+         "([id_m] smallint, [РВПод] bit NOT NULL, [РВОбр] smallint NOT NULL, [D] float, [E] bit)"},
         {"Нет", "", "()"},
     };
     for (const auto& c : cases) {
@@ -253,6 +257,90 @@ TEST_F(TableStructureTest, RebuildKeepsColumnsOfSameNameTypeAndNoSmallerSize)
         EXPECT_EQ(values("Проба", "X"), c.kept ? QStringList({"8", "7"}) : QStringList({"-", "-"}));
     }
     EXPECT_FALSE(tableExists(calc(), "Проба~"));
+}
+
+TEST_F(TableStructureTest, ColumnsDeclaredInOrdinarySqliteSpellingsKeepTheirValues)
+{
+    // Табл as another SQLite tool writes it: every value survives the setup,
+    // and the table then has the program's own layout.
+    addSegments();
+    exec("UPDATE Табл SET Примечание = 'ввод' WHERE Примечание IS NULL");
+    const QString programLayout = currentLayout(calc(), "Табл");
+    const QStringList kept = {"id", "НачУзел", "КонУзел", "ДлНаУчПод", "РасхПод", "ДуПод", "Примечание", "Заполн_Уч"};
+    QHash<QString, QStringList> before;
+    for (const QString& column : kept)
+        before.insert(column, values("Табл", column));
+    QStringList columns;
+    for (const ColumnInfo& column : tableColumns(calc(), "Табл")) {
+        const QString declared = column.name == "id" ? "INTEGER PRIMARY KEY"
+            : column.name == "НачУзел"               ? "INTEGER"
+            : column.name == "КонУзел"               ? "INT"
+            : column.name == "ДлНаУчПод"             ? "REAL"
+            : column.name == "РасхПод"               ? "NUMERIC"
+            : column.name == "ДуПод"                 ? ""
+            : column.name == "Примечание"            ? "TEXT"
+            : column.name == "Заполн_Уч"             ? "VARCHAR(1)"
+                                                     : "DOUBLE";
+        columns.append(quoteName(column.name) + " " + declared);
+    }
+    exec("CREATE TABLE Копия (" + columns.join(", ") + ")");
+    exec("INSERT INTO Копия SELECT * FROM Табл");
+    exec("DROP TABLE Табл");
+    exec("ALTER TABLE Копия RENAME TO Табл");
+
+    ASSERT_TRUE(setUp()) << dialogs.messages.join("|").toStdString();
+    EXPECT_EQ(currentLayout(calc(), "Табл"), programLayout);
+    for (const QString& column : kept)
+        EXPECT_EQ(values("Табл", column), before.value(column)) << column.toStdString();
+
+    // A value that a column of another kind cannot hold refuses the setup
+    // before any table is touched.
+    const struct {
+        QString column, declared, message;
+    } refused[] = {
+        {"НачУзел", "TEXT", "Значения поля \"НачУзел\" таблицы \"Табл\" (тип \"TEXT\") не могут быть перенесены в поле "
+                            "типа \"smallint\". Структура таблиц не изменена."},
+        {"Примечание", "varchar(300)", "Значения поля \"Примечание\" таблицы \"Табл\" (тип \"varchar(300)\") не могут "
+                                       "быть перенесены в поле типа \"text(255)\". Структура таблиц не изменена."},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.declared.toStdString());
+        exec("ALTER TABLE Табл ADD COLUMN Запас"); // untyped: values stay as they are
+        exec("UPDATE Табл SET Запас = " + quoteName(c.column));
+        exec("ALTER TABLE Табл DROP COLUMN " + quoteName(c.column));
+        exec("ALTER TABLE Табл ADD COLUMN " + quoteName(c.column) + " " + c.declared);
+        exec("UPDATE Табл SET " + quoteName(c.column) + " = Запас");
+        exec("ALTER TABLE Табл DROP COLUMN Запас");
+        const QString layout = currentLayout(calc(), "Табл");
+        dialogs.messages.clear();
+        StatementLog log;
+        EXPECT_FALSE(setUp());
+        EXPECT_EQ(dialogs.messages, QStringList{c.message});
+        EXPECT_EQ(log.on(calc().connectionName()), QStringList());
+        EXPECT_EQ(currentLayout(calc(), "Табл"), layout);
+        EXPECT_EQ(values("Табл", c.column), before.value(c.column));
+        exec("UPDATE Табл SET " + quoteName(c.column) + " = NULL"); // nothing left to lose: the setup goes on
+        EXPECT_TRUE(setUp());
+        EXPECT_EQ(values("Табл", c.column), QStringList({"-", "-", "-"}));
+    }
+}
+
+TEST_F(TableStructureTest, NoCharacterOfANameEndsItsQuoting)
+{
+    const QStringList names = {"A]", "] float, [Injected", "B\"C", "\"] float, \"Injected", "[D]]"};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        exec("DROP TABLE IF EXISTS Проба");
+        exec("CREATE TABLE Проба ([id] integer PRIMARY KEY, " + quoteName(name) + " float)");
+        exec("INSERT INTO Проба VALUES (1, 7.5)");
+        const QString required = "([id] integer PRIMARY KEY, [Новый] float, " + quoteName(name) + " float)";
+        ASSERT_EQ(parseLayout(required).size(), 3);
+        EXPECT_EQ(parseLayout(required)[2].name, name);
+        RestructureTable(*data, "Проба", required, currentLayout(calc(), "Проба"));
+        EXPECT_EQ(columnNames("Проба"), QStringList({"id", "Новый", name}));
+        EXPECT_EQ(currentLayout(calc(), "Проба"), required);
+        EXPECT_EQ(values("Проба", name), QStringList{"7.5"}) << "values survive under the same name";
+    }
 }
 
 TEST_F(TableStructureTest, RenamingAnIndicatorEmptiesTheNewColumnOnly)

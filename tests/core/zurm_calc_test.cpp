@@ -3,9 +3,18 @@
 #include "document/Sql.h"
 #include "support/ProgramFolder.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,9 +24,11 @@ struct Outcome {
     QString err;
 };
 
-Outcome zurmCalc(const QStringList& arguments)
+Outcome zurmCalc(const QStringList& arguments, const std::function<void(QProcess&)>& setUp = {})
 {
     QProcess process;
+    if (setUp)
+        setUp(process);
     process.start(QStringLiteral(ZURM_BIN_DIR "/zurm-calc"), arguments);
     process.waitForFinished(60000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -35,6 +46,14 @@ void execOn(const QString& file, const QString& sql)
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+QByteArray digest(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
 QStringList columnsOf(const QString& file, const QString& table)
@@ -62,7 +81,9 @@ TEST(ZurmCalc, UsageAndHelp)
     EXPECT_TRUE(help.out.contains(QStringLiteral("--prepare")));
 
     for (const QStringList& bad : {QStringList{}, QStringList{QStringLiteral("--prepare")},
-                                   QStringList{QStringLiteral("--bogus")}}) {
+                                   QStringList{QStringLiteral("--bogus")},
+                                   QStringList{QStringLiteral("calc.mdb"), QStringLiteral("--text"), QString()},
+                                   QStringList{QStringLiteral("calc.mdb"), QStringLiteral("--reference"), QString()}}) {
         const Outcome outcome = zurmCalc(bad);
         EXPECT_EQ(outcome.exitCode, 2) << bad.join(' ').toStdString();
         EXPECT_FALSE(outcome.err.isEmpty());
@@ -113,4 +134,94 @@ TEST(ZurmCalc, MissingAndForeignFilesExitWithOne)
     const Outcome foreign = zurmCalc({QStringLiteral("--prepare"), folder.program(QStringLiteral("Spr.mdb"))});
     EXPECT_EQ(foreign.exitCode, 1);
     EXPECT_TRUE(foreign.err.contains(QStringLiteral("Класс ошибки: \"DatabaseFormatError\""))) << foreign.err.toStdString();
+}
+
+TEST(ZurmCalc, TextPlaceThatMayNotBeReplacedIsRefusedBeforeAnythingIsWritten)
+{
+    zurm::test::ProgramFolderFixture folder;
+    const QString calculation = folder.docs(QStringLiteral("calc.mdb"));
+    zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), calculation);
+    const QString reference = folder.docs(QStringLiteral("spr.mdb"));
+    zurm::test::ProgramFolderFixture::copy(folder.program(QStringLiteral("Spr.mdb")), reference);
+    const QString other = folder.docs(QStringLiteral("other.txt"));
+    QFile::copy(reference, other);
+    QDir docs(folder.docsFolder());
+    docs.mkdir(QStringLiteral("folder"));
+    ASSERT_EQ(::link(QFile::encodeName(calculation).constData(), QFile::encodeName(folder.docs("hard.mdb")).constData()), 0);
+    ASSERT_TRUE(QFile::link(folder.docsFolder(), folder.docs(QStringLiteral("again"))));
+    ASSERT_TRUE(QFile::link(other, folder.docs(QStringLiteral("link.txt"))));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.docs("fifo")).constData(), 0600), 0);
+
+    const struct {
+        QString out, named; // the path given, the path the message names
+    } cases[] = {
+        {calculation, calculation},
+        {folder.docs(QStringLiteral("hard.mdb")), folder.docs(QStringLiteral("hard.mdb"))},
+        {folder.docs(QStringLiteral("again/calc.mdb")), folder.docs(QStringLiteral("again/calc.mdb"))},
+        {reference, reference},
+        {folder.docs(QStringLiteral("folder")), folder.docs(QStringLiteral("folder"))},
+        {folder.docs(QStringLiteral("link.txt")), folder.docs(QStringLiteral("link.txt"))},
+        {folder.docs(QStringLiteral("fifo")), folder.docs(QStringLiteral("fifo"))},
+        {folder.docs(QStringLiteral("нет/out.txt")), folder.docs(QStringLiteral("нет"))},
+    };
+    const QByteArray before = digest(calculation);
+    const QByteArray referenceBefore = digest(reference);
+    const QByteArray otherBefore = digest(other);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.out.toStdString());
+        const Outcome outcome = zurmCalc({calculation, QStringLiteral("--reference"), reference, QStringLiteral("--text"), c.out});
+        EXPECT_EQ(outcome.exitCode, 2) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(c.named)) << outcome.err.toStdString();
+        EXPECT_EQ(digest(calculation), before);
+        EXPECT_EQ(digest(reference), referenceBefore);
+    }
+    EXPECT_EQ(digest(other), otherBefore);
+    EXPECT_TRUE(QFileInfo(folder.docs(QStringLiteral("folder"))).isDir());
+    EXPECT_TRUE(QFileInfo(folder.docs(QStringLiteral("link.txt"))).isSymLink());
+    EXPECT_FALSE(QFileInfo(folder.docs(QStringLiteral("fifo"))).isFile());
+
+    // A regular file is replaced.
+    const Outcome outcome = zurmCalc({calculation, QStringLiteral("--text"), other});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_NE(digest(other), otherBefore);
+}
+
+TEST(ZurmCalc, TextWritePastTheFileSizeLimitFailsNamingTheFileAndCleansUp)
+{
+    QTemporaryDir folder;
+    const QString calculation = folder.filePath(QStringLiteral("district.mdb"));
+    zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), calculation);
+    const QString out = folder.filePath(QStringLiteral("district.txt"));
+    // The file fits under the limit, its calculation text does not.
+    const Outcome outcome = zurmCalc({calculation, QStringLiteral("--text"), out}, [](QProcess& process) {
+        process.setChildProcessModifier([] {
+            const rlimit limit{160 * 1024, 160 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    });
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("Не удалось записать файл ") + out)) << outcome.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("district.mdb")});
+}
+
+TEST(ZurmCalc, MessagesReachTheirStreamsWholeOrTheExitSaysSo)
+{
+    // A NUL inside a name does not end the message.
+    zurm::test::ProgramFolderFixture folder;
+    const QString calculation = folder.newCalculation();
+    execOn(calculation, QStringLiteral("UPDATE Формулы SET НаимПокСокр='Q'||char(0)||'R' WHERE НаимПокСокр='ДуПод'"));
+    const Outcome named = zurmCalc({QStringLiteral("--prepare"), calculation});
+    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_EQ(named.err, QStringLiteral("Показатели расчета:\nСокр. наименование показателя: \"Q") + QChar(0)
+                             + QStringLiteral("R\":\n\nСокращенные наименования показателей могут состоять только из "
+                                              "цифр, строчных или заглавных букв английского или русского алфавита.\n\n"
+                                              "Для исправления ошибки выполните команду:\nДанные / Параметры расчета\n"));
+
+    // Output that cannot be written is a failure.
+    const Outcome full = zurmCalc({QStringLiteral("--help")},
+                                  [](QProcess& process) { process.setStandardOutputFile(QStringLiteral("/dev/full")); });
+    EXPECT_NE(full.exitCode, 0);
+    EXPECT_TRUE(full.err.contains(QStringLiteral("стандартный вывод"))) << full.err.toStdString();
 }

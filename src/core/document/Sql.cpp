@@ -64,7 +64,13 @@ QVariant selectValue(const QSqlDatabase& db, const QString& sql, const QVariantL
 
 QString quoteName(const QString& name)
 {
-    return QLatin1Char('[') + name + QLatin1Char(']');
+    // SQLite ends a bracketed name at the first "]" and knows no escape for it;
+    // a double-quoted name carries any character, its own quote doubled.
+    if (!name.contains(QLatin1Char(']')))
+        return QLatin1Char('[') + name + QLatin1Char(']');
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 QList<ColumnInfo> tableColumns(const QSqlDatabase& db, const QString& table)

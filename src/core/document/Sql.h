@@ -19,7 +19,9 @@ QSqlQuery selectSql(const QSqlDatabase& db, const QString& sql, const QVariantLi
 // First column of the first row, or an invalid QVariant when there is no row.
 QVariant selectValue(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings = {});
 
-// "[name]" for identifiers in statements.
+// An identifier as statements write it: "[name]", or the name in double quotes
+// with its double quotes doubled when it holds a "]". No character of a name
+// can end the quoted form; every name put into a statement goes through here.
 QString quoteName(const QString& name);
 
 struct ColumnInfo {

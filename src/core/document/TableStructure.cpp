@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <optional>
+#include <utility>
 
 namespace zurm {
 
@@ -46,19 +47,53 @@ bool isHeaderType(const QString& type)
     return type.toUpper() == QStringLiteral("З");
 }
 
-// The declared type of a column as a Табл layout item writes it; empty for a
-// type the layouts never use.
-QString segmentColumnType(const QString& declared)
+// The program's own type of a declared column type, as a layout item writes
+// it. The program's spellings stay as they are; any other spelling is read by
+// SQLite's affinity rules, in their order: INT… is "integer", CHAR, CLOB or
+// TEXT is "text(N)" with its declared size or "text" without one, BLOB or no
+// type is untyped (empty), REAL, FLOA or DOUB is "float", and the remaining
+// numeric spellings are "bit" for a boolean and "float" otherwise.
+QString programType(const QString& declared)
 {
     const QString type = declared.trimmed().toLower();
     if (type == QLatin1String("smallint") || type == QLatin1String("integer") || type == QLatin1String("bit")
         || type == QLatin1String("float"))
         return type;
-    static const QRegularExpression text(QStringLiteral("^text\\s*\\(\\s*(\\d+)\\s*\\)$"));
-    const QRegularExpressionMatch match = text.match(type);
-    if (match.hasMatch())
-        return QStringLiteral("text(") + QString::number(match.captured(1).toLongLong()) + QLatin1Char(')');
-    return {};
+    const auto has = [&type](const char* word) { return type.contains(QLatin1String(word)); };
+    if (has("int"))
+        return QStringLiteral("integer");
+    if (has("char") || has("clob") || has("text")) {
+        static const QRegularExpression size(QStringLiteral("\\(\\s*(\\d+)"));
+        const QRegularExpressionMatch match = size.match(type);
+        return match.hasMatch() ? QStringLiteral("text(") + QString::number(match.captured(1).toLongLong()) + QLatin1Char(')')
+                                : QStringLiteral("text");
+    }
+    if (type.isEmpty() || has("blob"))
+        return {};
+    if (has("real") || has("floa") || has("doub"))
+        return kFloat;
+    return has("bool") ? QStringLiteral("bit") : kFloat;
+}
+
+// Whole numbers (integer, smallint, bit) pass between each other.
+QString typeFamily(const QString& type)
+{
+    if (type == QLatin1String("integer") || type == QLatin1String("smallint") || type == QLatin1String("bit"))
+        return QStringLiteral("whole");
+    return type;
+}
+
+// Whether a rebuild carries the values of `old` into `column` of the same name:
+// the same kind of type and, for text, a declared size not larger than the new
+// one (a text without size fits any). An untyped column's values are carried
+// as they stand.
+bool carriesValues(const LayoutColumn& old, const LayoutColumn& column)
+{
+    if (old.type.isEmpty())
+        return true;
+    if (typeFamily(old.type) != typeFamily(column.type))
+        return false;
+    return old.type != QLatin1String("text") || old.size <= column.size;
 }
 
 struct CatalogueEntry {
@@ -135,6 +170,41 @@ QString duplicateNameMessage(const QString& name)
                          "изменена.\r\rДля исправления ошибки выполните команду:\rДанные / Параметры расчета");
 }
 
+QString typeText(const LayoutColumn& column)
+{
+    return column.type == QLatin1String("text") && column.size > 0
+        ? column.type + QLatin1Char('(') + QString::number(column.size) + QLatin1Char(')')
+        : column.type;
+}
+
+// The message for the first column of `table` whose stored values a rebuild to
+// `required` could not keep although the required layout has a column of its
+// name; empty when the rebuild loses no value of that kind.
+QString unkeptValuesMessage(const QSqlDatabase& db, const QString& table, const QString& required)
+{
+    const QString current = currentLayout(db, table);
+    if (current == required)
+        return {};
+    QHash<QString, LayoutColumn> wanted;
+    for (const LayoutColumn& column : parseLayout(required))
+        wanted.insert(column.name, column);
+    const QList<ColumnInfo> declared = tableColumns(db, table);
+    const QList<LayoutColumn> present = parseLayout(current);
+    for (qsizetype i = 0; i < present.size() && i < declared.size(); ++i) {
+        const auto column = wanted.constFind(present[i].name);
+        if (column == wanted.constEnd() || carriesValues(present[i], *column))
+            continue;
+        const QVariant held = selectValue(db, QStringLiteral("SELECT 1 FROM ") + quoteName(table) + QStringLiteral(" WHERE ")
+                                                  + quoteName(present[i].name) + QStringLiteral(" IS NOT NULL LIMIT 1"));
+        if (held.isValid())
+            return QStringLiteral("Значения поля \"") + present[i].name + QStringLiteral("\" таблицы \"") + table
+                + QStringLiteral("\" (тип \"") + declared[i].declaredType
+                + QStringLiteral("\") не могут быть перенесены в поле типа \"") + typeText(*column)
+                + QStringLiteral("\". Структура таблиц не изменена.");
+    }
+    return {};
+}
+
 // The status line and cursor after the setup, also when a step fails.
 class FinalStatus {
 public:
@@ -168,20 +238,20 @@ void writeCaptionTable(const QSqlDatabase& work, const QString& table, const QSt
     QStringList marks;
     QVariantList values;
     for (qsizetype i = 0; i < captions.size(); ++i) {
-        columns.append(QStringLiteral("П") + QString::number(i + 1) + QStringLiteral(" text"));
+        columns.append(quoteName(QStringLiteral("П") + QString::number(i + 1)) + QStringLiteral(" text"));
         marks.append(QStringLiteral("?"));
         values.append(captions[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(captions[i]));
     }
     if (columns.isEmpty()) {
-        columns.append(QStringLiteral("П1 text"));
+        columns.append(quoteName(QStringLiteral("П1")) + QStringLiteral(" text"));
         marks.append(QStringLiteral("?"));
         values.append(QVariant(QMetaType::fromType<QString>()));
     }
     Transaction transaction(work);
-    execSql(work, QStringLiteral("DROP TABLE IF EXISTS ") + table);
-    execSql(work, QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
+    execSql(work, QStringLiteral("DROP TABLE IF EXISTS ") + quoteName(table));
+    execSql(work, QStringLiteral("CREATE TABLE ") + quoteName(table) + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
                       + QLatin1Char(')'));
-    execSql(work, QStringLiteral("INSERT INTO ") + table + QStringLiteral(" VALUES (") + marks.join(QStringLiteral(", "))
+    execSql(work, QStringLiteral("INSERT INTO ") + quoteName(table) + QStringLiteral(" VALUES (") + marks.join(QStringLiteral(", "))
                       + QLatin1Char(')'),
             values);
     transaction.commit();
@@ -283,12 +353,12 @@ QString currentLayout(const QSqlDatabase& db, const QString& table)
         if (table == kZag) {
             item += kFloat;
         } else if (table == kKonMag) {
-            const QString type = column.declaredType.trimmed().toLower();
-            item += (type == QLatin1String("smallint") || type == QLatin1String("bit")) ? type : kFloat;
+            const QString type = programType(column.declaredType);
+            item += type == QLatin1String("bit") ? type : typeFamily(type) == QLatin1String("whole") ? QStringLiteral("smallint") : kFloat;
             if (column.name == QStringLiteral("РВПод") || column.name == QStringLiteral("РВОбр"))
                 item += QStringLiteral(" NOT NULL");
         } else {
-            item += segmentColumnType(column.declaredType);
+            item += programType(column.declaredType);
             if (column.name == QLatin1String("id"))
                 item += QStringLiteral(" PRIMARY KEY");
         }
@@ -303,36 +373,61 @@ QList<LayoutColumn> parseLayout(const QString& layout)
     QString body = layout.trimmed();
     if (body.startsWith(QLatin1Char('(')) && body.endsWith(QLatin1Char(')')))
         body = body.mid(1, body.size() - 2);
-    const QString separator = QStringLiteral(", [");
+    const qsizetype length = body.size();
     qsizetype pos = 0;
-    while (pos < body.size()) {
-        const qsizetype open = body.indexOf(QLatin1Char('['), pos);
-        const qsizetype close = open < 0 ? -1 : body.indexOf(QLatin1Char(']'), open + 1);
-        if (close < 0)
+    while (pos < length) {
+        while (pos < length && (body[pos] == u' ' || body[pos] == u','))
+            ++pos;
+        if (pos >= length)
             break;
-        const qsizetype next = body.indexOf(separator, close + 1);
-        const qsizetype end = next < 0 ? body.size() : next;
-
+        // The name, in either of the two quoted forms quoteName writes.
         LayoutColumn column;
-        column.name = body.mid(open + 1, close - open - 1);
-        QStringList words = body.mid(close + 1, end - close - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (body[pos] == u'[') {
+            const qsizetype close = body.indexOf(QLatin1Char(']'), pos + 1);
+            if (close < 0)
+                break;
+            column.name = body.mid(pos + 1, close - pos - 1);
+            pos = close + 1;
+        } else if (body[pos] == u'"') {
+            bool closed = false;
+            for (++pos; pos < length; ++pos) {
+                if (body[pos] != u'"') {
+                    column.name.append(body[pos]);
+                } else if (pos + 1 < length && body[pos + 1] == u'"') {
+                    column.name.append(u'"');
+                    ++pos;
+                } else {
+                    closed = true;
+                    ++pos;
+                    break;
+                }
+            }
+            if (!closed)
+                break;
+        } else {
+            break;
+        }
+        // Its definition runs to the next comma: no type a layout writes holds one.
+        const qsizetype comma = body.indexOf(QLatin1Char(','), pos);
+        const qsizetype end = comma < 0 ? length : comma;
+        const QStringList words = body.mid(pos, end - pos).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString modifiers = words.join(QLatin1Char(' ')).toUpper();
         column.primaryKey = modifiers.contains(QStringLiteral("PRIMARY KEY"));
         column.notNull = modifiers.contains(QStringLiteral("NOT NULL"));
         if (!words.isEmpty()) {
             const QString first = words.first().toLower();
             if (first != QLatin1String("primary") && first != QLatin1String("not")) {
-                const QString type = segmentColumnType(first);
-                if (type.startsWith(QStringLiteral("text("))) {
+                const QString type = programType(first);
+                if (type.startsWith(QStringLiteral("text"))) {
                     column.type = QStringLiteral("text");
-                    column.size = type.mid(5, type.size() - 6).toInt();
+                    column.size = type.size() > 4 ? type.mid(5, type.size() - 6).toInt() : 0;
                 } else {
                     column.type = type.isEmpty() ? first : type;
                 }
             }
         }
         columns.append(column);
-        pos = next < 0 ? body.size() : next + 2;
+        pos = end;
     }
     return columns;
 }
@@ -361,8 +456,7 @@ void RestructureTable(DataModule& data, const QString& name, const QString& requ
         QStringList sources;
         for (const LayoutColumn& column : newColumns) {
             const auto old = oldColumns.constFind(column.name);
-            if (old != oldColumns.constEnd() && !old->type.isEmpty() && old->type == column.type
-                && old->size <= column.size) {
+            if (old != oldColumns.constEnd() && carriesValues(*old, column)) {
                 targets.append(quoteName(column.name));
                 sources.append(quoteName(column.name));
             } else if (column.notNull && column.type == QLatin1String("bit")) {
@@ -429,6 +523,19 @@ bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progr
         return false;
     }
 
+    // Nor is a stored value given up because its column was declared with a
+    // type the rebuild cannot carry into the required one.
+    const QString requiredKonMag = requiredLayoutKonMag(catalogue.definitions);
+    for (const auto& [table, required] : {std::pair{kZag, requiredZag}, std::pair{kTabl, requiredTabl},
+                                          std::pair{kKonMag, requiredKonMag}}) {
+        const QString message = unkeptValuesMessage(db, table, required);
+        if (!message.isEmpty()) {
+            progress.setBusy(false);
+            dialogs.showMessage(message);
+            return false;
+        }
+    }
+
     layout = GridLayout();
 
     // Header table and its captions.
@@ -469,7 +576,7 @@ bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progr
         }
     }
 
-    shapeTable(data, kKonMag, requiredLayoutKonMag(catalogue.definitions));
+    shapeTable(data, kKonMag, requiredKonMag);
 
     layout.supplyNodeFieldEnabled = !determineDiameters;
     layout.availableNodeFieldEnabled = !determineDiameters && catalogue.definitions.twoPipe;

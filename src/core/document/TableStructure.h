@@ -52,16 +52,18 @@ QString requiredLayoutKonMag(const LayoutDefinitions& definitions);
 
 // The list a table has, written so that it equals the required one exactly when
 // the table needs no rebuild: Заг reports every column as float; КонМаг reports
-// smallint, bit or float and NOT NULL for РВПод / РВОбр; any other table (Табл)
-// reports its declared types with " PRIMARY KEY" after the column named id.
-// "()" when the table does not exist.
+// smallint (any whole-number type), bit or float and NOT NULL for РВПод / РВОбр;
+// any other table (Табл) reports each declared type as the program's own type
+// (by SQLite's affinity rules: INTEGER is "integer", TEXT is "text", VARCHAR(5)
+// is "text(5)", REAL or NUMERIC is "float", BLOB or no type is nothing) with
+// " PRIMARY KEY" after the column named id. "()" when the table does not exist.
 QString currentLayout(const QSqlDatabase& db, const QString& table);
 
 // One item of a layout text.
 struct LayoutColumn {
     QString name;
-    QString type;   // lower-case base type: "float", "smallint", "integer", "bit", "text"; empty if unknown
-    int size = 0;   // declared size of text columns
+    QString type;   // lower-case base type: "float", "smallint", "integer", "bit", "text"; empty if untyped
+    int size = 0;   // declared size of text columns; 0 for a text without size
     bool primaryKey = false;
     bool notNull = false;
 };
@@ -69,16 +71,18 @@ QList<LayoutColumn> parseLayout(const QString& layout);
 
 // Rebuilds table `name` of the calculation file to `required` when it differs
 // from `current`. Values, row order and keys survive in every column whose name
-// is exactly the same and whose type is the same with a size not smaller than
-// before; other new columns start empty (NOT NULL bit columns start false).
+// is exactly the same and whose type is of the same kind (whole numbers,
+// float, text) with a text size not smaller than before, and in every untyped
+// column of the same name; other new columns start empty (NOT NULL bit columns
+// start false).
 // One transaction: a failure throws Failure and leaves the table as it was.
 void RestructureTable(DataModule& data, const QString& name, const QString& required, const QString& current);
 
 // Shapes Заг, Табл and КонМаг for the current network type, design mode and
 // indicator catalogue, writes the caption tables ВКолЗаг and ВКолТабл of the
 // work database and fills `layout`. Returns false after showing the message
-// when the network type is invalid or a column name would occur twice (nothing
-// changed then). Database failures throw Failure; the tables rebuilt before the
+// when the network type is invalid, a column name would occur twice, or a
+// column holds values that its rebuild could not keep (nothing changed then). Database failures throw Failure; the tables rebuilt before the
 // failure stay rebuilt. The status line and the busy cursor are restored in
 // every case.
 bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progress, GridLayout& layout);

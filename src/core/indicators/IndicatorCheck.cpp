@@ -79,9 +79,10 @@ QString nameAndTypeFault(const IndicatorCatalogue& catalogue, const IndicatorRec
     if (name.isEmpty())
         return prefix + QStringLiteral("Поле \"Сокр. наименование показателя\" должно быть заполнено.");
 
-    // The name as the single-byte code page holds it: a character the code page
-    // lacks arrives as "?" and fails the alphabet.
-    const QString held = throughCp1251(name).left(kShortNameLength);
+    // The whole name as the single-byte code page holds it: a character the
+    // code page lacks arrives as "?" and fails the alphabet. It names a column,
+    // so no character of it goes unchecked.
+    const QString held = throughCp1251(name);
     if (catalogue.isReservedName(held))
         return prefix + QStringLiteral("Недопустимое сокращенное наименование показателя.");
     for (const QChar c : held) {
@@ -94,6 +95,9 @@ QString nameAndTypeFault(const IndicatorCatalogue& catalogue, const IndicatorRec
         return prefix
             + QStringLiteral("Сокращенные наименования показателей должны начинаться с заглавной или строчной буквы "
                              "английского или русского алфавита.");
+    if (held.size() > kShortNameLength)
+        return prefix + QStringLiteral("Сокращенное наименование показателя не должно быть длиннее ")
+            + QString::number(kShortNameLength) + QStringLiteral(" символов.");
 
     const QString& type = record.type;
     if (catalogue.networkType() == 0 && type != kHeaderType && type != kSupplyType)

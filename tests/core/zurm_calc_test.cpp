@@ -147,7 +147,8 @@ TEST(ZurmCalc, TextPlaceThatMayNotBeReplacedIsRefusedBeforeAnythingIsWritten)
     QFile::copy(reference, other);
     QDir docs(folder.docsFolder());
     docs.mkdir(QStringLiteral("folder"));
-    ASSERT_EQ(::link(QFile::encodeName(calculation).constData(), QFile::encodeName(folder.docs("hard.mdb")).constData()), 0);
+    const QByteArray hard = QFile::encodeName(folder.docs(QStringLiteral("hard.mdb")));
+    ASSERT_EQ(::link(QFile::encodeName(calculation).constData(), hard.constData()), 0);
     ASSERT_TRUE(QFile::link(folder.docsFolder(), folder.docs(QStringLiteral("again"))));
     ASSERT_TRUE(QFile::link(other, folder.docs(QStringLiteral("link.txt"))));
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.docs("fifo")).constData(), 0600), 0);
@@ -169,7 +170,8 @@ TEST(ZurmCalc, TextPlaceThatMayNotBeReplacedIsRefusedBeforeAnythingIsWritten)
     const QByteArray otherBefore = digest(other);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.out.toStdString());
-        const Outcome outcome = zurmCalc({calculation, QStringLiteral("--reference"), reference, QStringLiteral("--text"), c.out});
+        const Outcome outcome =
+            zurmCalc({calculation, QStringLiteral("--reference"), reference, QStringLiteral("--text"), c.out});
         EXPECT_EQ(outcome.exitCode, 2) << outcome.err.toStdString();
         EXPECT_TRUE(outcome.err.contains(c.named)) << outcome.err.toStdString();
         EXPECT_EQ(digest(calculation), before);
@@ -190,7 +192,8 @@ TEST(ZurmCalc, TextWritePastTheFileSizeLimitFailsNamingTheFileAndCleansUp)
 {
     QTemporaryDir folder;
     const QString calculation = folder.filePath(QStringLiteral("district.mdb"));
-    zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), calculation);
+    zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"),
+                                           calculation);
     const QString out = folder.filePath(QStringLiteral("district.txt"));
     // The file fits under the limit, its calculation text does not.
     const Outcome outcome = zurmCalc({calculation, QStringLiteral("--text"), out}, [](QProcess& process) {
@@ -220,8 +223,9 @@ TEST(ZurmCalc, MessagesReachTheirStreamsWholeOrTheExitSaysSo)
                                               "Для исправления ошибки выполните команду:\nДанные / Параметры расчета\n"));
 
     // Output that cannot be written is a failure.
-    const Outcome full = zurmCalc({QStringLiteral("--help")},
-                                  [](QProcess& process) { process.setStandardOutputFile(QStringLiteral("/dev/full")); });
+    const Outcome full = zurmCalc({QStringLiteral("--help")}, [](QProcess& process) {
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    });
     EXPECT_NE(full.exitCode, 0);
     EXPECT_TRUE(full.err.contains(QStringLiteral("стандартный вывод"))) << full.err.toStdString();
 }

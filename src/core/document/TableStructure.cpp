@@ -65,8 +65,9 @@ QString programType(const QString& declared)
     if (has("char") || has("clob") || has("text")) {
         static const QRegularExpression size(QStringLiteral("\\(\\s*(\\d+)"));
         const QRegularExpressionMatch match = size.match(type);
-        return match.hasMatch() ? QStringLiteral("text(") + QString::number(match.captured(1).toLongLong()) + QLatin1Char(')')
-                                : QStringLiteral("text");
+        if (!match.hasMatch())
+            return QStringLiteral("text");
+        return QStringLiteral("text(") + QString::number(match.captured(1).toLongLong()) + QLatin1Char(')');
     }
     if (type.isEmpty() || has("blob"))
         return {};
@@ -194,8 +195,9 @@ QString unkeptValuesMessage(const QSqlDatabase& db, const QString& table, const 
         const auto column = wanted.constFind(present[i].name);
         if (column == wanted.constEnd() || carriesValues(present[i], *column))
             continue;
-        const QVariant held = selectValue(db, QStringLiteral("SELECT 1 FROM ") + quoteName(table) + QStringLiteral(" WHERE ")
-                                                  + quoteName(present[i].name) + QStringLiteral(" IS NOT NULL LIMIT 1"));
+        const QVariant held =
+            selectValue(db, QStringLiteral("SELECT 1 FROM ") + quoteName(table) + QStringLiteral(" WHERE ")
+                                + quoteName(present[i].name) + QStringLiteral(" IS NOT NULL LIMIT 1"));
         if (held.isValid())
             return QStringLiteral("Значения поля \"") + present[i].name + QStringLiteral("\" таблицы \"") + table
                 + QStringLiteral("\" (тип \"") + declared[i].declaredType
@@ -249,9 +251,11 @@ void writeCaptionTable(const QSqlDatabase& work, const QString& table, const QSt
     }
     Transaction transaction(work);
     execSql(work, QStringLiteral("DROP TABLE IF EXISTS ") + quoteName(table));
-    execSql(work, QStringLiteral("CREATE TABLE ") + quoteName(table) + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
+    execSql(work, QStringLiteral("CREATE TABLE ") + quoteName(table) + QStringLiteral(" (")
+                      + columns.join(QStringLiteral(", "))
                       + QLatin1Char(')'));
-    execSql(work, QStringLiteral("INSERT INTO ") + quoteName(table) + QStringLiteral(" VALUES (") + marks.join(QStringLiteral(", "))
+    execSql(work, QStringLiteral("INSERT INTO ") + quoteName(table) + QStringLiteral(" VALUES (")
+                      + marks.join(QStringLiteral(", "))
                       + QLatin1Char(')'),
             values);
     transaction.commit();
@@ -354,7 +358,10 @@ QString currentLayout(const QSqlDatabase& db, const QString& table)
             item += kFloat;
         } else if (table == kKonMag) {
             const QString type = programType(column.declaredType);
-            item += type == QLatin1String("bit") ? type : typeFamily(type) == QLatin1String("whole") ? QStringLiteral("smallint") : kFloat;
+            if (type == QLatin1String("bit"))
+                item += type;
+            else
+                item += typeFamily(type) == QLatin1String("whole") ? QStringLiteral("smallint") : kFloat;
             if (column.name == QStringLiteral("РВПод") || column.name == QStringLiteral("РВОбр"))
                 item += QStringLiteral(" NOT NULL");
         } else {

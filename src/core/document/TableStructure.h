@@ -82,7 +82,8 @@ void RestructureTable(DataModule& data, const QString& name, const QString& requ
 // indicator catalogue, writes the caption tables ВКолЗаг and ВКолТабл of the
 // work database and fills `layout`. Returns false after showing the message
 // when the network type is invalid, a column name would occur twice, or a
-// column holds values that its rebuild could not keep (nothing changed then). Database failures throw Failure; the tables rebuilt before the
+// column holds values that its rebuild could not keep (nothing changed then).
+// Database failures throw Failure; the tables rebuilt before the
 // failure stay rebuilt. The status line and the busy cursor are restored in
 // every case.
 bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progress, GridLayout& layout);

@@ -188,10 +188,11 @@ RunModel RunModel::load(const QSqlDatabase& db)
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [НаимПокСокр], [ТипПок], [ВводПольз] FROM [Формулы] "
                                                    "ORDER BY [Nпп], rowid"));
         while (q.next()) {
-            m.userIndicators.push_back(
-                {q.value(0).toString(), q.value(1).toString().toUpper() == kHeaderType, flagOf(q.value(2))});
-            entered.insert(m.userIndicators.back().shortName,
-                           entered.value(m.userIndicators.back().shortName, m.userIndicators.back().enteredByUser));
+            const UserIndicatorRow row{q.value(0).toString(), q.value(1).toString().toUpper() == kHeaderType,
+                                       flagOf(q.value(2))};
+            if (!entered.contains(row.shortName))
+                entered.insert(row.shortName, row.enteredByUser);
+            m.userIndicators.push_back(row);
         }
     }
     {

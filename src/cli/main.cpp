@@ -1,6 +1,7 @@
 // zurm-calc: the command-line front of the calculation core.
 #include "document/DataModule.h"
 #include "document/Failure.h"
+#include "document/NodeNumbers.h"
 #include "document/Sql.h"
 #include "document/TableStructure.h"
 #include "document/UserDialogs.h"
@@ -157,7 +158,8 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
                                                    "ORDER BY rowid LIMIT 1"));
     QString startText, name, supplyNode, availableNode;
     if (row.next()) {
-        auto text = [](const QVariant& v) { return v.isNull() ? QString() : QString::number(v.toInt()); };
+        // Node numbers as stored: one that is no node number is refused, not narrowed.
+        auto text = [](const QVariant& v) { return zurm::storedValueText(v); };
         startText = text(row.value(0));
         name = row.value(1).isNull() ? QString() : row.value(1).toString();
         supplyNode = text(row.value(2));

@@ -34,13 +34,23 @@ struct StoredSegment {
     QVariant to;
 };
 
+// A stored number: "2.9" a REAL, "abc" a text, "12" an integer.
+QVariant storedValue(const QString& token)
+{
+    if (token.contains(QLatin1Char('.')))
+        return token.toDouble();
+    bool integer = false;
+    const qlonglong value = token.toLongLong(&integer);
+    return integer ? QVariant(value) : QVariant(token);
+}
+
 // "1-2 -3 4- -": segments in stored order with keys 1, 2, …; an empty side is Null.
 QList<StoredSegment> parseSegments(const char* text)
 {
     QList<StoredSegment> segments;
     for (const QString& token : QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QStringList sides = token.split(QLatin1Char('-'));
-        auto value = [](const QString& side) { return side.isEmpty() ? QVariant() : QVariant(side.toLongLong()); };
+        auto value = [](const QString& side) { return side.isEmpty() ? QVariant() : storedValue(side); };
         segments.append({segments.size() + 1, value(sides.value(0)), value(sides.value(1))});
     }
     return segments;
@@ -50,7 +60,7 @@ QVariantList parseNodes(const char* text)
 {
     QVariantList nodes;
     for (const QString& token : QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        nodes.append(token == QStringLiteral("null") ? QVariant() : QVariant(token.toLongLong()));
+        nodes.append(token == QStringLiteral("null") ? QVariant() : storedValue(token));
     return nodes;
 }
 
@@ -141,6 +151,10 @@ TEST_F(TopologyCheckTest, FirstErrorAndMainsOfSmallNetworks)
     const QString unfilled = QStringLiteral("Поля НачУзел, КонУзел должны быть заполнены.");
     const QString unknown = QStringLiteral("Значения полей НачУзел, КонУзел должны присутствовать в таблице \"Узлы теплосети\".");
     const QString same = QStringLiteral("Значения полей НачУзел, КонУзел не должны совпадать.");
+    auto beyond = [](const char* value) {
+        return QStringLiteral("\"") + QString::fromUtf8(value)
+            + QStringLiteral("\" выходит за пределы диапазона целых чисел от -32768 до 32767.");
+    };
     const struct {
         const char* name;
         const char* nodes;
@@ -203,9 +217,23 @@ TEST_F(TopologyCheckTest, FirstErrorAndMainsOfSmallNetworks)
         {"loop reached from an end segment", "1 2 3 4 5 6", "1-6 2-3 3-4 4-2 3-5", "1", 3,
          "Участки теплосети образуют замкнутый контур: участок 2 - 3 входит в контур, не связанный с начальным узлом "
          "теплосети.", kOldMains, kOldEnds},
-        {"numbers narrowed to 16 bits", "65537 2", "1-2", "1", 0, "", "1.1 1-2", "1:2"},
-        {"narrowed segment nodes", "1 2", "65537-2", "1", 0, "", "1.1 1-2", "1:2"},
-        {"narrowed equal nodes", "1 2", "1-65537", "1", 3, "Участок 1 - 1:\r" + same, kOldMains, kOldEnds},
+        // Stored numbers that are no 16-bit integers are shown as stored, never narrowed.
+        {"node number beyond 16 bits", "1 2 65537", "1-2", "1", 3,
+         "Таблица \"Узлы теплосети\":\rОшибка в поле Nуз: " + beyond("65537"), kOldMains, kOldEnds},
+        {"node number beyond 16 bits before the start node", "65537 2", "1-2", "1", 3,
+         "Таблица \"Узлы теплосети\":\rОшибка в поле Nуз: " + beyond("65537"), kOldMains, kOldEnds},
+        {"start node beyond 16 bits", "1 2", "65537-2", "1", 3,
+         "Участок 65537 - 2:\rОшибка в поле НачУзел: " + beyond("65537"), kOldMains, kOldEnds},
+        {"end node beyond 16 bits", "1 2", "1-2 2-65538", "1", 3,
+         "Участок 2 - 65538:\rОшибка в поле КонУзел: " + beyond("65538"), kOldMains, kOldEnds},
+        {"end node above 32767", "1 2", "1-40000", "1", 3,
+         "Участок 1 - 40000:\rОшибка в поле КонУзел: " + beyond("40000"), kOldMains, kOldEnds},
+        {"fractional end node", "1 2", "1-2.9", "1", 3,
+         "Участок 1 - 2.9:\rОшибка в поле КонУзел: \"2.9\" не является целым числом.", kOldMains, kOldEnds},
+        {"text as a start node", "1 2", "abc-2", "1", 3,
+         "Участок abc - 2:\rОшибка в поле НачУзел: \"abc\" не является целым числом.", kOldMains, kOldEnds},
+        {"bad number before a missing one", "1 2", "-2.5", "1", 3,
+         "Участок  - 2.5:\rОшибка в поле КонУзел: \"2.5\" не является целым числом.", kOldMains, kOldEnds},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -355,7 +383,7 @@ TEST_F(TopologyCheckTest, HeadChangeAtTheStartNodeAndStoredStatus)
         QString expectedMessage;
     } cases[] = {
         {"head change at the start node", 0, "", 5, 2, ""},
-        {"narrowed head change node", 0, "", 65536 + 5, 2, ""},
+        {"head change node beyond 16 bits is no start node", 0, "", 65536 + 5, 0, ""},
         {"head change elsewhere", 0, "", 6, 0, ""},
         {"no head change", 0, "", QVariant(), 0, ""},
         {"an error stays", 3, "Ошибка", 5, 3, "Ошибка"},
@@ -396,11 +424,19 @@ struct LiteralOutcome {
     QStringList ends;  // "id_m:КонУзел"
 };
 
+// Stored integers, of the 16-bit range once the check has let them through.
 std::optional<qint16> node16(const QVariant& v)
 {
     if (v.isNull())
         return std::nullopt;
     return static_cast<qint16>(v.toLongLong());
+}
+
+bool beyond16(const QVariant& v) { return !v.isNull() && (v.toLongLong() < -32768 || v.toLongLong() > 32767); }
+
+QString beyondMessage(const QVariant& v)
+{
+    return "\"" + v.toString() + "\" выходит за пределы диапазона целых чисел от -32768 до 32767.";
 }
 
 QString shown(std::optional<qint16> n) { return n ? QString::number(*n) : QString(); }
@@ -422,6 +458,9 @@ LiteralOutcome literalCheck(const QVariantList& nodes, QList<StoredSegment> tabl
         return fail("Ошибка в параметре \"Начальный узел теплосети\":\r\"" + startText
                     + "\" выходит за пределы диапазона целых чисел от -32768 до 32767.");
     const qint16 start = qint16(parsed);
+    for (const QVariant& v : nodes)
+        if (beyond16(v))
+            return fail("Таблица \"Узлы теплосети\":\rОшибка в поле Nуз: " + beyondMessage(v));
     auto isNode = [&](qint16 n) {
         for (const QVariant& v : nodes)
             if (node16(v) == n)
@@ -439,6 +478,11 @@ LiteralOutcome literalCheck(const QVariantList& nodes, QList<StoredSegment> tabl
     auto to = [&](int r) { return node16(table[r].to); };
     for (int r = 0; r < n; ++r) {
         const QString prefix = "Участок " + shown(from(r)) + " - " + shown(to(r)) + ":\r";
+        const QString stored = "Участок " + table[r].from.toString() + " - " + table[r].to.toString() + ":\r";
+        if (beyond16(table[r].from))
+            return fail(stored + "Ошибка в поле НачУзел: " + beyondMessage(table[r].from));
+        if (beyond16(table[r].to))
+            return fail(stored + "Ошибка в поле КонУзел: " + beyondMessage(table[r].to));
         if (!from(r) || !to(r))
             return fail(prefix + "Поля НачУзел, КонУзел должны быть заполнены.");
         if (from(r) == to(r))

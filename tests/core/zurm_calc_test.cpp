@@ -56,6 +56,21 @@ QByteArray digest(const QString& file)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
+QVariant valueOn(const QString& file, const QString& sql)
+{
+    const QString name = QStringLiteral("zurm-calc-value");
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        db.open();
+        value = zurm::selectValue(db, sql);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return value;
+}
+
 QStringList columnsOf(const QString& file, const QString& table)
 {
     const QString name = QStringLiteral("zurm-calc-columns");
@@ -228,4 +243,35 @@ TEST(ZurmCalc, MessagesReachTheirStreamsWholeOrTheExitSaysSo)
     });
     EXPECT_NE(full.exitCode, 0);
     EXPECT_TRUE(full.err.contains(QStringLiteral("стандартный вывод"))) << full.err.toStdString();
+}
+
+TEST(ZurmCalc, StoredValuesThatAreNoInputsExitWithTheirMessage)
+{
+    const QString beyond = QStringLiteral(" выходит за пределы диапазона целых чисел от -32768 до 32767.\n");
+    const struct {
+        const char* name;
+        const char* change;
+        QString err;
+        int networkStatus;
+    } cases[] = {
+        {"header value NaN", "UPDATE Заг SET ПНапНаУзПод = 'NaN'",
+         "Значение показателя \"ПНапНаУзПод\" не является допустимым числом: nan.\n", 0},
+        {"end node beyond 16 bits", "UPDATE Табл SET КонУзел = 65542 WHERE id = 6",
+         "Участок 5 - 65542:\nОшибка в поле КонУзел: \"65542\"" + beyond, 3},
+        {"given-head node fractional", "UPDATE НазвРасч SET NузПНапПод = 2.9",
+         "Ошибка в поле \"ПНапНаУзПод задан для узла:\":\n\"2.9\" не является целым числом.\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zurm::test::ProgramFolderFixture folder;
+        const QString file = folder.docs(QStringLiteral("sample.mdb"));
+        zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), file);
+        execOn(file, QString::fromUtf8(c.change));
+        const Outcome outcome = zurmCalc({file});
+        EXPECT_EQ(outcome.exitCode, 1);
+        EXPECT_EQ(outcome.err, c.err);
+        EXPECT_TRUE(outcome.out.isEmpty());
+        EXPECT_EQ(valueOn(file, QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
+        EXPECT_EQ(valueOn(file, QStringLiteral("SELECT ПарТСКорр FROM НазвРасч")).toInt(), c.networkStatus);
+    }
 }

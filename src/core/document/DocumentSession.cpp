@@ -3,6 +3,7 @@
 #include "document/Failure.h"
 #include "document/FileNames.h"
 #include "document/Guarded.h"
+#include "document/NodeNumbers.h"
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
 #include "indicators/IndicatorCheck.h"
@@ -211,10 +212,11 @@ void DocumentSession::loadDocumentState()
     view_.networkStatusText = row.value(1).isNull() ? QString() : row.value(1).toString();
     if (!row.value(2).isNull())
         view_.calculationName = row.value(2).toString();
+    // As stored: the run refuses a value that is no node number.
     if (!row.value(3).isNull())
-        view_.supplyHeadNodeText = QString::number(row.value(3).toInt());
+        view_.supplyHeadNodeText = storedValueText(row.value(3));
     if (!row.value(4).isNull())
-        view_.availableHeadNodeText = QString::number(row.value(4).toInt());
+        view_.availableHeadNodeText = storedValueText(row.value(4));
 }
 
 void DocumentSession::showNetworkStatusMessage()

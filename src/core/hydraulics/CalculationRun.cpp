@@ -11,6 +11,7 @@
 #include "settings/SettingsRow.h"
 
 #include <QFile>
+#include <cmath>
 #include <memory>
 
 namespace zurm {
@@ -29,7 +30,40 @@ void RunState::clearStatus()
     progress.processEvents();
 }
 
-void RunState::flush() { model.writeBack(data.calculation()); }
+void RunState::flush()
+{
+    checkResults();
+    model.writeBack(data.calculation());
+}
+
+void RunState::checkResults()
+{
+    if (!ok())
+        return;
+    auto bad = [](const Value& v) { return v && !std::isfinite(*v); };
+    const QString outOfRange = QStringLiteral("\" выходит за пределы допустимого диапазона чисел.");
+    const QString start = QStringLiteral("Значение показателя \"");
+    for (const SegmentRecord& segment : model.segments)
+        for (int i = 0; i < model.segmentColumns.size(); ++i)
+            if (bad(segment.values[size_t(i)])) {
+                error = segmentPrefix(segment.startNode, segment.endNode) + start + model.segmentColumns.names().at(i)
+                    + outOfRange;
+                return;
+            }
+    for (const EndNodeRow& e : model.endNodes)
+        for (const EndNodeField& field : endNodeFields())
+            if (field.number && bad(e.*field.number)) {
+                error = QStringLiteral("Форма \"Параметры теплосети\", таблица \"Конечные узлы теплосети\", узел ")
+                    + QString::number(e.endNode) + QStringLiteral(":\r\n\r\n") + start + field.name + outOfRange;
+                return;
+            }
+    // The header last: its maxima and user indicators follow from the segments.
+    for (int i = 0; i < model.headerColumns.size(); ++i)
+        if (bad(model.header.values[size_t(i)])) {
+            error = start + model.headerColumns.names().at(i) + outOfRange;
+            return;
+        }
+}
 
 QString RunState::segmentName(qint16 a, qint16 b)
 {

@@ -380,6 +380,7 @@ void calculateHeads(RunState& s)
         calculateNodeHeads(s);
     if (s.ok())
         calculateEndNodeHeads(s);
+    s.checkResults();
 }
 
 void writeTextEnd(RunState& s)

@@ -1,11 +1,14 @@
 #include "hydraulics/RunModel.h"
 
 #include "document/Failure.h"
+#include "document/NodeNumbers.h"
 #include "document/Sql.h"
 #include "indicators/IndicatorCheck.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
+#include <cmath>
 
 namespace zurm::run {
 
@@ -14,7 +17,42 @@ namespace {
 const QString kFieldError = QStringLiteral("FieldError");
 
 
-QVariant variantOf(const Value& value) { return value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()); }
+// No number that is not finite reaches the file: the run stops with an error
+// before it would write one, and should one get here it is written as Null.
+QVariant variantOf(const Value& value)
+{
+    return value && std::isfinite(*value) ? QVariant(*value) : QVariant(QMetaType::fromType<double>());
+}
+
+// Equal, with NaN equal to NaN: an unchanged NaN is no change to write.
+bool sameValue(const Value& a, const Value& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return *a == *b || (std::isnan(*a) && std::isnan(*b));
+}
+
+bool sameValues(const RecordValues& a, const RecordValues& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!sameValue(a[i], b[i]))
+            return false;
+    return true;
+}
+
+QString valueText(double value) { return QString::number(value); }
+
+// Two values as writeBack would bind them.
+bool sameBinding(const QVariant& a, const QVariant& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double)
+        return a.toDouble() == b.toDouble();
+    return a.toLongLong() == b.toLongLong();
+}
 
 QVariant nodeVariant(const std::optional<qint16>& node)
 {
@@ -74,18 +112,18 @@ const std::vector<EndNodeField>& endNodeFields()
     auto number = [](const char* name, Value EndNodeRow::*member) {
         return EndNodeField{QString::fromUtf8(name),
                             [member](EndNodeRow& e, const QVariant& v) { e.*member = recordValueOf(v); },
-                            [member](const EndNodeRow& e) { return variantOf(e.*member); }};
+                            [member](const EndNodeRow& e) { return variantOf(e.*member); }, member};
     };
     auto flag = [](const char* name, bool EndNodeRow::*member) {
         return EndNodeField{QString::fromUtf8(name), [member](EndNodeRow& e, const QVariant& v) { e.*member = flagOf(v); },
-                            [member](const EndNodeRow& e) { return QVariant(e.*member ? 1 : 0); }};
+                            [member](const EndNodeRow& e) { return QVariant(e.*member ? 1 : 0); }, nullptr};
     };
     auto node = [](const char* name, std::optional<qint16> EndNodeRow::*member) {
         return EndNodeField{QString::fromUtf8(name),
                             [member](EndNodeRow& e, const QVariant& v) {
                                 e.*member = v.isNull() ? std::nullopt : std::optional<qint16>(qint16(v.toInt()));
                             },
-                            [member](const EndNodeRow& e) { return nodeVariant(e.*member); }};
+                            [member](const EndNodeRow& e) { return nodeVariant(e.*member); }, nullptr};
     };
     static const std::vector<EndNodeField> fields = {
         flag("РВПод", &EndNodeRow::doneSupply),
@@ -143,28 +181,47 @@ RunModel RunModel::load(const QSqlDatabase& db)
             m.availableHeadNode = qint16(q.value(5).toInt());
         }
     }
-    {
-        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [НаимПокСокр], [ВводПольз] FROM [ФлыПредопрПок] ORDER BY rowid"));
-        while (q.next() && !(m.returnLengthEntered && m.returnFlowEntered)) {
-            const QString name = q.value(0).toString();
-            if (name == QStringLiteral("ДлНаУчОбр") && !m.returnLengthEntered)
-                m.returnLengthEntered = flagOf(q.value(1));
-            else if (name == QStringLiteral("РасхОбр") && !m.returnFlowEntered)
-                m.returnFlowEntered = flagOf(q.value(1));
-        }
-    }
+    // Short name -> entered by the user; the first row of a name counts, and a
+    // Формулы row before a predefined one, as the look-up of a formula does.
+    QHash<QString, bool> entered;
     {
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [НаимПокСокр], [ТипПок], [ВводПольз] FROM [Формулы] "
                                                    "ORDER BY [Nпп], rowid"));
-        while (q.next())
-            m.userIndicators.push_back(
-                {q.value(0).toString(), q.value(1).toString().toUpper() == kHeaderType, flagOf(q.value(2))});
+        while (q.next()) {
+            const UserIndicatorRow row{q.value(0).toString(), q.value(1).toString().toUpper() == kHeaderType,
+                                       flagOf(q.value(2))};
+            if (!entered.contains(row.shortName))
+                entered.insert(row.shortName, row.enteredByUser);
+            m.userIndicators.push_back(row);
+        }
+    }
+    {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [НаимПокСокр], [ВводПольз] FROM [ФлыПредопрПок] ORDER BY rowid"));
+        QSet<QString> seen;
+        while (q.next()) {
+            const QString name = q.value(0).toString();
+            if (seen.contains(name))
+                continue;
+            seen.insert(name);
+            if (name == QStringLiteral("ДлНаУчОбр"))
+                m.returnLengthEntered = flagOf(q.value(1));
+            else if (name == QStringLiteral("РасхОбр"))
+                m.returnFlowEntered = flagOf(q.value(1));
+            if (!entered.contains(name))
+                entered.insert(name, flagOf(q.value(1)));
+        }
     }
 
     m.headerColumns = RecordColumns::numericColumnsOf(db, QStringLiteral("Заг"));
     m.segmentColumns = RecordColumns::numericColumnsOf(db, QStringLiteral("Табл"));
     m.header = readHeaderRecord(db, m.headerColumns);
     m.segments = readSegmentRecords(db, m.segmentColumns);
+    for (int i = 0; i < m.headerColumns.size(); ++i)
+        if (entered.value(m.headerColumns.names().at(i), false))
+            m.headerInputColumns.push_back(i);
+    for (int i = 0; i < m.segmentColumns.size(); ++i)
+        if (entered.value(m.segmentColumns.names().at(i), false))
+            m.segmentInputColumns.push_back(i);
 
     // Return-pipe columns exist in two-pipe calculations only.
     const bool two = m.twoPipe();
@@ -260,16 +317,29 @@ RunModel RunModel::load(const QSqlDatabase& db)
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ГеодВыс] FROM [УзлыТС] ORDER BY rowid"));
         while (q.next()) {
             const qint16 node = qint16(q.value(0).toInt());
+            const Value height = recordValueOf(q.value(1));
+            if (height && !std::isfinite(*height) && !m.badHeight)
+                m.badHeight = BadInputRow{QString::number(node), QStringLiteral("ГеодВыс"), valueText(*height)};
             if (!m.heights_.contains(node))
-                m.heights_.insert(node, recordValueOf(q.value(1)));
+                m.heights_.insert(node, height);
         }
     }
     {
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ТрПр], [ИзмПНап] FROM [ИзмПНапВУзлахТС] ORDER BY rowid"));
+        QString problem;
         while (q.next()) {
-            const qint16 node = qint16(q.value(0).toInt());
-            const int pipe = flagOf(q.value(1)) ? 1 : 0;
+            const std::optional<qint16> stored = storedNodeNumber(q.value(0), problem);
             const double change = recordValueOf(q.value(2)).value_or(0.0);
+            if (!m.badHeadChange) {
+                if (!stored)
+                    m.badHeadChange = BadInputRow{storedValueText(q.value(0)), QStringLiteral("Nуз"), problem};
+                else if (!std::isfinite(change))
+                    m.badHeadChange = BadInputRow{QString::number(*stored), QStringLiteral("ИзмПНап"), valueText(change)};
+            }
+            if (!stored || !std::isfinite(change))
+                continue;
+            const qint16 node = *stored;
+            const int pipe = flagOf(q.value(1)) ? 1 : 0;
             if (!m.firstChange_[pipe].contains(node))
                 m.firstChange_[pipe].insert(node, change);
             m.changeSum_[pipe][node] += change;
@@ -277,6 +347,8 @@ RunModel RunModel::load(const QSqlDatabase& db)
         }
     }
     m.buildIndexes();
+    m.headerInFile_ = m.header.values;
+    m.endNodesInFile_ = m.endNodes;
     m.segmentsInFile_.reserve(m.segments.size());
     for (const SegmentRecord& segment : m.segments)
         m.segmentsInFile_.push_back(segment.values);
@@ -358,7 +430,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         for (int i = 0; i < headerColumns.size(); ++i)
             sql += (i ? QStringLiteral(", ") : QString()) + quoteName(headerColumns.names().at(i)) + QStringLiteral("=?");
         sql += QStringLiteral(" WHERE rowid = (SELECT rowid FROM [Заг] ORDER BY rowid LIMIT 1)");
-        if (headerColumns.size() > 0) {
+        if (headerColumns.size() > 0 && !sameValues(headerInFile_, header.values)) {
             QSqlQuery q = prepared(db, sql);
             for (int i = 0; i < headerColumns.size(); ++i)
                 q.bindValue(i, variantOf(header.values[size_t(i)]));
@@ -380,7 +452,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
             QSqlQuery q = prepared(db, sql);
             for (size_t r = 0; r < segments.size(); ++r) {
                 const SegmentRecord& s = segments[r];
-                if (r < segmentsInFile_.size() && segmentsInFile_[r] == s.values)
+                if (r < segmentsInFile_.size() && sameValues(segmentsInFile_[r], s.values))
                     continue;
                 for (size_t i = 0; i < written.size(); ++i)
                     q.bindValue(int(i), variantOf(s.values[size_t(written[i])]));
@@ -394,7 +466,13 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         for (size_t i = 0; i < endNodeColumns_.size(); ++i)
             sql += (i ? QStringLiteral(", ") : QString()) + quoteName(endNodeColumns_[i]->name) + QStringLiteral("=?");
         QSqlQuery q = prepared(db, sql + QStringLiteral(" WHERE rowid=?"));
-        for (const EndNodeRow& e : endNodes) {
+        for (size_t r = 0; r < endNodes.size(); ++r) {
+            const EndNodeRow& e = endNodes[r];
+            if (r < endNodesInFile_.size()
+                && std::all_of(endNodeColumns_.begin(), endNodeColumns_.end(), [&](const EndNodeField* field) {
+                       return sameBinding(field->write(endNodesInFile_[r]), field->write(e));
+                   }))
+                continue;
             for (size_t i = 0; i < endNodeColumns_.size(); ++i)
                 q.bindValue(int(i), endNodeColumns_[i]->write(e));
             q.bindValue(int(endNodeColumns_.size()), e.rowid);
@@ -414,6 +492,8 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         }
     }
     transaction.commit();
+    headerInFile_ = header.values;
+    endNodesInFile_ = endNodes;
     segmentsInFile_.clear();
     for (const SegmentRecord& segment : segments)
         segmentsInFile_.push_back(segment.values);

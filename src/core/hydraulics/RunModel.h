@@ -59,6 +59,7 @@ struct EndNodeField {
     QString name;
     std::function<void(EndNodeRow&, const QVariant&)> read;
     std::function<QVariant(const EndNodeRow&)> write;
+    Value EndNodeRow::*number = nullptr; // the member of a number column
 };
 // Every КонМаг column the run reads or writes; a table holds those of its
 // network type and mode.
@@ -82,6 +83,15 @@ struct OrderedIndicator {
     QString fullName;
     std::optional<CompiledIndicator> compiled; // set when position > 0
     int column = -1; // column of the value in the header or segment record
+};
+
+// A stored row the run cannot use, found while loading: the node as stored,
+// the field and what is wrong with the value (its message text, or the value
+// as it reads when it is no finite number).
+struct BadInputRow {
+    QString node;
+    QString field;
+    QString problem;
 };
 
 // A user indicator row of Формулы as the clearing phase reads it.
@@ -146,6 +156,14 @@ public:
 
     std::vector<OrderedIndicator> headerOrder, supplyOrder, returnOrder;
 
+    // Record columns of the indicators the user enters (ВводПольз of the
+    // Формулы row, else of the predefined row): the run's inputs.
+    std::vector<int> headerInputColumns, segmentInputColumns;
+    // The first УзлыТС row whose height is no finite number, and the first
+    // ИзмПНапВУзлахТС row whose node is no node number or whose change is no
+    // finite number (such a row takes no part in the look-ups).
+    std::optional<BadInputRow> badHeight, badHeadChange;
+
     // The visited-segments set of the running walk, in the order of adding.
     std::vector<std::pair<qint16, qint16>> visitedList;
     QSet<quint32> visited;
@@ -188,11 +206,14 @@ private:
     QHash<qint16, Value> heights_;
     std::vector<HeadChangeRow> headChanges_;
     std::vector<const EndNodeField*> endNodeColumns_;
-    // What the file holds of the segments and of the flows of МагистралиТС
-    // (as loaded, then as last written): writeBack writes only what differs,
-    // since a large network has over a million МагистралиТС rows and the run
-    // writes back four times.
+    // What the file holds of the header, the segments, КонМаг and the flows
+    // of МагистралиТС (as loaded, then as last written): writeBack writes only
+    // what differs, since a large network has over a million МагистралиТС rows
+    // and the run writes back four times, and a run stopped by a bad input
+    // leaves that input as the user entered it.
+    mutable RecordValues headerInFile_;
     mutable std::vector<RecordValues> segmentsInFile_;
+    mutable std::vector<EndNodeRow> endNodesInFile_;
     mutable std::vector<std::pair<Value, Value>> flowsInFile_;
 };
 

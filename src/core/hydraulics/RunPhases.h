@@ -31,8 +31,13 @@ struct RunState {
     bool ok() const { return error.isEmpty(); }
     void status(const QString& line);
     void clearStatus();
-    // Writes the model to the file (one transaction).
+    // Writes the model to the file (one transaction), after checkResults.
     void flush();
+    // While there is no error: a number of the model that is not finite (a
+    // result out of the range of numbers) becomes the error, naming the
+    // indicator and its segment or end node, so that no run ends in success
+    // with such a number.
+    void checkResults();
     // "a - b"
     static QString segmentName(qint16 a, qint16 b);
     // "Участок a - b:" + CR LF

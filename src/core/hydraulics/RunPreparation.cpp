@@ -6,11 +6,13 @@
 
 #include "document/DataModule.h"
 #include "document/Failure.h"
+#include "document/NodeNumbers.h"
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
 
 #include <QHash>
 #include <algorithm>
+#include <cmath>
 
 namespace zurm::run {
 
@@ -20,14 +22,73 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 double stored(double value) { return valueAsStoredInSegment(value); }
 
-qint16 nodeFieldValue(const QString& text)
+// The node of a node field; a text that is no node number is an input error.
+std::optional<qint16> nodeFieldValue(RunState& s, const QString& caption, const QString& text)
 {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < -32768 || value > 32767)
-        throw Failure(QStringLiteral("ConversionError"),
-                      QStringLiteral("\"") + text + QStringLiteral("\" не является целым числом."));
-    return qint16(value);
+    QString problem;
+    const std::optional<qint16> node = parseNodeNumber(text, problem);
+    if (!node)
+        s.error = QStringLiteral("Ошибка в поле \"") + caption + QStringLiteral("\":") + kCrLf + problem;
+    return node;
+}
+
+QString notANumber(const QString& name, const QString& value)
+{
+    return QStringLiteral("Значение показателя \"") + name + QStringLiteral("\" не является допустимым числом: ")
+        + value + QStringLiteral(".");
+}
+
+QString networkFormPrefix(const QString& table, const QString& node)
+{
+    return QStringLiteral("Форма \"Параметры теплосети\", таблица \"") + table + QStringLiteral("\", узел ") + node
+        + QStringLiteral(":") + kCrLf + kCrLf;
+}
+
+// Every value the user enters and the run reads is a finite number: the header
+// and segment indicators entered by the user, the node heights, the head
+// changes (with their nodes) and, where the run uses them, the end-node values.
+// Checked before anything is cleared, so a refused run leaves the file as it was.
+void checkInputValues(RunState& s)
+{
+    const RunModel& m = s.model;
+    auto bad = [](const Value& v) { return v && !std::isfinite(*v); };
+    auto text = [](const Value& v) { return QString::number(*v); };
+    for (int column : m.headerInputColumns)
+        if (const Value v = m.header.values[size_t(column)]; bad(v)) {
+            s.error = notANumber(m.headerColumns.names().at(column), text(v));
+            return;
+        }
+    for (const SegmentRecord& segment : m.segments)
+        for (int column : m.segmentInputColumns)
+            if (const Value v = segment.values[size_t(column)]; bad(v)) {
+                s.error = RunState::segmentPrefix(segment.startNode, segment.endNode)
+                    + notANumber(m.segmentColumns.names().at(column), text(v));
+                return;
+            }
+    if (m.badHeight) {
+        s.error = networkFormPrefix(QStringLiteral("Узлы теплосети"), m.badHeight->node)
+            + notANumber(QStringLiteral("Геодезическая высота узла, м."), m.badHeight->problem);
+        return;
+    }
+    if (m.badHeadChange) {
+        s.error = networkFormPrefix(QStringLiteral("Изменение полного напора в узлах теплосети"), m.badHeadChange->node)
+            + (m.badHeadChange->field == QStringLiteral("Nуз")
+                   ? m.badHeadChange->problem
+                   : notANumber(QStringLiteral("Изменение напора, м."), m.badHeadChange->problem));
+        return;
+    }
+    for (const EndNodeRow& e : m.endNodes) {
+        const QString prefix = networkFormPrefix(QStringLiteral("Конечные узлы теплосети"), QString::number(e.endNode));
+        if (m.designMode && bad(e.givenHeadSupply))
+            s.error = prefix + notANumber(QStringLiteral("Полный напор в под. тр-проводе, м."), text(e.givenHeadSupply));
+        else if (m.designMode && m.twoPipe() && bad(e.givenAvailableHead))
+            s.error = prefix + notANumber(QStringLiteral("Располагаемый напор, м."), text(e.givenAvailableHead));
+        else if (m.twoPipe() && bad(e.deltaT))
+            s.error = prefix
+                + notANumber(QStringLiteral("Т воды в под. т-п. минус Т воды в обр. т-п., град. С"), text(e.deltaT));
+        if (!s.ok())
+            return;
+    }
 }
 
 QString num(const RunState& s, const Value& v) { return v ? s.text.number(*v) : QString(); }
@@ -475,14 +536,22 @@ void storeNodeFields(RunState& s)
         s.error = QStringLiteral("Поле \"ПНапНаУзПод задан для узла:\" должно быть заполнено.");
         return;
     }
-    m.supplyHeadNode = nodeFieldValue(s.options.supplyHeadNodeText);
+    const std::optional<qint16> supplyNode =
+        nodeFieldValue(s, QStringLiteral("ПНапНаУзПод задан для узла:"), s.options.supplyHeadNodeText);
+    if (!supplyNode)
+        return;
+    m.supplyHeadNode = *supplyNode;
     execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NузПНапПод] = ?"), {int(m.supplyHeadNode)});
     if (m.twoPipe()) {
         if (s.options.availableHeadNodeText.isEmpty()) {
             s.error = QStringLiteral("Поле \"РНапНаУз задан для узла:\" должно быть заполнено.");
             return;
         }
-        m.availableHeadNode = nodeFieldValue(s.options.availableHeadNodeText);
+        const std::optional<qint16> availableNode =
+            nodeFieldValue(s, QStringLiteral("РНапНаУз задан для узла:"), s.options.availableHeadNodeText);
+        if (!availableNode)
+            return;
+        m.availableHeadNode = *availableNode;
         execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NузРНап] = ?"), {int(m.availableHeadNode)});
     }
 }
@@ -507,6 +576,8 @@ void prepareRun(RunState& s)
         }
         s.clearStatus();
     }
+    if (s.ok())
+        checkInputValues(s);
     if (s.ok())
         clearOldResults(s);
     if (s.ok())

@@ -2,6 +2,7 @@
 
 #include "document/DataModule.h"
 #include "document/Failure.h"
+#include "document/NodeNumbers.h"
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
 #include "platform/Cp1251.h"
@@ -17,8 +18,8 @@ namespace zurm {
 
 namespace {
 
-// Node numbers are 16-bit: whatever a table holds is narrowed before it is
-// compared, so 65537 and 1 are the same node.
+// Node numbers are 16-bit. A stored value that is no integer of that range
+// (65538, 2.9, a text) is reported as it is stored, never narrowed.
 using Node = qint16;
 constexpr int kNodeSlots = 65536;
 constexpr int kNone = -1;
@@ -30,25 +31,22 @@ const QString kEndNodeTable = QStringLiteral("КонМаг");
 
 int slot(Node node) { return quint16(node); }
 
-std::optional<Node> narrowNode(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return std::nullopt;
-    return static_cast<Node>(value.toLongLong());
-}
-
 QString nodeText(std::optional<Node> node) { return node ? QString::number(*node) : QString(); }
 
 struct Segment {
     qint64 id = 0;
     std::optional<Node> from; // НачУзел
     std::optional<Node> to;   // КонУзел
-    double storedTo = 0;      // КонУзел as stored: the sort key of the end-segment view
 };
 
 struct Network {
     std::vector<std::optional<Node>> nodes; // УзлыТС.Nуз in stored order
     std::vector<Segment> segments;          // Табл in stored order
+    // The first stored node number that is no node number: its message, and
+    // for a segment its row.
+    QString badNode;
+    int badSegmentRow = kNone;
+    QString badSegment;
 };
 
 struct MainRow {
@@ -93,35 +91,35 @@ QString segmentPrefix(const Segment& s)
 
 QString segmentName(const Segment& s) { return nodeText(s.from) + QStringLiteral(" - ") + nodeText(s.to); }
 
-std::optional<Node> parseStartNode(const QString& text, QString& problem)
-{
-    bool ok = false;
-    const qlonglong value = text.trimmed().toLongLong(&ok, 10);
-    if (!ok) {
-        problem = QLatin1Char('"') + text + QStringLiteral("\" не является целым числом.");
-        return std::nullopt;
-    }
-    if (value < -32768 || value > 32767) {
-        problem = QLatin1Char('"') + text + QStringLiteral("\" выходит за пределы диапазона целых чисел от -32768 до 32767.");
-        return std::nullopt;
-    }
-    return static_cast<Node>(value);
-}
-
 Network loadNetwork(const QSqlDatabase& db)
 {
     Network network;
+    QString problem;
     QSqlQuery nodes = selectSql(db, QStringLiteral("SELECT [Nуз] FROM [УзлыТС] ORDER BY rowid"));
-    while (nodes.next())
-        network.nodes.push_back(narrowNode(nodes.value(0)));
+    while (nodes.next()) {
+        network.nodes.push_back(storedNodeNumber(nodes.value(0), problem));
+        if (!problem.isEmpty() && network.badNode.isEmpty())
+            network.badNode = QStringLiteral("Таблица \"Узлы теплосети\":\rОшибка в поле Nуз: ") + problem;
+    }
     QSqlQuery segments = selectSql(db, QStringLiteral("SELECT [id], [НачУзел], [КонУзел] FROM [Табл] ORDER BY rowid"));
     while (segments.next()) {
         Segment s;
         s.id = segments.value(0).toLongLong();
-        s.from = narrowNode(segments.value(1));
+        const QVariant from = segments.value(1);
         const QVariant to = segments.value(2);
-        s.to = narrowNode(to);
-        s.storedTo = to.isNull() ? 0.0 : to.toDouble();
+        s.from = storedNodeNumber(from, problem);
+        if (!problem.isEmpty() && network.badSegmentRow == kNone) {
+            network.badSegmentRow = int(network.segments.size());
+            network.badSegment = QStringLiteral("Ошибка в поле НачУзел: ") + problem;
+        }
+        s.to = storedNodeNumber(to, problem);
+        if (!problem.isEmpty() && network.badSegmentRow == kNone) {
+            network.badSegmentRow = int(network.segments.size());
+            network.badSegment = QStringLiteral("Ошибка в поле КонУзел: ") + problem;
+        }
+        if (network.badSegmentRow == int(network.segments.size()))
+            network.badSegment = QStringLiteral("Участок ") + storedValueText(from) + QStringLiteral(" - ")
+                + storedValueText(to) + QStringLiteral(":\r") + network.badSegment;
         network.segments.push_back(s);
     }
     return network;
@@ -130,7 +128,10 @@ Network loadNetwork(const QSqlDatabase& db)
 // Both numbers filled, different, not ending at the start node, both known nodes.
 QString checkSegmentRows(const Network& network, Node start, const std::vector<char>& nodeExists)
 {
-    for (const Segment& s : network.segments) {
+    for (std::size_t r = 0; r < network.segments.size(); ++r) {
+        const Segment& s = network.segments[r];
+        if (int(r) == network.badSegmentRow)
+            return network.badSegment;
         if (!s.from || !s.to)
             return segmentPrefix(s) + QStringLiteral("Поля НачУзел, КонУзел должны быть заполнены.");
         if (*s.from == *s.to)
@@ -218,7 +219,7 @@ QString planMains(const Network& network, Node start, StatusBar& status, MainsPl
     for (int r = 0; r < int(rows.size()); ++r)
         byEnd[r] = r;
     std::stable_sort(byEnd.begin(), byEnd.end(),
-                     [&](int a, int b) { return rows[a].storedTo < rows[b].storedTo; });
+                     [&](int a, int b) { return *rows[a].to < *rows[b].to; });
     for (std::size_t p = 0; p < byEnd.size(); ++p) {
         const Segment& s = rows[byEnd[p]];
         status.showRow(p, QStringLiteral("Определение конечных участков. id = "), s.id);
@@ -426,8 +427,10 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
             quoted.append(quoteName(column));
         QSqlQuery old = selectSql(db, QStringLiteral("SELECT [КонУзел], ") + quoted.join(QStringLiteral(", "))
                                           + QStringLiteral(" FROM [КонМаг] ORDER BY [id_m], rowid"));
+        QString problem;
         while (old.next()) {
-            const std::optional<Node> end = narrowNode(old.value(0));
+            // A row whose end node is no node number belongs to no end node.
+            const std::optional<Node> end = storedNodeNumber(old.value(0), problem);
             if (!end)
                 continue;
             QVariantList values;
@@ -475,13 +478,15 @@ TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& star
     }
 
     QString problem;
-    const std::optional<Node> parsed = parseStartNode(startNodeText, problem);
+    const std::optional<Node> parsed = parseNodeNumber(startNodeText, problem);
     if (!parsed)
         return error(QStringLiteral("Ошибка в параметре \"Начальный узел теплосети\":\r") + problem);
     const Node start = *parsed;
     execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NНачУз]=? WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])"), {int(start)});
 
     const Network network = loadNetwork(db);
+    if (!network.badNode.isEmpty())
+        return error(network.badNode);
     std::vector<char> nodeExists(kNodeSlots, 0);
     for (const std::optional<Node>& node : network.nodes)
         if (node)
@@ -565,12 +570,16 @@ void applyHeadChangeRule(DataModule& data, TopologyResult& result)
     if (result.status != kNetworkCorrect)
         return;
     const QSqlDatabase db = data.calculation();
-    const std::optional<Node> start = narrowNode(selectValue(db, QStringLiteral("SELECT [NНачУз] FROM [НазвРасч] ORDER BY rowid LIMIT 1")));
+    QString problem;
+    const std::optional<Node> start =
+        storedNodeNumber(selectValue(db, QStringLiteral("SELECT [NНачУз] FROM [НазвРасч] ORDER BY rowid LIMIT 1")), problem);
     if (!start)
         return;
+    // A head-change node that is no node number is never the start node; the
+    // run refuses it.
     QSqlQuery changes = selectSql(db, QStringLiteral("SELECT [Nуз] FROM [ИзмПНапВУзлахТС]"));
     while (changes.next()) {
-        if (narrowNode(changes.value(0)) == start) {
+        if (storedNodeNumber(changes.value(0), problem) == start) {
             result.status = kNetworkHeadAtStart;
             result.message.clear();
             return;

@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTimer>
+#include <QWindow>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -994,9 +995,21 @@ void MainWindow::showEvent(QShowEvent* event)
     if (started_)
         return;
     started_ = true;
-    // The start-up sequence runs once the window is on the screen, so that its
-    // messages appear over the window rather than over an empty screen.
-    QTimer::singleShot(0, this, [this] { startUp(); });
+    // The start-up sequence runs once the window is on the screen and painted,
+    // so that its messages appear over the window rather than over an empty screen.
+    if (windowHandle() && !windowHandle()->isExposed())
+        windowHandle()->installEventFilter(this);
+    else
+        QTimer::singleShot(0, this, [this] { startUp(); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { startUp(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::startUp()

@@ -340,7 +340,9 @@ void ParametersDialog::prepare(std::optional<int> userRow, const QString& userSh
 
 void ParametersDialog::applyFontSizes(const FontSizes& sizes)
 {
-    for (QTableView* grid : {dgPredoprPok_, static_cast<QTableView*>(dgPok_)}) {
+    const std::pair<QTableView*, const IndicatorTableModel*> grids[] = {{dgPredoprPok_, predefinedModel_},
+                                                                        {dgPok_, userModel_}};
+    for (const auto& [grid, model] : grids) {
         QFont cells = grid->font();
         cells.setPointSize(sizes.dataCells);
         grid->setFont(cells);
@@ -348,7 +350,13 @@ void ParametersDialog::applyFontSizes(const FontSizes& sizes)
         QFont titles = grid->horizontalHeader()->font();
         titles.setPointSize(sizes.columnTitles);
         grid->horizontalHeader()->setFont(titles);
+        // A title word never wider than its column.
+        setUpIndicatorGrid(grid, model);
+        if (const auto* header = qobject_cast<const CaptionHeaderView*>(grid->horizontalHeader()))
+            for (int column = 0; column < model->columnCount(); ++column)
+                grid->setColumnWidth(column, qMax(grid->columnWidth(column), header->minimumSectionWidth(column)));
     }
+    fitFormulaColumns();
 }
 
 // ---------------------------------------------------------------- rows

@@ -177,7 +177,7 @@ ParametersDialog::ParametersDialog(DataModule& data, UserDialogs& dialogs, QWidg
     // formulas their whole text.
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 900, 640);
-    resize(qMax(900, available.width() * 9 / 10), qMax(640, available.height() * 17 / 20));
+    resize(qMax(minimumWidth(), available.width() * 9 / 10), qMax(minimumHeight(), available.height() * 17 / 20));
     setModal(true);
 
     userModel_ = new IndicatorTableModel(data_, IndicatorTable::User, this);

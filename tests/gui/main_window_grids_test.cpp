@@ -706,10 +706,17 @@ private slots:
                         ++count;
             return count;
         };
-        for (const char* name : {"tbNewRas", "tbOpenRas", "tbSaveRas", "tbSaveRasAs", "tbParTS", "tbVvPovtD",
-                                 "tbLoadFromME", "tbVipRas", "tbFormOtsh", "tbVigrV_ME", "tbGr", "tbSortPoNU",
-                                 "tbSortPoVnutrSc", "tbSprZURM", "tbOProg"}) {
+        const std::pair<const char*, const char*> buttons[] = {
+            {"tbNewRas", "new"},          {"tbOpenRas", "open"},           {"tbSaveRas", "save"},
+            {"tbSaveRasAs", "save-as"},   {"tbParTS", "network"},          {"tbVvPovtD", "repeated-entry"},
+            {"tbLoadFromME", "import-excel"}, {"tbVipRas", "run"},         {"tbFormOtsh", "report"},
+            {"tbVigrV_ME", "export-excel"}, {"tbGr", "graph"},             {"tbSortPoNU", "sort-by-nodes"},
+            {"tbSortPoVnutrSc", "sort-by-id"}, {"tbSprZURM", "help"},      {"tbOProg", "about"},
+        };
+        for (const auto& [name, file] : buttons) {
             const QIcon icon = child<QAction>(window.get(), name)->icon();
+            const QIcon own(QStringLiteral(":/icons/%1.svg").arg(QString::fromUtf8(file)));
+            QVERIFY2(!own.isNull() && icon.pixmap(24).toImage() == own.pixmap(24).toImage(), name);
             QVERIFY2(saturated(icon.pixmap(24, QIcon::Normal)) > 20, name);
             QVERIFY2(saturated(icon.pixmap(24, QIcon::Disabled)) == 0, name);
         }

@@ -19,30 +19,30 @@
 #include "settings/FontSizes.h"
 
 #include <QActionGroup>
-#include <algorithm>
-#include <QGuiApplication>
-#include <QIcon>
-#include <QRegularExpressionValidator>
-#include <QScreen>
-#include <QSettings>
-#include <QTimer>
-#include <QWindow>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
 
 namespace zurm::gui {
 
@@ -687,15 +687,18 @@ void MainWindow::restoreSegmentPosition(const SegmentPosition& position)
     while (segmentModel_->rowCount() <= position.row && segmentModel_->canFetchMore(QModelIndex()))
         segmentModel_->fetchMore(QModelIndex());
     int row = holds(position.row) ? position.row : -1;
-    for (int r = 0; row < 0; ++r) {
-        if (r >= segmentModel_->rowCount()) {
-            if (!segmentModel_->canFetchMore(QModelIndex()))
+    for (int r = 0; row < 0;) {
+        if (r < segmentModel_->rowCount()) {
+            if (holds(r))
+                row = r;
+            ++r;
+        } else {
+            const int read = segmentModel_->rowCount();
+            if (segmentModel_->canFetchMore(QModelIndex()))
+                segmentModel_->fetchMore(QModelIndex());
+            if (segmentModel_->rowCount() == read)
                 break;
-            segmentModel_->fetchMore(QModelIndex());
-            continue;
         }
-        if (holds(r))
-            row = r;
     }
     if (row < 0)
         row = qMin(position.row, segmentModel_->rowCount() - 1);
@@ -815,9 +818,9 @@ void MainWindow::storeNodeNumber(QLineEdit* field, const QString& column, QStrin
     if (number < 0 || number > 32767) {
         // Named as the window shows the field: "РНапНаУз задан для узла".
         QString label;
-        if (const auto* buddy = qobject_cast<QLabel*>(field->parentWidget()->findChild<QLabel*>(
-                field == edNuzPNapPod_ ? QStringLiteral("lbNuzPNapPod") : QStringLiteral("lbNuzRNap"))))
-            label = buddy->text().trimmed();
+        if (const auto* caption = findChild<QLabel*>(field == edNuzPNapPod_ ? QStringLiteral("lbNuzPNapPod")
+                                                                            : QStringLiteral("lbNuzRNap")))
+            label = caption->text().trimmed();
         if (label.endsWith(QLatin1Char(':')))
             label.chop(1);
         throw Failure(QStringLiteral("RangeError"), QStringLiteral("Значение ") + QString::number(number)

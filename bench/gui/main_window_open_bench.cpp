@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -55,7 +56,11 @@ void MainWindowOpen(benchmark::State& state)
     zurm::gui::MainWindow window(programFolder(), &dialogs);
     window.resize(1280, 800);
     window.show();
-    QApplication::processEvents();
+    // The start-up sequence runs once the window is on the screen.
+    QElapsedTimer startUp;
+    startUp.start();
+    while (!window.startedUp() && startUp.elapsed() < 30000)
+        QApplication::processEvents();
     QAction* open = window.findChild<QAction*>(QStringLiteral("miFileOpenRas"));
     auto* segments = window.findChild<QTableView*>(QStringLiteral("DGGlavn"));
     if (!open || !segments) {

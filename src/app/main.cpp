@@ -1,4 +1,5 @@
 #include "gui/entry/MainWindow.h"
+#include "gui/platform/Translations.h"
 
 #include <QApplication>
 
@@ -6,6 +7,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ЗУРМ"));
+    zurm::gui::installQtTranslations(app);
     zurm::gui::MainWindow window;
     window.show();
     return app.exec();

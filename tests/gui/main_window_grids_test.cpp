@@ -195,12 +195,12 @@ private slots:
                 continue;
             QCOMPARE(header->caption(column), fullName);
             QCOMPARE(header->title(column), columns[i].name);
-            QCOMPARE(glavn->columnWidth(column), 103);
+            QVERIFY(glavn->columnWidth(column) >= 103); // wider only for a word of the name
         }
         for (const char* hidden : {"id", "НачУзел", "КонУзел", "ГеодВысНач", "ГеодВысКон", "Заполн_Уч"})
             QVERIFY2(glavn->isColumnHidden(columnOf(glavn->model(), QString::fromUtf8(hidden))), hidden);
         const int comment = columnOf(glavn->model(), QStringLiteral("Примечание"));
-        QCOMPARE(glavn->columnWidth(comment), 309);
+        QVERIFY(glavn->columnWidth(comment) >= 309);
         QCOMPARE(header->title(comment), QStringLiteral("Примечание (текстовый комментарий, если есть)"));
         QVERIFY(header->caption(comment).isEmpty());
         // The full names need several lines: the header is taller than one line of text.
@@ -224,7 +224,7 @@ private slots:
                 continue;
             ++visibleHeaderColumns;
             QCOMPARE(zagHeader->caption(column), fullName);
-            QCOMPARE(zag->columnWidth(column), 110);
+            QVERIFY(zag->columnWidth(column) >= 110);
         }
         QVERIFY(visibleHeaderColumns >= 3);
         const int supplyHead = columnOf(zag->model(), QStringLiteral("ПНапНаУзПод"));
@@ -272,7 +272,7 @@ private slots:
             file.exec(QStringLiteral("UPDATE Табл SET Заполн_Уч='x'"));
         }
         auto window = setup.show();
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Расчет выполнен."));
+        QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
         FileAccess file(setup.calculation);
         // Written behind the grid's back: the row save must not write the marker.
         file.exec(QStringLiteral("UPDATE Табл SET Заполн_Уч='y'"));
@@ -299,7 +299,7 @@ private slots:
         QCOMPARE(glavn->model()->index(startRow, length).data().toDouble(), 1234.5);
         QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
         QVERIFY(!window->session().data().calculationDone());
-        QVERIFY(window->statusBar()->currentMessage().isEmpty());
+        QVERIFY(window->statusText().isEmpty());
         QVERIFY(setup.dialogs.messages.isEmpty());
     }
 
@@ -331,7 +331,7 @@ private slots:
         FileAccess file(setup.calculation);
         QCOMPARE(file.value(QStringLiteral("SELECT КэШер FROM Заг")).toDouble(), 0.8);
         QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
-        QVERIFY(window->statusBar()->currentMessage().isEmpty());
+        QVERIFY(window->statusText().isEmpty());
         // Emptying a value stores Null.
         typeIntoCell(zag, zag->model()->index(0, roughness), QString(), Qt::Key_Return);
         QVERIFY(file.value(QStringLiteral("SELECT КэШер FROM Заг")).isNull());
@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(file.value(QStringLiteral("SELECT NузРНап FROM НазвРасч")).toInt(), stored);
         QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toBool(), flagAfter);
         QCOMPARE(window->session().data().calculationDone(), flagAfter);
-        QCOMPARE(window->statusBar()->currentMessage().isEmpty(), !flagAfter);
+        QCOMPARE(window->statusText().isEmpty(), !flagAfter);
 
         // The supply node goes the same way, and the name is stored as typed.
         child<QLineEdit>(window.get(), "edNuzPNapPod")->setText(QStringLiteral("3"));
@@ -511,7 +511,7 @@ private slots:
         window->findChild<QAction*>(QStringLiteral("miDataVipRas"))->trigger();
         QVERIFY2(window->session().data().calculationDone(), qPrintable(setup.dialogs.messages.join(QLatin1Char('|'))));
         QVERIFY(completion.startsWith(QStringLiteral("Расчет выполнен успешно.")));
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Расчет выполнен."));
+        QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
 
         FileAccess file(setup.calculation);
         QCOMPARE(file.value(QStringLiteral("SELECT ДлНаУчПод FROM Табл WHERE id=1")).toDouble(), 200.0);
@@ -524,6 +524,202 @@ private slots:
         const int headColumn = window->segmentModel()->fieldIndex(QStringLiteral("ПНапКонПод"));
         QCOMPARE(window->segmentModel()->index(0, headColumn).data().toDouble(), head.toDouble());
         QCOMPARE(child<QLineEdit>(window.get(), "edRasName")->text(), QStringLiteral("Квартал 5"));
+    }
+
+    // Typing right after a click on the selected cell edits that cell: the
+    // grid does not search its rows for the typed text.
+    void typingAfterAClickEditsTheClickedCell()
+    {
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        const int length = columnOf(glavn->model(), QStringLiteral("ДлНаУчПод"));
+        const QModelIndex first = glavn->model()->index(0, length);
+        glavn->setFocus();
+        glavn->setCurrentIndex(first);
+        QTest::mouseClick(glavn->viewport(), Qt::LeftButton, {}, glavn->visualRect(first).center());
+        // Each key goes where the keyboard focus is, as the user's keys do.
+        for (const char key : {'9', '9', '9'})
+            QTest::keyClick(QApplication::focusWidget(), key);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QApplication::processEvents();
+        FileAccess file(setup.calculation);
+        QCOMPARE(file.strings(QStringLiteral("SELECT ДлНаУчПод FROM Табл ORDER BY id")),
+                 (QStringList{"999", "240", "130", "95", "210", "160"}));
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // Numbers are typed as everywhere in the program: spaces dropped, "," or
+    // "." as decimal point. Text that is no number keeps the value and says so;
+    // only an emptied cell is emptied.
+    void typedNumbers_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QStringList>("messages");
+        const QString refused = QStringLiteral("\" не является числом. Введите число.\rЗначение не изменено.");
+        QTest::newRow("space inside") << "1 80" << QVariant(180.0) << QStringList();
+        QTest::newRow("comma") << "12,5" << QVariant(12.5) << QStringList();
+        QTest::newRow("spaces only") << "  " << QVariant(220.0) << QStringList{"\"  " + refused};
+        QTest::newRow("letters") << "18o" << QVariant(220.0) << QStringList{"\"18o" + refused};
+        QTest::newRow("two points") << "1.2.3" << QVariant(220.0) << QStringList{"\"1.2.3" + refused};
+        QTest::newRow("emptied") << "" << QVariant() << QStringList();
+    }
+    void typedNumbers()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QVariant, stored);
+        QFETCH(QStringList, messages);
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation).exec(QStringLiteral("UPDATE Табл SET ДлНаУчПод=220 WHERE id=1"));
+        auto window = setup.show();
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        typeIntoCell(glavn, glavn->model()->index(0, columnOf(glavn->model(), QStringLiteral("ДлНаУчПод"))), typed,
+                     Qt::Key_Down);
+        QApplication::processEvents();
+        const QVariant value = FileAccess(setup.calculation).value(QStringLiteral("SELECT ДлНаУчПод FROM Табл WHERE id=1"));
+        QCOMPARE(value.isNull(), !stored.isValid());
+        if (stored.isValid())
+            QCOMPARE(value.toDouble(), stored.toDouble());
+        QCOMPARE(setup.dialogs.messages, messages);
+    }
+
+    // The head-node fields take digits only; a number out of range is refused
+    // with a message naming the field.
+    void headNodeFieldsTakeDigitsOnly()
+    {
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET NузРНап=5"));
+        auto window = setup.show();
+        auto* available = child<QLineEdit>(window.get(), "edNuzRNap");
+        available->clear();
+        QTest::keyClicks(available, QStringLiteral("1 a-2,5"));
+        QCOMPARE(available->text(), QStringLiteral("125"));
+        available->setText(QStringLiteral("40000"));
+        window->findChild<QAction*>(QStringLiteral("miFileSaveRas"))->trigger();
+        QCOMPARE(setup.dialogs.messages.size(), 1);
+        QVERIFY2(setup.dialogs.messages[0].contains(QStringLiteral("Значение 40000 поля \"РНапНаУз задан для узла\"")),
+                 qPrintable(setup.dialogs.messages[0]));
+        QCOMPARE(FileAccess(setup.calculation).value(QStringLiteral("SELECT NузРНап FROM НазвРасч")).toInt(), 5);
+    }
+
+    // After a run and after the parameters dialog the cursor stands on the
+    // segment and the column it stood on, whatever row the sort puts it in.
+    void commandsKeepTheCursor_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("run") << "miDataVipRas" << "RasVipForm";
+        QTest::newRow("parameters") << "miDataParR" << "TParRForm";
+    }
+    void commandsKeepTheCursor()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, dialog);
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        window->findChild<QAction*>(QStringLiteral("miDataSortPoNU"))->trigger();
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        const int flow = columnOf(glavn->model(), QStringLiteral("РасхПод"));
+        glavn->setCurrentIndex(glavn->model()->index(3, flow));
+        const int id = window->segmentModel()->index(3, window->segmentModel()->fieldIndex(QStringLiteral("id"))).data().toInt();
+        setup.dialogs.answers = {true};
+        zurm::test::whenShown(dialog, [](QWidget* shown) { shown->close(); });
+        window->findChild<QAction*>(command)->trigger();
+        QVERIFY(window->segmentModel());
+        glavn = child<QTableView>(window.get(), "DGGlavn");
+        const QModelIndex current = glavn->currentIndex();
+        QCOMPARE(window->segmentModel()->index(current.row(), window->segmentModel()->fieldIndex(QStringLiteral("id"))).data().toInt(), id);
+        QCOMPARE(glavn->model()->headerData(current.column(), Qt::Horizontal).toString(), QStringLiteral("РасхПод"));
+        QCOMPARE(child<QTableView>(window.get(), "DGNU")->currentIndex().row(), current.row());
+    }
+
+    // "Расчет выполнен." stays while the flag is set: a hint shows over it for
+    // a moment, and it comes back when the hint goes.
+    void calculationDoneStaysUnderHints()
+    {
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
+        auto window = setup.show();
+        QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
+        QStatusTipEvent hint(QStringLiteral("Открыть расчет"));
+        QApplication::sendEvent(window.get(), &hint);
+        QCOMPARE(window->statusText(), QStringLiteral("Открыть расчет"));
+        QStatusTipEvent gone{QString()};
+        QApplication::sendEvent(window.get(), &gone);
+        QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
+        QVERIFY(child<QLabel>(window.get(), "lbCalculationDone")->isVisible());
+    }
+
+    // At every font size the settings accept, each caption, title and value
+    // is shown whole: columns widen and the panels grow with the fonts.
+    void everyFontSizeShowsEverything_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("8") << 8;
+        QTest::newRow("14") << 14;
+        QTest::newRow("20") << 20;
+    }
+    void everyFontSizeShowsEverything()
+    {
+        QFETCH(int, size);
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        setup.updateSettings(QStringLiteral("РШрифтаВТД=%1, РШрифтаВЗагКолТД=%1, РШрифтаНаимПок=%1").arg(size));
+        auto window = setup.show();
+        window->resize(1280, 800);
+        QApplication::processEvents();
+        for (const char* name : {"DGZag", "DGGlavn"}) {
+            auto* grid = child<QTableView>(window.get(), name);
+            auto* header = qobject_cast<zurm::gui::CaptionHeaderView*>(grid->horizontalHeader());
+            for (int column = 0; column < grid->model()->columnCount(); ++column)
+                if (!grid->isColumnHidden(column))
+                    QVERIFY2(grid->columnWidth(column) >= header->minimumSectionWidth(column), name);
+        }
+        // The header grid's value row lies inside the top panel.
+        auto* zag = child<QTableView>(window.get(), "DGZag");
+        const QRect value = zag->visualRect(zag->currentIndex());
+        QVERIFY(value.isValid() && value.bottom() < zag->viewport()->height());
+        // Both node-number columns fit into the left panel.
+        auto* nu = child<QTableView>(window.get(), "DGNU");
+        const int end = columnOf(nu->model(), QStringLiteral("КонУзел"));
+        QVERIFY(nu->columnViewportPosition(end) + nu->columnWidth(end) <= nu->viewport()->width());
+    }
+
+    // The toolbar shows the program's own coloured icons, and a disabled
+    // command's icon is grey.
+    void toolbarIconsShowTheirState()
+    {
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        auto window = setup.show();
+        auto saturated = [](const QPixmap& pixmap) {
+            const QImage image = pixmap.toImage();
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qAlpha(image.pixel(x, y)) > 128 && QColor(image.pixel(x, y)).hsvSaturation() > 80)
+                        ++count;
+            return count;
+        };
+        const std::pair<const char*, const char*> buttons[] = {
+            {"tbNewRas", "new"},          {"tbOpenRas", "open"},           {"tbSaveRas", "save"},
+            {"tbSaveRasAs", "save-as"},   {"tbParTS", "network"},          {"tbVvPovtD", "repeated-entry"},
+            {"tbLoadFromME", "import-excel"}, {"tbVipRas", "run"},         {"tbFormOtsh", "report"},
+            {"tbVigrV_ME", "export-excel"}, {"tbGr", "graph"},             {"tbSortPoNU", "sort-by-nodes"},
+            {"tbSortPoVnutrSc", "sort-by-id"}, {"tbSprZURM", "help"},      {"tbOProg", "about"},
+        };
+        for (const auto& [name, file] : buttons) {
+            const QIcon icon = child<QAction>(window.get(), name)->icon();
+            const QIcon own(QStringLiteral(":/icons/%1.svg").arg(QString::fromUtf8(file)));
+            QVERIFY2(!own.isNull() && icon.pixmap(24).toImage() == own.pixmap(24).toImage(), name);
+            QVERIFY2(saturated(icon.pixmap(24, QIcon::Normal)) > 20, name);
+            QVERIFY2(saturated(icon.pixmap(24, QIcon::Disabled)) == 0, name);
+        }
     }
 
     void modelsPassTheModelTester()

@@ -1,16 +1,45 @@
 // The main window comes up under the offscreen platform, runs the start-up
-// sequence on its program folder and shows the open calculation in its caption.
+// sequence on its program folder once it is shown and shows the open
+// calculation in its caption; it keeps its place on the screen; the message
+// boxes speak Russian and show errors with the error icon.
 #include "document/DocumentSession.h"
 #include "document/Sql.h"
 #include "gui/entry/MainWindow.h"
+#include "gui/platform/Translations.h"
+#include "gui/platform/WidgetDialogs.h"
+#include "support/SampleWindow.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QWindow>
 
 #include <QAction>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
+#include <QScreen>
 
 namespace {
+QStringList warnings;
+void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        warnings.append(text);
+}
+
+// Notes whether the main window was on the screen when a message came.
+class WatchingDialogs : public zurm::test::FakeDialogs {
+public:
+    QWidget* window = nullptr;
+    QList<bool> windowExposed;
+    void showMessage(const QString& text) override
+    {
+        windowExposed.append(window && window->windowHandle() && window->windowHandle()->isExposed());
+        FakeDialogs::showMessage(text);
+    }
+};
+
 void copyDelivered(const QString& folder)
 {
     for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"}) {
@@ -43,6 +72,7 @@ private slots:
         zurm::gui::MainWindow window(dir.path());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(window.startedUp());
         QCOMPARE(window.windowTitle(), QStringLiteral("ЗУРМ 1.4"));
         QVERIFY(window.minimumWidth() >= 640 && window.minimumHeight() >= 480);
         for (const char* name : {"miFileNewRas", "miFileOpenRas", "miFileSaveRas", "miFileSaveRasAs", "miFileOpenSprav",
@@ -66,10 +96,73 @@ private slots:
         zurm::gui::MainWindow window(dir.path());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(window.startedUp());
         QCOMPARE(window.windowTitle(), calculation + QStringLiteral(" - ЗУРМ 1.4"));
         QVERIFY(window.session().data().calculationOpen());
         QVERIFY(window.session().viewState().gridsVisible);
         window.close();
+    }
+
+    // The messages of the start-up come once the window is on the screen, and
+    // closing leaves no warning of connections still in use.
+    void startUpMessagesComeOverTheShownWindow()
+    {
+        zurm::test::SampleWindow setup(zurm::test::SampleWindow::CalculationNotNamed);
+        const QString missing = setup.docs(QStringLiteral("missing.mdb"));
+        setup.updateSettings(QStringLiteral("ФайлГР='") + missing + QLatin1Char('\''));
+        WatchingDialogs dialogs;
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+        {
+            zurm::gui::MainWindow window(setup.programFolder(), &dialogs);
+            dialogs.window = &window;
+            window.show();
+            QVERIFY(dialogs.messages.isEmpty());
+            QTRY_VERIFY(window.startedUp());
+            QCOMPARE(dialogs.messages, QStringList{QStringLiteral("Файл ") + missing + QStringLiteral(" не найден.")});
+            QCOMPARE(dialogs.windowExposed, QList<bool>{true});
+            window.close();
+        }
+        qInstallMessageHandler(previous);
+        QVERIFY2(warnings.filter(QStringLiteral("still in use")).isEmpty(), qPrintable(warnings.join('\n')));
+    }
+
+    // The first start takes most of the screen; later starts come back where
+    // the window was closed.
+    void theWindowKeepsItsPlace()
+    {
+        zurm::test::SampleWindow setup(zurm::test::SampleWindow::CalculationNotNamed);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QRect closedAt;
+        {
+            auto window = setup.show();
+            QVERIFY(window->width() >= screen.width() * 8 / 10 && window->height() >= screen.height() * 8 / 10);
+            window->setGeometry(QRect(screen.topLeft() + QPoint(40, 30), QSize(700, 520)));
+            closedAt = window->geometry();
+            window->close();
+        }
+        auto window = setup.show();
+        QCOMPARE(window->geometry(), closedAt);
+    }
+
+    // Qt's own buttons read Russian; errors carry the error icon.
+    void messageBoxesSpeakRussian()
+    {
+        QVERIFY(zurm::gui::installQtTranslations(*QCoreApplication::instance()));
+        QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel);
+        QCOMPARE(buttons.button(QDialogButtonBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Да"));
+        QCOMPARE(buttons.button(QDialogButtonBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Нет"));
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Отмена"));
+
+        const std::pair<const char*, QMessageBox::Icon> cases[] = {
+            {"Ошибка при сохранении данных.\r\rКласс ошибки: \"Failure\"\rТекст ошибки: \"x\"", QMessageBox::Critical},
+            {"Файл /tmp/a.mdb не найден.", QMessageBox::Critical},
+            {"\"1x\" не является числом. Введите число.", QMessageBox::Critical},
+            {"Сжатие выполнено.", QMessageBox::Information},
+            {"Данные введены успешно.", QMessageBox::Information},
+        };
+        for (const auto& [text, icon] : cases)
+            QVERIFY2(zurm::gui::messageIcon(QString::fromUtf8(text)) == icon, text);
     }
 };
 

@@ -24,6 +24,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QtTest/QtTest>
 #include <algorithm>
 #include <functional>
@@ -563,6 +565,50 @@ private slots:
                      QStringLiteral("Доля местных потерь"));
         QVERIFY(!qobject_cast<zurm::gui::CalculationGrid*>(grid)->editing());
         dialog->close();
+        QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // The dialog takes most of the screen, the formula column the width the
+    // others leave, and a long formula is read whole in its tooltip and edited
+    // whole in an editor as wide as the grid.
+    void formulasAreShownAndEditedWhole()
+    {
+        SampleWindow setup;
+        const QString formula = QStringLiteral("<РасхПод>/3.6/<ПлВодыПод>/(3.14159265358979*<ДвнПод>*<ДвнПод>/4000000)"
+                                               "+0*<КэШер>+0*<ДолМестПот>+0*<ДлНаУчПод>");
+        setup.file().exec(QStringLiteral("UPDATE Формулы SET Формула=? WHERE НаимПокСокр='СкорПод'"), {formula});
+        auto window = setup.show();
+        runParametersCommand(*window, [&](ParametersDialog& dialog) {
+            const QRect screen = dialog.screen()->availableGeometry();
+            QVERIFY(dialog.width() >= screen.width() * 8 / 10 && dialog.width() <= screen.width());
+            QVERIFY(dialog.height() >= screen.height() * 8 / 10 && dialog.height() <= screen.height());
+            auto* grid = child<QTableView>(&dialog, "DGPok");
+            auto* model = dialog.userModel();
+            const int column = model->fieldIndex(QStringLiteral("Формула"));
+            int total = 0;
+            for (int c = 0; c < model->columnCount(); ++c)
+                total += grid->isColumnHidden(c) ? 0 : grid->columnWidth(c);
+            QVERIFY(grid->columnWidth(column) >= 360);
+            QVERIFY(total >= grid->viewport()->width());
+            int row = 0;
+            while (row < model->rowCount() && model->shortName(row) != QStringLiteral("СкорПод"))
+                ++row;
+            const QModelIndex cell = model->index(row, column);
+            grid->scrollTo(cell);
+            const QRect rect = grid->visualRect(cell);
+            QHelpEvent tip(QEvent::ToolTip, rect.center(), grid->viewport()->mapToGlobal(rect.center()));
+            QApplication::sendEvent(grid->viewport(), &tip);
+            QVERIFY2(QToolTip::text().contains(formula.toHtmlEscaped()), qPrintable(QToolTip::text()));
+            grid->setCurrentIndex(cell);
+            grid->edit(cell);
+            QLineEdit* editor = nullptr;
+            for (QLineEdit* candidate : grid->viewport()->findChildren<QLineEdit*>())
+                if (candidate->isVisible())
+                    editor = candidate;
+            QVERIFY(editor);
+            QCOMPARE(editor->text(), formula);
+            QVERIFY(editor->width() > rect.width());
+        });
         QVERIFY(setup.dialogs.messages.isEmpty());
     }
 

@@ -90,7 +90,7 @@ private slots:
         // With the text off there is no save dialog and no message besides the question.
         QVERIFY(setup.dialogs.fileRequests.isEmpty());
         QVERIFY(setup.dialogs.messages.isEmpty());
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Расчет выполнен."));
+        QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
         QVERIFY(window->menuBar()->isEnabled());
     }
 
@@ -201,7 +201,7 @@ private slots:
             font = memo->font().pointSize();
             wraps = memo->lineWrapMode() != QPlainTextEdit::NoWrap;
             readOnly = memo->isReadOnly();
-            status = window->statusBar()->currentMessage();
+            status = window->statusText();
             for (QAction* action : viewer->findChild<QMenuBar*>()->actions())
                 menu.append(action->text());
             // The completion dialog comes after the viewer has closed.

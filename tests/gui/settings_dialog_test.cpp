@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTableView>
+#include <QPushButton>
 #include <QtTest/QtTest>
 
 using zurm::test::FileAccess;
@@ -102,6 +103,8 @@ private slots:
             captions.append(dialog->findChild<QCheckBox*>(QStringLiteral("cbSaveTXTRas"))->text());
             for (QAction* action : dialog->findChild<QMenuBar*>()->actions())
                 captions.append(action->objectName() + QLatin1Char('=') + action->text());
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                captions.append(button->objectName() + QLatin1Char('=') + button->text());
         });
         QCOMPARE(shownTexts, (QStringList{"12", "", "9", "20", ""}));
         QVERIFY(!checked);
@@ -109,7 +112,7 @@ private slots:
         for (const char* caption :
              {"В таблицах данных:", "В заголовках колонок таблиц данных:", "Наименований показателей:",
               "В надписях на графиках:", "зн. дробной части числа", "Размер шрифта", "Точность показателей в отчетах",
-              "Сохранять текст расчета", "miOK=OK", "miCancel=Отмена", "miHlp=?"})
+              "Сохранять текст расчета", "miOK=OK", "miCancel=Отмена", "miHlp=?", "btOK=OK", "btCancel=Отмена"})
             QVERIFY2(captions.contains(QString::fromUtf8(caption)), caption);
         QVERIFY(setup.dialogs.messages.isEmpty());
     }
@@ -176,7 +179,8 @@ private slots:
         runSettings(*window, [&](QWidget* dialog) {
             typeInto(dialog, {"9", "9", "9", "9", "1"});
             dialog->findChild<QCheckBox*>(QStringLiteral("cbSaveTXTRas"))->setChecked(false);
-            choose(dialog, "miCancel");
+            // The button at the foot of the window, as the menu item.
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btCancel")), Qt::LeftButton);
         });
         QCOMPARE(storedRow(setup), before);
         QCOMPARE(window->fontSizes(), (zurm::FontSizes{15, 16, 17, 18}));

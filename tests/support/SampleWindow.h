@@ -130,6 +130,9 @@ public:
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))
             qWarning("the main window did not become active");
+        // The start-up sequence runs once the window is on the screen.
+        if (!QTest::qWaitFor([&] { return window->startedUp(); }))
+            qWarning("the start-up sequence did not run");
         return window;
     }
 

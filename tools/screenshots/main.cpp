@@ -3,7 +3,9 @@
 // dialog and the text viewer, and the help window. Run it under a real display
 // server (scripts/screenshots.sh starts one with Xvfb):
 //
-//   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb
+//   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb [FONT_SIZE]
+//
+// FONT_SIZE (8 to 20) sets all four font sizes of the settings.
 //
 // The program folder is a temporary copy of the delivered files whose settings
 // name a copy of the calculation. Questions are answered Yes, and the
@@ -13,6 +15,7 @@
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
 #include "gui/entry/MainWindow.h"
+#include "gui/platform/Translations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -108,8 +111,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ЗУРМ"));
     const QStringList args = QApplication::arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb\n");
+    zurm::gui::installQtTranslations(app);
+    if (args.size() != 3 && args.size() != 4) {
+        std::fprintf(stderr, "zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb [FONT_SIZE]\n");
         return 2;
     }
     outputFolder = QFileInfo(args.at(1)).absoluteFilePath();
@@ -136,6 +140,11 @@ int main(int argc, char** argv)
         if (!db.open())
             return 1;
         zurm::execSql(db, QStringLiteral("UPDATE [Настройки] SET [ФайлГР] = ?, [СохрТекстРас] = 1"), {calculation});
+        if (args.size() == 4)
+            zurm::execSql(db,
+                          QStringLiteral("UPDATE [Настройки] SET [РШрифтаВТД] = ?, [РШрифтаВЗагКолТД] = ?, "
+                                         "[РШрифтаНаимПок] = ?, [РШрифтаГр] = ?"),
+                          {args.at(3).toInt(), args.at(3).toInt(), args.at(3).toInt(), args.at(3).toInt()});
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("screenshots"));

@@ -68,4 +68,28 @@ QChar userDecimalPoint()
     return point.isEmpty() ? QLatin1Char('.') : point.at(0);
 }
 
+namespace {
+QString withoutSpaces(const QString& text)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (const QChar ch : text)
+        if (!ch.isSpace())
+            clean.append(ch == QLatin1Char(',') ? QLatin1Char('.') : ch);
+    return clean;
+}
+} // namespace
+
+std::optional<double> parseTypedReal(const QString& text)
+{
+    const QString clean = withoutSpaces(text);
+    if (clean.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double value = QLocale::c().toDouble(clean, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace zurm

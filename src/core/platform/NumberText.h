@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace zurm {
 
@@ -14,5 +15,11 @@ QString formatGeneral15(double value, QChar decimalPoint = QLatin1Char('.'));
 
 // The user's decimal separator (QLocale::system()).
 QChar userDecimalPoint();
+
+// A real number as the user types it, in a dialog field or a grid cell alike:
+// every space (also a no-break space) is dropped, every "," becomes "." and the
+// rest must convert with "." as decimal point to a finite number. "1 234,5" is
+// 1234.5. Text that is no number, spaces alone included, gives nullopt.
+std::optional<double> parseTypedReal(const QString& text);
 
 } // namespace zurm

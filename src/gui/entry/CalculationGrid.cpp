@@ -1,9 +1,14 @@
 #include "gui/entry/CalculationGrid.h"
 
+#include "document/UserDialogs.h"
+#include "gui/platform/WidgetDialogs.h"
+#include "platform/NumberText.h"
+
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
-#include <cmath>
+#include <QToolTip>
 
 namespace zurm::gui {
 
@@ -15,6 +20,14 @@ constexpr int kTextLimit = 255;
 bool isTextCell(const QModelIndex& index)
 {
     return index.data(Qt::EditRole).metaType().id() == QMetaType::QString;
+}
+
+bool startsTyping(const QKeyEvent* event)
+{
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint();
 }
 } // namespace
 
@@ -39,6 +52,28 @@ void CalculationGrid::finishEditing()
     currentChanged(current, current);
 }
 
+void CalculationGrid::keyboardSearch(const QString&)
+{
+    // Typed text edits the current cell; it never moves the cursor.
+}
+
+void CalculationGrid::reportRefusedInput(const QString& message)
+{
+    // The editor is closing when its text is refused: the message waits until
+    // the view has finished with it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, message] {
+            if (dialogs_) {
+                dialogs_->showMessage(message);
+            } else {
+                WidgetDialogs own(window());
+                own.showMessage(message);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void CalculationGrid::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
@@ -56,6 +91,12 @@ void CalculationGrid::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
+    if (startsTyping(event) && !editing() && currentIndex().isValid()) {
+        // A click on the selected cell opens its editor only after the
+        // double-click interval, and until then the view would refuse to edit
+        // on a key. Cancelling that wait lets the key open the editor now.
+        QTableView::edit(currentIndex(), QAbstractItemView::CurrentChanged, nullptr);
+    }
     QTableView::keyPressEvent(event);
 }
 
@@ -66,19 +107,16 @@ QString GridValueDelegate::numberText(double value)
     return locale.toString(value, 'g', QLocale::FloatingPointShortest);
 }
 
-std::optional<QVariant> GridValueDelegate::parseNumber(const QString& text)
+QString GridValueDelegate::notANumberMessage(const QString& text)
 {
-    QString clean = text;
-    clean.remove(QLatin1Char(' '));
-    clean.remove(QChar(0x00A0));
-    clean.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (clean.isEmpty())
-        return QVariant(QMetaType::fromType<double>());
-    bool ok = false;
-    const double value = QLocale::c().toDouble(clean, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return QVariant(value);
+    return QStringLiteral("\"") + text + QStringLiteral("\" не является числом. Введите число.\r")
+           + QStringLiteral("Значение не изменено.");
+}
+
+void GridValueDelegate::refuse(const QString& message) const
+{
+    if (auto* grid = qobject_cast<CalculationGrid*>(parent()))
+        grid->reportRefusedInput(message);
 }
 
 QString GridValueDelegate::displayText(const QVariant& value, const QLocale& locale) const
@@ -104,13 +142,8 @@ QWidget* GridValueDelegate::createEditor(QWidget* parent, const QStyleOptionView
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
     editor->setAlignment(Qt::AlignCenter);
-    if (isTextCell(index)) {
+    if (isTextCell(index))
         editor->setMaxLength(kTextLimit);
-    } else {
-        static const QRegularExpression numberPattern(
-            QStringLiteral("^[-+]?[0-9 \\x{00A0}]*[.,]?[0-9]*([eE][-+]?[0-9]*)?$"));
-        editor->setValidator(new QRegularExpressionValidator(numberPattern, editor));
-    }
     return editor;
 }
 
@@ -135,15 +168,60 @@ void GridValueDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         value = text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
         if (old.isNull() == value.isNull() && old.toString() == value.toString())
             return;
-    } else {
-        const std::optional<QVariant> number = parseNumber(line->text());
-        if (!number)
-            return; // not a number: the cell keeps its value
-        value = *number;
-        if (old.isNull() == value.isNull() && (value.isNull() || old.toDouble() == value.toDouble()))
+    } else if (line->text().isEmpty()) {
+        // An emptied cell holds no value.
+        if (old.isNull())
             return;
+        value = QVariant(QMetaType::fromType<double>());
+    } else {
+        const std::optional<double> number = parseTypedReal(line->text());
+        if (!number) {
+            refuse(notANumberMessage(line->text()));
+            return;
+        }
+        if (!old.isNull() && old.toDouble() == *number)
+            return;
+        value = *number;
     }
     model->setData(index, value, Qt::EditRole);
+}
+
+void GridValueDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                             const QModelIndex& index) const
+{
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line || !isTextCell(index))
+        return;
+    // A long text is edited whole: the editor grows to the right, up to the
+    // visible width of the grid.
+    const QWidget* area = editor->parentWidget();
+    const int needed = line->fontMetrics().horizontalAdvance(index.data(Qt::EditRole).toString()) + 16;
+    QRect rect = editor->geometry();
+    const int room = area ? area->width() - rect.left() : rect.width();
+    if (needed > rect.width() && room > rect.width())
+        rect.setWidth(qMin(needed, room));
+    editor->setGeometry(rect);
+}
+
+bool GridValueDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                  const QModelIndex& index)
+{
+    if (event && event->type() == QEvent::ToolTip && index.isValid()
+        && !index.data(Qt::ToolTipRole).isValid()) {
+        // A text cut short by its column shows whole in the tooltip.
+        const QString text = displayText(index.data(Qt::DisplayRole), option.locale);
+        if (!text.isEmpty() && option.fontMetrics.horizontalAdvance(text) + 8 > option.rect.width()) {
+            // Rich text, so that the tooltip wraps a long formula into lines.
+            QToolTip::showText(event->globalPos(), QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>"),
+                               view);
+            return true;
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 } // namespace zurm::gui

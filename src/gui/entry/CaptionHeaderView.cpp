@@ -68,6 +68,20 @@ void CaptionHeaderView::geometryMayHaveChanged()
     emit geometriesChanged();
 }
 
+int CaptionHeaderView::minimumSectionWidth(int logicalIndex) const
+{
+    auto longestWord = [](const QFontMetrics& metrics, const QString& text) {
+        int widest = 0;
+        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            widest = qMax(widest, metrics.horizontalAdvance(word));
+        return widest;
+    };
+    int widest = longestWord(fontMetrics(), title(logicalIndex));
+    if (showsCaptions_)
+        widest = qMax(widest, longestWord(QFontMetrics(captionFont()), captions_.value(logicalIndex)));
+    return widest + 2 * kPadding + 4;
+}
+
 int CaptionHeaderView::wrappedHeight(const QFontMetrics& metrics, const QString& text, int width) const
 {
     if (text.isEmpty())

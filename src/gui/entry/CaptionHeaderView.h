@@ -33,6 +33,10 @@ public:
 
     QSize sizeHint() const override;
 
+    // The narrowest width at which the section shows its full name and title
+    // without cutting a word (the longest word of each, in its font).
+    int minimumSectionWidth(int logicalIndex) const;
+
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
     bool event(QEvent* event) override;

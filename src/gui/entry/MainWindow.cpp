@@ -21,20 +21,28 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
 
 namespace zurm::gui {
 
@@ -57,6 +65,13 @@ constexpr int kTopPanelInitial = 157;
 constexpr int kLeftPanelMinimum = 20;
 constexpr int kLeftPanelMaximum = 147;
 
+// The toolbar icons are the program's own drawings, compiled into it; the
+// disabled look is derived from them.
+QIcon commandIcon(const char* name)
+{
+    return QIcon(QStringLiteral(":/icons/") + QString::fromUtf8(name) + QStringLiteral(".svg"));
+}
+
 QString fieldName(const QAbstractItemModel* model, int column)
 {
     return model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
@@ -70,7 +85,7 @@ QString fieldName(const QAbstractItemModel* model, int column)
 class MainWindow::LockingProgress : public Progress {
 public:
     explicit LockingProgress(MainWindow& window) : window_(window), inner_(&window) {}
-    void setStatus(const QString& text) override { inner_.setStatus(text); }
+    void setStatus(const QString& text) override { window_.showStatus(text); }
     void setBusy(bool busy) override { inner_.setBusy(busy); }
     void processEvents() override { inner_.processEvents(); }
     void lockWindow() override
@@ -96,7 +111,7 @@ struct MainWindow::Command {
     const char* menuName;
     const char* buttonName; // nullptr: menu only
     const char* text;
-    QStyle::StandardPixmap icon;
+    const char* icon; // the toolbar icon's name in the program's resources
     void (MainWindow::*slot)();
 };
 
@@ -105,7 +120,6 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(kProgramCaption);
     setMinimumSize(640, 480);
-    resize(1024, 700);
 
     if (!dialogs) {
         ownDialogs_ = std::make_unique<WidgetDialogs>(this);
@@ -121,8 +135,14 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     session_->data().guards().guardSegmentsFromMainWindow();
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    // "Расчет выполнен." is a widget of the status bar, not a message: hints
+    // and progress texts show over it for a moment and it comes back after them.
+    lbCalculationDone_ = new QLabel(statusBar());
+    lbCalculationDone_->setObjectName(QStringLiteral("lbCalculationDone"));
+    statusBar()->addWidget(lbCalculationDone_, 1);
     createPanels();
     createCommands();
+    restoreWindowGeometry();
     bindGrids();
     gridsBound_ = false; // the start-up sequence binds them to the opened documents
 }
@@ -160,7 +180,7 @@ QAction* MainWindow::addCommand(QMenu* menu, QToolBar* toolbar, const Command& c
     else
         action->setEnabled(false); // its window comes with later work
     if (command.buttonName && toolbar) {
-        QAction* button = toolbar->addAction(style()->standardIcon(command.icon), text);
+        QAction* button = toolbar->addAction(commandIcon(command.icon), text);
         button->setObjectName(QString::fromUtf8(command.buttonName));
         button->setToolTip(text);
         button->setStatusTip(text);
@@ -181,26 +201,26 @@ void MainWindow::createCommands()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
     file->setObjectName(QStringLiteral("miFile"));
     const Command fileCommands[] = {
-        {"miFileNewRas", "tbNewRas", "Создать новый расчет", QStyle::SP_FileIcon, &MainWindow::newCalculation},
-        {"miFileOpenRas", "tbOpenRas", "Открыть расчет", QStyle::SP_DialogOpenButton, &MainWindow::openCalculation},
-        {"miFileSaveRas", "tbSaveRas", "Сохранить расчет", QStyle::SP_DialogSaveButton, &MainWindow::saveCalculation},
-        {"miFileSaveRasAs", "tbSaveRasAs", "Сохранить расчет как...", QStyle::SP_DriveFDIcon,
+        {"miFileNewRas", "tbNewRas", "Создать новый расчет", "new", &MainWindow::newCalculation},
+        {"miFileOpenRas", "tbOpenRas", "Открыть расчет", "open", &MainWindow::openCalculation},
+        {"miFileSaveRas", "tbSaveRas", "Сохранить расчет", "save", &MainWindow::saveCalculation},
+        {"miFileSaveRasAs", "tbSaveRasAs", "Сохранить расчет как...", "save-as",
          &MainWindow::saveCalculationAs},
     };
     for (const Command& command : fileCommands)
         addCommand(file, toolbar, command);
     file->addSeparator();
     const Command referenceCommands[] = {
-        {"miFileOpenSprav", nullptr, "Открыть справочники", QStyle::SP_CustomBase, &MainWindow::openReference},
-        {"miFileSaveSpravAs", nullptr, "Сохранить справочники как...", QStyle::SP_CustomBase,
+        {"miFileOpenSprav", nullptr, "Открыть справочники", nullptr, &MainWindow::openReference},
+        {"miFileSaveSpravAs", nullptr, "Сохранить справочники как...", nullptr,
          &MainWindow::saveReferenceAs},
     };
     for (const Command& command : referenceCommands)
         addCommand(file, nullptr, command);
     file->addSeparator();
     const Command compactCommands[] = {
-        {"miFileCompactRas", nullptr, "Сжать расчет", QStyle::SP_CustomBase, &MainWindow::compactCalculation},
-        {"miFileCompactSprav", nullptr, "Сжать справочники", QStyle::SP_CustomBase, &MainWindow::compactReference},
+        {"miFileCompactRas", nullptr, "Сжать расчет", nullptr, &MainWindow::compactCalculation},
+        {"miFileCompactSprav", nullptr, "Сжать справочники", nullptr, &MainWindow::compactReference},
     };
     for (const Command& command : compactCommands)
         addCommand(file, nullptr, command);
@@ -213,14 +233,14 @@ void MainWindow::createCommands()
     QMenu* data = menuBar()->addMenu(QStringLiteral("&Данные"));
     data->setObjectName(QStringLiteral("miData"));
     const Command dataCommands[] = {
-        {"miDataParR", nullptr, "Параметры расчета", QStyle::SP_CustomBase, &MainWindow::parametersCommand},
-        {"miDataParTS", "tbParTS", "Параметры теплосети", QStyle::SP_FileDialogDetailedView, nullptr},
-        {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", QStyle::SP_FileDialogContentsView, nullptr},
-        {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", QStyle::SP_ArrowDown, nullptr},
-        {"miDataVipRas", "tbVipRas", "Выполнить расчет", QStyle::SP_MediaPlay, &MainWindow::runCalculation},
-        {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", QStyle::SP_FileDialogInfoView, nullptr},
-        {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", QStyle::SP_ArrowUp, nullptr},
-        {"miDataGr", "tbGr", "Формировать график", QStyle::SP_DesktopIcon, nullptr},
+        {"miDataParR", nullptr, "Параметры расчета", nullptr, &MainWindow::parametersCommand},
+        {"miDataParTS", "tbParTS", "Параметры теплосети", "network", nullptr},
+        {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", "repeated-entry", nullptr},
+        {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", "import-excel", nullptr},
+        {"miDataVipRas", "tbVipRas", "Выполнить расчет", "run", &MainWindow::runCalculation},
+        {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report", nullptr},
+        {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel", nullptr},
+        {"miDataGr", "tbGr", "Формировать график", "graph", nullptr},
     };
     for (const Command& command : dataCommands)
         addCommand(data, toolbar, command);
@@ -236,9 +256,9 @@ void MainWindow::createCommands()
     miSortByNodes_->setObjectName(QStringLiteral("miDataSortPoNU"));
     miSortById_ = data->addAction(byId);
     miSortById_->setObjectName(QStringLiteral("miDataSortPoVnutrSc"));
-    tbSortByNodes_ = toolbar->addAction(style()->standardIcon(QStyle::SP_ToolBarVerticalExtensionButton), byNodes);
+    tbSortByNodes_ = toolbar->addAction(commandIcon("sort-by-nodes"), byNodes);
     tbSortByNodes_->setObjectName(QStringLiteral("tbSortPoNU"));
-    tbSortById_ = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), byId);
+    tbSortById_ = toolbar->addAction(commandIcon("sort-by-id"), byId);
     tbSortById_->setObjectName(QStringLiteral("tbSortPoVnutrSc"));
     for (QAction* action : {miSortByNodes_, miSortById_, tbSortByNodes_, tbSortById_}) {
         action->setCheckable(true);
@@ -258,10 +278,10 @@ void MainWindow::createCommands()
     QMenu* reference = menuBar()->addMenu(QStringLiteral("Сп&равочники"));
     reference->setObjectName(QStringLiteral("miSpravosh"));
     const Command referenceTables[] = {
-        {"miSpravoshPlVodiOtT", nullptr, "Плотность воды при различной температуре", QStyle::SP_CustomBase, nullptr},
-        {"miSpravoshDiamTrPr", nullptr, "Диаметры трубопровода", QStyle::SP_CustomBase, nullptr},
+        {"miSpravoshPlVodiOtT", nullptr, "Плотность воды при различной температуре", nullptr, nullptr},
+        {"miSpravoshDiamTrPr", nullptr, "Диаметры трубопровода", nullptr, nullptr},
         {"miSpravoshPoprKoefKUdPot", nullptr, "Поправочные коэффициенты к удельным потерям давления",
-         QStyle::SP_CustomBase, nullptr},
+         nullptr, nullptr},
     };
     for (const Command& command : referenceTables)
         addCommand(reference, nullptr, command);
@@ -269,15 +289,15 @@ void MainWindow::createCommands()
     QMenu* settings = menuBar()->addMenu(QStringLiteral("&Настройки"));
     settings->setObjectName(QStringLiteral("miNastr"));
     addCommand(settings, nullptr,
-               {"miNastrNP", nullptr, "Настройки программы", QStyle::SP_CustomBase, &MainWindow::editSettings});
+               {"miNastrNP", nullptr, "Настройки программы", nullptr, &MainWindow::editSettings});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Справка"));
     help->setObjectName(QStringLiteral("miSpravka"));
     addCommand(help, toolbar,
-               {"miSpravkaSprZURM14", "tbSprZURM", "Справка ЗУРМ 1.4", QStyle::SP_DialogHelpButton,
+               {"miSpravkaSprZURM14", "tbSprZURM", "Справка ЗУРМ 1.4", "help",
                 &MainWindow::helpContents});
     addCommand(help, toolbar,
-               {"miSpravkaOProg", "tbOProg", "О программе", QStyle::SP_MessageBoxInformation, &MainWindow::about});
+               {"miSpravkaOProg", "tbOProg", "О программе", "about", &MainWindow::about});
     QAction* topic = menuBar()->addAction(QStringLiteral("&?"));
     topic->setObjectName(QStringLiteral("miHlp"));
     connect(topic, &QAction::triggered, this, [this] { showHelp(this, QStringLiteral("GR/VvOsnDan.htm")); });
@@ -300,6 +320,7 @@ void MainWindow::createPanels()
 
     // Top panel: the calculation name, the two head nodes and the header grid.
     auto* pnTop = new QWidget(spHor_);
+    pnTop_ = pnTop;
     pnTop->setObjectName(QStringLiteral("pnTop"));
     pnTop->setMinimumHeight(kTopPanelMinimum);
     pnTop->setMaximumHeight(kTopPanelMaximum);
@@ -335,6 +356,9 @@ void MainWindow::createPanels()
     nameLayout->addWidget(edNuzRNap_);
     supplyLabel->setBuddy(edNuzPNapPod_);
     availableLabel->setBuddy(edNuzRNap_);
+    // A node number is typed in digits only.
+    for (QLineEdit* field : {edNuzPNapPod_, edNuzRNap_})
+        field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), field));
     topLayout->addWidget(pnRasName);
 
     const int rowHeight = fontMetrics().height() + 8;
@@ -397,6 +421,8 @@ void MainWindow::createPanels()
     dgGlavn_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setUpGrid(dgGlavn_);
     clientLayout->addWidget(dgGlavn_);
+    for (CalculationGrid* grid : {dgZag_, dgNU_, dgGlavn_})
+        grid->setDialogs(dialogs_);
 
     spVert_->addWidget(pnLeft);
     spVert_->addWidget(pnClient);
@@ -424,6 +450,42 @@ void MainWindow::createPanels()
                 [this](int code) { session_->viewState().lastNavigationKey = code; });
         connect(grid, &CalculationGrid::edgeReached, this, [this](int row) { segmentEdgeReached(row); });
     }
+}
+
+void MainWindow::sizeSegmentNumberList()
+{
+    // The two columns keep their widths unless the title font needs more; the
+    // left panel may grow to show both.
+    const int startNode = segmentModel_->fieldIndex(QStringLiteral("НачУзел"));
+    const int endNode = segmentModel_->fieldIndex(QStringLiteral("КонУзел"));
+    const QFontMetrics titles(dgNU_->horizontalHeader()->font());
+    const int margin = 2 * dgNU_->style()->pixelMetric(QStyle::PM_HeaderMargin) + 4;
+    const int startWidth = qMax(kStartNodeWidth, titles.horizontalAdvance(QStringLiteral("НачУзел")) + margin);
+    const int endWidth = qMax(kEndNodeWidth, titles.horizontalAdvance(QStringLiteral("КонУзел")) + margin);
+    dgNU_->setColumnWidth(startNode, startWidth);
+    dgNU_->setColumnWidth(endNode, endWidth);
+    const int needed = startWidth + endWidth + 2 * dgNU_->frameWidth();
+    QWidget* pnLeft = gbLeft_->parentWidget();
+    pnLeft->setMaximumWidth(qMax(kLeftPanelMaximum, needed));
+    const QList<int> sizes = spVert_->sizes();
+    if (sizes.size() == 2 && sizes[0] < needed && sizes[0] + sizes[1] > 2 * needed)
+        spVert_->setSizes({needed, sizes[0] + sizes[1] - needed});
+}
+
+void MainWindow::sizeTopPanel()
+{
+    // The top panel holds the name line, the header grid's titles and its value
+    // row at every font size: it grows with the fonts.
+    const QWidget* nameLine = pnTop_->findChild<QWidget*>(QStringLiteral("pnRasName"));
+    const QMargins margins = pnTop_->layout()->contentsMargins();
+    const int needed = margins.top() + margins.bottom() + pnTop_->layout()->spacing()
+                       + nameLine->sizeHint().height() + dgZag_->horizontalHeader()->sizeHint().height()
+                       + dgZag_->verticalHeader()->defaultSectionSize() + 2 * dgZag_->frameWidth()
+                       + dgZag_->horizontalScrollBar()->sizeHint().height();
+    pnTop_->setMaximumHeight(qMax(kTopPanelMaximum, needed));
+    const QList<int> sizes = spHor_->sizes();
+    if (sizes.size() == 2 && sizes[0] < needed && sizes[0] + sizes[1] > needed)
+        spHor_->setSizes({needed, sizes[0] + sizes[1] - needed});
 }
 
 void MainWindow::alignSegmentNumberList()
@@ -470,10 +532,7 @@ void MainWindow::bindGrids()
     setWindowTitle(view.caption);
     // Whatever ran under the lock, the status line follows the calculation-done flag.
     view.statusText = open && session_->data().calculationDone() ? kCalculationDone : QString();
-    if (view.statusText.isEmpty())
-        statusBar()->clearMessage();
-    else
-        statusBar()->showMessage(view.statusText);
+    showStatus(QString());
     edRasName_->setText(view.calculationName);
     edNuzPNapPod_->setText(view.supplyHeadNodeText);
     edNuzRNap_->setText(view.availableHeadNodeText);
@@ -491,6 +550,7 @@ void MainWindow::bindGrids()
     for (CalculationGrid* grid : {dgZag_, dgNU_, dgGlavn_})
         grid->setVisible(shown);
     alignSegmentNumberList();
+    sizeTopPanel();
 }
 
 void MainWindow::bindModels()
@@ -522,11 +582,7 @@ void MainWindow::bindModels()
     const int endNode = segmentModel_->fieldIndex(QStringLiteral("КонУзел"));
     for (int column = 0; column < segmentModel_->columnCount(); ++column)
         dgNU_->setColumnHidden(column, column != startNode && column != endNode);
-    // The two columns keep their widths unless the title font needs more.
-    const QFontMetrics titles(dgNU_->horizontalHeader()->font());
-    const int margin = 2 * dgNU_->style()->pixelMetric(QStyle::PM_HeaderMargin) + 4;
-    dgNU_->setColumnWidth(startNode, qMax(kStartNodeWidth, titles.horizontalAdvance(QStringLiteral("НачУзел")) + margin));
-    dgNU_->setColumnWidth(endNode, qMax(kEndNodeWidth, titles.horizontalAdvance(QStringLiteral("КонУзел")) + margin));
+    sizeSegmentNumberList();
 
     gridConnections_.append(connect(dgGlavn_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                                     [this](const QModelIndex& current, const QModelIndex& previous) {
@@ -570,8 +626,17 @@ void MainWindow::applyColumns(CalculationGrid* grid, const QList<GridColumn>& co
         if (layout->width > 0)
             grid->setColumnWidth(column, layout->width);
     }
-    if (auto* header = qobject_cast<CaptionHeaderView*>(grid->horizontalHeader()))
-        header->setCaptions(fullNames, titles);
+    auto* header = qobject_cast<CaptionHeaderView*>(grid->horizontalHeader());
+    if (!header)
+        return;
+    header->setCaptions(fullNames, titles);
+    // Large fonts widen the columns, so that no word of a name or a title and
+    // no value is cut.
+    const QFontMetrics cells(grid->font());
+    for (int column = 0; column < model->columnCount(); ++column)
+        if (!grid->isColumnHidden(column))
+            grid->setColumnWidth(column, std::max({grid->columnWidth(column), header->minimumSectionWidth(column),
+                                               cells.horizontalAdvance(QStringLiteral("0000000000")) + 8}));
 }
 
 // ---------------------------------------------------------------- segment rows
@@ -592,6 +657,58 @@ void MainWindow::setSegmentCurrentRow(int row)
         if (column >= 0)
             grid->setCurrentIndex(segmentModel_->index(row, column));
     }
+}
+
+MainWindow::SegmentPosition MainWindow::segmentPosition() const
+{
+    SegmentPosition position;
+    if (!segmentModel_)
+        return position;
+    const QModelIndex current = dgGlavn_->currentIndex();
+    if (!current.isValid())
+        return position;
+    position.row = current.row();
+    position.id = segmentModel_->index(current.row(), segmentModel_->fieldIndex(QStringLiteral("id"))).data();
+    position.column = fieldName(segmentModel_, current.column());
+    return position;
+}
+
+void MainWindow::restoreSegmentPosition(const SegmentPosition& position)
+{
+    if (!segmentModel_ || position.row < 0)
+        return;
+    const int idColumn = segmentModel_->fieldIndex(QStringLiteral("id"));
+    auto holds = [&](int row) {
+        return row >= 0 && row < segmentModel_->rowCount()
+               && segmentModel_->index(row, idColumn).data() == position.id;
+    };
+    // Mostly the segment is still where it was; otherwise it is looked for,
+    // reading further rows of a large table as needed.
+    while (segmentModel_->rowCount() <= position.row && segmentModel_->canFetchMore(QModelIndex()))
+        segmentModel_->fetchMore(QModelIndex());
+    int row = holds(position.row) ? position.row : -1;
+    for (int r = 0; row < 0;) {
+        if (r < segmentModel_->rowCount()) {
+            if (holds(r))
+                row = r;
+            ++r;
+        } else {
+            const int read = segmentModel_->rowCount();
+            if (segmentModel_->canFetchMore(QModelIndex()))
+                segmentModel_->fetchMore(QModelIndex());
+            if (segmentModel_->rowCount() == read)
+                break;
+        }
+    }
+    if (row < 0)
+        row = qMin(position.row, segmentModel_->rowCount() - 1);
+    if (row < 0)
+        return;
+    const int column = segmentModel_->fieldIndex(position.column);
+    if (column >= 0 && !dgGlavn_->isColumnHidden(column))
+        dgGlavn_->setCurrentIndex(segmentModel_->index(row, column));
+    setSegmentCurrentRow(row);
+    dgGlavn_->scrollTo(dgGlavn_->currentIndex());
 }
 
 void MainWindow::segmentRowChanged(int current, int previous)
@@ -645,7 +762,23 @@ void MainWindow::finishGridEditing()
 void MainWindow::clearStatus()
 {
     session_->viewState().statusText.clear();
-    statusBar()->clearMessage();
+    showStatus(QString());
+}
+
+void MainWindow::showStatus(const QString& text)
+{
+    const bool done = session_ && session_->data().calculationOpen() && session_->data().calculationDone();
+    lbCalculationDone_->setText(done ? kCalculationDone : QString());
+    if (text.isEmpty() || text == kCalculationDone)
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(text);
+}
+
+QString MainWindow::statusText() const
+{
+    const QString message = statusBar()->currentMessage();
+    return message.isEmpty() ? lbCalculationDone_->text() : message;
 }
 
 // ---------------------------------------------------------------- pending edits
@@ -674,7 +807,7 @@ void MainWindow::storeCalculationName()
 void MainWindow::storeNodeNumber(QLineEdit* field, const QString& column, QString& viewText)
 {
     bool isNumber = false;
-    const int number = field->text().trimmed().toInt(&isNumber);
+    const qlonglong number = field->text().trimmed().toLongLong(&isNumber);
     if (!isNumber)
         return; // not an integer: the stored number stays
     const QSqlDatabase db = session_->data().calculation();
@@ -682,14 +815,23 @@ void MainWindow::storeNodeNumber(QLineEdit* field, const QString& column, QStrin
                                                 + QStringLiteral(" FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
     if (stored.isValid() && !stored.isNull() && stored.toInt() == number)
         return;
-    if (number < -32768 || number > 32767)
+    if (number < 0 || number > 32767) {
+        // Named as the window shows the field: "РНапНаУз задан для узла".
+        QString label;
+        if (const auto* caption = findChild<QLabel*>(field == edNuzPNapPod_ ? QStringLiteral("lbNuzPNapPod")
+                                                                            : QStringLiteral("lbNuzRNap")))
+            label = caption->text().trimmed();
+        if (label.endsWith(QLatin1Char(':')))
+            label.chop(1);
         throw Failure(QStringLiteral("RangeError"), QStringLiteral("Значение ") + QString::number(number)
-                                                        + QStringLiteral(" вне допустимого диапазона поля ") + column
-                                                        + QStringLiteral(" (от -32768 до 32767)."));
+                                                        + QStringLiteral(" поля \"") + label
+                                                        + QStringLiteral("\" вне допустимого диапазона номеров узлов"
+                                                                         " (от 0 до 32767)."));
+    }
     session_->data().SetCalculationDoneFlag(false);
     clearStatus();
     execSql(db, QStringLiteral("UPDATE [НазвРасч] SET ") + quoteName(column) + QStringLiteral("=?") + kRowCondition,
-            {number});
+            {int(number)});
     viewText = QString::number(number);
 }
 
@@ -766,8 +908,16 @@ void MainWindow::applyFonts()
         completionDialog_->setMemoFont(cells);
     if (textViewer_)
         textViewer_->setMemoFont(cells);
+    // The columns follow the fonts.
+    if (gridsBound_ && headerModel_ && segmentModel_) {
+        const GridLayout& layout = session_->viewState().layout;
+        applyColumns(dgZag_, layout.headerColumns, layout.headerCaptions);
+        applyColumns(dgGlavn_, layout.segmentColumns, layout.segmentCaptions);
+        sizeSegmentNumberList();
+    }
     // Taller titles or captions move the first row of the segment grid.
     alignSegmentNumberList();
+    sizeTopPanel();
 }
 
 void MainWindow::editSettings()
@@ -848,18 +998,70 @@ void MainWindow::showEvent(QShowEvent* event)
     if (started_)
         return;
     started_ = true;
-    // The start-up sequence runs once the window is first shown.
+    // The start-up sequence runs once the window is on the screen and painted,
+    // so that its messages appear over the window rather than over an empty screen.
+    if (windowHandle() && !windowHandle()->isExposed())
+        windowHandle()->installEventFilter(this);
+    else
+        QTimer::singleShot(0, this, [this] { startUp(); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { startUp(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::startUp()
+{
     const bool started = session_->startUp(QStringLiteral("~$.mdb"));
     if (!gridsBound_)
         bindGrids();
     if (started)
         ApplyFontSizes();
+    startedUp_ = true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    storeWindowGeometry();
     session_->exitCleanUp();
     event->accept();
+}
+
+// ---------------------------------------------------------------- window geometry
+
+namespace {
+const QString kGeometryKey = QStringLiteral("MainWindow/geometry");
+
+// Kept beside the settings file in the program folder, as the settings are.
+QString windowSettingsFile(const QString& programFolder)
+{
+    return programFolder + QStringLiteral("/ZURM.ini");
+}
+} // namespace
+
+void MainWindow::restoreWindowGeometry()
+{
+    const QSettings stored(windowSettingsFile(session_->programFolder()), QSettings::IniFormat);
+    if (restoreGeometry(stored.value(kGeometryKey).toByteArray()))
+        return;
+    // First start: most of the screen, centred.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 700);
+    const QSize size(qMax(minimumWidth(), available.width() * 9 / 10),
+                     qMax(minimumHeight(), available.height() * 9 / 10));
+    resize(size);
+    move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void MainWindow::storeWindowGeometry() const
+{
+    QSettings stored(windowSettingsFile(session_->programFolder()), QSettings::IniFormat);
+    stored.setValue(kGeometryKey, saveGeometry());
 }
 
 void MainWindow::runCommand(bool (DocumentSession::*command)())
@@ -886,6 +1088,7 @@ void MainWindow::runCalculation()
     view.calculationName = edRasName_->text();
     view.supplyHeadNodeText = edNuzPNapPod_->text();
     view.availableHeadNodeText = edNuzRNap_->text();
+    const SegmentPosition position = segmentPosition();
     QStringList followUps;
     guarded(kRunContext, [&] {
         RunOptions options = desktopRunOptions(*session_);
@@ -897,6 +1100,7 @@ void MainWindow::runCalculation()
     });
     if (!gridsBound_)
         bindGrids();
+    restoreSegmentPosition(position);
     // The chosen outputs start once the run has finished and the window is
     // unlocked, in the order report, spreadsheet, graphs.
     startFollowUps(followUps);
@@ -969,6 +1173,7 @@ void MainWindow::parametersCommand()
     view.calculationName = edRasName_->text();
     view.supplyHeadNodeText = edNuzPNapPod_->text();
     view.availableHeadNodeText = edNuzRNap_->text();
+    const SegmentPosition position = segmentPosition();
 
     // A pending edit that cannot be saved keeps the dialog closed: the tables
     // are not rebuilt under an unsaved row.
@@ -1008,6 +1213,7 @@ void MainWindow::parametersCommand()
     guarded(kCheckContext, [this] { session_->recheckIndicators(); });
     if (!gridsBound_)
         bindGrids();
+    restoreSegmentPosition(position);
 }
 
 } // namespace zurm::gui

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QMetaObject>
+#include <QVariant>
 #include <functional>
 #include <memory>
 
@@ -76,9 +77,16 @@ public:
     SegmentTableModel* segmentModel() const { return segmentModel_; }
     HeaderRowModel* headerModel() const { return headerModel_; }
 
+    // What the status bar shows: a progress text or a hint while there is one,
+    // otherwise "Расчет выполнен." for as long as the calculation-done flag is set.
+    QString statusText() const;
+    // Whether the start-up sequence has run (it runs once the window is shown).
+    bool startedUp() const { return startedUp_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class LockingProgress;
@@ -99,6 +107,21 @@ private:
     bool saveSegmentRow(int row);
     void saveAllPendingSegmentRows();
     void setSegmentCurrentRow(int row);
+    // The segment and the column the cursor stands on, to come back to after
+    // the grids were bound again (the sort may have moved the segment).
+    struct SegmentPosition {
+        QVariant id;
+        QString column;
+        int row = -1;
+    };
+    SegmentPosition segmentPosition() const;
+    void restoreSegmentPosition(const SegmentPosition& position);
+    void showStatus(const QString& text);
+    void startUp();
+    void sizeTopPanel();
+    void sizeSegmentNumberList();
+    void restoreWindowGeometry();
+    void storeWindowGeometry() const;
     void finishGridEditing();
     void clearStatus();
     void storeCalculationName();
@@ -142,6 +165,9 @@ private:
     std::unique_ptr<LockingProgress> progress_;
     std::unique_ptr<DocumentSession> session_;
     bool started_ = false;
+    bool startedUp_ = false;
+    QLabel* lbCalculationDone_ = nullptr;
+    QWidget* pnTop_ = nullptr;
     bool gridsBound_ = false;
     bool syncingRows_ = false;
 

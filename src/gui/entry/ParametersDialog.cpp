@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHash>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -35,6 +37,8 @@ const QString kStoreContext = QStringLiteral("Ошибка при сохране
 const QString kDeleteContext = QStringLiteral("Ошибка при удалении записей.");
 const QString kAppendContext = QStringLiteral("Ошибка при добавлении записи.");
 const QString kRowCondition = QStringLiteral(" WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])");
+
+constexpr int kFormulaWidth = 360;
 
 QString fieldOf(const QModelIndex& index)
 {
@@ -134,7 +138,7 @@ void setUpIndicatorGrid(QTableView* grid, const IndicatorTableModel* model)
     static const QHash<QString, int> widths = {
         {QStringLiteral("Nпп"), 50},          {QStringLiteral("НаимПок"), 320},
         {QStringLiteral("НаимПокСокр"), 200}, {QStringLiteral("ТипПок"), 160},
-        {QStringLiteral("Формула"), 360},
+        {QStringLiteral("Формула"), kFormulaWidth},
     };
     // The column titles are long phrases: they wrap at word boundaries.
     if (!qobject_cast<CaptionHeaderView*>(grid->horizontalHeader())) {
@@ -148,6 +152,19 @@ void setUpIndicatorGrid(QTableView* grid, const IndicatorTableModel* model)
     grid->setWordWrap(false);
 }
 
+// The formula column takes the width the other columns leave in the grid.
+void fitFormulaColumn(QTableView* grid, const IndicatorTableModel* model)
+{
+    const int formula = model->fieldIndex(QStringLiteral("Формула"));
+    if (formula < 0)
+        return;
+    int others = 0;
+    for (int column = 0; column < model->columnCount(); ++column)
+        if (column != formula && !grid->isColumnHidden(column))
+            others += grid->columnWidth(column);
+    grid->setColumnWidth(formula, qMax(kFormulaWidth, grid->viewport()->width() - others));
+}
+
 } // namespace
 
 ParametersDialog::ParametersDialog(DataModule& data, UserDialogs& dialogs, QWidget* parent)
@@ -156,7 +173,11 @@ ParametersDialog::ParametersDialog(DataModule& data, UserDialogs& dialogs, QWidg
     setObjectName(QStringLiteral("TParRForm"));
     setWindowTitle(QStringLiteral("Параметры расчета"));
     setMinimumSize(640, 480);
-    resize(900, 640);
+    // Sized to the screen, so that both catalogues show many rows and the
+    // formulas their whole text.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 900, 640);
+    resize(qMax(minimumWidth(), available.width() * 9 / 10), qMax(minimumHeight(), available.height() * 17 / 20));
     setModal(true);
 
     userModel_ = new IndicatorTableModel(data_, IndicatorTable::User, this);
@@ -204,6 +225,8 @@ ParametersDialog::ParametersDialog(DataModule& data, UserDialogs& dialogs, QWidg
     dgPredoprPok_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dgPredoprPok_->setSelectionMode(QAbstractItemView::SingleSelection);
     dgPredoprPok_->setModel(predefinedModel_);
+    // Long names and formulas show whole in the cells' tooltips.
+    dgPredoprPok_->setItemDelegate(new GridValueDelegate(dgPredoprPok_));
     setUpIndicatorGrid(dgPredoprPok_, predefinedModel_);
     predefinedLayout->addWidget(dgPredoprPok_);
 
@@ -217,6 +240,7 @@ ParametersDialog::ParametersDialog(DataModule& data, UserDialogs& dialogs, QWidg
     dgPok_->setObjectName(QStringLiteral("DGPok"));
     dgPok_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     dgPok_->setItemDelegate(new IndicatorDelegate(dgPok_));
+    dgPok_->setDialogs(&dialogs_);
     dgPok_->setModel(userModel_);
     setUpIndicatorGrid(dgPok_, userModel_);
     userLayout->addWidget(dgPok_);
@@ -316,7 +340,9 @@ void ParametersDialog::prepare(std::optional<int> userRow, const QString& userSh
 
 void ParametersDialog::applyFontSizes(const FontSizes& sizes)
 {
-    for (QTableView* grid : {dgPredoprPok_, static_cast<QTableView*>(dgPok_)}) {
+    const std::pair<QTableView*, const IndicatorTableModel*> grids[] = {{dgPredoprPok_, predefinedModel_},
+                                                                        {dgPok_, userModel_}};
+    for (const auto& [grid, model] : grids) {
         QFont cells = grid->font();
         cells.setPointSize(sizes.dataCells);
         grid->setFont(cells);
@@ -324,7 +350,13 @@ void ParametersDialog::applyFontSizes(const FontSizes& sizes)
         QFont titles = grid->horizontalHeader()->font();
         titles.setPointSize(sizes.columnTitles);
         grid->horizontalHeader()->setFont(titles);
+        // A title word never wider than its column.
+        setUpIndicatorGrid(grid, model);
+        if (const auto* header = qobject_cast<const CaptionHeaderView*>(grid->horizontalHeader()))
+            for (int column = 0; column < model->columnCount(); ++column)
+                grid->setColumnWidth(column, qMax(grid->columnWidth(column), header->minimumSectionWidth(column)));
     }
+    fitFormulaColumns();
 }
 
 // ---------------------------------------------------------------- rows
@@ -459,6 +491,19 @@ void ParametersDialog::resizeEvent(QResizeEvent* event)
 {
     dgPok_->finishEditing();
     QDialog::resizeEvent(event);
+    fitFormulaColumns();
+}
+
+void ParametersDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    fitFormulaColumns();
+}
+
+void ParametersDialog::fitFormulaColumns()
+{
+    fitFormulaColumn(dgPredoprPok_, predefinedModel_);
+    fitFormulaColumn(dgPok_, userModel_);
 }
 
 } // namespace zurm::gui

@@ -62,10 +62,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void createMenu(QMenuBar* menu);
     void storeOptions();
+    void fitFormulaColumns();
     void setUserCurrentRow(int row);
     void userRowChanged(int current, int previous);
 

@@ -32,9 +32,21 @@ QString qtFilter(const QString& filter)
     return out.join(QStringLiteral(";;"));
 }
 
+QMessageBox::Icon messageIcon(const QString& text)
+{
+    // The program's messages report errors (a failure, a refused value, a
+    // faulty definition) unless they report that something was done.
+    const QString firstLine = text.section(QLatin1Char('\r'), 0, 0);
+    if (!text.contains(QStringLiteral("Класс ошибки:"))
+        && (firstLine.contains(QStringLiteral("успешно")) || firstLine.contains(QStringLiteral("выполнено"))))
+        return QMessageBox::Information;
+    return QMessageBox::Critical;
+}
+
 void WidgetDialogs::showMessage(const QString& text)
 {
-    QMessageBox::information(parent_, QStringLiteral("ЗУРМ"), messageBoxText(text));
+    QMessageBox box(messageIcon(text), QStringLiteral("ЗУРМ"), messageBoxText(text), QMessageBox::Ok, parent_);
+    box.exec();
 }
 
 bool WidgetDialogs::askYesNo(const QString& caption, const QString& text)

@@ -2,6 +2,7 @@
 
 #include "document/UserDialogs.h"
 
+#include <QMessageBox>
 #include <QPointer>
 
 class QMainWindow;
@@ -40,6 +41,8 @@ private:
     int lockDepth_ = 0;
 };
 
+// The icon of a message box showing the program's message.
+QMessageBox::Icon messageIcon(const QString& text);
 // "\r" and "\r\n" of the program's messages as line breaks of a message box.
 QString messageBoxText(const QString& text);
 // "База данных (*.mdb)|*.mdb" as a Qt file-dialog filter.

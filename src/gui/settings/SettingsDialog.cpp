@@ -4,6 +4,8 @@
 #include "gui/help/Help.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -76,11 +78,26 @@ SettingsDialog::SettingsDialog(UserDialogs& dialogs, QWidget* parent) : QDialog(
     layout->addWidget(cbSaveTXTRas_);
     layout->addStretch(1);
 
+    // The same two commands as buttons at the foot of the window, where they
+    // are looked for; Enter means OK, Esc means Отмена.
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->setObjectName(QStringLiteral("bbOKCancel"));
+    QPushButton* btOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    btOK->setObjectName(QStringLiteral("btOK"));
+    btOK->setDefault(true);
+    QPushButton* btCancel = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    btCancel->setObjectName(QStringLiteral("btCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::ok);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+
     setTabOrder(edFSizeTD_, edFSizeZagColTD_);
     setTabOrder(edFSizeZagColTD_, edFSizeNaimPok_);
     setTabOrder(edFSizeNaimPok_, edFSizeGr_);
     setTabOrder(edFSizeGr_, edTPok_);
     setTabOrder(edTPok_, cbSaveTXTRas_);
+    setTabOrder(cbSaveTXTRas_, btOK);
+    setTabOrder(btOK, btCancel);
 }
 
 int SettingsDialog::edit(const QSqlDatabase& settings)

@@ -98,6 +98,8 @@ private:
     void segmentEdgeReached(int row);
     bool saveSegmentRow(int row);
     void saveAllPendingSegmentRows();
+    // Drops the edits the grids and fields hold (after the user agreed to lose them).
+    void discardPendingEdits();
     void setSegmentCurrentRow(int row);
     void finishGridEditing();
     void clearStatus();

@@ -4,6 +4,7 @@
 #include "document/Segments.h"
 
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace zurm {
 

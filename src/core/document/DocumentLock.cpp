@@ -135,7 +135,10 @@ std::optional<LockHolder> DocumentLock::acquire(const QString& file)
             const QDateTime written = QFileInfo(path).lastModified();
             stale = written.isValid() && written.secsTo(QDateTime::currentDateTime()) > kUnreadableLockAgeSeconds;
         } else if (holder->host == host) {
-            stale = holder->pid == qint64(::getpid()) ? !heldHere().contains(QString::fromUtf8(existing)) : !processRunning(holder->pid);
+            // A process of this computer that has ended; or this very process,
+            // when none of its sessions holds the lock any more.
+            stale = holder->pid == qint64(::getpid()) ? !heldHere().contains(QString::fromUtf8(existing))
+                                                      : !processRunning(holder->pid);
         }
         if (!stale)
             return holder ? holder : std::optional<LockHolder>(LockHolder{QString(), QStringLiteral("?"), 0, {}});

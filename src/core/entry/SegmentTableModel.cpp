@@ -167,7 +167,7 @@ bool SegmentTableModel::setData(const QModelIndex& index, const QVariant& value,
     if (edit == pending_.end()) {
         if (sameValue(fileRow(row).value(column), value))
             return true;
-        edit = pending_.insert(row, Edit{fileRow(row), {}});
+        edit = pending_.insert(row, Edit{fileRow(row), {}, generation_});
     }
     edit->values.insert(column, value.isNull() ? typedNull(column) : value);
     emit dataChanged(index, index);
@@ -204,26 +204,25 @@ void SegmentTableModel::saveRow(int row)
     const int idColumn = fieldIndex(QStringLiteral("id"));
     const qint64 key = keys_.value(row);
     if (data_.calculationGeneration() != generation_) {
-        // Another program wrote to the file since it was read: the grid reads it
-        // again, and the edit is written only into the same segment.
+        // Another program wrote to the file since it was read: the grid reads it again.
         generation_ = data_.calculationGeneration();
         dropPages();
+    }
+    if (edit->generation != generation_) {
+        // The edit began on what the file held before: it is written only into
+        // the same segment.
         const QVariantList now = readRows({key}).value(0);
-        bool sameSegment = !now.isEmpty();
-        for (const char* name : {"НачУзел", "КонУзел"}) {
-            const int column = fieldIndex(QString::fromUtf8(name));
-            sameSegment = sameSegment && sameValue(now.value(column), edit->original.value(column));
-        }
-        if (!sameSegment) {
-            const int start = fieldIndex(QStringLiteral("НачУзел"));
-            const int end = fieldIndex(QStringLiteral("КонУзел"));
+        const int start = fieldIndex(QStringLiteral("НачУзел"));
+        const int end = fieldIndex(QStringLiteral("КонУзел"));
+        if (now.isEmpty() || !sameValue(now.value(start), edit->original.value(start))
+            || !sameValue(now.value(end), edit->original.value(end)))
             throw Failure(QStringLiteral("FileChangedError"),
                           QStringLiteral("Файл ") + data_.calculationPath()
                               + QStringLiteral(" изменен другой программой: участка ")
                               + edit->original.value(start).toString() + QStringLiteral(" - ")
                               + edit->original.value(end).toString()
                               + QStringLiteral(" в нем больше нет. Изменения участка не записаны."));
-        }
+        pending_[row].generation = generation_;
     }
 
     SegmentRowBuffer buffer;

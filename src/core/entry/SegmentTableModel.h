@@ -68,6 +68,7 @@ private:
     struct Edit {
         QVariantList original;  // the row as read when the edit began
         QMap<int, QVariant> values; // column -> value typed
+        quint64 generation = 0;     // of the file's contents the row was read from
     };
 
     // The row's values as the file held them when last read (empty when the row

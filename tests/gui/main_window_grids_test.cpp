@@ -4,6 +4,7 @@
 // QAbstractItemModelTester. Every window answers through a scripted fake, so no
 // message box can block a test.
 #include "document/DocumentSession.h"
+#include "document/Failure.h"
 #include "document/Sql.h"
 #include "entry/HeaderRowModel.h"
 #include "entry/SegmentTableModel.h"
@@ -627,6 +628,15 @@ private slots:
         glavn->verticalScrollBar()->setValue(glavn->verticalScrollBar()->maximum() / 2);
         QCOMPARE(child<QTableView>(window.get(), "DGNU")->verticalScrollBar()->value(),
                  glavn->verticalScrollBar()->value());
+
+        // The idle window holds no lock: another program writes at once.
+        try {
+            FileAccess other(setup.calculation);
+            other.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+            other.exec(QStringLiteral("UPDATE Табл SET ДлНаУчПод=11 WHERE id=30000"));
+        } catch (const zurm::Failure& failure) {
+            QFAIL(qPrintable(failure.text()));
+        }
     }
 };
 

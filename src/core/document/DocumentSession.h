@@ -89,7 +89,9 @@ public:
     // (Re)opens the calculation and reference files named in the settings and
     // prepares the view state for them. Locks the window and always unlocks it.
     // Throws Failure; the caller reports it with its own context. A file that
-    // cannot be opened leaves no document open.
+    // cannot be opened leaves no document open. The calculation file is edited
+    // by one copy of the program at a time (DocumentLock): while another copy
+    // holds it, it opens for viewing only, with a message naming who holds it.
     void OpenDocuments(bool showMessages);
 
     // The file commands of the main window.

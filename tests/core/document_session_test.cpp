@@ -378,7 +378,12 @@ TEST_F(DocumentSessionExit, UndeletableFilesAreReportedAndTheRestIsStillDeleted)
     writeBytes(folder.program(QStringLiteral("~$.tx_")), "text");
     session->postPendingEdits = [] { throw Failure(QStringLiteral("SqlError"), QStringLiteral("disk I/O error")); };
 
-    session->exitCleanUp();
+    // The edits that could not be saved are dropped only when the user agrees.
+    EXPECT_FALSE(session->exitCleanUp());
+    EXPECT_TRUE(QFileInfo::exists(folder.program(QStringLiteral("~$.tx_"))));
+    dialogs.messages.clear();
+    dialogs.answers = {true};
+    EXPECT_TRUE(session->exitCleanUp());
     EXPECT_EQ(dialogs.messages,
               (QStringList{QStringLiteral("Ошибка при сохранении данных.\r\rКласс ошибки: \"SqlError\"\r"
                                           "Текст ошибки: \"disk I/O error\""),

@@ -295,9 +295,17 @@ TEST_F(DocumentSessionPreamble, SavePostsPendingEditsAndAFailedPostStopsEveryCom
     const QByteArray before = fileBytes(calc);
     for (const auto& command : commands) {
         dialogs.messages.clear();
-        dialogs.answers = {true};
+        dialogs.questions.clear();
+        // Compaction asks first; then every command but Save asks whether the
+        // unsaved edits may be dropped, and No stops it.
+        const bool compaction = &command >= &commands[6];
+        dialogs.answers = compaction ? std::deque<bool>{true, false} : std::deque<bool>{false};
         EXPECT_FALSE(command());
         EXPECT_EQ(dialogs.messages, QStringList{report});
+        if (&command != &commands[0]) {
+            ASSERT_FALSE(dialogs.questions.isEmpty());
+            EXPECT_TRUE(dialogs.questions.last().endsWith(QStringLiteral("будут потеряны. Продолжить?")));
+        }
     }
     EXPECT_TRUE(dialogs.fileRequests.isEmpty()) << "no dialog after a failed post";
     EXPECT_EQ(fileBytes(calc), before);

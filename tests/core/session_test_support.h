@@ -164,9 +164,15 @@ struct SessionTest : ::testing::Test {
         dialogs.fileRequests.clear();
     }
 
+    // The edit lock beside an open calculation ("~$name.lock") is not counted.
     QStringList filesIn(const QString& path) const
     {
-        return QDir(path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        QStringList files =
+            QDir(path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        files.removeIf([](const QString& name) {
+            return name.startsWith(QStringLiteral("~$")) && name.endsWith(QStringLiteral(".lock"));
+        });
+        return files;
     }
 
     static QString emptySegmentsMessage()

@@ -4,6 +4,7 @@
 // QAbstractItemModelTester. Every window answers through a scripted fake, so no
 // message box can block a test.
 #include "document/DocumentSession.h"
+#include "document/Failure.h"
 #include "document/Sql.h"
 #include "entry/HeaderRowModel.h"
 #include "entry/SegmentTableModel.h"
@@ -742,6 +743,47 @@ private slots:
         QVERIFY(setup.dialogs.messages.isEmpty());
     }
 
+    // The file went away under a pending edit: Save reports it and keeps the
+    // edit, Esc drops it, Exit asks first, and Save as still makes a copy.
+    void anEditThatCannotBeSavedBlocksNothing()
+    {
+        SampleWindow setup;
+        auto window = setup.show();
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        auto* model = window->segmentModel();
+        const int length = columnOf(model, QStringLiteral("ДлНаУчПод"));
+        QVERIFY(model->setData(model->index(0, length), 999.0));
+        const QString moved = setup.docs(QStringLiteral("moved.mdb"));
+        QVERIFY(QFile::rename(setup.calculation, moved));
+
+        window->findChild<QAction*>(QStringLiteral("miFileSaveRas"))->trigger();
+        QCOMPARE(setup.dialogs.messages.size(), 1);
+        QVERIFY(setup.dialogs.messages.first().startsWith(QStringLiteral("Ошибка при сохранении данных.")));
+        QVERIFY(model->rowPending(0));
+        glavn->setFocus();
+        glavn->setCurrentIndex(model->index(0, length));
+        QTest::keyClick(glavn, Qt::Key_Escape);
+        QVERIFY(!model->rowPending(0));
+        QCOMPARE(model->index(0, length).data().toDouble(), 180.0);
+
+        // Exit asks; No keeps the window and the edit.
+        QVERIFY(model->setData(model->index(0, length), 999.0));
+        setup.dialogs.questions.clear();
+        QVERIFY(!window->close());
+        QCOMPARE(setup.dialogs.questions.size(), 1);
+        QVERIFY(window->isVisible());
+        QVERIFY(model->rowPending(0));
+
+        // Save as: Yes drops the edit, and the copy is of the file that was open.
+        const QString rescued = setup.docs(QStringLiteral("rescued.mdb"));
+        setup.dialogs.answers = {true};
+        setup.dialogs.files = {rescued};
+        window->findChild<QAction*>(QStringLiteral("miFileSaveRasAs"))->trigger();
+        QCOMPARE(window->session().calculationFileSetting(), rescued);
+        QCOMPARE(FileAccess(rescued).value(QStringLiteral("SELECT ДлНаУчПод FROM Табл WHERE id=1")).toDouble(), 180.0);
+        QVERIFY(window->close());
+    }
+
     // A large network is shown at once: rows are read as the grid scrolls, and
     // Down on the last row read so far reads on.
     void largeNetworksAreReadAsTheGridScrolls()
@@ -782,6 +824,15 @@ private slots:
         glavn->verticalScrollBar()->setValue(glavn->verticalScrollBar()->maximum() / 2);
         QCOMPARE(child<QTableView>(window.get(), "DGNU")->verticalScrollBar()->value(),
                  glavn->verticalScrollBar()->value());
+
+        // The idle window holds no lock: another program writes at once.
+        try {
+            FileAccess other(setup.calculation);
+            other.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+            other.exec(QStringLiteral("UPDATE Табл SET ДлНаУчПод=11 WHERE id=30000"));
+        } catch (const zurm::Failure& failure) {
+            QFAIL(qPrintable(failure.text()));
+        }
     }
 };
 

@@ -7,11 +7,13 @@
 
 #include <QAtomicInt>
 #include <algorithm>
+#include <optional>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <sys/stat.h>
 
 namespace zurm {
 
@@ -72,6 +74,15 @@ QString kindName(DatabaseKind kind)
 }
 
 QAtomicInt instanceCounter;
+
+// Device and inode of what the path leads to now; nullopt when nothing does.
+std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return std::make_pair(quint64(info.st_dev), quint64(info.st_ino));
+}
 
 } // namespace
 
@@ -171,11 +182,13 @@ bool DataModule::referenceOpen() const { return reference().isOpen(); }
 bool DataModule::settingsOpen() const { return settings().isOpen(); }
 bool DataModule::workOpen() const { return work().isOpen(); }
 
-QSqlDatabase DataModule::open(const QString& role, const QString& path)
+QSqlDatabase DataModule::open(const QString& role, const QString& path, bool readOnly)
 {
     close(role);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName(role));
     db.setDatabaseName(path);
+    if (readOnly)
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) {
         const QString text = db.lastError().text();
         db = QSqlDatabase();
@@ -205,11 +218,17 @@ void DataModule::openSettings(const QString& path)
     open(QStringLiteral("acNastr"), full);
 }
 
-void DataModule::openCalculation(const QString& path)
+void DataModule::openCalculation(const QString& path, bool forViewing)
 {
     const QString full = resolve(path);
     verifyDatabaseFile(full, DatabaseKind::Calculation);
-    const QSqlDatabase db = open(QStringLiteral("acGR"), full);
+    calculationReadOnly_ = forViewing;
+    const QSqlDatabase db = open(QStringLiteral("acGR"), full, forViewing);
+    calculationPath_ = full;
+    const auto identity = fileIdentity(full);
+    calculationDevice_ = identity ? identity->first : 0;
+    calculationInode_ = identity ? identity->second : 0;
+    calculationDataVersion_ = selectValue(db, QStringLiteral("PRAGMA data_version")).toLongLong();
     // A calculation of a large network rewrites tens of megabytes in one
     // transaction (mains, results); the default page cache of 2 MB would spill
     // them to the file page by page before the commit.
@@ -223,7 +242,35 @@ void DataModule::openReference(const QString& path)
     open(QStringLiteral("acSpr"), full);
 }
 
-void DataModule::closeCalculation() { close(QStringLiteral("acGR")); }
+void DataModule::closeCalculation()
+{
+    close(QStringLiteral("acGR"));
+    calculationPath_.clear();
+    calculationReadOnly_ = false;
+}
+
+bool DataModule::calculationPathLeadsToOpenFile() const
+{
+    const auto identity = fileIdentity(calculationPath_);
+    return identity && identity->first == calculationDevice_ && identity->second == calculationInode_;
+}
+
+void DataModule::syncWithCalculationFile()
+{
+    if (!calculationOpen())
+        return;
+    if (!calculationPathLeadsToOpenFile())
+        throw Failure(QStringLiteral("FileChangedError"),
+                      QStringLiteral("Файл ") + QDir::toNativeSeparators(calculationPath_)
+                          + QStringLiteral(" удален, переименован или заменен другим файлом после того, как был "
+                                           "открыт. Изменения в него не записаны."));
+    const qint64 version = selectValue(calculation(), QStringLiteral("PRAGMA data_version")).toLongLong();
+    if (version == calculationDataVersion_)
+        return;
+    calculationDataVersion_ = version;
+    ++calculationGeneration_;
+    loadCalculationDoneFlag();
+}
 void DataModule::closeReference() { close(QStringLiteral("acSpr")); }
 void DataModule::closeSettings() { close(QStringLiteral("acNastr")); }
 void DataModule::closeWork() { close(QStringLiteral("acVremDB")); }
@@ -262,6 +309,8 @@ void DataModule::loadCalculationDoneFlag()
 
 void DataModule::SetCalculationDoneFlag(bool value)
 {
+    // Another program may have set or cleared the stored flag meanwhile.
+    syncWithCalculationFile();
     if (value == calculationDone_)
         return;
     calculationDone_ = value;

@@ -46,7 +46,9 @@ public:
 
     // Each open verifies the file first (verifyDatabaseFile) and throws Failure.
     void openSettings(const QString& path);
-    void openCalculation(const QString& path);
+    // forViewing opens the calculation file on a read-only connection: another
+    // copy of the program edits it.
+    void openCalculation(const QString& path, bool forViewing = false);
     void openReference(const QString& path);
     void closeCalculation();
     void closeReference();
@@ -57,6 +59,23 @@ public:
     // impossible the message is shown and creation goes on.
     void createWorkDatabase(const QString& fileName, UserDialogs& dialogs);
     void closeWork();
+
+    // The calculation file is open for viewing only (see openCalculation).
+    bool calculationReadOnly() const { return calculationReadOnly_; }
+    // The full path the calculation file was opened with.
+    const QString& calculationPath() const { return calculationPath_; }
+
+    // Before anything is written to the calculation file: throws Failure when
+    // the path no longer leads to the file that was opened (deleted, renamed,
+    // replaced by another file); when another connection or program has
+    // committed to the file since the last look (SQLite's data version), reloads
+    // the cached calculation-done flag and counts a new generation, by which the
+    // grids know that what they hold is stale. SetCalculationDoneFlag calls it.
+    void syncWithCalculationFile();
+    // The calculation path still leads to the file that was opened.
+    bool calculationPathLeadsToOpenFile() const;
+    // Grows whenever syncWithCalculationFile has seen a change made elsewhere.
+    quint64 calculationGeneration() const { return calculationGeneration_; }
 
     // Calculation-done flag (НазвРасч.РВ) with its cache.
     bool calculationDone() const { return calculationDone_; }
@@ -76,12 +95,18 @@ public:
     const EditGuards& guards() const { return guards_; }
 
 private:
-    QSqlDatabase open(const QString& role, const QString& path);
+    QSqlDatabase open(const QString& role, const QString& path, bool readOnly = false);
     void close(const QString& role);
     QString connectionName(const QString& role) const;
 
     QString programFolder_;
     QString id_;
+    QString calculationPath_;
+    bool calculationReadOnly_ = false;
+    quint64 calculationDevice_ = 0;
+    quint64 calculationInode_ = 0;
+    qint64 calculationDataVersion_ = 0;
+    quint64 calculationGeneration_ = 0;
     bool calculationDone_ = false;
     SegmentSort segmentSort_ = SegmentSort::ById;
     EditGuards guards_;

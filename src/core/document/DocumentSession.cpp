@@ -122,6 +122,7 @@ void DocumentSession::OpenDocuments(bool showMessages)
     lastIndicatorCheck_ = IndicatorCheckResult{};
     data_.closeCalculation();
     data_.closeReference();
+    lock_.release();
 
     const QString calculationFile = calculationFileSetting();
     view_.caption = captionFor(calculationFile);
@@ -144,8 +145,12 @@ void DocumentSession::OpenDocuments(bool showMessages)
 
     // The two files are opened together: when either turns out not to be a
     // database of its kind, neither stays open.
+    std::optional<LockHolder> holder;
     try {
-        data_.openCalculation(calculationFile);
+        // One copy of the program edits a calculation file at a time; while
+        // another holds it, it is opened here for viewing only.
+        holder = lock_.acquire(data_.resolve(calculationFile));
+        data_.openCalculation(calculationFile, holder.has_value());
         data_.openReference(referenceFile);
         data_.setSegmentSort(SegmentSort::ById);
         view_.sort = SegmentSort::ById;
@@ -153,10 +158,16 @@ void DocumentSession::OpenDocuments(bool showMessages)
     } catch (...) {
         data_.closeCalculation();
         data_.closeReference();
+        lock_.release();
         data_.resetCalculationDoneCache();
         resetView();
         throw;
     }
+    if (holder)
+        dialogs_.showMessage(QStringLiteral("Файл ") + data_.calculationPath()
+                             + QStringLiteral(" уже открыт для редактирования в другой копии программы: ")
+                             + DocumentLock::describe(*holder)
+                             + QStringLiteral(".\rФайл открыт только для просмотра: изменения в нем не сохраняются."));
 
     const bool tableReady = checkIndicatorsAndShapeTable();
 
@@ -240,23 +251,44 @@ void DocumentSession::showNetworkStatusMessage()
 
 bool DocumentSession::preamble()
 {
+    if (guardedStep(dialogs_, QStringLiteral("Ошибка при сохранении данных."), [&] {
+            if (postPendingEdits)
+                postPendingEdits();
+        }))
+        return true;
+    // An edit that cannot be saved (the file is gone, the disk is full) must
+    // not keep the user from every other file: it may be dropped on request.
+    return agreeToDropPendingEdits();
+}
+
+bool DocumentSession::agreeToDropPendingEdits()
+{
+    if (!dialogs_.askYesNo(kApplicationTitle, QStringLiteral("Изменения, которые не удалось сохранить, будут "
+                                                             "потеряны. Продолжить?")))
+        return false;
+    if (discardPendingEdits)
+        discardPendingEdits();
+    return true;
+}
+
+bool DocumentSession::saveCalculation()
+{
+    // Saving is posting: an edit that cannot be posted stays in the window,
+    // where the user may correct it or drop it (Esc).
     return guardedStep(dialogs_, QStringLiteral("Ошибка при сохранении данных."), [&] {
         if (postPendingEdits)
             postPendingEdits();
     });
 }
 
-bool DocumentSession::saveCalculation()
+bool DocumentSession::exitCleanUp()
 {
-    return preamble();
-}
-
-void DocumentSession::exitCleanUp()
-{
-    guardedStep(dialogs_, QStringLiteral("Ошибка при сохранении данных."), [&] {
-        if (postPendingEdits)
-            postPendingEdits();
-    });
+    if (!guardedStep(dialogs_, QStringLiteral("Ошибка при сохранении данных."), [&] {
+            if (postPendingEdits)
+                postPendingEdits();
+        })
+        && !agreeToDropPendingEdits())
+        return false;
     // The program is closing whatever happened above: the temporary files go.
     guardedStep(dialogs_, QStringLiteral("Ошибка при удалении временных баз данных."), [&] {
         data_.closeWork();
@@ -269,6 +301,7 @@ void DocumentSession::exitCleanUp()
         }
         QFile::remove(data_.resolve(kCalculationText));
     });
+    return true;
 }
 
 } // namespace zurm

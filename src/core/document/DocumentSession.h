@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DataModule.h"
+#include "document/DocumentLock.h"
 #include "document/TableStructure.h"
 #include "indicators/IndicatorCheck.h"
 
@@ -76,6 +77,9 @@ public:
     // The main window's PostPendingEdits; run by the preamble of every file
     // command and at exit. The default has nothing to post.
     std::function<void()> postPendingEdits = [] {};
+    // Drops the main window's pending edits (they could not be saved and the
+    // user agreed to lose them). The default has nothing to drop.
+    std::function<void()> discardPendingEdits = [] {};
 
     // Opens the settings file "Nastr.mdb", re-creates the work database (an
     // empty name keeps it in memory) and opens the documents named in the
@@ -85,7 +89,9 @@ public:
     // (Re)opens the calculation and reference files named in the settings and
     // prepares the view state for them. Locks the window and always unlocks it.
     // Throws Failure; the caller reports it with its own context. A file that
-    // cannot be opened leaves no document open.
+    // cannot be opened leaves no document open. The calculation file is edited
+    // by one copy of the program at a time (DocumentLock): while another copy
+    // holds it, it opens for viewing only, with a message naming who holds it.
     void OpenDocuments(bool showMessages);
 
     // The file commands of the main window.
@@ -100,7 +106,9 @@ public:
 
     // Clean-up when the main window closes: posts pending edits and deletes
     // the work database, the compaction scratch file and the calculation text.
-    void exitCleanUp();
+    // Pending edits that cannot be saved are dropped only when the user agrees;
+    // otherwise nothing is cleaned up and false is returned (the window stays).
+    bool exitCleanUp();
 
     // The stored paths (ФайлГР, ФайлСпр), empty when Null.
     QString calculationFileSetting() const;
@@ -115,6 +123,9 @@ private:
     static const KindTexts& texts(Kind kind);
 
     bool preamble();
+    // After the preamble failed: asks whether the unsaved edits may be
+    // dropped; drops them when the answer is Yes.
+    bool agreeToDropPendingEdits();
     bool saveAs(Kind kind);
     bool compact(Kind kind);
     void resetView();
@@ -130,6 +141,7 @@ private:
     std::optional<QString> chooseName(bool save, const QString& title, const QString& currentFile);
 
     DataModule data_;
+    DocumentLock lock_;
     UserDialogs& dialogs_;
     Progress& progress_;
     DocumentViewState view_;

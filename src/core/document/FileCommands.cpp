@@ -85,6 +85,19 @@ void copyDatabase(const QString& source, const QString& target)
     }
 }
 
+// The same from an open connection: the copy is of the file the program has
+// open, also when its path now leads to another file or to none.
+void copyOpenDatabase(const QSqlDatabase& db, const QString& target)
+{
+    try {
+        execSql(db, QStringLiteral("VACUUM INTO ?"), {target});
+    } catch (...) {
+        QFile::remove(target);
+        QFile::remove(target + QStringLiteral("-journal"));
+        throw;
+    }
+}
+
 // The absolute form of a chosen name; a bare name lands in the program folder.
 QString absoluteChoice(const DataModule& data, const QString& name)
 {
@@ -305,7 +318,10 @@ bool DocumentSession::saveAs(Kind kind)
         // The copy is finished under a temporary name beside the target and
         // only then takes the chosen name.
         const QString partial = temporaryNameBeside(path);
-        copyDatabase(current, partial);
+        if (kind == Kind::Calculation && !data_.calculationPathLeadsToOpenFile())
+            copyOpenDatabase(data_.calculation(), partial);
+        else
+            copyDatabase(current, partial);
         try {
             replaceFile(partial, path);
         } catch (...) {

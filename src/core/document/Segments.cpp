@@ -104,6 +104,22 @@ QString segmentUpdateStatement(const QList<ColumnInfo>& columns, const QVariantL
     return sql;
 }
 
+QString segmentUpdateStatement(const QList<ColumnInfo>& columns, const QVariantList& values,
+                               const QList<int>& columnsToWrite)
+{
+    if (columnsToWrite.isEmpty())
+        return {};
+    QString sql = QStringLiteral("UPDATE Табл SET ");
+    for (qsizetype k = 0; k < columnsToWrite.size(); ++k) {
+        const int i = columnsToWrite[k];
+        if (k > 0)
+            sql += QStringLiteral(", ");
+        sql += quoteName(columns[i].name) + QLatin1Char('=') + sqlValueText(values.value(i), columns[i].declaredType);
+    }
+    sql += QStringLiteral(" WHERE id=") + sqlValueText(values.value(0), QStringLiteral("integer"));
+    return sql;
+}
+
 void SaveCurrentSegmentRow(DataModule& data, const SegmentRowBuffer& row, bool writeLastColumn)
 {
     if (row.values.isEmpty())
@@ -114,8 +130,16 @@ void SaveCurrentSegmentRow(DataModule& data, const SegmentRowBuffer& row, bool w
     if (row.inserting)
         execSql(data.calculation(), QStringLiteral("INSERT INTO Табл(id) VALUES(")
                                         + sqlValueText(row.values.value(0), QStringLiteral("integer")) + QLatin1Char(')'));
-    if (count > 1)
+    if (row.changedColumns) {
+        QList<int> written;
+        for (int i : *row.changedColumns)
+            if (i > 0 && i < count)
+                written.append(i);
+        if (!written.isEmpty())
+            execSql(data.calculation(), segmentUpdateStatement(columns, row.values, written));
+    } else if (count > 1) {
         execSql(data.calculation(), segmentUpdateStatement(columns, row.values, count));
+    }
     transaction.commit();
 }
 

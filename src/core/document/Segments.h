@@ -33,6 +33,10 @@ NewSegmentValues atTablAfterInsert(DataModule& data, UserDialogs& dialogs);
 struct SegmentRowBuffer {
     QVariantList values;
     bool inserting = false;
+    // The columns the user changed; when given, only these are written, so
+    // that what another program wrote into the other columns of the row
+    // meanwhile is kept. Without it every column is written.
+    std::optional<QList<int>> changedColumns;
 };
 
 // The SQL text of one value for a column of the given declared type: Null,
@@ -43,6 +47,10 @@ QString sqlValueText(const QVariant& value, const QString& declaredType);
 // The UPDATE statement that writes columns [1, columnCount) of a row; the key
 // (column 0) is never changed.
 QString segmentUpdateStatement(const QList<ColumnInfo>& columns, const QVariantList& values, int columnCount);
+// The same over the given columns only (none of them the key); empty when the
+// list is empty.
+QString segmentUpdateStatement(const QList<ColumnInfo>& columns, const QVariantList& values,
+                               const QList<int>& columnsToWrite);
 
 // Writes the row to the calculation file by SQL (an INSERT of the key first
 // when the row is new) in one transaction. The caller re-reads the table and

@@ -32,6 +32,7 @@ void HeaderRowModel::reload()
     columns_.clear();
     values_.clear();
     hasRow_ = false;
+    generation_ = data_.calculationGeneration();
     try {
         for (const ColumnInfo& column : tableColumns(data_.calculation(), QStringLiteral("Заг")))
             columns_.append(column.name);
@@ -96,6 +97,8 @@ Qt::ItemFlags HeaderRowModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
+    if (data_.calculationReadOnly())
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
@@ -109,6 +112,14 @@ bool HeaderRowModel::setData(const QModelIndex& index, const QVariant& value, in
     try {
         if (beforePost)
             beforePost();
+        data_.syncWithCalculationFile();
+        if (generation_ != data_.calculationGeneration()) {
+            // Another program wrote to the file: the row is shown as it is now.
+            generation_ = data_.calculationGeneration();
+            for (int other = 0; other < columns_.size(); ++other)
+                values_[other] = readValue(other);
+            emit dataChanged(this->index(0, 0), this->index(0, int(columns_.size()) - 1));
+        }
         const QVariant stored = value.isNull() ? QVariant(QMetaType::fromType<double>()) : value;
         execSql(data_.calculation(),
                 QStringLiteral("UPDATE [Заг] SET ") + quoteName(columns_[column]) + QStringLiteral("=?") + kRowCondition,

@@ -13,8 +13,9 @@ class Failure;
 
 // The single row of Заг (the whole-network values) as the header grid shows it.
 // Every edited value is posted at once: the before-post hook runs first (the main
-// window clears the calculation-done flag there), then the value is written and
-// read back from the file. The row is never inserted or removed.
+// window clears the calculation-done flag there), then the value alone is
+// written and read back from the file; when another program changed the file
+// meanwhile, the whole row is read again. The row is never inserted or removed.
 class HeaderRowModel : public QAbstractTableModel {
 public:
     explicit HeaderRowModel(DataModule& data, QObject* parent = nullptr);
@@ -43,6 +44,7 @@ private:
     QStringList columns_;
     QVariantList values_;
     bool hasRow_ = false;
+    quint64 generation_ = 0; // of the file's contents the row was read from
 };
 
 } // namespace zurm

@@ -130,6 +130,7 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     session_ = std::make_unique<DocumentSession>(programFolder.isEmpty() ? resolveProgramFolder() : programFolder,
                                                  *dialogs_, *progress_);
     session_->postPendingEdits = [this] { PostPendingEdits(); };
+    session_->discardPendingEdits = [this] { discardPendingEdits(); };
     setHelpProgramFolder(session_->programFolder());
     // Segments are added and removed only in the network editor.
     session_->data().guards().guardSegmentsFromMainWindow();
@@ -446,6 +447,16 @@ void MainWindow::createPanels()
             [this] { alignSegmentNumberList(); });
 
     for (CalculationGrid* grid : {dgNU_, dgGlavn_}) {
+        // Esc on a row whose edit is not saved yet gives it back the file's
+        // values (inside a cell editor Esc first leaves the editor).
+        auto* revert = new QAction(grid);
+        revert->setShortcut(QKeySequence(Qt::Key_Escape));
+        revert->setShortcutContext(Qt::WidgetShortcut);
+        grid->addAction(revert);
+        connect(revert, &QAction::triggered, this, [this, grid] {
+            if (segmentModel_ && grid->currentIndex().isValid())
+                segmentModel_->revertRow(grid->currentIndex().row());
+        });
         connect(grid, &CalculationGrid::navigationKey, this,
                 [this](int code) { session_->viewState().lastNavigationKey = code; });
         connect(grid, &CalculationGrid::edgeReached, this, [this](int row) { segmentEdgeReached(row); });
@@ -539,6 +550,10 @@ void MainWindow::bindGrids()
     edRasName_->setEnabled(open);
     edNuzPNapPod_->setEnabled(open && view.supplyNodeFieldEnabled);
     edNuzRNap_->setEnabled(open && view.availableNodeFieldEnabled);
+    // A file another copy edits is shown for viewing only.
+    const bool viewing = session_->data().calculationReadOnly();
+    for (QLineEdit* field : {edRasName_, edNuzPNapPod_, edNuzRNap_})
+        field->setReadOnly(viewing);
     showSortChoice(view.sort);
 
     bool shown = false;
@@ -734,9 +749,9 @@ bool MainWindow::saveSegmentRow(int row)
 {
     return guarded(kSaveContext, [&] {
         finishGridEditing();
-        session_->data().SetCalculationDoneFlag(false);
-        clearStatus();
+        // The row save clears the calculation-done flag once it knows the row can be written.
         segmentModel_->saveRow(row);
+        clearStatus();
     });
 }
 
@@ -747,10 +762,20 @@ void MainWindow::saveAllPendingSegmentRows()
     dgGlavn_->finishEditing();
     dgNU_->finishEditing();
     for (int row : segmentModel_->pendingRows()) {
-        session_->data().SetCalculationDoneFlag(false);
-        clearStatus();
         segmentModel_->saveRow(row);
+        clearStatus();
     }
+}
+
+void MainWindow::discardPendingEdits()
+{
+    // The editors were closed by the failed post; their texts are in the model.
+    if (segmentModel_)
+        segmentModel_->revertAll();
+    const DocumentViewState& view = session_->viewState();
+    edRasName_->setText(view.calculationName);
+    edNuzPNapPod_->setText(view.supplyHeadNodeText);
+    edNuzRNap_->setText(view.availableHeadNodeText);
 }
 
 void MainWindow::finishGridEditing()
@@ -788,7 +813,7 @@ void MainWindow::PostPendingEdits()
     // The header grid posts every value as it is applied.
     dgZag_->finishEditing();
     saveAllPendingSegmentRows();
-    if (!session_->data().calculationOpen())
+    if (!session_->data().calculationOpen() || session_->data().calculationReadOnly())
         return;
     storeCalculationName();
     DocumentViewState& view = session_->viewState();
@@ -1027,8 +1052,12 @@ void MainWindow::startUp()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Edits that cannot be saved are dropped only when the user agrees.
+    if (!session_->exitCleanUp()) {
+        event->ignore();
+        return;
+    }
     storeWindowGeometry();
-    session_->exitCleanUp();
     event->accept();
 }
 

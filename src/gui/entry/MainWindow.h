@@ -106,6 +106,8 @@ private:
     void segmentEdgeReached(int row);
     bool saveSegmentRow(int row);
     void saveAllPendingSegmentRows();
+    // Drops the edits the grids and fields hold (after the user agreed to lose them).
+    void discardPendingEdits();
     void setSegmentCurrentRow(int row);
     // The segment and the column the cursor stands on, to come back to after
     // the grids were bound again (the sort may have moved the segment).

@@ -586,6 +586,13 @@ private slots:
         glavn->verticalScrollBar()->setValue(glavn->verticalScrollBar()->maximum() / 2);
         QCOMPARE(child<QTableView>(window.get(), "DGNU")->verticalScrollBar()->value(),
                  glavn->verticalScrollBar()->value());
+
+        // Ctrl+End goes to the last segment of the file at once.
+        const int segments = FileAccess(setup.calculation).value(QStringLiteral("SELECT count(*) FROM Табл")).toInt();
+        QTest::keyClick(glavn, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(glavn->currentIndex().row(), segments - 1);
+        QCOMPARE(model->index(glavn->currentIndex().row(), model->fieldIndex(QStringLiteral("КонУзел"))).data().toInt(),
+                 32700);
     }
 };
 

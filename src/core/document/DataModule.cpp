@@ -13,6 +13,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <unistd.h>
+
 namespace zurm {
 
 namespace {
@@ -73,7 +75,41 @@ QString kindName(DatabaseKind kind)
 
 QAtomicInt instanceCounter;
 
+// A journal beside the file: a writer stopped in the middle of a transaction
+// left it, and SQLite rolls it back at the next writable open.
+bool hasJournal(const QString& path)
+{
+    const QFileInfo journal(path + QStringLiteral("-journal"));
+    return journal.isFile() && journal.size() > 0;
+}
+
+// Opens a writable connection and reads the schema, which rolls a hot journal
+// back; the file then holds what was last committed.
+void rollBackHotJournal(const QString& path)
+{
+    const QString name = QStringLiteral("rollback-%1").arg(instanceCounter.fetchAndAddRelaxed(1));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            query.finish();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 } // namespace
+
+bool isWritableDatabaseFile(const QString& path)
+{
+    // SQLite writes the file itself and, beside it, its journal.
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::access(file.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK) == 0;
+}
 
 QString segmentSortClause(SegmentSort sort)
 {
@@ -92,6 +128,10 @@ void verifyDatabaseFile(const QString& path, DatabaseKind kind)
     file.close();
     if (header != QByteArray("SQLite format 3\0", 16))
         throw Failure(kFormatClass, notOurs + QLatin1Char('.'));
+    // A read-only connection cannot roll a hot journal back and would refuse
+    // the file for as long as the journal lies beside it.
+    if (hasJournal(path) && isWritableDatabaseFile(path))
+        rollBackHotJournal(path);
 
     // A separate read-only connection: nothing is written to a file that turns
     // out not to be ours.
@@ -171,11 +211,13 @@ bool DataModule::referenceOpen() const { return reference().isOpen(); }
 bool DataModule::settingsOpen() const { return settings().isOpen(); }
 bool DataModule::workOpen() const { return work().isOpen(); }
 
-QSqlDatabase DataModule::open(const QString& role, const QString& path)
+QSqlDatabase DataModule::open(const QString& role, const QString& path, bool readOnly)
 {
     close(role);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName(role));
     db.setDatabaseName(path);
+    if (readOnly)
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) {
         const QString text = db.lastError().text();
         db = QSqlDatabase();
@@ -209,7 +251,10 @@ void DataModule::openCalculation(const QString& path)
 {
     const QString full = resolve(path);
     verifyDatabaseFile(full, DatabaseKind::Calculation);
-    const QSqlDatabase db = open(QStringLiteral("acGR"), full);
+    // A file that cannot be written is opened for viewing: nothing is tried on it
+    // that could leave the program half way through a change.
+    calculationReadOnly_ = !isWritableDatabaseFile(full);
+    const QSqlDatabase db = open(QStringLiteral("acGR"), full, calculationReadOnly_);
     // A calculation of a large network rewrites tens of megabytes in one
     // transaction (mains, results); the default page cache of 2 MB would spill
     // them to the file page by page before the commit.
@@ -223,7 +268,11 @@ void DataModule::openReference(const QString& path)
     open(QStringLiteral("acSpr"), full);
 }
 
-void DataModule::closeCalculation() { close(QStringLiteral("acGR")); }
+void DataModule::closeCalculation()
+{
+    close(QStringLiteral("acGR"));
+    calculationReadOnly_ = false;
+}
 void DataModule::closeReference() { close(QStringLiteral("acSpr")); }
 void DataModule::closeSettings() { close(QStringLiteral("acNastr")); }
 void DataModule::closeWork() { close(QStringLiteral("acVremDB")); }
@@ -240,6 +289,7 @@ void DataModule::createWorkDatabase(const QString& fileName, UserDialogs& dialog
                                 + QStringLiteral(" не может быть удален. Возможно он занят другим приложением или его не существует."));
     }
     QSqlDatabase db = open(QStringLiteral("acVremDB"), path);
+    workPath_ = fileName.isEmpty() ? QString() : path;
     Transaction transaction(db);
     for (const QString& statement : workDatabaseStatements())
         execSql(db, statement);

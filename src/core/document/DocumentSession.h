@@ -18,6 +18,10 @@ inline const QString kProgramCaption = QStringLiteral("ЗУРМ 1.4");
 // Caption of the program's own questions.
 inline const QString kApplicationTitle = QStringLiteral("ЗУРМ");
 
+// Said when a calculation file that cannot be written is opened for viewing,
+// and when a command would have to write to it.
+QString readOnlyCalculationMessage(const QString& path);
+
 // What the main window shows for the open documents. Every document command
 // leaves it up to date; the window reads it afterwards and binds its grids.
 struct DocumentViewState {
@@ -29,6 +33,7 @@ struct DocumentViewState {
     bool supplyNodeFieldEnabled = false;
     bool availableNodeFieldEnabled = false;
     QString statusText;                 // "Расчет выполнен." or empty
+    bool readOnly = false;              // the calculation file is open for viewing only
     std::optional<int> lastNavigationKey; // key code of the last key in the segment grids
     SegmentSort sort = SegmentSort::ById;
     int networkStatus = 2;              // cached ПарТСКорр
@@ -79,8 +84,16 @@ public:
 
     // Opens the settings file "Nastr.mdb", re-creates the work database (an
     // empty name keeps it in memory) and opens the documents named in the
-    // settings with messages. Stops at the first failed step.
+    // settings with messages. Stops at the first failed step. The desktop
+    // name kOwnWorkDatabase stands for this session's own work database in the
+    // program folder (scratchFileName("mdb")); scratch files of copies that
+    // are no longer running are deleted first.
     bool startUp(const QString& workDatabaseFileName);
+    static inline const QString kOwnWorkDatabase = QStringLiteral("~$.mdb");
+
+    // This session's own scratch file in the program folder with the given
+    // extension: "mdb" the work database, "tx_" the calculation text.
+    QString scratchFileName(const QString& extension) const;
 
     // (Re)opens the calculation and reference files named in the settings and
     // prepares the view state for them. Locks the window and always unlocks it.
@@ -130,6 +143,7 @@ private:
     std::optional<QString> chooseName(bool save, const QString& title, const QString& currentFile);
 
     DataModule data_;
+    const QString scratchStem_;
     UserDialogs& dialogs_;
     Progress& progress_;
     DocumentViewState view_;

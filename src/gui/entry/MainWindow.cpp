@@ -11,6 +11,7 @@
 #include "gui/entry/CaptionHeaderView.h"
 #include "gui/help/Help.h"
 #include "gui/entry/ParametersDialog.h"
+#include "gui/entry/RunStop.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
 #include "gui/settings/SettingsDialog.h"
@@ -72,7 +73,16 @@ public:
     explicit LockingProgress(MainWindow& window) : window_(window), inner_(&window) {}
     void setStatus(const QString& text) override { inner_.setStatus(text); }
     void setBusy(bool busy) override { inner_.setBusy(busy); }
-    void processEvents() override { inner_.processEvents(); }
+    // During a run every event is let through: RunStop holds back the input
+    // that the locked window must not get and leaves the way to stop.
+    void processEvents() override
+    {
+        if (window_.runStop_)
+            QApplication::processEvents(QEventLoop::AllEvents);
+        else
+            inner_.processEvents();
+    }
+    bool stopRequested() override { return window_.runStop_ && window_.runStop_->requested(); }
     void lockWindow() override
     {
         if (depth_++ == 0)
@@ -666,6 +676,14 @@ void MainWindow::PostPendingEdits()
 void MainWindow::storeCalculationName()
 {
     const QString name = edRasName_->text();
+    // Nothing is written unless the name changed: a file open for viewing
+    // only must not fail every file command's preamble.
+    const QVariant stored = selectValue(session_->data().calculation(),
+                                        QStringLiteral("SELECT [НазвРасч] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+    if (stored.isValid() && (name.isEmpty() ? stored.isNull() : (!stored.isNull() && stored.toString() == name))) {
+        session_->viewState().calculationName = name;
+        return;
+    }
     execSql(session_->data().calculation(), QStringLiteral("UPDATE [НазвРасч] SET [НазвРасч]=?") + kRowCondition,
             {name.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(name)});
     session_->viewState().calculationName = name;
@@ -849,7 +867,7 @@ void MainWindow::showEvent(QShowEvent* event)
         return;
     started_ = true;
     // The start-up sequence runs once the window is first shown.
-    const bool started = session_->startUp(QStringLiteral("~$.mdb"));
+    const bool started = session_->startUp(DocumentSession::kOwnWorkDatabase);
     if (!gridsBound_)
         bindGrids();
     if (started)
@@ -858,6 +876,12 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (runStop_) {
+        // The run stops first; the window closes once it has.
+        closeAfterRun_ = runStop_->askToClose();
+        event->ignore();
+        return;
+    }
     session_->exitCleanUp();
     event->accept();
 }
@@ -887,6 +911,8 @@ void MainWindow::runCalculation()
     view.supplyHeadNodeText = edNuzPNapPod_->text();
     view.availableHeadNodeText = edNuzRNap_->text();
     QStringList followUps;
+    RunStop stop(*this, dialogs());
+    runStop_ = &stop;
     guarded(kRunContext, [&] {
         RunOptions options = desktopRunOptions(*session_);
         // The text lives in its file only: a large network's runs to gigabytes.
@@ -895,8 +921,13 @@ void MainWindow::runCalculation()
         options.showCompletion = [this, &followUps](const QString& message) { followUps = showCompletion(message); };
         zurm::runCalculation(session_->data(), dialogs(), *progress_, options);
     });
+    runStop_ = nullptr;
     if (!gridsBound_)
         bindGrids();
+    if (closeAfterRun_) {
+        close();
+        return;
+    }
     // The chosen outputs start once the run has finished and the window is
     // unlocked, in the order report, spreadsheet, graphs.
     startFollowUps(followUps);

@@ -30,6 +30,7 @@ namespace zurm::gui {
 
 class CalculationGrid;
 class ParametersDialog;
+class RunStop;
 class CompletionDialog;
 class SettingsDialog;
 class TextViewer;
@@ -143,6 +144,8 @@ private:
     std::unique_ptr<DocumentSession> session_;
     bool started_ = false;
     bool gridsBound_ = false;
+    RunStop* runStop_ = nullptr; // while a calculation runs
+    bool closeAfterRun_ = false;
     bool syncingRows_ = false;
 
     QLineEdit* edRasName_ = nullptr;

@@ -74,6 +74,9 @@ void SegmentTableModel::saveRow(int row)
 Qt::ItemFlags SegmentTableModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags result = QSqlTableModel::flags(index);
+    // A file open for viewing only takes no edits.
+    if (data_.calculationReadOnly())
+        result &= ~Qt::ItemIsEditable;
     for (int column : readOnlyColumns_)
         if (index.column() == column)
             result &= ~Qt::ItemIsEditable;

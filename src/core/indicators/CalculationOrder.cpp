@@ -318,11 +318,12 @@ QList<OrderRow> storedOrder(const QSqlDatabase& calculation, OrderStage stage)
 void writeCalculationOrder(const QSqlDatabase& calculation, const CalculationOrder& order)
 {
     // An order that is already stored is not written again: opening a file
-    // changes nothing in it, and a file that cannot be written still opens.
+    // changes nothing in it. A file open for viewing only keeps the order it
+    // has; the order is built afresh at every open, and such a file is not run.
     const bool stored = std::all_of(order.stages.begin(), order.stages.end(), [&](const StageOrder& stage) {
         return storedOrder(calculation, stage.stage) == stage.rows;
     });
-    if (stored)
+    if (stored || calculation.connectOptions().contains(QStringLiteral("QSQLITE_OPEN_READONLY")))
         return;
     Transaction transaction(calculation);
     for (const StageOrder& stage : order.stages) {

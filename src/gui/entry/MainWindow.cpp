@@ -490,6 +490,8 @@ void MainWindow::bindGrids()
     edRasName_->setEnabled(open);
     edNuzPNapPod_->setEnabled(open && view.supplyNodeFieldEnabled);
     edNuzRNap_->setEnabled(open && view.availableNodeFieldEnabled);
+    for (QLineEdit* field : {edRasName_, edNuzPNapPod_, edNuzRNap_})
+        field->setReadOnly(view.readOnly);
     showSortChoice(view.sort);
 
     bool shown = false;

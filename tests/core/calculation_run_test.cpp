@@ -15,6 +15,7 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 #include "indicators/IndicatorCheck.h"
 #include "platform/Cp1251.h"
 #include "support/FakeDialogs.h"
+#include "support/FullDisk.h"
 #include "support/ProgramFolder.h"
 
 #include <QFile>
@@ -467,6 +468,119 @@ TEST_F(CalculationRunTest, UnexpectedFailuresKeepEarlierValuesAndStillFinish)
     EXPECT_EQ(segment(QStringLiteral("1-2"), QStringLiteral("ДлКонПод")).toDouble(), 300);
     EXPECT_EQ(header(QStringLiteral("МаксДлПод")).toDouble(), 300);
     EXPECT_FALSE(data->calculationDone());
+}
+
+// ------------------------------------------------------------------ stopping, text size
+
+namespace {
+
+// Asks to stop once the run has passed the given number of check points.
+class StoppingProgress : public FakeProgress {
+public:
+    explicit StoppingProgress(int checkPoints) : left_(checkPoints) {}
+    void processEvents() override { --left_; }
+    bool stopRequested() override { return left_ <= 0; }
+
+private:
+    int left_;
+};
+
+// Every row of the tables a run writes, as text.
+QStringList contents(const QSqlDatabase& db)
+{
+    QStringList rows;
+    for (const char* table : {"НазвРасч", "Заг", "Табл", "КонМаг", "МагистралиТС", "СписокРасчУчастков"}) {
+        QSqlQuery q = selectSql(db, QStringLiteral("SELECT * FROM [%1] ORDER BY rowid").arg(QString::fromUtf8(table)));
+        while (q.next()) {
+            QString row = QString::fromUtf8(table);
+            for (int c = 0; c < q.record().count(); ++c)
+                row += QLatin1Char('|') + q.value(c).toString();
+            rows.append(row);
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+// A run stopped at any of its check points leaves the file as it was before it.
+TEST_F(CalculationRunTest, StoppedRunLeavesTheFileAsItWas)
+{
+    openTemplate(1);
+    network(QStringLiteral("0:0 1:0 2:0 3:0"), QStringLiteral("0-1:100 1-2:200 1-3:50"));
+    prepare();
+    ASSERT_TRUE(run().succeeded);
+    exec(QStringLiteral("UPDATE Заг SET ПНапНаУзПод = 70, МаксТВоды = 120"));
+    const QStringList before = contents(calc());
+    for (const int checkPoints : {1, 4, 12, 30}) {
+        SCOPED_TRACE(checkPoints);
+        dialogs.messages.clear();
+        StoppingProgress stopping(checkPoints);
+        const RunOutcome outcome = runCalculation(*data, dialogs, stopping, options());
+        EXPECT_TRUE(outcome.stopped);
+        EXPECT_FALSE(outcome.succeeded);
+        EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Расчет прерван. Файл гидравлического расчета остался "
+                                                               "таким, каким был до начала расчета.")});
+        EXPECT_EQ(contents(calc()), before);
+        EXPECT_TRUE(data->calculationDone());
+        EXPECT_EQ(stopping.locks, stopping.unlocks);
+        EXPECT_FALSE(textFileLeft());
+    }
+    dialogs.messages.clear();
+    ASSERT_TRUE(run().succeeded);
+    EXPECT_NE(contents(calc()), before) << "the check points come before the run's last write";
+}
+
+// The text of a star network grows with the square of its mains. When it
+// would not fit, the run asks first and may go on without it.
+TEST_F(CalculationRunTest, TextThatWouldNotFitIsOfferedToBeLeftOut)
+{
+    openTemplate(0);
+    constexpr int kMains = 1500;
+    {
+        Transaction transaction(calc());
+        QString nodes = QStringLiteral("0:0");
+        QString segments;
+        for (int i = 1; i <= kMains; ++i) {
+            nodes += QStringLiteral(" %1:0").arg(i);
+            segments += QStringLiteral(" 0-%1:10").arg(i);
+        }
+        network(nodes, segments);
+        transaction.commit();
+    }
+    prepare();
+    RunOptions o = options();
+    o.keepTextInOutcome = false;
+    const RunOutcome full = run(o);
+    ASSERT_TRUE(full.succeeded);
+    const qint64 estimate = estimatedTextSize(kMains, kMains, false, false);
+    EXPECT_GE(estimate, full.textSize);
+    EXPECT_LE(estimate, full.textSize * 2);
+
+    exec(QStringLiteral("UPDATE НазвРасч SET РВ = 0"));
+    data->loadCalculationDoneFlag();
+    const QStringList before = contents(calc());
+    const QString question = QStringLiteral("Выполнить расчет|Текст расчета займет около ");
+    for (const bool withoutText : {false, true}) {
+        SCOPED_TRACE(withoutText);
+        dialogs.questions.clear();
+        dialogs.answers = {withoutText};
+        RunOutcome outcome;
+        {
+            test::FullDisk disk(quint64(full.textSize / 4));
+            outcome = run(o);
+        }
+        ASSERT_EQ(dialogs.questions.size(), 1);
+        EXPECT_TRUE(dialogs.questions[0].startsWith(question)) << dialogs.questions[0].toStdString();
+        EXPECT_TRUE(dialogs.questions[0].contains(folder.program(QStringLiteral("~$.tx_"))));
+        EXPECT_EQ(outcome.started, withoutText);
+        EXPECT_EQ(outcome.succeeded, withoutText);
+        EXPECT_EQ(outcome.textSize, 0);
+        EXPECT_FALSE(textFileLeft());
+        if (!withoutText) {
+            EXPECT_EQ(contents(calc()), before);
+        }
+    }
 }
 
 // ------------------------------------------------------------------ preparation

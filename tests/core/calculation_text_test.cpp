@@ -2,6 +2,8 @@
 // the code page, and a disabled text that keeps nothing.
 #include "hydraulics/CalculationText.h"
 #include "platform/Cp1251.h"
+#include "document/Failure.h"
+#include "support/FullDisk.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -129,4 +131,26 @@ TEST(CalculationText, FastEncoderAgreesWithTheCodePage)
         if (!QChar(char16_t(u)).isSurrogate())
             every.append(QChar(char16_t(u)));
     EXPECT_EQ(zurm::encodeCp1251(every), zurm::toCp1251(every));
+}
+
+// A text that does not fit names its file and the disk it is on.
+TEST(CalculationText, FailedWriteNamesTheFileAndTheDisk)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("~$.tx_"));
+    CalculationText text(true, 3, QLatin1Char('.'));
+    std::string message;
+    {
+        zurm::test::FullDisk disk(4096);
+        try {
+            text.streamTo(path);
+            for (int i = 0; i < 20000; ++i)
+                text.writeLine(QStringLiteral("Магистраль (ветвь) 0 - %1").arg(i));
+            text.finish();
+        } catch (const zurm::Failure& failure) {
+            message = failure.text().toStdString();
+        }
+    }
+    EXPECT_NE(message.find(path.toStdString()), std::string::npos) << message;
+    EXPECT_NE(message.find("(диск /"), std::string::npos) << message;
 }

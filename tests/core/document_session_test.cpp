@@ -6,7 +6,12 @@
 #include "document/Failure.h"
 #include "document/ProgramFolder.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zurm;
 using namespace zurm::test;
@@ -168,10 +173,34 @@ TEST_F(DocumentSessionStart, UsableCalculationShowsItsHeaderAndGrids)
     EXPECT_EQ(progress.locks, progress.unlocks);
 }
 
-TEST_F(DocumentSessionStart, DesktopWorkDatabaseIsAFileOfTheProgramFolder)
+// Two copies started from one folder each keep their own work database; what
+// copies that are no longer running left behind goes at the next start.
+TEST_F(DocumentSessionStart, EachCopyHasItsOwnWorkDatabaseAndStaleScratchFilesGo)
 {
-    ASSERT_TRUE(session->startUp(QStringLiteral("~$.mdb")));
-    EXPECT_TRUE(QFileInfo(folder.program(QStringLiteral("~$.mdb"))).isFile());
+    QProcess finished;
+    finished.start(QStringLiteral("true"));
+    ASSERT_TRUE(finished.waitForFinished());
+    const QString dead = QStringLiteral("~$%1-0").arg(finished.processId());
+    const QString living = QStringLiteral("~$%1-999").arg(QCoreApplication::applicationPid());
+    const QStringList stale{dead + QStringLiteral(".mdb"), dead + QStringLiteral(".tx_"), QStringLiteral("~$.tx_")};
+    for (const QString& name : stale + QStringList{living + QStringLiteral(".mdb")})
+        writeBytes(folder.program(name), "left over");
+
+    ASSERT_TRUE(session->startUp(DocumentSession::kOwnWorkDatabase));
+    const QString first = session->data().workPath();
+    EXPECT_EQ(folderOf(first), folder.programFolder());
+    execSql(session->data().work(), QStringLiteral("INSERT INTO ВКол VALUES (1, 'first')"));
+    for (const QString& name : stale)
+        EXPECT_FALSE(QFileInfo::exists(folder.program(name))) << name.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(folder.program(living + QStringLiteral(".mdb"))));
+
+    auto second = makeSession();
+    ASSERT_TRUE(second->startUp(DocumentSession::kOwnWorkDatabase));
+    EXPECT_NE(second->data().workPath(), first);
+    EXPECT_EQ(selectValue(session->data().work(), QStringLiteral("SELECT НаимПок FROM ВКол")).toString(),
+              QStringLiteral("first"));
+    second->exitCleanUp();
+    EXPECT_TRUE(QFileInfo(first).isFile()) << "the other copy's work database stays";
 }
 
 TEST_F(DocumentSessionStart, EachFailingStepStopsTheStartWithItsContext)
@@ -189,11 +218,12 @@ TEST_F(DocumentSessionStart, EachFailingStepStopsTheStartWithItsContext)
     // A work database that cannot be made.
     ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/Nastr.mdb"), settingsFile());
     dialogs.messages.clear();
-    QDir().mkpath(folder.program(QStringLiteral("~$.mdb/sub")));
-    EXPECT_FALSE(session->startUp(QStringLiteral("~$.mdb")));
+    const QString work = session->scratchFileName(QStringLiteral("mdb"));
+    QDir().mkpath(folder.program(work + QStringLiteral("/sub")));
+    EXPECT_FALSE(session->startUp(DocumentSession::kOwnWorkDatabase));
     ASSERT_EQ(dialogs.messages.size(), 2);
-    EXPECT_EQ(dialogs.messages[0], QStringLiteral("Файл ") + folder.programFolder()
-                                       + QStringLiteral("/~$.mdb не может быть удален. Возможно он занят другим "
+    EXPECT_EQ(dialogs.messages[0], QStringLiteral("Файл ") + folder.programFolder() + QLatin1Char('/') + work
+                                       + QStringLiteral(" не может быть удален. Возможно он занят другим "
                                                         "приложением или его не существует."));
     EXPECT_TRUE(dialogs.messages[1].startsWith(QStringLiteral("Ошибка при создании временной базы данных.\r\r")));
     EXPECT_EQ(progress.locks, 0);
@@ -252,6 +282,77 @@ TEST_F(DocumentSessionOpen, FailedIndicatorCheckKeepsGridsHiddenAndSkipsTheStruc
     EXPECT_TRUE(session->viewState().layout.segmentColumns.isEmpty());
     EXPECT_FALSE(session->viewState().supplyNodeFieldEnabled);
     EXPECT_TRUE(session->data().calculationOpen()) << "the document is open, only not usable";
+}
+
+namespace {
+
+// Makes a file or folder unwritable for this process, whoever runs the tests:
+// the permission bits, and for root the immutable attribute.
+class Unwritable {
+public:
+    explicit Unwritable(const QString& path) : path_(path), name_(QFile::encodeName(path))
+    {
+        ::chmod(name_.constData(), QFileInfo(path).isDir() ? 0555 : 0444);
+        if (::access(name_.constData(), W_OK) == 0)
+            immutable_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path_}) == 0;
+    }
+    ~Unwritable()
+    {
+        if (immutable_)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+        ::chmod(name_.constData(), QFileInfo(path_).isDir() ? 0755 : 0644);
+    }
+    bool holds() const { return ::access(name_.constData(), W_OK) != 0; }
+
+private:
+    QString path_;
+    QByteArray name_;
+    bool immutable_ = false;
+};
+
+} // namespace
+
+// Opening changes nothing in a file. One that cannot be written (or whose
+// folder cannot be) opens for viewing with a message, and the file commands
+// go on working: Save as makes a copy that can be edited.
+TEST_F(DocumentSessionOpen, UnwritableCalculationOpensForViewing)
+{
+    auto real = std::make_unique<DocumentSession>(folder.programFolder(), dialogs, progress);
+    for (const bool wholeFolder : {false, true}) {
+        SCOPED_TRACE(wholeFolder);
+        const QString calc = usableCalculation(QStringLiteral("calc%1.mdb").arg(int(wholeFolder)));
+        storeSettings(calc, QStringLiteral("Spr.mdb"));
+        ASSERT_TRUE(real->startUp(QString()));
+        ASSERT_TRUE(real->viewState().gridsVisible);
+        real->data().closeCalculation();
+        const QByteArray bytes = fileBytes(calc);
+        dialogs.messages.clear();
+        real->OpenDocuments(true);
+        EXPECT_EQ(fileBytes(calc), bytes) << "opening wrote to the file";
+        EXPECT_FALSE(real->data().calculationReadOnly());
+        real->data().closeCalculation();
+
+        const Unwritable unwritable(wholeFolder ? folder.docsFolder() : calc);
+        if (!unwritable.holds())
+            GTEST_SKIP() << "no way to make a file unwritable here";
+        ASSERT_TRUE(real->startUp(QString()));
+        EXPECT_EQ(dialogs.messages, QStringList{readOnlyCalculationMessage(calc)});
+        EXPECT_TRUE(real->viewState().gridsVisible);
+        EXPECT_TRUE(real->viewState().readOnly);
+        EXPECT_EQ(fileBytes(calc), bytes);
+        dialogs.messages.clear();
+        EXPECT_FALSE(real->compactCalculation());
+        EXPECT_EQ(dialogs.messages, QStringList{readOnlyCalculationMessage(calc)});
+
+        dialogs.messages.clear();
+        const QString copy = folder.programFolder() + QStringLiteral("/../copy%1.mdb").arg(int(wholeFolder));
+        dialogs.files.push_back(copy);
+        EXPECT_TRUE(real->saveCalculationAs()) << dialogs.messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_FALSE(real->viewState().readOnly);
+        EXPECT_EQ(fileBytes(calc), bytes);
+        real->exitCleanUp();
+    }
 }
 
 TEST_F(DocumentSessionOpen, TheRealIndicatorCheckRunsByDefault)

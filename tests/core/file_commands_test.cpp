@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 using namespace zurm;
 using namespace zurm::test;
 
@@ -356,6 +358,14 @@ TEST_F(DocumentSessionSaveAs, RefusalsForBothKinds)
     const QString calc = startWithDocuments();
     const QString other = folder.docs(QStringLiteral("other.mdb"));
     writeBytes(other, "other");
+    // Other spellings of the open files and of the program folder: a link to
+    // each folder and a second name of the reference file.
+    const QString docsLink = folder.docsFolder() + QStringLiteral("-link");
+    const QString programLink = folder.programFolder() + QStringLiteral("-link");
+    const QString refAlias = folder.docs(QStringLiteral("alias.mdb"));
+    ASSERT_TRUE(QFile::link(folder.docsFolder(), docsLink));
+    ASSERT_TRUE(QFile::link(folder.programFolder(), programLink));
+    ASSERT_EQ(::link(QFile::encodeName(ref()).constData(), QFile::encodeName(refAlias).constData()), 0);
     const struct {
         bool reference;
         QString chosen;
@@ -382,6 +392,15 @@ TEST_F(DocumentSessionSaveAs, RefusalsForBothKinds)
          QStringLiteral("Имя файла справочников совпадает с именем файла гидравлического расчета. Введите другое "
                         "имя файла.")},
         {true, other, {false}, QString()},
+        {false, docsLink + QStringLiteral("/ref.mdb"), {true}, kCalculationClash},
+        {false, refAlias, {true}, kCalculationClash},
+        {false, docsLink + QStringLiteral("/calc.mdb"), {},
+         QStringLiteral("Для сохранения файла гидравлического расчета под тем же именем выберите команду Файл \\ "
+                        "Сохранить.")},
+        {false, programLink + QStringLiteral("/copy"), {}, kCalculationInProgramFolder},
+        {true, docsLink + QStringLiteral("/calc.mdb"), {true},
+         QStringLiteral("Имя файла справочников совпадает с именем файла гидравлического расчета. Введите другое "
+                        "имя файла.")},
     };
     const QByteArray calcBefore = fileBytes(calc);
     const QByteArray refBefore = fileBytes(ref());
@@ -404,6 +423,7 @@ TEST_F(DocumentSessionSaveAs, RefusalsForBothKinds)
     EXPECT_EQ(storedReference().toString(), ref());
     EXPECT_EQ(filesIn(folder.programFolder()),
               (QStringList{QStringLiteral("GidrRas.mdb"), QStringLiteral("Nastr.mdb"), QStringLiteral("Spr.mdb")}));
+    EXPECT_EQ(fileBytes(refAlias), refBefore);
 }
 
 TEST_F(DocumentSessionSaveAs, ReplacingAnExistingFileAndSavingTheReferenceFile)

@@ -5,6 +5,7 @@
 #include "document/DocumentSession.h"
 #include "document/Sql.h"
 #include "support/FakeDialogs.h"
+#include "support/FullDisk.h"
 #include "support/ProgramFolder.h"
 
 #include <QAtomicInt>
@@ -12,10 +13,8 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sys/resource.h>
 
 // Readable QString values in failure messages.
 static inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -82,30 +81,6 @@ inline void makeUndeletable(const QString& path)
     writeBytes(path + QStringLiteral("/keep"), "x");
 }
 
-// Makes every file write beyond `bytes` fail as on a full disk (the process's
-// file-size limit), for the lifetime of the object.
-class FullDisk {
-public:
-    explicit FullDisk(rlim_t bytes)
-    {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FullDisk()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 // A program folder, the settings in it and a session that has not started yet.
 struct SessionTest : ::testing::Test {

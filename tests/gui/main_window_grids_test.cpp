@@ -22,12 +22,17 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
 #include <QTableView>
 #include <QtTest/QtTest>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using zurm::gui::MainWindow;
 using zurm::test::FileAccess;
@@ -784,6 +789,52 @@ private slots:
         QVERIFY(window->close());
     }
 
+    // A calculation file that cannot be written is shown for viewing at every
+    // start: opening and the file commands write nothing, the grids and fields
+    // take no edits, and Open and New still work.
+    void unwritableCalculationIsShownForViewing()
+    {
+        SampleWindow setup;
+        const QByteArray path = QFile::encodeName(setup.calculation);
+        ::chmod(path.constData(), 0444);
+        const bool immutable = ::access(path.constData(), W_OK) == 0
+            && QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), setup.calculation}) == 0;
+        const auto restore = qScopeGuard([&] {
+            if (immutable)
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), setup.calculation});
+            ::chmod(path.constData(), 0644);
+        });
+        if (::access(path.constData(), W_OK) == 0)
+            QSKIP("no way to make a file unwritable here");
+        QFile file(setup.calculation);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+
+        for (int start = 0; start < 2; ++start) {
+            auto window = setup.show();
+            QVERIFY2(setup.dialogs.messages.size() == 1, qPrintable(setup.dialogs.messages.last()));
+            QCOMPARE(setup.dialogs.messages[0], zurm::readOnlyCalculationMessage(setup.calculation));
+            auto* model = window->segmentModel();
+            QVERIFY(model);
+            QVERIFY(!(model->flags(model->index(0, model->fieldIndex(QStringLiteral("ДлНаУчПод")))) & Qt::ItemIsEditable));
+            QVERIFY(!(window->headerModel()->flags(window->headerModel()->index(0, 0)) & Qt::ItemIsEditable));
+            QVERIFY(child<QLineEdit>(window.get(), "edRasName")->isReadOnly());
+            setup.dialogs.messages.clear();
+            for (const char* command : {"miFileOpenRas", "miFileNewRas"}) {
+                setup.dialogs.fileRequests.clear();
+                window->findChild<QAction*>(QString::fromUtf8(command))->trigger();
+                QCOMPARE(setup.dialogs.fileRequests.size(), 1);
+                QCOMPARE(setup.dialogs.messages, QStringList{});
+            }
+            window->close();
+            setup.dialogs.messages.clear();
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), bytes);
+            file.close();
+        }
+    }
+
     // A large network is shown at once: rows are read as the grid scrolls, and
     // Down on the last row read so far reads on.
     void largeNetworksAreReadAsTheGridScrolls()
@@ -833,6 +884,12 @@ private slots:
         } catch (const zurm::Failure& failure) {
             QFAIL(qPrintable(failure.text()));
         }
+        // Ctrl+End goes to the last segment of the file at once.
+        const int segments = FileAccess(setup.calculation).value(QStringLiteral("SELECT count(*) FROM Табл")).toInt();
+        QTest::keyClick(glavn, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(glavn->currentIndex().row(), segments - 1);
+        QCOMPARE(model->index(glavn->currentIndex().row(), model->fieldIndex(QStringLiteral("КонУзел"))).data().toInt(),
+                 32700);
     }
 };
 

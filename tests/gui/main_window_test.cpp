@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
@@ -78,9 +79,12 @@ private slots:
         for (const char* name : {"miFileNewRas", "miFileOpenRas", "miFileSaveRas", "miFileSaveRasAs", "miFileOpenSprav",
                                  "miFileSaveSpravAs", "miFileCompactRas", "miFileCompactSprav", "miFileExit", "tbNewRas"})
             QVERIFY2(window.findChild<QAction*>(QString::fromUtf8(name)), name);
-        QVERIFY(QFile::exists(dir.path() + QStringLiteral("/~$.mdb")));
+        // The window's own work database lies in the program folder while it is open.
+        const QString work = window.session().data().workPath();
+        QCOMPARE(QFileInfo(work).absolutePath(), dir.path());
+        QVERIFY(QFile::exists(work));
         window.close();
-        QVERIFY(!QFile::exists(dir.path() + QStringLiteral("/~$.mdb")));
+        QVERIFY(!QFile::exists(work));
     }
 
     void opensTheCalculationNamedInTheSettings()

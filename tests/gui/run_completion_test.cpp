@@ -51,11 +51,83 @@ QString viewedText(const QByteArray& fileBytes)
     return zurm::fromCp1251(fileBytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// Every row of the tables a run writes, as text.
+QStringList tableRows(const SampleWindow& setup)
+{
+    const zurm::test::FileAccess file = setup.file();
+    QStringList rows;
+    for (const char* table : {"НазвРасч", "Заг", "Табл", "КонМаг"}) {
+        QStringList columns;
+        for (const QString& column : file.columnNames(QString::fromUtf8(table)))
+            columns.append(QStringLiteral("quote([") + column + QStringLiteral("])"));
+        rows += file.strings(QStringLiteral("SELECT ") + columns.join(QStringLiteral("||'|'||")) + QStringLiteral(" FROM [")
+                             + QString::fromUtf8(table) + QStringLiteral("] ORDER BY rowid"));
+    }
+    return rows;
+}
+
 } // namespace
 
 class RunCompletionTest : public QObject {
     Q_OBJECT
 private slots:
+    // A run is stopped by its button, by Esc or by closing the window, each
+    // after a question; the file is then as it was before the run, and a
+    // window closed during the run closes once the run has stopped.
+    void stoppingTheRun_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("question");
+        const QString stop = QStringLiteral("Выполнить расчет|Прервать расчет? Файл гидравлического расчета останется "
+                                            "таким, каким был до начала расчета.");
+        QTest::newRow("button") << "button" << stop;
+        QTest::newRow("escape") << "escape" << stop;
+        QTest::newRow("close") << "close" << QStringLiteral("Выполнить расчет|Идет расчет. Прервать расчет и закрыть "
+                                                            "программу?");
+    }
+    void stoppingTheRun()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, question);
+        SampleWindow setup;
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
+        setup.file().exec(QStringLiteral("UPDATE Заг SET ПНапНаУзПод = ПНапНаУзПод + 10"));
+        setup.file().exec(QStringLiteral("UPDATE НазвРасч SET РВ = 0"));
+        auto window = setup.show();
+        const QStringList before = tableRows(setup);
+        bool acted = false;
+        QTimer during;
+        during.setInterval(0);
+        connect(&during, &QTimer::timeout, this, [&] {
+            auto* button = window->findChild<QPushButton*>(QStringLiteral("btnStopRun"));
+            if (!button || acted)
+                return;
+            acted = true;
+            if (how == QStringLiteral("button"))
+                QTest::mouseClick(button, Qt::LeftButton);
+            else if (how == QStringLiteral("escape"))
+                QTest::keyClick(window.get(), Qt::Key_Escape);
+            else
+                window->close();
+        });
+        during.start();
+        // A run that was not stopped ends in its completion dialog.
+        const QPointer<QTimer> completion =
+            whenShown(QStringLiteral("RasVipForm"), [](QWidget* dialog) { dialog->close(); });
+        setup.dialogs.answers = {true, true};
+        window->findChild<QAction*>(QStringLiteral("miDataVipRas"))->trigger();
+        during.stop();
+        delete completion;
+        QVERIFY(acted);
+        QCOMPARE(setup.dialogs.questions.size(), 2);
+        QCOMPARE(setup.dialogs.questions[1], question);
+        QCOMPARE(tableRows(setup), before);
+        QVERIFY(!window->session().data().calculationDone());
+        QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("btnStopRun")));
+        QCOMPARE(window->isVisible(), how != QStringLiteral("close"));
+        QVERIFY(window->menuBar()->isEnabled());
+    }
+
     void completionDialogShowsTheMessage()
     {
         SampleWindow setup;

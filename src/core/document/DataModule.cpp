@@ -15,6 +15,8 @@
 #include <QSqlQuery>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 namespace zurm {
 
 namespace {
@@ -84,7 +86,41 @@ std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path)
     return std::make_pair(quint64(info.st_dev), quint64(info.st_ino));
 }
 
+// A journal beside the file: a writer stopped in the middle of a transaction
+// left it, and SQLite rolls it back at the next writable open.
+bool hasJournal(const QString& path)
+{
+    const QFileInfo journal(path + QStringLiteral("-journal"));
+    return journal.isFile() && journal.size() > 0;
+}
+
+// Opens a writable connection and reads the schema, which rolls a hot journal
+// back; the file then holds what was last committed.
+void rollBackHotJournal(const QString& path)
+{
+    const QString name = QStringLiteral("rollback-%1").arg(instanceCounter.fetchAndAddRelaxed(1));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            query.finish();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 } // namespace
+
+bool isWritableDatabaseFile(const QString& path)
+{
+    // SQLite writes the file itself and, beside it, its journal.
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::access(file.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK) == 0;
+}
 
 QString segmentSortClause(SegmentSort sort)
 {
@@ -103,6 +139,10 @@ void verifyDatabaseFile(const QString& path, DatabaseKind kind)
     file.close();
     if (header != QByteArray("SQLite format 3\0", 16))
         throw Failure(kFormatClass, notOurs + QLatin1Char('.'));
+    // A read-only connection cannot roll a hot journal back and would refuse
+    // the file for as long as the journal lies beside it.
+    if (hasJournal(path) && isWritableDatabaseFile(path))
+        rollBackHotJournal(path);
 
     // A separate read-only connection: nothing is written to a file that turns
     // out not to be ours.
@@ -222,8 +262,11 @@ void DataModule::openCalculation(const QString& path, bool forViewing)
 {
     const QString full = resolve(path);
     verifyDatabaseFile(full, DatabaseKind::Calculation);
-    calculationReadOnly_ = forViewing;
-    const QSqlDatabase db = open(QStringLiteral("acGR"), full, forViewing);
+    // A file that cannot be written is opened for viewing, as is a file another
+    // copy of the program holds: nothing is tried on it that could leave the
+    // program half way through a change.
+    calculationReadOnly_ = forViewing || !isWritableDatabaseFile(full);
+    const QSqlDatabase db = open(QStringLiteral("acGR"), full, calculationReadOnly_);
     calculationPath_ = full;
     const auto identity = fileIdentity(full);
     calculationDevice_ = identity ? identity->first : 0;
@@ -287,6 +330,7 @@ void DataModule::createWorkDatabase(const QString& fileName, UserDialogs& dialog
                                 + QStringLiteral(" не может быть удален. Возможно он занят другим приложением или его не существует."));
     }
     QSqlDatabase db = open(QStringLiteral("acVremDB"), path);
+    workPath_ = fileName.isEmpty() ? QString() : path;
     Transaction transaction(db);
     for (const QString& statement : workDatabaseStatements())
         execSql(db, statement);

@@ -17,8 +17,14 @@ QString segmentSortClause(SegmentSort sort); // "id ASC" or "НачУзел ASC,
 enum class DatabaseKind { Calculation, Reference, Settings };
 
 // Throws Failure naming the file when it is not an SQLite database holding the
-// fixed tables and columns of its kind. Never writes to the file.
+// fixed tables and columns of its kind. Changes nothing in the file, except
+// that a transaction a killed writer left unfinished (a hot journal beside a
+// writable file) is rolled back first, as SQLite does at any writable open.
 void verifyDatabaseFile(const QString& path, DatabaseKind kind);
+
+// Whether this process may write the database file and create its journal
+// beside it (the file and its folder are writable).
+bool isWritableDatabaseFile(const QString& path);
 
 // The shared data module: owns the four connections of one program instance
 // and the state that goes with the open documents. Several instances may live
@@ -43,6 +49,8 @@ public:
     bool referenceOpen() const;
     bool settingsOpen() const;
     bool workOpen() const;
+    // The open calculation file cannot be written: it is shown for viewing only.
+    bool calculationReadOnly() const { return calculationReadOnly_; }
 
     // Each open verifies the file first (verifyDatabaseFile) and throws Failure.
     void openSettings(const QString& path);
@@ -58,6 +66,8 @@ public:
     // (zurm-calc, tests); otherwise the file is deleted first, and when that is
     // impossible the message is shown and creation goes on.
     void createWorkDatabase(const QString& fileName, UserDialogs& dialogs);
+    // The file of the work database last created, empty when it is in memory.
+    const QString& workPath() const { return workPath_; }
     void closeWork();
 
     // The calculation file is open for viewing only (see openCalculation).
@@ -108,6 +118,8 @@ private:
     qint64 calculationDataVersion_ = 0;
     quint64 calculationGeneration_ = 0;
     bool calculationDone_ = false;
+    bool calculationReadOnly_ = false;
+    QString workPath_;
     SegmentSort segmentSort_ = SegmentSort::ById;
     EditGuards guards_;
 };

@@ -4,6 +4,7 @@
 #include "document/FileNames.h"
 #include "document/Guarded.h"
 #include "document/NodeNumbers.h"
+#include "document/ProgramFolder.h"
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
 #include "indicators/IndicatorCheck.h"
@@ -19,7 +20,6 @@ namespace zurm {
 namespace {
 
 const QString kSettingsFile = QStringLiteral("Nastr.mdb");
-const QString kWorkDatabase = QStringLiteral("~$.mdb");
 const QString kCompactionScratch = QStringLiteral("~$$.mdb");
 const QString kCalculationText = QStringLiteral("~$.tx_");
 
@@ -54,8 +54,15 @@ bool fileExists(const QString& storedName, const DataModule& data)
 
 } // namespace
 
+QString readOnlyCalculationMessage(const QString& path)
+{
+    return QStringLiteral("Файл ") + path
+        + QStringLiteral(" доступен только для чтения, поэтому расчет открыт только для просмотра. Чтобы изменять "
+                         "расчет, сохраните его под другим именем командой Файл \\ Сохранить расчет как...");
+}
+
 DocumentSession::DocumentSession(QString programFolder, UserDialogs& dialogs, Progress& progress)
-    : data_(std::move(programFolder)), dialogs_(dialogs), progress_(progress)
+    : data_(std::move(programFolder)), scratchStem_(ownScratchStem()), dialogs_(dialogs), progress_(progress)
 {
     checkIndicators = [this] { return CheckIndicators(data_, dialogs_, progress_, &lastIndicatorCheck_); };
 }
@@ -79,6 +86,11 @@ QString DocumentSession::referenceFileSetting() const
     return SettingsRow::text(data_.settings(), SettingsRow::kReferenceFile);
 }
 
+QString DocumentSession::scratchFileName(const QString& extension) const
+{
+    return scratchStem_ + QLatin1Char('.') + extension;
+}
+
 QString DocumentSession::folderMessagePrefix() const
 {
     return QDir::toNativeSeparators(data_.programFolder() + QLatin1Char('/'));
@@ -89,8 +101,14 @@ bool DocumentSession::startUp(const QString& workDatabaseFileName)
     if (!guardedStep(dialogs_, QStringLiteral("Ошибка при открытии базы данных настроек."),
                      [&] { data_.openSettings(kSettingsFile); }))
         return false;
-    if (!guardedStep(dialogs_, QStringLiteral("Ошибка при создании временной базы данных."),
-                     [&] { data_.createWorkDatabase(workDatabaseFileName, dialogs_); }))
+    if (!guardedStep(dialogs_, QStringLiteral("Ошибка при создании временной базы данных."), [&] {
+            QString name = workDatabaseFileName;
+            if (name == kOwnWorkDatabase) {
+                removeStaleScratchFiles(data_.programFolder());
+                name = scratchFileName(QStringLiteral("mdb"));
+            }
+            data_.createWorkDatabase(name, dialogs_);
+        }))
         return false;
     return guardedStep(
         dialogs_,
@@ -107,6 +125,7 @@ void DocumentSession::resetView()
     view_.supplyNodeFieldEnabled = false;
     view_.availableNodeFieldEnabled = false;
     view_.statusText.clear();
+    view_.readOnly = false;
     view_.networkStatus = 2;
     view_.networkStatusText.clear();
     view_.layout = GridLayout{};
@@ -154,6 +173,7 @@ void DocumentSession::OpenDocuments(bool showMessages)
         data_.openReference(referenceFile);
         data_.setSegmentSort(SegmentSort::ById);
         view_.sort = SegmentSort::ById;
+        view_.readOnly = data_.calculationReadOnly();
         loadDocumentState();
     } catch (...) {
         data_.closeCalculation();
@@ -168,6 +188,8 @@ void DocumentSession::OpenDocuments(bool showMessages)
                              + QStringLiteral(" уже открыт для редактирования в другой копии программы: ")
                              + DocumentLock::describe(*holder)
                              + QStringLiteral(".\rФайл открыт только для просмотра: изменения в нем не сохраняются."));
+    else if (showMessages && view_.readOnly)
+        dialogs_.showMessage(readOnlyCalculationMessage(calculationFile));
 
     const bool tableReady = checkIndicatorsAndShapeTable();
 
@@ -291,8 +313,14 @@ bool DocumentSession::exitCleanUp()
         return false;
     // The program is closing whatever happened above: the temporary files go.
     guardedStep(dialogs_, QStringLiteral("Ошибка при удалении временных баз данных."), [&] {
+        // Only this session's own work database and text: other copies of the
+        // program may be working in the same folder.
+        const QString work = data_.workPath();
         data_.closeWork();
-        for (const QString& name : {kWorkDatabase, kCompactionScratch}) {
+        QStringList names{kCompactionScratch};
+        if (!work.isEmpty())
+            names.prepend(QFileInfo(work).fileName());
+        for (const QString& name : names) {
             const QString path = data_.resolve(name);
             if (QFileInfo::exists(path) && !QFile::remove(path))
                 dialogs_.showMessage(QStringLiteral("Файл ") + folderMessagePrefix() + name
@@ -300,6 +328,7 @@ bool DocumentSession::exitCleanUp()
                                                       "приложением или его не существует."));
         }
         QFile::remove(data_.resolve(kCalculationText));
+        QFile::remove(data_.resolve(scratchFileName(QStringLiteral("tx_"))));
     });
     return true;
 }

@@ -19,6 +19,10 @@ inline const QString kProgramCaption = QStringLiteral("ЗУРМ 1.4");
 // Caption of the program's own questions.
 inline const QString kApplicationTitle = QStringLiteral("ЗУРМ");
 
+// Said when a calculation file that cannot be written is opened for viewing,
+// and when a command would have to write to it.
+QString readOnlyCalculationMessage(const QString& path);
+
 // What the main window shows for the open documents. Every document command
 // leaves it up to date; the window reads it afterwards and binds its grids.
 struct DocumentViewState {
@@ -30,6 +34,7 @@ struct DocumentViewState {
     bool supplyNodeFieldEnabled = false;
     bool availableNodeFieldEnabled = false;
     QString statusText;                 // "Расчет выполнен." or empty
+    bool readOnly = false;              // the calculation file is open for viewing only
     std::optional<int> lastNavigationKey; // key code of the last key in the segment grids
     SegmentSort sort = SegmentSort::ById;
     int networkStatus = 2;              // cached ПарТСКорр
@@ -83,8 +88,16 @@ public:
 
     // Opens the settings file "Nastr.mdb", re-creates the work database (an
     // empty name keeps it in memory) and opens the documents named in the
-    // settings with messages. Stops at the first failed step.
+    // settings with messages. Stops at the first failed step. The desktop
+    // name kOwnWorkDatabase stands for this session's own work database in the
+    // program folder (scratchFileName("mdb")); scratch files of copies that
+    // are no longer running are deleted first.
     bool startUp(const QString& workDatabaseFileName);
+    static inline const QString kOwnWorkDatabase = QStringLiteral("~$.mdb");
+
+    // This session's own scratch file in the program folder with the given
+    // extension: "mdb" the work database, "tx_" the calculation text.
+    QString scratchFileName(const QString& extension) const;
 
     // (Re)opens the calculation and reference files named in the settings and
     // prepares the view state for them. Locks the window and always unlocks it.
@@ -142,6 +155,7 @@ private:
 
     DataModule data_;
     DocumentLock lock_;
+    const QString scratchStem_;
     UserDialogs& dialogs_;
     Progress& progress_;
     DocumentViewState view_;

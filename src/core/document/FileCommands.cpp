@@ -49,11 +49,6 @@ QString doesNotExist(const QString& name)
     return QStringLiteral("Файл ") + name + QStringLiteral(" не существует.");
 }
 
-bool samePathIgnoringCase(const QString& a, const QString& b)
-{
-    return QDir::cleanPath(a).toUpper() == QDir::cleanPath(b).toUpper();
-}
-
 // Writes a consistent copy of the database at `source` to `target`, which must
 // not exist yet, through SQLite itself: whatever another connection of this
 // program holds open or cached, the copy has every committed row. A failed copy
@@ -256,7 +251,7 @@ bool DocumentSession::openCalculation()
             dialogs_.showMessage(doesNotExist(*name));
             return;
         }
-        if (folderOf(path) == data_.programFolder()) {
+        if (folderOf(path) == data_.programFolder() || sameFileObject(folderOf(path), data_.programFolder())) {
             dialogs_.showMessage(QStringLiteral("Нельзя открыть файл гидравлического расчета из папки, в которую "
                                                 "установлена программа. Выберите другую папку."));
             return;
@@ -407,6 +402,10 @@ bool DocumentSession::compact(Kind kind)
     if (!isConnected(kind))
         return false;
     const KindTexts& t = texts(kind);
+    if (kind == Kind::Calculation && data_.calculationReadOnly()) {
+        dialogs_.showMessage(readOnlyCalculationMessage(calculationFileSetting()));
+        return false;
+    }
     if (!dialogs_.askYesNo(t.compactCaption,
                            QStringLiteral("Перед выполнением операции сжатия рекомендуется создать резервную копию "
                                           "сжимаемой базы. Выполнить сжатие?")))

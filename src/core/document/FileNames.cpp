@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/stat.h>
+
 namespace zurm {
 
 namespace {
@@ -40,9 +42,23 @@ QString folderOf(const QString& path)
     return QDir::cleanPath(QFileInfo(path).absolutePath());
 }
 
+bool sameFileObject(const QString& a, const QString& b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0
+        && ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
 bool sameFolderIgnoringCase(const QString& a, const QString& b)
 {
-    return a.toUpper() == b.toUpper();
+    return a.toUpper() == b.toUpper() || sameFileObject(a, b);
+}
+
+bool samePathIgnoringCase(const QString& a, const QString& b)
+{
+    return QDir::cleanPath(a).toUpper() == QDir::cleanPath(b).toUpper() || sameFileObject(a, b);
 }
 
 QString initialFolderFor(const QString& currentFile)

@@ -14,9 +14,15 @@ QString withDatabaseExtension(const QString& name);
 // The absolute, cleaned folder of a file path ("" for an empty path).
 QString folderOf(const QString& path);
 
-// Folder comparisons of the file commands: most compare upper-cased, opening a
-// calculation compares the strings as they are.
+// Whether two paths name one existing file or folder (device and inode), by
+// whatever spelling, symbolic link or hard link.
+bool sameFileObject(const QString& a, const QString& b);
+
+// Comparisons of the file commands: most compare upper-cased, opening a
+// calculation compares the strings as they are; any two spellings of one
+// existing file or folder are the same as well.
 bool sameFolderIgnoringCase(const QString& a, const QString& b);
+bool samePathIgnoringCase(const QString& a, const QString& b);
 
 // The folder a file dialog starts in: the folder of the current file of the
 // same kind, or "" (the system's default) when none is stored.

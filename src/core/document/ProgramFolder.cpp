@@ -5,7 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QAtomicInt>
+#include <limits>
+#include <QRegularExpression>
 #include <QTemporaryFile>
+
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 namespace zurm {
 
@@ -72,6 +79,40 @@ QString resolveProgramFolder()
 {
     return resolveProgramFolder(QCoreApplication::applicationDirPath(),
                                 QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+} // namespace zurm
+
+namespace zurm {
+
+namespace {
+
+QAtomicInt scratchCounter;
+
+bool processRunning(qint64 pid)
+{
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+} // namespace
+
+QString ownScratchStem()
+{
+    return QStringLiteral("~$%1-%2").arg(qint64(::getpid())).arg(scratchCounter.fetchAndAddRelaxed(1));
+}
+
+void removeStaleScratchFiles(const QString& programFolder)
+{
+    QDir folder(programFolder);
+    folder.remove(QStringLiteral("~$.tx_"));
+    static const QRegularExpression scratch(QStringLiteral("^~\\$(\\d+)-\\d+\\.(mdb|tx_)$"));
+    for (const QString& name : folder.entryList({QStringLiteral("~$*")}, QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch match = scratch.match(name);
+        if (match.hasMatch() && !processRunning(match.captured(1).toLongLong()))
+            folder.remove(name);
+    }
 }
 
 } // namespace zurm

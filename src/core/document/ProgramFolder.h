@@ -26,3 +26,17 @@ QString resolveProgramFolder(const QString& executableFolder, const QString& use
 QString resolveProgramFolder();
 
 } // namespace zurm
+
+namespace zurm {
+
+// Scratch files of one running copy of the desktop program in the program
+// folder: "~$<process>-<n>.<extension>", so that copies started from one
+// folder never share (or delete) each other's work database or text.
+QString ownScratchStem();
+
+// Deletes the scratch files of copies that are no longer running, and the
+// calculation text "~$.tx_" of the fixed name. Errors are ignored: a file that
+// cannot be deleted is only a file left over.
+void removeStaleScratchFiles(const QString& programFolder);
+
+} // namespace zurm

@@ -2,6 +2,7 @@
 
 #include "document/Failure.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <QSqlRecord>
 
@@ -94,28 +95,70 @@ bool tableExists(const QSqlDatabase& db, const QString& table)
                        {table}).toInt() > 0;
 }
 
+namespace {
+
+// Transactions open on each connection: an inner one is a savepoint of the
+// outer, so a whole operation (a calculation run) can still be undone as one.
+QHash<QString, int>& transactionDepths()
+{
+    static QHash<QString, int> depths;
+    return depths;
+}
+
+QString savepointName(int depth)
+{
+    return QStringLiteral("zurm_%1").arg(depth);
+}
+
+} // namespace
+
 Transaction::Transaction(const QSqlDatabase& db) : db_(db)
 {
     QSqlDatabase handle = db_;
-    if (!handle.transaction())
+    int& depth = transactionDepths()[handle.connectionName()];
+    if (depth > 0) {
+        execSql(handle, QStringLiteral("SAVEPOINT ") + savepointName(depth));
+    } else if (!handle.transaction()) {
         fail(handle.lastError(), QStringLiteral("BEGIN"));
+    }
+    depth_ = ++depth;
     active_ = true;
 }
 
 Transaction::~Transaction()
 {
-    if (active_) {
-        QSqlDatabase handle = db_;
+    if (!active_)
+        return;
+    QSqlDatabase handle = db_;
+    if (depth_ > 1) {
+        QSqlQuery query(handle);
+        query.exec(QStringLiteral("ROLLBACK TO ") + savepointName(depth_ - 1));
+        query.exec(QStringLiteral("RELEASE ") + savepointName(depth_ - 1));
+    } else {
         handle.rollback();
     }
+    leave();
 }
 
 void Transaction::commit()
 {
     QSqlDatabase handle = db_;
-    if (!handle.commit())
+    if (depth_ > 1)
+        execSql(handle, QStringLiteral("RELEASE ") + savepointName(depth_ - 1));
+    else if (!handle.commit())
         fail(handle.lastError(), QStringLiteral("COMMIT"));
     active_ = false;
+    leave();
+}
+
+void Transaction::leave()
+{
+    QHash<QString, int>& depths = transactionDepths();
+    const QString name = db_.connectionName();
+    if (depth_ <= 1)
+        depths.remove(name);
+    else
+        depths[name] = depth_ - 1;
 }
 
 } // namespace zurm

@@ -34,7 +34,10 @@ struct ColumnInfo {
 QList<ColumnInfo> tableColumns(const QSqlDatabase& db, const QString& table);
 bool tableExists(const QSqlDatabase& db, const QString& table);
 
-// Transaction that rolls back unless committed.
+// Transaction that rolls back unless committed. Inside another transaction of
+// the same connection it is a savepoint: its commit keeps its changes for the
+// outer one to commit or roll back. Transactions of one connection end in the
+// reverse order of their start.
 class Transaction {
 public:
     explicit Transaction(const QSqlDatabase& db);
@@ -44,7 +47,10 @@ public:
     Transaction& operator=(const Transaction&) = delete;
 
 private:
+    void leave();
+
     QSqlDatabase db_;
+    int depth_ = 0;
     bool active_ = false;
 };
 

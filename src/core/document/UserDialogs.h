@@ -34,6 +34,9 @@ public:
     // LockMainWindow / UnlockMainWindow.
     virtual void lockWindow() = 0;
     virtual void unlockWindow() = 0;
+    // The user asked to stop the operation (asked at its check points, after
+    // processEvents). Operations that cannot be stopped never ask.
+    virtual bool stopRequested() { return false; }
 };
 
 // Answers nothing and shows nothing; for batch use.

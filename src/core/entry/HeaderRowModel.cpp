@@ -97,6 +97,7 @@ Qt::ItemFlags HeaderRowModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
+    // A file open for viewing only takes no edits.
     if (data_.calculationReadOnly())
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;

@@ -10,9 +10,17 @@
 #include "document/UserDialogs.h"
 #include "settings/SettingsRow.h"
 
+#include <QDir>
 #include <QFile>
 #include <cmath>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <algorithm>
+#include <limits>
 #include <memory>
+#include <optional>
+
+#include <sys/resource.h>
 
 namespace zurm {
 
@@ -22,12 +30,20 @@ void RunState::status(const QString& line)
 {
     progress.setStatus(line);
     progress.processEvents();
+    checkStop();
 }
 
 void RunState::clearStatus()
 {
     progress.setStatus(QString());
     progress.processEvents();
+    checkStop();
+}
+
+void RunState::checkStop() const
+{
+    if (stoppable && progress.stopRequested())
+        throw RunStopped{};
 }
 
 void RunState::flush()
@@ -95,6 +111,8 @@ void finishRun(DataModule& data, Progress& progress, const QString& textPath, bo
 namespace {
 
 const QString kImpossible = QStringLiteral("Расчет невозможен.");
+const QString kStopped =
+    QStringLiteral("Расчет прерван. Файл гидравлического расчета остался таким, каким был до начала расчета.");
 
 struct RunSettings {
     bool writeText = true;
@@ -116,6 +134,38 @@ RunSettings readSettings(DataModule& data, const RunOptions& options)
     if (options.digits)
         settings.digits = *options.digits;
     return settings;
+}
+
+// What the text may take where it is written: the space left on its disk,
+// and no more than this process may write into one file.
+qint64 spaceForText(const QString& textPath)
+{
+    qint64 space = std::numeric_limits<qint64>::max();
+    const QStorageInfo disk(QFileInfo(textPath).absolutePath());
+    if (disk.isValid() && disk.isReady())
+        space = disk.bytesAvailable();
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        space = std::min(space, qint64(limit.rlim_cur));
+    return space;
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number((bytes + 1024 * 1024 - 1) / (1024 * 1024)) + QStringLiteral(" МБ");
+}
+
+// Asked before the run when the text would not fit: true runs without the text.
+bool runWithoutText(UserDialogs& dialogs, const QString& textPath, qint64 estimate, qint64 space)
+{
+    const QStorageInfo disk(QFileInfo(textPath).absolutePath());
+    const QString diskName = disk.isValid() ? QDir::toNativeSeparators(disk.rootPath()) : QFileInfo(textPath).absolutePath();
+    return dialogs.askYesNo(
+        QStringLiteral("Выполнить расчет"),
+        QStringLiteral("Текст расчета займет около ") + megabytes(estimate) + QStringLiteral(", а для файла ")
+            + QDir::toNativeSeparators(textPath) + QStringLiteral(" на диске ") + diskName + QStringLiteral(" доступно ")
+            + megabytes(std::max<qint64>(space, 0))
+            + QStringLiteral(".\r\rВыполнить расчет без сохранения текста расчета?"));
 }
 
 void writeTextStart(run::RunState& state)
@@ -141,6 +191,11 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         run::finishRun(data, progress, textPath, false);
         return outcome;
     }
+    if (data.calculationReadOnly()) {
+        dialogs.showMessage(readOnlyCalculationMessage(data.calculation().databaseName()));
+        run::finishRun(data, progress, textPath, false);
+        return outcome;
+    }
     if (options.askConfirmation
         && !dialogs.askYesNo(QStringLiteral("Выполнить расчет"),
                              QStringLiteral("Данная операция может занять некоторое время. Выполнить расчет?"))) {
@@ -150,6 +205,8 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
 
     bool locked = false;
     std::unique_ptr<run::RunState> state;
+    // The run is one transaction: stopped, it leaves the file as it was before.
+    std::optional<Transaction> whole;
     try {
         progress.setBusy(true);
         const QSqlDatabase db = data.calculation();
@@ -160,21 +217,39 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
             options.postPendingEdits();
         progress.lockWindow();
         locked = true;
+        whole.emplace(db);
         data.SetCalculationDoneFlag(false);
         progress.setStatus(QString());
         progress.processEvents();
-        const RunSettings settings = readSettings(data, options);
+        RunSettings settings = readSettings(data, options);
 
         if (!options.indicatorsValid || options.networkStatus != 0) {
+            whole->commit();
             dialogs.showMessage(kImpossible);
             run::finishRun(data, progress, textPath, locked);
             return outcome;
         }
+
+        run::RunModel model = run::RunModel::load(db);
+        if (settings.writeText) {
+            const qint64 estimate = estimatedTextSize(qint64(model.endNodes.size()), qint64(model.segments.size()),
+                                                      model.twoPipe(), model.designMode);
+            const qint64 space = spaceForText(textPath);
+            if (estimate > space) {
+                if (!runWithoutText(dialogs, textPath, estimate, space)) {
+                    whole.reset();
+                    data.loadCalculationDoneFlag();
+                    run::finishRun(data, progress, textPath, locked);
+                    return outcome;
+                }
+                settings.writeText = false;
+            }
+        }
         outcome.started = true;
 
         state = std::make_unique<run::RunState>(run::RunState{
-            data, progress, options, run::RunModel::load(db),
-            CalculationText(settings.writeText, settings.digits, options.decimalPoint), ReferenceTables(), {}, {}});
+            data, progress, options, std::move(model),
+            CalculationText(settings.writeText, settings.digits, options.decimalPoint), ReferenceTables(), {}, {}, true});
         run::RunState& s = *state;
         if (settings.writeText)
             s.text.streamTo(textPath);
@@ -196,8 +271,19 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         if (s.ok())
             s.model.clearVisited();
         s.flush();
+        s.checkStop();
+        s.stoppable = false;
+        whole->commit();
 
         run::completeRun(s, dialogs, textPath, outcome);
+    } catch (const run::RunStopped&) {
+        state.reset();
+        whole.reset();
+        data.loadCalculationDoneFlag();
+        outcome.stopped = true;
+        run::finishRun(data, progress, textPath, locked);
+        dialogs.showMessage(kStopped);
+        return outcome;
     } catch (...) {
         if (state) {
             try {
@@ -205,11 +291,31 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
             } catch (...) {
             }
         }
+        if (whole) {
+            try {
+                whole->commit();
+            } catch (...) {
+            }
+        }
+        whole.reset();
         run::finishRun(data, progress, textPath, locked);
         throw;
     }
     run::finishRun(data, progress, textPath, locked);
     return outcome;
+}
+
+qint64 estimatedTextSize(qint64 mains, qint64 segments, bool twoPipe, bool designMode)
+{
+    // Each choice of the next main lists the mains not yet calculated, a line
+    // "Магистраль (ветвь) a - b" and an empty one each (in design mode with
+    // four lines of heads and losses more); a pass makes one choice per main.
+    const qint64 passes = twoPipe ? 2 : 1;
+    const qint64 perListedMain = designMode ? 480 : 32;
+    const qint64 listed = mains * (mains + 1) / 2;
+    // Every segment: its indicators in each pass and its heads.
+    const qint64 perSegment = 900;
+    return passes * (listed * perListedMain + segments * perSegment);
 }
 
 RunOptions desktopRunOptions(DocumentSession& session)
@@ -221,6 +327,8 @@ RunOptions desktopRunOptions(DocumentSession& session)
     options.supplyHeadNodeText = session.viewState().supplyHeadNodeText;
     options.availableHeadNodeText = session.viewState().availableHeadNodeText;
     options.postPendingEdits = [&session] { if (session.postPendingEdits) session.postPendingEdits(); };
+    // Each copy of the program writes its own text: copies may share the folder.
+    options.temporaryTextFile = session.data().resolve(session.scratchFileName(QStringLiteral("tx_")));
     return options;
 }
 

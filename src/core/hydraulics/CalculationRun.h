@@ -66,6 +66,7 @@ struct RunOptions {
 struct RunOutcome {
     bool started = false;   // the run passed the entry and the gate
     bool succeeded = false; // no error; the calculation-done flag is set
+    bool stopped = false;   // the user stopped the run; the file is as it was before
     QString error;          // the first error, exactly as shown
     QString successMessage; // "Расчет выполнен успешно." with the nodes short of available head
     QString text;           // the calculation text as written (empty when not written)
@@ -80,6 +81,11 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
 // status, the main window's fields as its view state holds them, and its
 // PostPendingEdits. The caller adds the completion dialog and the viewer.
 RunOptions desktopRunOptions(DocumentSession& session);
+
+// A generous estimate of the size in bytes of the calculation text of a network
+// with the given numbers of mains and segments. It grows with the square of the
+// number of mains: each choice of the next main lists those not yet calculated.
+qint64 estimatedTextSize(qint64 mains, qint64 segments, bool twoPipe, bool designMode);
 
 // The list of nodes short of available head as the success message ends it:
 // "Расчет выполнен успешно." alone, or followed by the node numbers.

@@ -3,9 +3,12 @@
 #include "document/Failure.h"
 #include "platform/Cp1251.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -87,13 +90,29 @@ CalculationText::~CalculationText() = default;
 CalculationText::CalculationText(CalculationText&&) noexcept = default;
 CalculationText& CalculationText::operator=(CalculationText&&) noexcept = default;
 
+namespace {
+
+// A failed write of the text names the file and the disk it is on, with the
+// space left there: a full disk is the usual cause with a text of gigabytes.
+Failure writeFailure(const QString& path, const QString& error)
+{
+    const QStorageInfo disk(QFileInfo(path).absolutePath());
+    QString where = QStringLiteral("Ошибка записи текста расчета в файл ") + QDir::toNativeSeparators(path);
+    if (disk.isValid())
+        where += QStringLiteral(" (диск ") + QDir::toNativeSeparators(disk.rootPath()) + QStringLiteral(", свободно ")
+            + QString::number(disk.bytesAvailable() / (1024 * 1024)) + QStringLiteral(" МБ)");
+    return Failure(QStringLiteral("FileError"), where + QStringLiteral(": ") + error);
+}
+
+} // namespace
+
 void CalculationText::streamTo(const QString& path)
 {
     if (!enabled_)
         return;
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Failure(QStringLiteral("FileError"), file->errorString());
+        throw writeFailure(path, file->errorString());
     file_ = std::move(file);
     path_ = path;
     buffer_.reserve(kSpillSize + 4096);
@@ -107,7 +126,7 @@ void CalculationText::finish()
         return;
     writeBuffer();
     if (!file_->flush())
-        throw Failure(QStringLiteral("FileError"), file_->errorString());
+        throw writeFailure(path_, file_->errorString());
     file_->close();
     file_.reset();
     // text() and bytes() still read the closed file.
@@ -118,7 +137,7 @@ void CalculationText::writeBuffer() const
     if (!file_ || buffer_.empty())
         return;
     if (file_->write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
-        throw Failure(QStringLiteral("FileError"), file_->errorString());
+        throw writeFailure(path_, file_->errorString());
     written_ += qint64(buffer_.size());
     buffer_.clear(); // keeps the capacity
 }
@@ -227,7 +246,7 @@ void CalculationText::saveTo(const QString& path) const
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes()) < 0 || !file.commit())
-        throw Failure(QStringLiteral("FileError"), file.errorString());
+        throw writeFailure(path, file.errorString());
 }
 
 } // namespace zurm

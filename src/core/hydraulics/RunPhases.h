@@ -18,6 +18,9 @@ class Progress;
 
 namespace run {
 
+// Thrown at a check point of the run when the user asked to stop it.
+struct RunStopped {};
+
 struct RunState {
     DataModule& data;
     Progress& progress;
@@ -27,10 +30,15 @@ struct RunState {
     ReferenceTables reference;
     IndicatorEvaluation evaluation;
     QString error;
+    // While true, a stop the user asked for ends the run at the next status
+    // line (RunStopped); once the results are committed it is false.
+    bool stoppable = true;
 
     bool ok() const { return error.isEmpty(); }
     void status(const QString& line);
     void clearStatus();
+    // A check point: throws RunStopped when the user asked to stop.
+    void checkStop() const;
     // Writes the model to the file (one transaction), after checkResults.
     void flush();
     // While there is no error: a number of the model that is not finite (a

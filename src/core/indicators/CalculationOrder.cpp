@@ -5,6 +5,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <functional>
 #include <queue>
 #include <utility>
@@ -298,8 +299,32 @@ CalculationOrder computeCalculationOrder(const IndicatorCatalogue& catalogue)
     return order;
 }
 
+namespace {
+
+// The rows an order table holds, in table order.
+QList<OrderRow> storedOrder(const QSqlDatabase& calculation, OrderStage stage)
+{
+    QList<OrderRow> rows;
+    QSqlQuery query = selectSql(calculation, QStringLiteral("SELECT [Показатель], [Nприоритета] FROM ")
+                                                 + quoteName(orderTableName(stage)) + QStringLiteral(" ORDER BY rowid"));
+    while (query.next())
+        rows.append({query.value(0).toString(),
+                     query.value(1).isNull() ? std::nullopt : std::optional<int>(query.value(1).toInt())});
+    return rows;
+}
+
+} // namespace
+
 void writeCalculationOrder(const QSqlDatabase& calculation, const CalculationOrder& order)
 {
+    // An order that is already stored is not written again: opening a file
+    // changes nothing in it. A file open for viewing only keeps the order it
+    // has; the order is built afresh at every open, and such a file is not run.
+    const bool stored = std::all_of(order.stages.begin(), order.stages.end(), [&](const StageOrder& stage) {
+        return storedOrder(calculation, stage.stage) == stage.rows;
+    });
+    if (stored || calculation.connectOptions().contains(QStringLiteral("QSQLITE_OPEN_READONLY")))
+        return;
     Transaction transaction(calculation);
     for (const StageOrder& stage : order.stages) {
         const QString table = quoteName(orderTableName(stage.stage));

@@ -80,6 +80,11 @@ void CalculationGrid::keyPressEvent(QKeyEvent* event)
     const bool up = key == Qt::Key_Up && !(event->modifiers() & Qt::ControlModifier);
     const bool down = key == Qt::Key_Down && !(event->modifiers() & Qt::ControlModifier);
     emit navigationKey(up ? kUpCode : down ? kDownCode : 0);
+    // Ctrl+End goes to the last row of the table, not of the rows read so far.
+    if (key == Qt::Key_End && (event->modifiers() & Qt::ControlModifier) && model()) {
+        while (model()->canFetchMore(QModelIndex()))
+            model()->fetchMore(QModelIndex());
+    }
     if ((up || down) && model() && currentIndex().isValid()) {
         const int row = currentIndex().row();
         if (down && row == model()->rowCount() - 1 && model()->canFetchMore(QModelIndex()))

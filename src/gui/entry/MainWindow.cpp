@@ -11,6 +11,7 @@
 #include "gui/entry/CaptionHeaderView.h"
 #include "gui/help/Help.h"
 #include "gui/entry/ParametersDialog.h"
+#include "gui/entry/RunStop.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
 #include "gui/settings/SettingsDialog.h"
@@ -87,7 +88,16 @@ public:
     explicit LockingProgress(MainWindow& window) : window_(window), inner_(&window) {}
     void setStatus(const QString& text) override { window_.showStatus(text); }
     void setBusy(bool busy) override { inner_.setBusy(busy); }
-    void processEvents() override { inner_.processEvents(); }
+    // During a run every event is let through: RunStop holds back the input
+    // that the locked window must not get and leaves the way to stop.
+    void processEvents() override
+    {
+        if (window_.runStop_)
+            QApplication::processEvents(QEventLoop::AllEvents);
+        else
+            inner_.processEvents();
+    }
+    bool stopRequested() override { return window_.runStop_ && window_.runStop_->requested(); }
     void lockWindow() override
     {
         if (depth_++ == 0)
@@ -550,10 +560,9 @@ void MainWindow::bindGrids()
     edRasName_->setEnabled(open);
     edNuzPNapPod_->setEnabled(open && view.supplyNodeFieldEnabled);
     edNuzRNap_->setEnabled(open && view.availableNodeFieldEnabled);
-    // A file another copy edits is shown for viewing only.
-    const bool viewing = session_->data().calculationReadOnly();
+    // A file open for viewing only (read-only, or edited by another copy) takes no edits.
     for (QLineEdit* field : {edRasName_, edNuzPNapPod_, edNuzRNap_})
-        field->setReadOnly(viewing);
+        field->setReadOnly(view.readOnly);
     showSortChoice(view.sort);
 
     bool shown = false;
@@ -824,6 +833,14 @@ void MainWindow::PostPendingEdits()
 void MainWindow::storeCalculationName()
 {
     const QString name = edRasName_->text();
+    // Nothing is written unless the name changed: a file open for viewing
+    // only must not fail every file command's preamble.
+    const QVariant stored = selectValue(session_->data().calculation(),
+                                        QStringLiteral("SELECT [НазвРасч] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
+    if (stored.isValid() && (name.isEmpty() ? stored.isNull() : (!stored.isNull() && stored.toString() == name))) {
+        session_->viewState().calculationName = name;
+        return;
+    }
     execSql(session_->data().calculation(), QStringLiteral("UPDATE [НазвРасч] SET [НазвРасч]=?") + kRowCondition,
             {name.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(name)});
     session_->viewState().calculationName = name;
@@ -1042,7 +1059,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::startUp()
 {
-    const bool started = session_->startUp(QStringLiteral("~$.mdb"));
+    const bool started = session_->startUp(DocumentSession::kOwnWorkDatabase);
     if (!gridsBound_)
         bindGrids();
     if (started)
@@ -1052,6 +1069,12 @@ void MainWindow::startUp()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (runStop_) {
+        // The run stops first; the window closes once it has.
+        closeAfterRun_ = runStop_->askToClose();
+        event->ignore();
+        return;
+    }
     // Edits that cannot be saved are dropped only when the user agrees.
     if (!session_->exitCleanUp()) {
         event->ignore();
@@ -1119,6 +1142,8 @@ void MainWindow::runCalculation()
     view.availableHeadNodeText = edNuzRNap_->text();
     const SegmentPosition position = segmentPosition();
     QStringList followUps;
+    RunStop stop(*this, dialogs());
+    runStop_ = &stop;
     guarded(kRunContext, [&] {
         RunOptions options = desktopRunOptions(*session_);
         // The text lives in its file only: a large network's runs to gigabytes.
@@ -1127,8 +1152,13 @@ void MainWindow::runCalculation()
         options.showCompletion = [this, &followUps](const QString& message) { followUps = showCompletion(message); };
         zurm::runCalculation(session_->data(), dialogs(), *progress_, options);
     });
+    runStop_ = nullptr;
     if (!gridsBound_)
         bindGrids();
+    if (closeAfterRun_) {
+        close();
+        return;
+    }
     restoreSegmentPosition(position);
     // The chosen outputs start once the run has finished and the window is
     // unlocked, in the order report, spreadsheet, graphs.

@@ -31,6 +31,7 @@ namespace zurm::gui {
 
 class CalculationGrid;
 class ParametersDialog;
+class RunStop;
 class CompletionDialog;
 class SettingsDialog;
 class TextViewer;
@@ -171,6 +172,8 @@ private:
     QLabel* lbCalculationDone_ = nullptr;
     QWidget* pnTop_ = nullptr;
     bool gridsBound_ = false;
+    RunStop* runStop_ = nullptr; // while a calculation runs
+    bool closeAfterRun_ = false;
     bool syncingRows_ = false;
 
     QLineEdit* edRasName_ = nullptr;

@@ -1,6 +1,7 @@
 // zurm-calc: the command-line front of the calculation core.
 #include "document/DataModule.h"
 #include "document/Failure.h"
+#include "document/FileNames.h"
 #include "document/NodeNumbers.h"
 #include "document/Sql.h"
 #include "document/TableStructure.h"
@@ -70,13 +71,6 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Whether two paths name one file (device and inode), however they are spelt.
-bool sameFile(const struct stat& a, const QString& path)
-{
-    struct stat b {};
-    return ::stat(QFile::encodeName(path).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // Why the calculation text may not be written to `out` (an absolute path), or
 // an empty text when it may. The run replaces `out`, so it must be a regular
 // file other than the two open databases, or not exist yet in a folder that
@@ -92,9 +86,9 @@ QString textFileProblem(const QString& out, const QString& calculationFile, cons
                 + QStringLiteral(": это символическая ссылка.");
         if (!S_ISREG(target.st_mode))
             return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
-        if (sameFile(target, calculationFile))
+        if (zurm::sameFileObject(out, calculationFile))
             return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
-        if (sameFile(target, referenceFile))
+        if (zurm::sameFileObject(out, referenceFile))
             return QStringLiteral("Текст расчета нельзя записать в ") + out
                 + QStringLiteral(": это файл справочников.");
     } else if (const int error = errno; error != ENOENT && error != ENOTDIR) {

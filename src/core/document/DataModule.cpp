@@ -1,6 +1,7 @@
 #include "document/DataModule.h"
 
 #include "document/Failure.h"
+#include "document/FileNames.h"
 #include "document/Sql.h"
 #include "document/UserDialogs.h"
 #include "document/WorkDatabase.h"
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -76,15 +76,6 @@ QString kindName(DatabaseKind kind)
 }
 
 QAtomicInt instanceCounter;
-
-// Device and inode of what the path leads to now; nullopt when nothing does.
-std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return std::make_pair(quint64(info.st_dev), quint64(info.st_ino));
-}
 
 // A journal beside the file: a writer stopped in the middle of a transaction
 // left it, and SQLite rolls it back at the next writable open.
@@ -268,9 +259,7 @@ void DataModule::openCalculation(const QString& path, bool forViewing)
     calculationReadOnly_ = forViewing || !isWritableDatabaseFile(full);
     const QSqlDatabase db = open(QStringLiteral("acGR"), full, calculationReadOnly_);
     calculationPath_ = full;
-    const auto identity = fileIdentity(full);
-    calculationDevice_ = identity ? identity->first : 0;
-    calculationInode_ = identity ? identity->second : 0;
+    calculationIdentity_ = fileIdentity(full);
     calculationDataVersion_ = selectValue(db, QStringLiteral("PRAGMA data_version")).toLongLong();
     // A calculation of a large network rewrites tens of megabytes in one
     // transaction (mains, results); the default page cache of 2 MB would spill
@@ -294,8 +283,8 @@ void DataModule::closeCalculation()
 
 bool DataModule::calculationPathLeadsToOpenFile() const
 {
-    const auto identity = fileIdentity(calculationPath_);
-    return identity && identity->first == calculationDevice_ && identity->second == calculationInode_;
+    const std::optional<FileIdentity> identity = fileIdentity(calculationPath_);
+    return identity && identity == calculationIdentity_;
 }
 
 void DataModule::syncWithCalculationFile()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/EditGuards.h"
+#include "document/FileNames.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -49,7 +50,8 @@ public:
     bool referenceOpen() const;
     bool settingsOpen() const;
     bool workOpen() const;
-    // The open calculation file cannot be written: it is shown for viewing only.
+    // The open calculation file cannot be written, or another copy of the
+    // program edits it: it is shown for viewing only (see openCalculation).
     bool calculationReadOnly() const { return calculationReadOnly_; }
 
     // Each open verifies the file first (verifyDatabaseFile) and throws Failure.
@@ -70,8 +72,6 @@ public:
     const QString& workPath() const { return workPath_; }
     void closeWork();
 
-    // The calculation file is open for viewing only (see openCalculation).
-    bool calculationReadOnly() const { return calculationReadOnly_; }
     // The full path the calculation file was opened with.
     const QString& calculationPath() const { return calculationPath_; }
 
@@ -113,12 +113,10 @@ private:
     QString id_;
     QString calculationPath_;
     bool calculationReadOnly_ = false;
-    quint64 calculationDevice_ = 0;
-    quint64 calculationInode_ = 0;
+    std::optional<FileIdentity> calculationIdentity_;
     qint64 calculationDataVersion_ = 0;
     quint64 calculationGeneration_ = 0;
     bool calculationDone_ = false;
-    bool calculationReadOnly_ = false;
     QString workPath_;
     SegmentSort segmentSort_ = SegmentSort::ById;
     EditGuards guards_;

@@ -42,13 +42,18 @@ QString folderOf(const QString& path)
     return QDir::cleanPath(QFileInfo(path).absolutePath());
 }
 
+std::optional<FileIdentity> fileIdentity(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+}
+
 bool sameFileObject(const QString& a, const QString& b)
 {
-    struct stat first {};
-    struct stat second {};
-    return ::stat(QFile::encodeName(a).constData(), &first) == 0
-        && ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev
-        && first.st_ino == second.st_ino;
+    const std::optional<FileIdentity> first = fileIdentity(a);
+    return first && first == fileIdentity(b);
 }
 
 bool sameFolderIgnoringCase(const QString& a, const QString& b)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace zurm {
 
@@ -13,6 +14,14 @@ QString withDatabaseExtension(const QString& name);
 
 // The absolute, cleaned folder of a file path ("" for an empty path).
 QString folderOf(const QString& path);
+
+// Device and inode of what the path leads to now; nullopt when nothing does.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> fileIdentity(const QString& path);
 
 // Whether two paths name one existing file or folder (device and inode), by
 // whatever spelling, symbolic link or hard link.

@@ -190,6 +190,9 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     options.temporaryTextFile = temporary.filePath(QStringLiteral("calculation.tx_"));
     options.offerTextSave = false;
     options.keepTextInOutcome = false;
+    // Asked for the text, the batch run never drops it: answering the question
+    // Yes would end in success without the file.
+    options.offerRunWithoutText = false;
     options.showCompletion = [](const QString&) {};
     options.takeText = [&textOut](const QString& textFile) {
         // One step: an old file at the place stays whole until the new one replaces it.

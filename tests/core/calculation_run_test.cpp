@@ -581,6 +581,22 @@ TEST_F(CalculationRunTest, TextThatWouldNotFitIsOfferedToBeLeftOut)
             EXPECT_EQ(contents(calc()), before);
         }
     }
+
+    // A caller that was asked for the text is not offered to leave it out: the
+    // run tries, and the failed write names the file.
+    dialogs.questions.clear();
+    o.offerRunWithoutText = false;
+    QString failure;
+    {
+        test::FullDisk disk(quint64(full.textSize / 4));
+        try {
+            run(o);
+        } catch (const Failure& f) {
+            failure = f.text();
+        }
+    }
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    EXPECT_TRUE(failure.contains(folder.program(QStringLiteral("~$.tx_")))) << failure.toStdString();
 }
 
 // ------------------------------------------------------------------ preparation

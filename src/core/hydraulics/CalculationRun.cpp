@@ -231,7 +231,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         }
 
         run::RunModel model = run::RunModel::load(db);
-        if (settings.writeText) {
+        if (settings.writeText && options.offerRunWithoutText) {
             const qint64 estimate = estimatedTextSize(qint64(model.endNodes.size()), qint64(model.segments.size()),
                                                       model.twoPipe(), model.designMode);
             const qint64 space = spaceForText(textPath);

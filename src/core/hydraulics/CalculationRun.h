@@ -61,6 +61,10 @@ struct RunOptions {
     // Keep the text in RunOutcome::text and textBytes. A large network's text
     // runs to gigabytes; without this it lives only in the (temporary) file.
     bool keepTextInOutcome = true;
+    // When the text would not fit on its disk, ask whether to run without it.
+    // A caller that was asked for the text turns this off: the run then tries,
+    // and a failed write names the file and the disk.
+    bool offerRunWithoutText = true;
 };
 
 struct RunOutcome {

@@ -12,6 +12,7 @@
 #include "document/DocumentLock.h"
 #include "document/Failure.h"
 #include "entry/SegmentTableModel.h"
+#include "hydraulics/CalculationRun.h"
 
 #include <QProcess>
 #include <QSysInfo>
@@ -146,6 +147,15 @@ TEST_F(SharedFileTest, OneCopyEditsTheOthersView)
     SegmentTableModel viewed(second.data());
     viewed.selectSorted(SegmentSort::ById);
     EXPECT_FALSE(viewed.flags(viewed.index(0, column(viewed, "РасхПод"))) & Qt::ItemIsEditable);
+    // Commands that would write say why they may not.
+    secondDialogs.messages.clear();
+    RunOptions options;
+    options.indicatorsValid = true;
+    options.askConfirmation = false;
+    EXPECT_FALSE(runCalculation(second.data(), secondDialogs, secondProgress, options).succeeded);
+    ASSERT_EQ(secondDialogs.messages.size(), 1);
+    EXPECT_TRUE(secondDialogs.messages[0].contains(QStringLiteral(" редактируется в другой копии программы")))
+        << secondDialogs.messages[0].toStdString();
 
     // The first copy closes: the lock goes, and the second may edit after reopening.
     session.reset();

@@ -821,6 +821,9 @@ private slots:
             QVERIFY(!(window->headerModel()->flags(window->headerModel()->index(0, 0)) & Qt::ItemIsEditable));
             QVERIFY(child<QLineEdit>(window.get(), "edRasName")->isReadOnly());
             setup.dialogs.messages.clear();
+            window->findChild<QAction*>(QStringLiteral("miDataParR"))->trigger();
+            QCOMPARE(setup.dialogs.messages, QStringList{zurm::readOnlyCalculationMessage(setup.calculation)});
+            setup.dialogs.messages.clear();
             for (const char* command : {"miFileOpenRas", "miFileNewRas"}) {
                 setup.dialogs.fileRequests.clear();
                 window->findChild<QAction*>(QString::fromUtf8(command))->trigger();

@@ -257,6 +257,7 @@ void DataModule::openCalculation(const QString& path, bool forViewing)
     // copy of the program holds: nothing is tried on it that could leave the
     // program half way through a change.
     calculationReadOnly_ = forViewing || !isWritableDatabaseFile(full);
+    calculationHeldElsewhere_ = forViewing;
     const QSqlDatabase db = open(QStringLiteral("acGR"), full, calculationReadOnly_);
     calculationPath_ = full;
     calculationIdentity_ = fileIdentity(full);
@@ -279,6 +280,24 @@ void DataModule::closeCalculation()
     close(QStringLiteral("acGR"));
     calculationPath_.clear();
     calculationReadOnly_ = false;
+    calculationHeldElsewhere_ = false;
+}
+
+QString readOnlyCalculationMessage(const QString& path)
+{
+    return QStringLiteral("Файл ") + path
+        + QStringLiteral(" доступен только для чтения, поэтому расчет открыт только для просмотра. Чтобы изменять "
+                         "расчет, сохраните его под другим именем командой Файл \\ Сохранить расчет как...");
+}
+
+QString DataModule::calculationViewingMessage(const QString& path) const
+{
+    if (!calculationHeldElsewhere_)
+        return readOnlyCalculationMessage(path);
+    return QStringLiteral("Файл ") + path
+        + QStringLiteral(" редактируется в другой копии программы, поэтому расчет открыт только для просмотра. "
+                         "Чтобы изменять расчет, закройте его в другой копии программы и откройте снова или "
+                         "сохраните его под другим именем командой Файл \\ Сохранить расчет как...");
 }
 
 bool DataModule::calculationPathLeadsToOpenFile() const

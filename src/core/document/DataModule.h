@@ -27,6 +27,10 @@ void verifyDatabaseFile(const QString& path, DatabaseKind kind);
 // beside it (the file and its folder are writable).
 bool isWritableDatabaseFile(const QString& path);
 
+// Said when a calculation file that cannot be written is opened for viewing,
+// and when a command would have to write to it.
+QString readOnlyCalculationMessage(const QString& path);
+
 // The shared data module: owns the four connections of one program instance
 // and the state that goes with the open documents. Several instances may live
 // side by side (each has its own connection names).
@@ -53,6 +57,9 @@ public:
     // The open calculation file cannot be written, or another copy of the
     // program edits it: it is shown for viewing only (see openCalculation).
     bool calculationReadOnly() const { return calculationReadOnly_; }
+    // Why a command that would write to the open calculation file (at `path`)
+    // is refused: the file cannot be written, or another copy edits it.
+    QString calculationViewingMessage(const QString& path) const;
 
     // Each open verifies the file first (verifyDatabaseFile) and throws Failure.
     void openSettings(const QString& path);
@@ -114,6 +121,7 @@ private:
     QString calculationPath_;
     bool calculationReadOnly_ = false;
     std::optional<FileIdentity> calculationIdentity_;
+    bool calculationHeldElsewhere_ = false;
     qint64 calculationDataVersion_ = 0;
     quint64 calculationGeneration_ = 0;
     bool calculationDone_ = false;

@@ -54,13 +54,6 @@ bool fileExists(const QString& storedName, const DataModule& data)
 
 } // namespace
 
-QString readOnlyCalculationMessage(const QString& path)
-{
-    return QStringLiteral("Файл ") + path
-        + QStringLiteral(" доступен только для чтения, поэтому расчет открыт только для просмотра. Чтобы изменять "
-                         "расчет, сохраните его под другим именем командой Файл \\ Сохранить расчет как...");
-}
-
 DocumentSession::DocumentSession(QString programFolder, UserDialogs& dialogs, Progress& progress)
     : data_(std::move(programFolder)), scratchStem_(ownScratchStem()), dialogs_(dialogs), progress_(progress)
 {

@@ -19,10 +19,6 @@ inline const QString kProgramCaption = QStringLiteral("ЗУРМ 1.4");
 // Caption of the program's own questions.
 inline const QString kApplicationTitle = QStringLiteral("ЗУРМ");
 
-// Said when a calculation file that cannot be written is opened for viewing,
-// and when a command would have to write to it.
-QString readOnlyCalculationMessage(const QString& path);
-
 // What the main window shows for the open documents. Every document command
 // leaves it up to date; the window reads it afterwards and binds its grids.
 struct DocumentViewState {

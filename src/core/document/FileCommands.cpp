@@ -403,7 +403,7 @@ bool DocumentSession::compact(Kind kind)
         return false;
     const KindTexts& t = texts(kind);
     if (kind == Kind::Calculation && data_.calculationReadOnly()) {
-        dialogs_.showMessage(readOnlyCalculationMessage(calculationFileSetting()));
+        dialogs_.showMessage(data_.calculationViewingMessage(calculationFileSetting()));
         return false;
     }
     if (!dialogs_.askYesNo(t.compactCaption,

@@ -192,7 +192,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         return outcome;
     }
     if (data.calculationReadOnly()) {
-        dialogs.showMessage(readOnlyCalculationMessage(data.calculation().databaseName()));
+        dialogs.showMessage(data.calculationViewingMessage(data.calculation().databaseName()));
         run::finishRun(data, progress, textPath, false);
         return outcome;
     }

@@ -1226,6 +1226,11 @@ void MainWindow::parametersCommand()
 {
     if (!session_->data().calculationOpen())
         return;
+    // The dialog writes the definitions and rebuilds the tables as it closes.
+    if (session_->data().calculationReadOnly()) {
+        dialogs().showMessage(session_->data().calculationViewingMessage(session_->calculationFileSetting()));
+        return;
+    }
     const CommandsDisabled disabled(*this);
     DocumentViewState& view = session_->viewState();
     // The name and the node numbers as typed survive the rebinding of the window.

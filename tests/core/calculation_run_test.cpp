@@ -326,6 +326,10 @@ TEST_F(CalculationRunTest, ValuesThatAreNoNumbersStopTheRun)
              t.exec(QStringLiteral("UPDATE Табл SET РасхОбр = 9e999 WHERE id = 2"));
          },
          prefix23 + notANumber("РасхОбр", "inf")},
+        {"segment text", 1, sql("UPDATE Табл SET ДлНаУчПод = 'abc' WHERE id = 2"),
+         prefix23 + notANumber("ДлНаУчПод", "abc")},
+        {"head change text", 0, sql("INSERT INTO ИзмПНапВУзлахТС VALUES (1, 0, '1,5')"),
+         form("Изменение полного напора в узлах теплосети", "1") + notANumber("Изменение напора, м.", "1,5")},
         {"node height", 0, sql("UPDATE УзлыТС SET ГеодВыс = 'NaN' WHERE Nуз = 2"),
          form("Узлы теплосети", "2") + notANumber("Геодезическая высота узла, м.", "nan")},
         {"head change", 1, sql("INSERT INTO ИзмПНапВУзлахТС VALUES (1, 0, 'inf')"),

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zurm::run {
 
@@ -43,6 +44,18 @@ bool sameValues(const RecordValues& a, const RecordValues& b)
 }
 
 QString valueText(double value) { return QString::number(value); }
+
+// A stored number as the run reads it: a value that is no number reads as NaN.
+// `shown` is the value as a message shows it.
+Value storedNumber(const QVariant& value, QString& shown)
+{
+    if (value.isNull() || !value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    shown = ok ? valueText(number) : value.toString();
+    return ok ? number : std::numeric_limits<double>::quiet_NaN();
+}
 
 // Two values as writeBack would bind them.
 bool sameBinding(const QVariant& a, const QVariant& b)
@@ -214,14 +227,26 @@ RunModel RunModel::load(const QSqlDatabase& db)
 
     m.headerColumns = RecordColumns::numericColumnsOf(db, QStringLiteral("Заг"));
     m.segmentColumns = RecordColumns::numericColumnsOf(db, QStringLiteral("Табл"));
-    m.header = readHeaderRecord(db, m.headerColumns);
-    m.segments = readSegmentRecords(db, m.segmentColumns);
+    std::vector<UnreadableValue> unreadable;
+    m.header = readHeaderRecord(db, m.headerColumns, &unreadable);
+    m.segments = readSegmentRecords(db, m.segmentColumns, &unreadable);
     for (int i = 0; i < m.headerColumns.size(); ++i)
         if (entered.value(m.headerColumns.names().at(i), false))
             m.headerInputColumns.push_back(i);
     for (int i = 0; i < m.segmentColumns.size(); ++i)
         if (entered.value(m.segmentColumns.names().at(i), false))
             m.segmentInputColumns.push_back(i);
+    // A value that is no number is an input error (see checkInputValues) when
+    // the user enters it; first met in any other column, it stops the run here.
+    if (!unreadable.empty()) {
+        const UnreadableValue& first = unreadable.front();
+        const std::vector<int>& inputs = first.record < 0 ? m.headerInputColumns : m.segmentInputColumns;
+        if (std::find(inputs.begin(), inputs.end(), first.column) == inputs.end())
+            throw Failure(QStringLiteral("ConversionError"),
+                          QStringLiteral("\"") + first.text + QStringLiteral("\" не является числом."));
+    }
+    for (const UnreadableValue& value : unreadable)
+        m.storedTexts_.insert({value.record, value.column}, value.text);
 
     // Return-pipe columns exist in two-pipe calculations only.
     const bool two = m.twoPipe();
@@ -317,24 +342,25 @@ RunModel RunModel::load(const QSqlDatabase& db)
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ГеодВыс] FROM [УзлыТС] ORDER BY rowid"));
         while (q.next()) {
             const qint16 node = qint16(q.value(0).toInt());
-            const Value height = recordValueOf(q.value(1));
+            QString shown;
+            const Value height = storedNumber(q.value(1), shown);
             if (height && !std::isfinite(*height) && !m.badHeight)
-                m.badHeight = BadInputRow{QString::number(node), QStringLiteral("ГеодВыс"), valueText(*height)};
+                m.badHeight = BadInputRow{QString::number(node), QStringLiteral("ГеодВыс"), shown};
             if (!m.heights_.contains(node))
                 m.heights_.insert(node, height);
         }
     }
     {
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ТрПр], [ИзмПНап] FROM [ИзмПНапВУзлахТС] ORDER BY rowid"));
-        QString problem;
+        QString problem, shown;
         while (q.next()) {
             const std::optional<qint16> stored = storedNodeNumber(q.value(0), problem);
-            const double change = recordValueOf(q.value(2)).value_or(0.0);
+            const double change = storedNumber(q.value(2), shown).value_or(0.0);
             if (!m.badHeadChange) {
                 if (!stored)
                     m.badHeadChange = BadInputRow{storedValueText(q.value(0)), QStringLiteral("Nуз"), problem};
                 else if (!std::isfinite(change))
-                    m.badHeadChange = BadInputRow{QString::number(*stored), QStringLiteral("ИзмПНап"), valueText(change)};
+                    m.badHeadChange = BadInputRow{QString::number(*stored), QStringLiteral("ИзмПНап"), shown};
             }
             if (!stored || !std::isfinite(change))
                 continue;
@@ -382,6 +408,15 @@ void RunModel::buildIndexes()
         if (!inserted)
             it->second.second = i + 1;
     }
+}
+
+QString RunModel::valueAsStored(int record, int column) const
+{
+    const auto text = storedTexts_.constFind({record, column});
+    if (text != storedTexts_.cend())
+        return *text;
+    const Value& value = record < 0 ? header.values[size_t(column)] : segments[size_t(record)].values[size_t(column)];
+    return value ? valueText(*value) : QString();
 }
 
 std::pair<int, int> RunModel::mainRows(int idM) const

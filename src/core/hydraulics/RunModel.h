@@ -163,6 +163,9 @@ public:
     // ИзмПНапВУзлахТС row whose node is no node number or whose change is no
     // finite number (such a row takes no part in the look-ups).
     std::optional<BadInputRow> badHeight, badHeadChange;
+    // A header (record -1) or segment value as stored: the text of a value
+    // that is no number (read as NaN), else the number.
+    QString valueAsStored(int record, int column) const;
 
     // The visited-segments set of the running walk, in the order of adding.
     std::vector<std::pair<qint16, qint16>> visitedList;
@@ -205,6 +208,7 @@ private:
     QHash<qint16, double> changeSum_[2];
     QHash<qint16, Value> heights_;
     std::vector<HeadChangeRow> headChanges_;
+    QHash<QPair<int, int>, QString> storedTexts_; // record and column -> text that is no number
     std::vector<const EndNodeField*> endNodeColumns_;
     // What the file holds of the header, the segments, КонМаг and the flows
     // of МагистралиТС (as loaded, then as last written): writeBack writes only

@@ -47,6 +47,7 @@ QString networkFormPrefix(const QString& table, const QString& node)
 // Every value the user enters and the run reads is a finite number: the header
 // and segment indicators entered by the user, the node heights, the head
 // changes (with their nodes) and, where the run uses them, the end-node values.
+// A stored text that is no number is shown as stored.
 // Checked before anything is cleared, so a refused run leaves the file as it was.
 void checkInputValues(RunState& s)
 {
@@ -54,15 +55,15 @@ void checkInputValues(RunState& s)
     auto bad = [](const Value& v) { return v && !std::isfinite(*v); };
     auto text = [](const Value& v) { return QString::number(*v); };
     for (int column : m.headerInputColumns)
-        if (const Value v = m.header.values[size_t(column)]; bad(v)) {
-            s.error = notANumber(m.headerColumns.names().at(column), text(v));
+        if (bad(m.header.values[size_t(column)])) {
+            s.error = notANumber(m.headerColumns.names().at(column), m.valueAsStored(-1, column));
             return;
         }
-    for (const SegmentRecord& segment : m.segments)
+    for (int i = 0; i < int(m.segments.size()); ++i)
         for (int column : m.segmentInputColumns)
-            if (const Value v = segment.values[size_t(column)]; bad(v)) {
+            if (const SegmentRecord& segment = m.segments[size_t(i)]; bad(segment.values[size_t(column)])) {
                 s.error = RunState::segmentPrefix(segment.startNode, segment.endNode)
-                    + notANumber(m.segmentColumns.names().at(column), text(v));
+                    + notANumber(m.segmentColumns.names().at(column), m.valueAsStored(i, column));
                 return;
             }
     if (m.badHeight) {

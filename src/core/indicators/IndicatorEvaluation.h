@@ -64,10 +64,22 @@ struct SegmentRecord {
     RecordValues values;
 };
 
-// Reads the first row of Заг (all Null when the table is empty).
-HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns);
+// A stored value that is no number: the record (-1 for the header, else the
+// index of the segment), the column and the value as stored.
+struct UnreadableValue {
+    int record = -1;
+    int column = -1;
+    QString text;
+};
+
+// Reads the first row of Заг (all Null when the table is empty). A value that
+// is no number throws Failure; given `unreadable`, it reads as NaN and is
+// added there instead.
+HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns,
+                              std::vector<UnreadableValue>* unreadable = nullptr);
 // Reads every row of Табл in key order; the columns must include id, НачУзел and КонУзел.
-std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns);
+std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns,
+                                              std::vector<UnreadableValue>* unreadable = nullptr);
 // Write every column of the record except the key, by one prepared UPDATE with
 // bound values, in one transaction. Throw Failure on a database error.
 void writeHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const HeaderRecord& header);

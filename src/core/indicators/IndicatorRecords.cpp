@@ -8,6 +8,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <limits>
 
 namespace zurm {
 
@@ -100,7 +101,25 @@ RecordColumns RecordColumns::numericColumnsOf(const QSqlDatabase& db, const QStr
     return RecordColumns(std::move(names));
 }
 
-HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns)
+namespace {
+
+// A stored value of a record; see readHeaderRecord for one that is no number.
+std::optional<double> readValue(const QVariant& value, int record, int column, std::vector<UnreadableValue>* unreadable)
+{
+    if (!unreadable || value.isNull() || !value.isValid())
+        return recordValueOf(value);
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (ok)
+        return number;
+    unreadable->push_back({record, column, value.toString()});
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+} // namespace
+
+HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns,
+                              std::vector<UnreadableValue>* unreadable)
 {
     HeaderRecord header;
     header.values.assign(size_t(columns.size()), std::nullopt);
@@ -110,11 +129,12 @@ HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColum
                                                + quoteName(kHeaderTable) + QStringLiteral(" ORDER BY rowid LIMIT 1"));
     if (row.next())
         for (int i = 0; i < columns.size(); ++i)
-            header.values[size_t(i)] = recordValueOf(row.value(i));
+            header.values[size_t(i)] = readValue(row.value(i), -1, i, unreadable);
     return header;
 }
 
-std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns)
+std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns,
+                                              std::vector<UnreadableValue>* unreadable)
 {
     QString sql = QStringLiteral("SELECT [id], [НачУзел], [КонУзел]");
     if (columns.size() > 0)
@@ -129,7 +149,7 @@ std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, c
         segment.endNode = qint16(rows.value(2).toInt());
         segment.values.resize(size_t(columns.size()));
         for (int i = 0; i < columns.size(); ++i)
-            segment.values[size_t(i)] = recordValueOf(rows.value(3 + i));
+            segment.values[size_t(i)] = readValue(rows.value(3 + i), int(segments.size()), i, unreadable);
         segments.push_back(std::move(segment));
     }
     return segments;

@@ -3,6 +3,7 @@
 #include "document/Sql.h"
 #include "support/ProgramFolder.h"
 
+#include <utility>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -56,35 +57,36 @@ QByteArray digest(const QString& file)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-QVariant valueOn(const QString& file, const QString& sql)
+// Runs `read` on its own connection to `file` and closes it again.
+template <typename Read>
+auto readFrom(const QString& file, Read read)
 {
-    const QString name = QStringLiteral("zurm-calc-value");
-    QVariant value;
+    const QString name = QStringLiteral("zurm-calc-read");
+    decltype(read(std::declval<QSqlDatabase&>())) result{};
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(file);
         db.open();
-        value = zurm::selectValue(db, sql);
+        result = read(db);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
-    return value;
+    return result;
+}
+
+QVariant valueOn(const QString& file, const QString& sql)
+{
+    return readFrom(file, [&](QSqlDatabase& db) { return zurm::selectValue(db, sql); });
 }
 
 QStringList columnsOf(const QString& file, const QString& table)
 {
-    const QString name = QStringLiteral("zurm-calc-columns");
-    QStringList names;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        db.open();
+    return readFrom(file, [&](QSqlDatabase& db) {
+        QStringList names;
         for (const zurm::ColumnInfo& column : zurm::tableColumns(db, table))
             names.append(column.name);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return names;
+        return names;
+    });
 }
 
 } // namespace

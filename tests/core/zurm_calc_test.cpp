@@ -3,7 +3,6 @@
 #include "document/Sql.h"
 #include "support/ProgramFolder.h"
 
-#include <utility>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -16,6 +15,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 

@@ -14,10 +14,10 @@
 // the number of mains (a network of 13 000 mains writes about 85 million such
 // lines per pass), so the run with the text cannot meet the time goal on the
 // largest network; the run without it shows the cost of the calculation.
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Sql.h"
 #include "document/TableStructure.h"
-#include "document/UserDialogs.h"
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/TopologyCheck.h"
 #include "indicators/IndicatorCheck.h"

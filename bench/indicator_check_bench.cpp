@@ -2,9 +2,9 @@
 // each referring to the one before it in its stage (plus a header value and a
 // fixed value), written in reverse so that the resolution needs one pass per
 // link. Includes reading the catalogue and writing the three order tables.
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "indicators/CalculationOrder.h"
 #include "indicators/IndicatorCheck.h"
 

@@ -3,12 +3,12 @@
 //   AddIndicatorAndSetUp    one new user indicator: the setup rebuilds Табл (goal: 2 s)
 //   OpenDocumentsUnchanged  the whole OpenDocuments of the program (both files, the
 //                           indicator check with the calculation order, the setup)
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
 #include "document/DocumentSession.h"
-#include "settings/SettingsRow.h"
-#include "document/Sql.h"
 #include "document/TableStructure.h"
-#include "document/UserDialogs.h"
+#include "settings/SettingsRow.h"
 #include "support/BenchSupport.h"
 #include "support/NetworkGenerator.h"
 

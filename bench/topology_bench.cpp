@@ -5,9 +5,9 @@
 // checks. Goal: at most 0.5 s for 32 700 nodes.
 // Counters: mains (rows of КонМаг), mainRows (rows of МагистралиТС), the
 // longest main in segments and the peak resident memory (MB).
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "hydraulics/TopologyCheck.h"
 #include "support/BenchSupport.h"
 #include "support/PeakMemory.h"

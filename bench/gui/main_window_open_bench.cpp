@@ -4,9 +4,9 @@
 // 32 700 nodes (the calculation files of the run benchmarks). Goal: at most
 // 1 s for 32 700 segments. Runs under the offscreen platform unless another
 // one is chosen.
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
 #include "document/DocumentSession.h"
-#include "document/UserDialogs.h"
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/MainWindow.h"
 #include "support/PeakMemory.h"

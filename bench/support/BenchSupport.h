@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/UserDialogs.h"
+#include "base/UserDialogs.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "support/NetworkGenerator.h"
 
-#include "document/Failure.h"
-#include "document/Sql.h"
+#include "base/Failure.h"
+#include "base/Sql.h"
 
 #include <QAtomicInt>
 #include <QFile>

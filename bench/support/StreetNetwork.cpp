@@ -1,9 +1,9 @@
 #include "support/StreetNetwork.h"
 
+#include "base/Failure.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "hydraulics/TopologyCheck.h"
 #include "support/BenchSupport.h"
 #include "support/NetworkGenerator.h"

@@ -1,8 +1,8 @@
 // The calculation order of the indicators: dependency pairs, the rows and
 // positions of ПриорЗ, ПриорП and ПриорОИ, the resolution passes and the
 // messages of a stage that cannot be ordered.
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Sql.h"
 #include "indicators/CalculationOrder.h"
 #include "indicators/IndicatorCheck.h"
 #include "support/FakeDialogs.h"

@@ -6,9 +6,9 @@
 
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
 #include "document/TableStructure.h"
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/TopologyCheck.h"

@@ -1,8 +1,8 @@
 // The calculation text: number format by precision and separator, line ends,
 // the code page, and a disabled text that keeps nothing.
+#include "base/Failure.h"
 #include "hydraulics/CalculationText.h"
 #include "platform/Cp1251.h"
-#include "document/Failure.h"
 #include "support/FullDisk.h"
 
 #include <QFile>

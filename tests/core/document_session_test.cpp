@@ -2,8 +2,8 @@
 // the file name rules the file commands share.
 #include "core/session_test_support.h"
 
+#include "base/Failure.h"
 #include "document/FileNames.h"
-#include "document/Failure.h"
 #include "document/ProgramFolder.h"
 
 #include <QCoreApplication>

@@ -1,12 +1,12 @@
 // The shared data-module operations: number and value texts for SQL, keys and
 // node numbers of new segments, saving a segment row, the calculation-done
 // flag, the work database and the error report.
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/DataModule.h"
 #include "document/EditGuards.h"
 #include "document/Nodes.h"
-#include "document/Failure.h"
 #include "document/Segments.h"
-#include "document/Sql.h"
 #include "document/WorkDatabase.h"
 #include "platform/Cp1251.h"
 #include "platform/NumberText.h"

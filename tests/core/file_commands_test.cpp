@@ -2,7 +2,7 @@
 // Open reference file, Save reference file as, Compact.
 #include "core/session_test_support.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 #include "document/FileNames.h"
 
 #include <functional>

@@ -11,7 +11,7 @@
 // directory (always on a copy: zurm-calc writes its results into the file):
 //   cp build/examples/NAME.mdb /tmp/NAME.mdb
 //   LC_ALL=C LANG=C build/bin/zurm-calc /tmp/NAME.mdb --text tests/data/golden/NAME.txt --digits 3
-#include "document/Sql.h"
+#include "base/Sql.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,9 +1,9 @@
 // The whole-catalogue check of the indicator definitions: names and types, the
 // references of user and predefined formulas, the message shown and the row the
 // parameters grid is to stand on.
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
 #include "indicators/IndicatorCheck.h"
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"

@@ -4,10 +4,10 @@
 // and the literal substitution with the text-rewriting evaluator, and requires
 // the same message, the same hook output and the same record bits.
 
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
 #include "document/Segments.h"
-#include "document/Sql.h"
 #include "indicators/IndicatorCheck.h"
 #include "indicators/IndicatorEvaluation.h"
 #include "indicators/ReferenceTables.h"

@@ -4,8 +4,8 @@
 
 #include "core/evaluator_test_support.h"
 
-#include "document/Failure.h"
-#include "document/Sql.h"
+#include "base/Failure.h"
+#include "base/Sql.h"
 
 #include <QFile>
 

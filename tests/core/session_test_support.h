@@ -2,8 +2,8 @@
 // Shared helpers of the document session tests: a program folder with its
 // settings, a session on it, and direct access to the files the session uses.
 
+#include "base/Sql.h"
 #include "document/DocumentSession.h"
-#include "document/Sql.h"
 #include "support/FakeDialogs.h"
 #include "support/FullDisk.h"
 #include "support/ProgramFolder.h"

@@ -4,7 +4,7 @@
 #include "settings/FontSizes.h"
 #include "settings/SettingsEdit.h"
 
-#include "document/Sql.h"
+#include "base/Sql.h"
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"
 #include "support/SettingsMessages.h"

@@ -9,8 +9,8 @@
 #include "core/session_test_support.h"
 #pragma GCC diagnostic pop
 
+#include "base/Failure.h"
 #include "document/DocumentLock.h"
-#include "document/Failure.h"
 #include "entry/SegmentTableModel.h"
 #include "hydraulics/CalculationRun.h"
 

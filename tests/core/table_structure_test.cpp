@@ -5,9 +5,9 @@
 // internal linkage so other test files may have their own.
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
 #include "document/TableStructure.h"
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"

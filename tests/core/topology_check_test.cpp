@@ -4,9 +4,9 @@
 // Readable failure output, declared before any test header prints a QString.
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
 #include "hydraulics/TopologyCheck.h"
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"

@@ -1,6 +1,6 @@
 // zurm-calc as engineers and scripts call it: exit codes, messages on stderr,
 // and what --prepare does to a calculation file.
-#include "document/Sql.h"
+#include "base/Sql.h"
 #include "support/ProgramFolder.h"
 
 #include <QCryptographicHash>

@@ -3,9 +3,9 @@
 // head-node fields, both sorts, the lock, and the models under
 // QAbstractItemModelTester. Every window answers through a scripted fake, so no
 // message box can block a test.
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/DocumentSession.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
 #include "entry/HeaderRowModel.h"
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/CaptionHeaderView.h"

@@ -2,8 +2,8 @@
 // sequence on its program folder once it is shown and shows the open
 // calculation in its caption; it keeps its place on the screen; the message
 // boxes speak Russian and show errors with the error icon.
+#include "base/Sql.h"
 #include "document/DocumentSession.h"
-#include "document/Sql.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/platform/Translations.h"
 #include "gui/platform/WidgetDialogs.h"

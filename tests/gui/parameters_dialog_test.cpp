@@ -3,8 +3,8 @@
 // where the cursor lands, the options stored on closing, the editor of the
 // predefined indicators, and the edits written as they are made. The modal
 // dialogs are driven from a timer; every question is answered by a script.
+#include "base/Sql.h"
 #include "document/DocumentSession.h"
-#include "document/Sql.h"
 #include "entry/IndicatorTableModel.h"
 #include "gui/entry/CalculationGrid.h"
 #include "gui/entry/MainWindow.h"

@@ -1,10 +1,10 @@
 // The end of a calculation run in the main window: the completion dialog with
 // its message and follow-up choices, and the saved calculation text in the
 // viewer.
+#include "base/Failure.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
-#include "document/Failure.h"
 #include "platform/Cp1251.h"
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"

@@ -16,8 +16,8 @@
 // the program rolls it back and opens the file.
 #include "support/StreetNetwork.h"
 
+#include "base/Failure.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
 
 #include <QDir>
 #include <QElapsedTimer>

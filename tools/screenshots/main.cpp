@@ -11,9 +11,9 @@
 // name a copy of the calculation. Questions are answered Yes, and the
 // calculation text is saved into the output folder. Every modal window is
 // photographed once it has been shown for a moment and then closed.
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DocumentSession.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/platform/Translations.h"
 

@@ -1,9 +1,9 @@
 #include "document/DataModule.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/FileNames.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "document/WorkDatabase.h"
 
 #include <QAtomicInt>

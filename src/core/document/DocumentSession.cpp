@@ -1,12 +1,12 @@
 #include "document/DocumentSession.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
+#include "base/Guarded.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/FileNames.h"
-#include "document/Guarded.h"
 #include "document/NodeNumbers.h"
 #include "document/ProgramFolder.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "indicators/IndicatorCheck.h"
 #include "settings/SettingsRow.h"
 

@@ -1,6 +1,6 @@
 #include "document/EditGuards.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 
 namespace zurm {
 

@@ -2,11 +2,11 @@
 // file, Save reference file as, both Compact commands.
 #include "document/DocumentSession.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
+#include "base/Guarded.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/FileNames.h"
-#include "document/Guarded.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "settings/SettingsRow.h"
 
 #include <QAtomicInt>

@@ -1,6 +1,6 @@
 #include "document/FileNames.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "document/Nodes.h"
 
+#include "base/Failure.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
 #include "document/Segments.h"
-#include "document/UserDialogs.h"
 
 namespace zurm {
 

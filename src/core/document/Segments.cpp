@@ -1,8 +1,8 @@
 #include "document/Segments.h"
 
-#include "document/Failure.h"
-#include "document/Guarded.h"
-#include "document/UserDialogs.h"
+#include "base/Failure.h"
+#include "base/Guarded.h"
+#include "base/UserDialogs.h"
 #include "platform/Cp1251.h"
 #include "platform/NumberText.h"
 

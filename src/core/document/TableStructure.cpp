@@ -1,9 +1,9 @@
 #include "document/TableStructure.h"
 
+#include "base/Failure.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 
 #include <QHash>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 #include "entry/IndicatorTableModel.h"
 
-#include "document/Failure.h"
-#include "document/Sql.h"
+#include "base/Failure.h"
+#include "base/Sql.h"
 
 #include <QHash>
 #include <QLocale>

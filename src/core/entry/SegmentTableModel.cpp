@@ -1,6 +1,6 @@
 #include "entry/SegmentTableModel.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 #include "document/Segments.h"
 
 #include <QSqlQuery>

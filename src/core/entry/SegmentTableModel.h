@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Sql.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

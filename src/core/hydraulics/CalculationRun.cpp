@@ -3,11 +3,11 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/RunPhases.h"
 
+#include "base/Failure.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
 #include "document/DocumentSession.h"
-#include "document/Failure.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "settings/SettingsRow.h"
 
 #include <QDir>

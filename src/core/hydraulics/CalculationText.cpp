@@ -1,6 +1,6 @@
 #include "hydraulics/CalculationText.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 #include "platform/Cp1251.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "hydraulics/DesignMainSelection.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 #include "hydraulics/CalculationText.h"
 
 #include <algorithm>

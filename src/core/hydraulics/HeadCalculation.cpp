@@ -3,7 +3,7 @@
 #include "hydraulics/DesignMainSelection.h"
 #include "hydraulics/RunPhases.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 
 namespace zurm::run {
 

@@ -4,10 +4,10 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/RunPhases.h"
 
+#include "base/Failure.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
 #include "document/DocumentSession.h"
-#include "document/Failure.h"
-#include "document/UserDialogs.h"
 #include "platform/Cp1251.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "hydraulics/RunModel.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "document/NodeNumbers.h"
-#include "document/Sql.h"
 #include "indicators/IndicatorCheck.h"
 
 #include <QSqlError>

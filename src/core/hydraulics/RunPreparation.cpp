@@ -4,11 +4,11 @@
 #include "hydraulics/RunPhases.h"
 #include "hydraulics/WaterTemperatures.h"
 
+#include "base/Failure.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
 #include "document/NodeNumbers.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 
 #include <QHash>
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "hydraulics/TopologyCheck.h"
 
+#include "base/Failure.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
 #include "document/NodeNumbers.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "platform/Cp1251.h"
 
 #include <QSqlError>

@@ -1,6 +1,6 @@
 #include "indicators/EvaluatorFunctions.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 #include "indicators/EvaluatorText.h"
 #include "indicators/ReferenceTables.h"
 #include "platform/NumberText.h"

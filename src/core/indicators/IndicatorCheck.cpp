@@ -1,8 +1,8 @@
 #include "indicators/IndicatorCheck.h"
 
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
 #include "indicators/CalculationOrder.h"
 #include "platform/Cp1251.h"
 

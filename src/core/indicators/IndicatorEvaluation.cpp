@@ -1,7 +1,7 @@
 #include "indicators/IndicatorEvaluation.h"
 
-#include "document/Failure.h"
-#include "document/Sql.h"
+#include "base/Failure.h"
+#include "base/Sql.h"
 #include "indicators/IndicatorCheck.h"
 #include "indicators/IndicatorEvaluationDetail.h"
 #include "platform/Cp1251.h"

@@ -3,8 +3,8 @@
 
 #include "indicators/IndicatorEvaluation.h"
 
-#include "document/Failure.h"
-#include "document/Sql.h"
+#include "base/Failure.h"
+#include "base/Sql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

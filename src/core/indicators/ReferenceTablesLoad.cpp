@@ -1,6 +1,6 @@
 #include "indicators/ReferenceTables.h"
 
-#include "document/Sql.h"
+#include "base/Sql.h"
 
 #include <QSqlQuery>
 #include <QVariant>

@@ -1,9 +1,9 @@
 #include "settings/SettingsEdit.h"
 
-#include "document/Failure.h"
-#include "document/Guarded.h"
-#include "document/Sql.h"
-#include "document/UserDialogs.h"
+#include "base/Failure.h"
+#include "base/Guarded.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
 #include "settings/FontSizes.h"
 #include "settings/SettingsRow.h"
 

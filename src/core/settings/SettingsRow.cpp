@@ -1,6 +1,6 @@
 #include "settings/SettingsRow.h"
 
-#include "document/Sql.h"
+#include "base/Sql.h"
 
 namespace zurm::SettingsRow {
 

@@ -1,6 +1,6 @@
 #include "gui/entry/CalculationGrid.h"
 
-#include "document/UserDialogs.h"
+#include "base/UserDialogs.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "platform/NumberText.h"
 

@@ -1,9 +1,9 @@
 #include "gui/entry/ParametersDialog.h"
 
+#include "base/Failure.h"
+#include "base/Guarded.h"
+#include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/Failure.h"
-#include "document/Guarded.h"
-#include "document/Sql.h"
 #include "entry/IndicatorTableModel.h"
 #include "gui/entry/CalculationGrid.h"
 #include "gui/entry/CaptionHeaderView.h"

@@ -1,6 +1,6 @@
 #include "gui/entry/PredefinedIndicatorDialog.h"
 
-#include "document/Guarded.h"
+#include "base/Guarded.h"
 #include "entry/IndicatorTableModel.h"
 
 #include <QButtonGroup>

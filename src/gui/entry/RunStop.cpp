@@ -1,6 +1,6 @@
 #include "gui/entry/RunStop.h"
 
-#include "document/UserDialogs.h"
+#include "base/UserDialogs.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "gui/hydraulics/TextViewer.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 #include "gui/help/Help.h"
 #include "platform/Cp1251.h"
 

@@ -1,6 +1,6 @@
 #include "gui/settings/SettingsDialog.h"
 
-#include "document/Guarded.h"
+#include "base/Guarded.h"
 #include "gui/help/Help.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
-#include "document/Sql.h"
+#include "base/Sql.h"
 
-#include "document/Failure.h"
+#include "base/Failure.h"
 
 #include <QHash>
 #include <QSqlError>

@@ -1,4 +1,4 @@
-#include "document/Failure.h"
+#include "base/Failure.h"
 
 namespace zurm {
 

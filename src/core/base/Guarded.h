@@ -1,7 +1,7 @@
 #pragma once
 
-#include "document/Failure.h"
-#include "document/UserDialogs.h"
+#include "base/Failure.h"
+#include "base/UserDialogs.h"
 
 #include <typeinfo>
 

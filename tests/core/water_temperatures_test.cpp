@@ -19,13 +19,13 @@ using namespace zurm;
 
 namespace {
 
-struct SegmentSpec {
+struct SegmentCase {
     qint16 from;
     qint16 to;
     double length; // supply and return alike
 };
 
-struct MainSpec {
+struct MainCase {
     int id;
     std::vector<int> segments; // indices, walk order
     std::optional<double> drop;
@@ -33,7 +33,7 @@ struct MainSpec {
 
 // Lengths along the mains as the run computes them before this phase.
 WaterTemperatureInput network(bool twoPipe, qint16 start, double minT, double maxT,
-                              const std::vector<SegmentSpec>& segments, const std::vector<MainSpec>& mains)
+                              const std::vector<SegmentCase>& segments, const std::vector<MainCase>& mains)
 {
     WaterTemperatureInput input;
     input.twoPipe = twoPipe;
@@ -41,12 +41,12 @@ WaterTemperatureInput network(bool twoPipe, qint16 start, double minT, double ma
     input.minTemperature = minT;
     input.maxTemperature = maxT;
     std::map<qint16, double> lengthAt{{start, 0.0}};
-    for (const SegmentSpec& s : segments) {
+    for (const SegmentCase& s : segments) {
         const double begin = lengthAt.at(s.from);
         lengthAt[s.to] = begin + s.length;
         input.segments.push_back({s.from, s.to, begin, begin + s.length, begin, begin + s.length});
     }
-    for (const MainSpec& m : mains) {
+    for (const MainCase& m : mains) {
         MainWalk walk{m.id, {}};
         for (int i : m.segments)
             walk.rows.push_back({segments[std::size_t(i)].from, segments[std::size_t(i)].to, i});
@@ -224,8 +224,8 @@ TEST(WaterTemperatures, TwoPipeOrderAndEdgeCases)
 {
     struct Case {
         const char* name;
-        std::vector<SegmentSpec> segments;
-        std::vector<MainSpec> mains; // in the order given to the phase
+        std::vector<SegmentCase> segments;
+        std::vector<MainCase> mains; // in the order given to the phase
         std::vector<Expected> expected;
     };
     const Case cases[] = {

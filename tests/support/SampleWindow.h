@@ -3,8 +3,8 @@
 // copy of the sample calculation, by default named in the settings as the open
 // calculation. Every question goes to the scripted fake.
 
+#include "base/Sql.h"
 #include "document/DocumentSession.h"
-#include "document/Sql.h"
 #include "gui/entry/MainWindow.h"
 // GCC 12 sees the optional<QString> of the scripted file answers as possibly
 // uninitialised once it is inlined; it is not.
@@ -128,11 +128,13 @@ public:
         auto window = std::make_unique<gui::MainWindow>(program_.path(), &dialogs);
         window->show();
         window->activateWindow();
+        // A window that does not come up fails the test rather than letting it
+        // go on against a window in an unknown state.
         if (!QTest::qWaitForWindowActive(window.get()))
-            qWarning("the main window did not become active");
+            QTest::qFail("the main window did not become active", __FILE__, __LINE__);
         // The start-up sequence runs once the window is on the screen.
-        if (!QTest::qWaitFor([&] { return window->startedUp(); }))
-            qWarning("the start-up sequence did not run");
+        else if (!QTest::qWaitFor([&] { return window->startedUp(); }))
+            QTest::qFail("the start-up sequence did not run", __FILE__, __LINE__);
         return window;
     }
 

@@ -102,7 +102,7 @@ public:
 
     // Deletes every row of a table of the given connection. A table whose
     // deletion guard is set refuses quietly (QuietAbort), as the grids do;
-    // callers lift the guard first where the description says so.
+    // a command that empties such a table on purpose lifts the guard first.
     void DeleteAllRows(const QSqlDatabase& db, const QString& table);
 
     SegmentSort segmentSort() const { return segmentSort_; }

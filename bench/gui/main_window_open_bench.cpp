@@ -6,9 +6,9 @@
 // one is chosen.
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/DocumentSession.h"
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/MainWindow.h"
+#include "session/DocumentSession.h"
 #include "support/PeakMemory.h"
 #include "support/RunBenchmarks.h"
 #include "support/StreetNetwork.h"

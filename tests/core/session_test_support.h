@@ -3,7 +3,7 @@
 // settings, a session on it, and direct access to the files the session uses.
 
 #include "base/Sql.h"
-#include "document/DocumentSession.h"
+#include "session/DocumentSession.h"
 #include "support/FakeDialogs.h"
 #include "support/FullDisk.h"
 #include "support/ProgramFolder.h"

@@ -5,11 +5,11 @@
 // message box can block a test.
 #include "base/Failure.h"
 #include "base/Sql.h"
-#include "document/DocumentSession.h"
 #include "entry/HeaderRowModel.h"
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/CaptionHeaderView.h"
 #include "gui/entry/MainWindow.h"
+#include "session/DocumentSession.h"
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 

@@ -3,10 +3,10 @@
 // calculation in its caption; it keeps its place on the screen; the message
 // boxes speak Russian and show errors with the error icon.
 #include "base/Sql.h"
-#include "document/DocumentSession.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/platform/Translations.h"
 #include "gui/platform/WidgetDialogs.h"
+#include "session/DocumentSession.h"
 #include "support/SampleWindow.h"
 
 #include <QDialogButtonBox>

@@ -4,12 +4,12 @@
 // predefined indicators, and the edits written as they are made. The modal
 // dialogs are driven from a timer; every question is answered by a script.
 #include "base/Sql.h"
-#include "document/DocumentSession.h"
 #include "entry/IndicatorTableModel.h"
 #include "gui/entry/CalculationGrid.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/entry/ParametersDialog.h"
 #include "gui/entry/PredefinedIndicatorDialog.h"
+#include "session/DocumentSession.h"
 #include "support/SampleWindow.h"
 
 #include <QAction>

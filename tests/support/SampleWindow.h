@@ -4,8 +4,8 @@
 // calculation. Every question goes to the scripted fake.
 
 #include "base/Sql.h"
-#include "document/DocumentSession.h"
 #include "gui/entry/MainWindow.h"
+#include "session/DocumentSession.h"
 // GCC 12 sees the optional<QString> of the scripted file answers as possibly
 // uninitialised once it is inlined; it is not.
 #pragma GCC diagnostic push

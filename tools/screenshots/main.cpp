@@ -13,9 +13,9 @@
 // photographed once it has been shown for a moment and then closed.
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
-#include "document/DocumentSession.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/platform/Translations.h"
+#include "session/DocumentSession.h"
 
 #include <QAction>
 #include <QApplication>

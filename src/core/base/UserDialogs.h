@@ -5,6 +5,9 @@
 
 namespace zurm {
 
+// Caption of the program's own questions.
+inline const QString kApplicationTitle = QStringLiteral("ЗУРМ");
+
 // Everything the core needs from a person. The desktop program answers with
 // message boxes and file dialogs, zurm-calc answers Yes and chooses no files,
 // tests answer from a script.

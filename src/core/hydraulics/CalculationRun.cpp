@@ -7,7 +7,6 @@
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/DocumentSession.h"
 #include "settings/SettingsRow.h"
 
 #include <QDir>
@@ -316,20 +315,6 @@ qint64 estimatedTextSize(qint64 mains, qint64 segments, bool twoPipe, bool desig
     // Every segment: its indicators in each pass and its heads.
     const qint64 perSegment = 900;
     return passes * (listed * perListedMain + segments * perSegment);
-}
-
-RunOptions desktopRunOptions(DocumentSession& session)
-{
-    RunOptions options;
-    options.indicatorsValid = session.indicatorsValid();
-    options.networkStatus = session.viewState().networkStatus;
-    options.calculationName = session.viewState().calculationName;
-    options.supplyHeadNodeText = session.viewState().supplyHeadNodeText;
-    options.availableHeadNodeText = session.viewState().availableHeadNodeText;
-    options.postPendingEdits = [&session] { if (session.postPendingEdits) session.postPendingEdits(); };
-    // Each copy of the program writes its own text: copies may share the folder.
-    options.temporaryTextFile = session.data().resolve(session.scratchFileName(QStringLiteral("tx_")));
-    return options;
 }
 
 } // namespace zurm

@@ -20,7 +20,6 @@
 namespace zurm {
 
 class DataModule;
-class DocumentSession;
 class Progress;
 class UserDialogs;
 
@@ -84,7 +83,6 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
 // The options of the desktop command: the session's IndicatorsValid, network
 // status, the main window's fields as its view state holds them, and its
 // PostPendingEdits. The caller adds the completion dialog and the viewer.
-RunOptions desktopRunOptions(DocumentSession& session);
 
 // A generous estimate of the size in bytes of the calculation text of a network
 // with the given numbers of mains and segments. It grows with the square of the

@@ -7,7 +7,6 @@
 #include "base/Failure.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/DocumentSession.h"
 #include "platform/Cp1251.h"
 
 #include <QDir>

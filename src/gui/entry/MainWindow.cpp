@@ -3,7 +3,6 @@
 #include "base/Failure.h"
 #include "base/Guarded.h"
 #include "base/Sql.h"
-#include "document/DocumentSession.h"
 #include "document/ProgramFolder.h"
 #include "entry/HeaderRowModel.h"
 #include "entry/SegmentTableModel.h"
@@ -17,6 +16,8 @@
 #include "gui/platform/WidgetDialogs.h"
 #include "gui/settings/SettingsDialog.h"
 #include "hydraulics/CalculationRun.h"
+#include "session/DesktopRun.h"
+#include "session/DocumentSession.h"
 #include "settings/FontSizes.h"
 
 #include <QActionGroup>

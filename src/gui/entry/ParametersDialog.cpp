@@ -31,7 +31,6 @@ namespace zurm::gui {
 
 namespace {
 
-const QString kApplicationTitle = QStringLiteral("ЗУРМ");
 const QString kSaveContext = QStringLiteral("Ошибка при сохранении данных.");
 const QString kStoreContext = QStringLiteral("Ошибка при сохранении параметров расчета.");
 const QString kDeleteContext = QStringLiteral("Ошибка при удалении записей.");

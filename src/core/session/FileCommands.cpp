@@ -1,6 +1,6 @@
 // The file commands of the main window: New, Open, Save as, Open reference
 // file, Save reference file as, both Compact commands.
-#include "document/DocumentSession.h"
+#include "session/DocumentSession.h"
 
 #include "base/Failure.h"
 #include "base/Guarded.h"

@@ -1,4 +1,4 @@
-#include "document/DocumentSession.h"
+#include "session/DocumentSession.h"
 
 #include "base/Failure.h"
 #include "base/Guarded.h"

@@ -17,7 +17,6 @@ class UserDialogs;
 // Caption of the main window while no calculation file is named.
 inline const QString kProgramCaption = QStringLiteral("ЗУРМ 1.4");
 // Caption of the program's own questions.
-inline const QString kApplicationTitle = QStringLiteral("ЗУРМ");
 
 // What the main window shows for the open documents. Every document command
 // leaves it up to date; the window reads it afterwards and binds its grids.

@@ -6,6 +6,7 @@
 // tables in their stored order would: the first segment in table order for a
 // pair of nodes or an end node, the first head-change row per node and pipe.
 
+#include "document/NetworkKinds.h"
 #include "hydraulics/DesignMainSelection.h"
 #include "indicators/IndicatorEvaluation.h"
 
@@ -134,7 +135,7 @@ public:
 
     // НазвРасч
     int networkType = 0;
-    bool twoPipe() const { return networkType == 1; }
+    bool twoPipe() const { return networkType == kTwoPipe; }
     bool designMode = false;
     bool distributeFlows = false;
     qint16 startNode = 0;

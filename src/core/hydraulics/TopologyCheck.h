@@ -1,19 +1,13 @@
 #pragma once
 
+#include "document/NetworkKinds.h"
+
 #include <QString>
 
 namespace zurm {
 
 class DataModule;
 class Progress;
-
-// Network status codes kept in НазвРасч.ПарТСКорр.
-enum NetworkStatus : int {
-    kNetworkCorrect = 0,
-    kNetworkEmpty = 1,        // Табл has no rows; the caller words the message
-    kNetworkHeadAtStart = 2,  // set only by applyHeadChangeRule
-    kNetworkError = 3,        // message holds the first error
-};
 
 struct TopologyResult {
     int status = kNetworkCorrect;

@@ -3,6 +3,7 @@
 #include "document/DataModule.h"
 #include "settings/FontSizes.h"
 
+#include <QFont>
 #include <QList>
 #include <QMainWindow>
 #include <QMetaObject>
@@ -90,6 +91,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static QFont sizedFont(QFont font, int points);
     class LockingProgress;
     struct Command;
 

@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 
+#include <QAtomicInt>
 #include <QHash>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -61,6 +62,31 @@ QVariant selectValue(const QSqlDatabase& db, const QString& sql, const QVariantL
     if (!query.next())
         return {};
     return query.value(0);
+}
+
+QString onOwnConnection(const QString& path, bool readOnly, const std::function<void(QSqlDatabase&)>& work)
+{
+    static QAtomicInt counter;
+    const QString name = QStringLiteral("own-%1").arg(counter.fetchAndAddRelaxed(1));
+    QString problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (readOnly)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            problem = db.lastError().text();
+        } else {
+            try {
+                work(db);
+            } catch (const Failure& failure) {
+                problem = failure.text();
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return problem;
 }
 
 QString quoteName(const QString& name)

@@ -24,6 +24,11 @@ QVariant selectValue(const QSqlDatabase& db, const QString& sql, const QVariantL
 // can end the quoted form; every name put into a statement goes through here.
 QString quoteName(const QString& name);
 
+// Runs `work` on a connection of its own to the file at `path` (read-only when
+// asked), removed again afterwards. Returns what went wrong: the error of
+// opening it or the text of a Failure thrown by `work`; empty when all went well.
+QString onOwnConnection(const QString& path, bool readOnly, const std::function<void(QSqlDatabase&)>& work);
+
 struct ColumnInfo {
     QString name;
     QString declaredType; // as declared, e.g. "float", "text(255)", "INTEGER"

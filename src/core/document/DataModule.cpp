@@ -89,18 +89,10 @@ bool hasJournal(const QString& path)
 // back; the file then holds what was last committed.
 void rollBackHotJournal(const QString& path)
 {
-    const QString name = QStringLiteral("rollback-%1").arg(instanceCounter.fetchAndAddRelaxed(1));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-            query.finish();
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
+    onOwnConnection(path, false, [](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    });
 }
 
 } // namespace
@@ -137,42 +129,28 @@ void verifyDatabaseFile(const QString& path, DatabaseKind kind)
 
     // A separate read-only connection: nothing is written to a file that turns
     // out not to be ours.
-    const QString name = QStringLiteral("verify-%1").arg(instanceCounter.fetchAndAddRelaxed(1));
     QString problem;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
-            problem = db.lastError().text();
-        } else {
-            try {
-                for (const RequiredTable& table : requiredTables(kind)) {
-                    const QString tableName = QString::fromUtf8(table.name);
-                    const QList<ColumnInfo> columns = tableColumns(db, tableName);
-                    if (columns.isEmpty()) {
-                        problem = QStringLiteral("нет таблицы \"") + tableName + QStringLiteral("\"");
-                        break;
-                    }
-                    for (const QString& column : table.columns) {
-                        const bool present = std::any_of(columns.begin(), columns.end(),
-                                                         [&](const ColumnInfo& c) { return c.name == column; });
-                        if (!present) {
-                            problem = QStringLiteral("в таблице \"") + tableName + QStringLiteral("\" нет поля \"")
-                                + column + QStringLiteral("\"");
-                            break;
-                        }
-                    }
-                    if (!problem.isEmpty())
-                        break;
-                }
-            } catch (const Failure& failure) {
-                problem = failure.text();
+    const QString failed = onOwnConnection(path, true, [&](QSqlDatabase& db) {
+        for (const RequiredTable& table : requiredTables(kind)) {
+            const QString tableName = QString::fromUtf8(table.name);
+            const QList<ColumnInfo> columns = tableColumns(db, tableName);
+            if (columns.isEmpty()) {
+                problem = QStringLiteral("нет таблицы \"") + tableName + QStringLiteral("\"");
+                return;
             }
-            db.close();
+            for (const QString& column : table.columns) {
+                const bool present = std::any_of(columns.begin(), columns.end(),
+                                                 [&](const ColumnInfo& c) { return c.name == column; });
+                if (!present) {
+                    problem = QStringLiteral("в таблице \"") + tableName + QStringLiteral("\" нет поля \"") + column
+                        + QStringLiteral("\"");
+                    return;
+                }
+            }
         }
-    }
-    QSqlDatabase::removeDatabase(name);
+    });
+    if (problem.isEmpty())
+        problem = failed;
     if (!problem.isEmpty())
         throw Failure(kFormatClass, notOurs + QStringLiteral(": ") + problem + QLatin1Char('.'));
 }

@@ -9,7 +9,6 @@
 #include "document/FileNames.h"
 #include "settings/SettingsRow.h"
 
-#include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,8 +36,6 @@ const QString kCalculationInProgramFolder = QStringLiteral(
 const QString kCalculationNameClash = QStringLiteral(
     "Имя файла гидравлического расчета совпадает с именем файла справочников. Введите другое имя файла.");
 
-QAtomicInt copyCounter;
-
 QString replaceQuestion(const QString& name)
 {
     return QStringLiteral("Файл \"") + name + QStringLiteral("\" уже существует. Заменить его?");
@@ -55,24 +52,8 @@ QString doesNotExist(const QString& name)
 // leaves no file behind.
 void copyDatabase(const QString& source, const QString& target)
 {
-    const QString name = QStringLiteral("copy-%1").arg(copyCounter.fetchAndAddRelaxed(1));
-    QString problem;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(source);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
-            problem = db.lastError().text();
-        } else {
-            try {
-                execSql(db, QStringLiteral("VACUUM INTO ?"), {target});
-            } catch (const Failure& failure) {
-                problem = failure.text();
-            }
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
+    const QString problem = onOwnConnection(
+        source, true, [&](QSqlDatabase& db) { execSql(db, QStringLiteral("VACUUM INTO ?"), {target}); });
     if (!problem.isEmpty()) {
         QFile::remove(target);
         QFile::remove(target + QStringLiteral("-journal"));

@@ -1,5 +1,6 @@
 #include "document/DataModule.h"
 
+#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -334,7 +335,7 @@ void DataModule::loadCalculationDoneFlag()
     calculationDone_ = false;
     if (!calculationOpen())
         return;
-    calculationDone_ = selectValue(calculation(), QStringLiteral("SELECT [РВ] FROM [НазвРасч] ORDER BY rowid LIMIT 1")).toBool();
+    calculationDone_ = CalculationRow(calculation()).value(CalculationRow::kCalculationDone).toBool();
 }
 
 void DataModule::SetCalculationDoneFlag(bool value)
@@ -344,9 +345,13 @@ void DataModule::SetCalculationDoneFlag(bool value)
     if (value == calculationDone_)
         return;
     calculationDone_ = value;
-    execSql(calculation(),
-            QStringLiteral("UPDATE [НазвРасч] SET [РВ]=? WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])"),
-            {value ? 1 : 0});
+    CalculationRow(calculation()).setValue(CalculationRow::kCalculationDone, value ? 1 : 0);
+}
+
+void DataModule::noteInputChanged(const QObject* source)
+{
+    SetCalculationDoneFlag(false);
+    emit events_.inputChanged(source);
 }
 
 } // namespace zurm

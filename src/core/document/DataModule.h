@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DocumentEvents.h"
 #include "document/EditGuards.h"
 #include "document/FileNames.h"
 
@@ -99,6 +100,11 @@ public:
     void resetCalculationDoneCache() { calculationDone_ = false; }
     void loadCalculationDoneFlag();
     void SetCalculationDoneFlag(bool value);
+    // Every edit of the input data goes through here: clears the
+    // calculation-done flag (throws Failure when it cannot be written) and
+    // then sends events().inputChanged to the open views.
+    void noteInputChanged(const QObject* source = nullptr);
+    DocumentEvents& events() { return events_; }
 
     // Deletes every row of a table of the given connection. A table whose
     // deletion guard is set refuses quietly (QuietAbort), as the grids do;
@@ -128,6 +134,7 @@ private:
     QString workPath_;
     SegmentSort segmentSort_ = SegmentSort::ById;
     EditGuards guards_;
+    DocumentEvents events_;
 };
 
 } // namespace zurm

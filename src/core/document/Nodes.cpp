@@ -15,7 +15,7 @@ void atUzliTSAfterInsert(QSqlRecord& node)
 
 void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord& node)
 {
-    data.SetCalculationDoneFlag(false);
+    data.noteInputChanged();
     const QString problem = nodeNumberProblem(node.value(QStringLiteral("Nуз")));
     if (!problem.isEmpty()) {
         dialogs.showMessage(problem);
@@ -25,7 +25,7 @@ void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord
 
 void atIsmPNapBeforePost(DataModule& data)
 {
-    data.SetCalculationDoneFlag(false);
+    data.noteInputChanged();
 }
 
 } // namespace zurm

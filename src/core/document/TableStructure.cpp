@@ -1,5 +1,6 @@
 #include "document/TableStructure.h"
 
+#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -495,17 +496,11 @@ bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progr
     const FinalStatus finalStatus(data, progress);
 
     const QSqlDatabase db = data.calculation();
-    QVariant networkType;
-    bool determineDiameters = false;
-    {
-        // Finished before any rebuild: SQLite refuses DROP TABLE while a
-        // statement of the connection is still reading.
-        QSqlQuery parameters = selectSql(db, QStringLiteral("SELECT [ТипСети], [ОпрД] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
-        if (parameters.next()) {
-            networkType = parameters.value(0);
-            determineDiameters = parameters.value(1).toBool();
-        }
-    }
+    // Read whole before any rebuild: SQLite refuses DROP TABLE while a
+    // statement of the connection is still reading.
+    const CalculationRow::NetworkParameters parameters = CalculationRow(db).networkParameters();
+    const QVariant networkType = parameters.networkType;
+    const bool determineDiameters = parameters.designMode;
     bool typeIsNumber = false;
     const int type = networkType.toInt(&typeIsNumber);
     if (networkType.isNull() || !typeIsNumber || (type != 0 && type != 1)) {

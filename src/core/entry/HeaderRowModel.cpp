@@ -111,8 +111,7 @@ bool HeaderRowModel::setData(const QModelIndex& index, const QVariant& value, in
     if (sameValue(values_[column], value))
         return true;
     try {
-        if (beforePost)
-            beforePost();
+        data_.noteInputChanged(this);
         data_.syncWithCalculationFile();
         if (generation_ != data_.calculationGeneration()) {
             // Another program wrote to the file: the row is shown as it is now.

@@ -25,8 +25,6 @@ public:
 
     int fieldIndex(const QString& name) const { return int(columns_.indexOf(name)); }
 
-    // atZagBeforePost.
-    std::function<void()> beforePost;
     // A post that failed; the value in the grid stays as the file has it.
     std::function<void(const Failure&)> postFailed;
 

@@ -236,7 +236,7 @@ void SegmentTableModel::saveRow(int row)
         changed.append(value.key());
     }
     buffer.changedColumns = changed;
-    data_.SetCalculationDoneFlag(false);
+    data_.noteInputChanged(this);
     SaveCurrentSegmentRow(data_, buffer, false);
 
     // Re-read what the file now holds; the model's edit of the row is dropped.

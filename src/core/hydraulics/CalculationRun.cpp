@@ -3,6 +3,7 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/RunPhases.h"
 
+#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -209,9 +210,9 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
     try {
         progress.setBusy(true);
         const QSqlDatabase db = data.calculation();
-        execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [НазвРасч] = ?"),
-                {options.calculationName.isEmpty() ? QVariant(QMetaType::fromType<QString>())
-                                                   : QVariant(options.calculationName)});
+        CalculationRow(db).setValue(CalculationRow::kName, options.calculationName.isEmpty()
+                                                               ? QVariant(QMetaType::fromType<QString>())
+                                                               : QVariant(options.calculationName));
         if (options.postPendingEdits)
             options.postPendingEdits();
         progress.lockWindow();

@@ -1,5 +1,6 @@
 #include "hydraulics/RunModel.h"
 
+#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "document/NodeNumbers.h"
@@ -183,15 +184,16 @@ RunModel RunModel::load(const QSqlDatabase& db)
 {
     RunModel m;
     {
-        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [ТипСети], [ОпрД], [РасчРасх], [NНачУз], [NузПНапПод], "
-                                                   "[NузРНап] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
-        if (q.next()) {
-            m.networkType = q.value(0).toInt();
-            m.designMode = flagOf(q.value(1));
-            m.distributeFlows = flagOf(q.value(2));
-            m.startNode = qint16(q.value(3).toInt());
-            m.supplyHeadNode = qint16(q.value(4).toInt());
-            m.availableHeadNode = qint16(q.value(5).toInt());
+        const QVariantList row = CalculationRow(db).read(
+            {CalculationRow::kNetworkType, CalculationRow::kDesignMode, CalculationRow::kDistributeFlows,
+             CalculationRow::kStartNode, CalculationRow::kSupplyHeadNode, CalculationRow::kAvailableHeadNode});
+        if (!row.isEmpty()) {
+            m.networkType = row[0].toInt();
+            m.designMode = flagOf(row[1]);
+            m.distributeFlows = flagOf(row[2]);
+            m.startNode = qint16(row[3].toInt());
+            m.supplyHeadNode = qint16(row[4].toInt());
+            m.availableHeadNode = qint16(row[5].toInt());
         }
     }
     // Short name -> entered by the user; the first row of a name counts, and a

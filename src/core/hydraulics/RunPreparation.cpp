@@ -4,6 +4,7 @@
 #include "hydraulics/RunPhases.h"
 #include "hydraulics/WaterTemperatures.h"
 
+#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -542,7 +543,7 @@ void storeNodeFields(RunState& s)
     if (!supplyNode)
         return;
     m.supplyHeadNode = *supplyNode;
-    execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NузПНапПод] = ?"), {int(m.supplyHeadNode)});
+    CalculationRow(db).setValue(CalculationRow::kSupplyHeadNode, int(m.supplyHeadNode));
     if (m.twoPipe()) {
         if (s.options.availableHeadNodeText.isEmpty()) {
             s.error = QStringLiteral("Поле \"РНапНаУз задан для узла:\" должно быть заполнено.");
@@ -553,7 +554,7 @@ void storeNodeFields(RunState& s)
         if (!availableNode)
             return;
         m.availableHeadNode = *availableNode;
-        execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NузРНап] = ?"), {int(m.availableHeadNode)});
+        CalculationRow(db).setValue(CalculationRow::kAvailableHeadNode, int(m.availableHeadNode));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "hydraulics/TopologyCheck.h"
 
+#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -466,23 +467,17 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
 TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& startNodeText)
 {
     const QSqlDatabase db = data.calculation();
-    bool twoPipe = false;
-    bool designMode = false;
-    {
-        QSqlQuery settings =
-            selectSql(db, QStringLiteral("SELECT [ТипСети], [ОпрД] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
-        if (settings.next()) {
-            twoPipe = settings.value(0).toInt() == 1;
-            designMode = settings.value(1).toBool();
-        }
-    }
+    const CalculationRow row(db);
+    const CalculationRow::NetworkParameters parameters = row.networkParameters();
+    const bool twoPipe = parameters.type() == kTwoPipe;
+    const bool designMode = parameters.designMode;
 
     QString problem;
     const std::optional<Node> parsed = parseNodeNumber(startNodeText, problem);
     if (!parsed)
         return error(QStringLiteral("Ошибка в параметре \"Начальный узел теплосети\":\r") + problem);
     const Node start = *parsed;
-    execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [NНачУз]=? WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])"), {int(start)});
+    row.setValue(CalculationRow::kStartNode, int(start));
 
     const Network network = loadNetwork(db);
     if (!network.badNode.isEmpty())
@@ -536,7 +531,8 @@ QString networkStatusMessage(const QString& text)
 
 TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText)
 {
-    data.SetCalculationDoneFlag(false);
+    // The check stores the start node and the network's status.
+    data.noteInputChanged();
     progress.setBusy(true);
     progress.lockWindow();
     // The check replaces the end-node rows itself; the user may delete none of
@@ -572,7 +568,7 @@ void applyHeadChangeRule(DataModule& data, TopologyResult& result)
     const QSqlDatabase db = data.calculation();
     QString problem;
     const std::optional<Node> start =
-        storedNodeNumber(selectValue(db, QStringLiteral("SELECT [NНачУз] FROM [НазвРасч] ORDER BY rowid LIMIT 1")), problem);
+        storedNodeNumber(CalculationRow(db).value(CalculationRow::kStartNode), problem);
     if (!start)
         return;
     // A head-change node that is no node number is never the start node; the
@@ -590,9 +586,9 @@ void applyHeadChangeRule(DataModule& data, TopologyResult& result)
 void storeNetworkStatus(DataModule& data, int status, const QString& message)
 {
     const QString text = networkStatusMessage(message);
-    execSql(data.calculation(),
-            QStringLiteral("UPDATE [НазвРасч] SET [ПарТСКорр]=?, [ПарТСОш]=? WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])"),
-            {status, text.isEmpty() ? QVariant() : QVariant(text)});
+    CalculationRow(data.calculation())
+        .write({CalculationRow::kNetworkStatus, CalculationRow::kNetworkStatusText},
+               {status, text.isEmpty() ? QVariant() : QVariant(text)});
 }
 
 } // namespace zurm

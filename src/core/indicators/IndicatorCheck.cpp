@@ -1,5 +1,6 @@
 #include "indicators/IndicatorCheck.h"
 
+#include "document/CalculationRow.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
@@ -225,16 +226,9 @@ IndicatorCatalogue::IndicatorCatalogue(int networkType, bool designMode, QList<I
 
 IndicatorCatalogue IndicatorCatalogue::load(const QSqlDatabase& calculation)
 {
-    int networkType = 0;
-    bool designMode = false;
-    {
-        QSqlQuery row = selectSql(calculation,
-                                  QStringLiteral("SELECT [ТипСети], [ОпрД] FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
-        if (row.next()) {
-            networkType = row.value(0).toInt();
-            designMode = row.value(1).toBool();
-        }
-    }
+    const CalculationRow::NetworkParameters parameters = CalculationRow(calculation).networkParameters();
+    const int networkType = parameters.type();
+    const bool designMode = parameters.designMode;
 
     QList<IndicatorRecord> user;
     {

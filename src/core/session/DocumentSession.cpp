@@ -1,5 +1,6 @@
 #include "session/DocumentSession.h"
 
+#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Guarded.h"
 #include "base/Sql.h"
@@ -227,22 +228,23 @@ void DocumentSession::loadDocumentState()
     view_.statusText = data_.calculationDone() ? kCalculationDone : QString();
     progress_.setStatus(view_.statusText);
 
-    QSqlQuery row = selectSql(data_.calculation(),
-                              QStringLiteral("SELECT [ПарТСКорр], [ПарТСОш], [НазвРасч], [NузПНапПод], [NузРНап] "
-                                             "FROM [НазвРасч] ORDER BY rowid LIMIT 1"));
-    if (!row.next())
+    const QVariantList row = CalculationRow(data_.calculation())
+                                 .read({CalculationRow::kNetworkStatus, CalculationRow::kNetworkStatusText,
+                                        CalculationRow::kName, CalculationRow::kSupplyHeadNode,
+                                        CalculationRow::kAvailableHeadNode});
+    if (row.isEmpty())
         return;
     // A status never written keeps the default: the network has not been checked.
-    if (!row.value(0).isNull())
-        view_.networkStatus = row.value(0).toInt();
-    view_.networkStatusText = row.value(1).isNull() ? QString() : row.value(1).toString();
-    if (!row.value(2).isNull())
-        view_.calculationName = row.value(2).toString();
+    if (!row[0].isNull())
+        view_.networkStatus = row[0].toInt();
+    view_.networkStatusText = row[1].isNull() ? QString() : row[1].toString();
+    if (!row[2].isNull())
+        view_.calculationName = row[2].toString();
     // As stored: the run refuses a value that is no node number.
-    if (!row.value(3).isNull())
-        view_.supplyHeadNodeText = storedValueText(row.value(3));
-    if (!row.value(4).isNull())
-        view_.availableHeadNodeText = storedValueText(row.value(4));
+    if (!row[3].isNull())
+        view_.supplyHeadNodeText = storedValueText(row[3]);
+    if (!row[4].isNull())
+        view_.availableHeadNodeText = storedValueText(row[4]);
 }
 
 void DocumentSession::showNetworkStatusMessage()

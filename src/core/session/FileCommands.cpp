@@ -348,7 +348,7 @@ bool DocumentSession::openReference()
     if (!guardedStep(dialogs_, storeContext, [&] {
             // Reference data feed the results: they are no longer current.
             if (data_.calculationOpen())
-                data_.SetCalculationDoneFlag(false);
+                data_.noteInputChanged();
             view_.statusText.clear();
             progress_.setStatus(QString());
             QString stored = path;

@@ -2,7 +2,7 @@
 
 #include "base/Failure.h"
 #include "base/Guarded.h"
-#include "base/Sql.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "entry/IndicatorTableModel.h"
 #include "gui/entry/CalculationGrid.h"
@@ -35,7 +35,6 @@ const QString kSaveContext = QStringLiteral("Ошибка при сохране�
 const QString kStoreContext = QStringLiteral("Ошибка при сохранении параметров расчета.");
 const QString kDeleteContext = QStringLiteral("Ошибка при удалении записей.");
 const QString kAppendContext = QStringLiteral("Ошибка при добавлении записи.");
-const QString kRowCondition = QStringLiteral(" WHERE rowid=(SELECT min(rowid) FROM [НазвРасч])");
 
 constexpr int kFormulaWidth = 360;
 
@@ -293,16 +292,17 @@ void ParametersDialog::createMenu(QMenuBar* menu)
 
 void ParametersDialog::prepare(std::optional<int> userRow, const QString& userShortName)
 {
-    QSqlQuery row = selectSql(data_.calculation(), QStringLiteral("SELECT [ТипСети], [ОпрД], [РасчРасх] FROM "
-                                                                  "[НазвРасч] ORDER BY rowid LIMIT 1"));
+    const QVariantList row = CalculationRow(data_.calculation())
+                                 .read({CalculationRow::kNetworkType, CalculationRow::kDesignMode,
+                                        CalculationRow::kDistributeFlows});
     storedNetworkType_.reset();
     bool designMode = false;
     bool distributeFlows = false;
-    if (row.next()) {
-        if (!row.value(0).isNull())
-            storedNetworkType_ = row.value(0).toInt();
-        designMode = row.value(1).toBool();
-        distributeFlows = row.value(2).toBool();
+    if (!row.isEmpty()) {
+        if (!row[0].isNull())
+            storedNetworkType_ = row[0].toInt();
+        designMode = row[1].toBool();
+        distributeFlows = row[2].toBool();
     }
     // A stored type that is neither of the two shows no item and is kept as it is.
     const int type = storedNetworkType_.value_or(-1);
@@ -480,9 +480,9 @@ void ParametersDialog::storeOptions()
         const QVariant type = index >= 0 ? QVariant(index)
                               : storedNetworkType_ ? QVariant(*storedNetworkType_)
                                                    : QVariant(QMetaType::fromType<int>());
-        execSql(data_.calculation(),
-                QStringLiteral("UPDATE [НазвРасч] SET [ТипСети]=?, [ОпрД]=?, [РасчРасх]=?") + kRowCondition,
-                {type, cbOprD_->isChecked() ? 1 : 0, cbRasRash_->isChecked() ? 1 : 0});
+        CalculationRow(data_.calculation())
+            .write({CalculationRow::kNetworkType, CalculationRow::kDesignMode, CalculationRow::kDistributeFlows},
+                   {type, cbOprD_->isChecked() ? 1 : 0, cbRasRash_->isChecked() ? 1 : 0});
     });
 }
 

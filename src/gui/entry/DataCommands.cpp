@@ -1,0 +1,173 @@
+#include "gui/entry/DataCommands.h"
+
+#include "base/Guarded.h"
+#include "entry/CalculationFields.h"
+#include "gui/entry/CalculationGrids.h"
+#include "gui/entry/Commands.h"
+#include "gui/entry/MainWindow.h"
+#include "gui/entry/ParametersDialog.h"
+#include "session/DocumentSession.h"
+
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QToolBar>
+
+namespace zurm::gui {
+
+namespace {
+
+const QString kSaveContext = QStringLiteral("Ошибка при сохранении данных.");
+const QString kSortContext = QStringLiteral("Ошибка при сортировке таблицы участков сети.");
+const QString kParametersContext = QStringLiteral("Ошибка при открытии параметров расчета.");
+const QString kHeadNodesContext = QStringLiteral("Ошибка при записи номеров узлов с заданными напорами.");
+const QString kCheckContext = QStringLiteral("Ошибка при проверке параметров расчета.");
+
+// The main window's commands are disabled while one of its modal dialogs runs
+// and come back as they were on every way out.
+class CommandsDisabled {
+public:
+    explicit CommandsDisabled(QMainWindow& window)
+    {
+        widgets_.append(window.menuBar());
+        for (QToolBar* bar : window.findChildren<QToolBar*>())
+            widgets_.append(bar);
+        for (const QPointer<QWidget>& widget : widgets_) {
+            enabled_.append(widget->isEnabled());
+            widget->setEnabled(false);
+        }
+    }
+    ~CommandsDisabled()
+    {
+        for (qsizetype i = 0; i < widgets_.size(); ++i)
+            if (widgets_[i])
+                widgets_[i]->setEnabled(enabled_[i]);
+    }
+    CommandsDisabled(const CommandsDisabled&) = delete;
+    CommandsDisabled& operator=(const CommandsDisabled&) = delete;
+
+private:
+    QList<QPointer<QWidget>> widgets_;
+    QList<bool> enabled_;
+};
+
+} // namespace
+
+DataCommands::DataCommands(MainWindow& window) : QObject(&window), window_(window) {}
+
+DataCommands::~DataCommands()
+{
+    delete parametersDialog_;
+}
+
+// ---------------------------------------------------------------- sorting
+
+void DataCommands::addSortCommands(QMenu* menu, QToolBar* toolbar)
+{
+    auto* menuGroup = new QActionGroup(this);
+    auto* buttonGroup = new QActionGroup(this);
+    const QString byNodes = QStringLiteral("Сортировать по номерам участков");
+    const QString byId = QStringLiteral("Сортировать по внутреннему счетчику");
+    miSortByNodes_ = menu->addAction(byNodes);
+    miSortByNodes_->setObjectName(QStringLiteral("miDataSortPoNU"));
+    miSortById_ = menu->addAction(byId);
+    miSortById_->setObjectName(QStringLiteral("miDataSortPoVnutrSc"));
+    tbSortByNodes_ = toolbar->addAction(commandIcon("sort-by-nodes"), byNodes);
+    tbSortByNodes_->setObjectName(QStringLiteral("tbSortPoNU"));
+    tbSortById_ = toolbar->addAction(commandIcon("sort-by-id"), byId);
+    tbSortById_->setObjectName(QStringLiteral("tbSortPoVnutrSc"));
+    for (QAction* action : {miSortByNodes_, miSortById_, tbSortByNodes_, tbSortById_}) {
+        action->setCheckable(true);
+        action->setToolTip(action->text());
+    }
+    menuGroup->addAction(miSortByNodes_);
+    menuGroup->addAction(miSortById_);
+    buttonGroup->addAction(tbSortByNodes_);
+    buttonGroup->addAction(tbSortById_);
+    connect(miSortByNodes_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ByNodes); });
+    connect(tbSortByNodes_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ByNodes); });
+    connect(miSortById_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ById); });
+    connect(tbSortById_, &QAction::triggered, this, [this] { chooseSort(SegmentSort::ById); });
+    showSortChoice(SegmentSort::ById);
+}
+
+void DataCommands::showSortChoice(SegmentSort sort)
+{
+    const bool byNodes = sort == SegmentSort::ByNodes;
+    for (QAction* action : {miSortByNodes_, miSortById_, tbSortByNodes_, tbSortById_}) {
+        if (!action)
+            return;
+        const QSignalBlocker blocker(action);
+        action->setChecked((action == miSortByNodes_ || action == tbSortByNodes_) == byNodes);
+    }
+}
+
+void DataCommands::chooseSort(SegmentSort sort)
+{
+    DocumentSession& session = window_.session();
+    if (!session.data().calculationOpen()) {
+        // Nothing to sort: the choice shown stays as it was.
+        showSortChoice(session.viewState().sort);
+        return;
+    }
+    showSortChoice(sort);
+    guardedStep(window_.dialogs(), kSortContext, [&] { window_.grids().sortSegments(sort); });
+}
+
+// ---------------------------------------------------------------- calculation parameters
+
+ParametersDialog* DataCommands::parametersDialog()
+{
+    if (!parametersDialog_)
+        parametersDialog_ = new ParametersDialog(window_.session().data(), window_.dialogs(), &window_);
+    return parametersDialog_;
+}
+
+void DataCommands::parameters()
+{
+    DocumentSession& session = window_.session();
+    UserDialogs& dialogs = window_.dialogs();
+    CalculationGrids& grids = window_.grids();
+    if (!session.data().calculationOpen())
+        return;
+    // The dialog writes the definitions and rebuilds the tables as it closes.
+    if (session.data().calculationReadOnly()) {
+        dialogs.showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
+        return;
+    }
+    const CommandsDisabled disabled(window_);
+    // The name and the node numbers as typed survive the rebinding of the window.
+    grids.takeTypedFields();
+    const CalculationGrids::SegmentPosition position = grids.segmentPosition();
+
+    // A pending edit that cannot be saved keeps the dialog closed: the tables
+    // are not rebuilt under an unsaved row.
+    if (!guardedStep(dialogs, kSaveContext, [&] {
+            session.data().noteInputChanged(&grids);
+            grids.finishEditing();
+            grids.saveAllPendingSegmentRows();
+        }))
+        return;
+    ParametersDialog* dialog = parametersDialog();
+    const IndicatorCheckResult& lastCheck = session.lastIndicatorCheck();
+    if (!guardedStep(dialogs, kParametersContext,
+                     [&] { dialog->prepare(lastCheck.offendingRow, lastCheck.offendingShortName); }))
+        return;
+    dialog->applyFontSizes(window_.fontSizes());
+    dialog->exec();
+
+    // Design mode: the given heads apply at the start node.
+    guardedStep(dialogs, kHeadNodesContext, [&] {
+        if (const std::optional<QString> startNode = placeGivenHeadsAtStartNode(session.data()))
+            grids.showHeadNodes(*startNode);
+    });
+
+    // The definitions are examined and the tables reshaped with the grids
+    // released; they come back only for a sound catalogue and a correct network.
+    guardedStep(dialogs, kCheckContext, [&] { session.recheckIndicators(); });
+    window_.bindGridsIfReleased();
+    grids.restoreSegmentPosition(position);
+}
+
+} // namespace zurm::gui

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "document/DataModule.h"
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QToolBar;
+
+namespace zurm::gui {
+
+class MainWindow;
+class ParametersDialog;
+
+// Commands of the "Данные" menu that work on the open calculation: its
+// parameters and the two sorts of the segment rows.
+class DataCommands : public QObject {
+    Q_OBJECT
+public:
+    explicit DataCommands(MainWindow& window);
+    ~DataCommands() override;
+
+    // "Параметры расчета", created on first use and reused.
+    ParametersDialog* parametersDialog();
+    void parameters();
+
+    // The two sorts: radio items in the menu, a grouped pair of check buttons
+    // on the toolbar; the command keeps the two in agreement.
+    void addSortCommands(QMenu* menu, QToolBar* toolbar);
+    void showSortChoice(SegmentSort sort);
+
+private:
+    void chooseSort(SegmentSort sort);
+
+    MainWindow& window_;
+    ParametersDialog* parametersDialog_ = nullptr;
+    QAction* miSortByNodes_ = nullptr;
+    QAction* miSortById_ = nullptr;
+    QAction* tbSortByNodes_ = nullptr;
+    QAction* tbSortById_ = nullptr;
+};
+
+} // namespace zurm::gui

@@ -1,0 +1,135 @@
+#include "gui/hydraulics/RunCommands.h"
+
+#include "base/Guarded.h"
+#include "gui/entry/CalculationGrids.h"
+#include "gui/entry/MainWindow.h"
+#include "gui/entry/RunStop.h"
+#include "gui/hydraulics/CompletionDialog.h"
+#include "gui/hydraulics/TextViewer.h"
+#include "hydraulics/CalculationRun.h"
+#include "session/DesktopRun.h"
+#include "session/DocumentSession.h"
+
+#include <QAction>
+#include <QApplication>
+
+namespace zurm::gui {
+
+namespace {
+
+const QString kRunContext = QStringLiteral("Ошибка при выполнении расчета.");
+const QString kViewerContext = QStringLiteral("Ошибка при выводе текста расчета на экран.");
+
+} // namespace
+
+RunCommands::RunCommands(MainWindow& window) : QObject(&window), window_(window) {}
+
+RunCommands::~RunCommands()
+{
+    delete completionDialog_;
+    delete textViewer_;
+}
+
+void RunCommands::setMemoFont(const QFont& font)
+{
+    memoFont_ = font;
+    if (completionDialog_)
+        completionDialog_->setMemoFont(font);
+    if (textViewer_)
+        textViewer_->setMemoFont(font);
+}
+
+CompletionDialog* RunCommands::completionDialog()
+{
+    if (!completionDialog_) {
+        completionDialog_ = new CompletionDialog(&window_);
+        completionDialog_->setMemoFont(sizedFont(window_.font(), window_.fontSizes().dataCells));
+    }
+    return completionDialog_;
+}
+
+TextViewer* RunCommands::textViewer()
+{
+    if (!textViewer_) {
+        textViewer_ = new TextViewer(&window_);
+        textViewer_->setMemoFont(sizedFont(window_.font(), window_.fontSizes().dataCells));
+    }
+    return textViewer_;
+}
+
+void RunCommands::showCalculationText(const QString& savedFile)
+{
+    // The run shows "Подготовка экранной формы с текстом расчета." meanwhile.
+    TextViewer* viewer = textViewer();
+    const bool loaded = guardedStep(window_.dialogs(), kViewerContext, [&] { viewer->load(savedFile); });
+    window_.progress().setStatus(QString());
+    if (!loaded)
+        return; // the text stays saved; the run goes on to its completion
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    viewer->run();
+    QApplication::restoreOverrideCursor();
+}
+
+QStringList RunCommands::showCompletion(const QString& message)
+{
+    CompletionDialog* dialog = completionDialog();
+    if (dialog->run(message) != CompletionDialog::kOk)
+        return {};
+    QStringList commands;
+    if (dialog->reportChosen())
+        commands.append(QStringLiteral("miDataFormOtsh"));
+    if (dialog->exportChosen())
+        commands.append(QStringLiteral("miDataVigrV_ME"));
+    if (dialog->graphsChosen())
+        commands.append(QStringLiteral("miDataGr"));
+    return commands;
+}
+
+void RunCommands::startFollowUps(const QStringList& commands)
+{
+    // Each output command does its own checks; one that has no window yet is
+    // a disabled action and is passed over.
+    for (const QString& name : commands) {
+        QAction* command = window_.findChild<QAction*>(name);
+        if (command && command->isEnabled())
+            command->trigger();
+    }
+}
+
+void RunCommands::askToCloseAfterRun()
+{
+    if (runStop_)
+        closeAfterRun_ = runStop_->askToClose();
+}
+
+void RunCommands::run()
+{
+    // The run reads the three fields as they are typed, not as last stored.
+    CalculationGrids& grids = window_.grids();
+    grids.takeTypedFields();
+    const CalculationGrids::SegmentPosition position = grids.segmentPosition();
+    DocumentSession& session = window_.session();
+    QStringList followUps;
+    RunStop stop(window_, window_.dialogs());
+    runStop_ = &stop;
+    guardedStep(window_.dialogs(), kRunContext, [&] {
+        RunOptions options = desktopRunOptions(session);
+        // The text lives in its file only: a large network's runs to gigabytes.
+        options.keepTextInOutcome = false;
+        options.showText = [this](const QString& file) { showCalculationText(file); };
+        options.showCompletion = [this, &followUps](const QString& message) { followUps = showCompletion(message); };
+        zurm::runCalculation(session.data(), window_.dialogs(), window_.progress(), options);
+    });
+    runStop_ = nullptr;
+    window_.bindGridsIfReleased();
+    if (closeAfterRun_) {
+        window_.close();
+        return;
+    }
+    grids.restoreSegmentPosition(position);
+    // The chosen outputs start once the run has finished and the window is
+    // unlocked, in the order report, spreadsheet, graphs.
+    startFollowUps(followUps);
+}
+
+} // namespace zurm::gui

@@ -5,6 +5,7 @@
 // message box can block a test.
 #include "base/Failure.h"
 #include "base/Sql.h"
+#include "document/DataModule.h"
 #include "entry/HeaderRowModel.h"
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/CaptionHeaderView.h"
@@ -25,6 +26,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
 #include <QTableView>
@@ -642,6 +644,43 @@ private slots:
         QCOMPARE(window->segmentModel()->index(current.row(), window->segmentModel()->fieldIndex(QStringLiteral("id"))).data().toInt(), id);
         QCOMPARE(glavn->model()->headerData(current.column(), Qt::Horizontal).toString(), QStringLiteral("РасхПод"));
         QCOMPARE(child<QTableView>(window.get(), "DGNU")->currentIndex().row(), current.row());
+    }
+
+    // An edit made elsewhere (another view of the same document) reaches the
+    // window through the document's input-changed signal: "Расчет выполнен."
+    // goes and the grids show what the file now holds, the cursor staying on
+    // its segment. The window's own edits send the signal once each.
+    void inputChangedElsewhereIsShown()
+    {
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
+        auto window = setup.show();
+        zurm::DataModule& data = window->session().data();
+        QSignalSpy changes(&data.events(), &zurm::DocumentEvents::inputChanged);
+        auto* glavn = child<QTableView>(window.get(), "DGGlavn");
+        auto* zag = child<QTableView>(window.get(), "DGZag");
+        const int length = columnOf(glavn->model(), QStringLiteral("ДлНаУчПод"));
+        const int roughness = columnOf(zag->model(), QStringLiteral("КэШер"));
+        glavn->setCurrentIndex(glavn->model()->index(2, length));
+        const QVariant id = window->segmentModel()->index(2, window->segmentModel()->fieldIndex(QStringLiteral("id"))).data();
+
+        zurm::execSql(data.calculation(), QStringLiteral("UPDATE Табл SET ДлНаУчПод=777 WHERE id=?"), {id});
+        zurm::execSql(data.calculation(), QStringLiteral("UPDATE Заг SET КэШер=0.25"));
+        data.noteInputChanged(nullptr);
+        QCOMPARE(changes.count(), 1);
+        QVERIFY(window->statusText().isEmpty());
+        QTRY_COMPARE(glavn->model()->index(2, length).data().toDouble(), 777.0);
+        QCOMPARE(zag->model()->index(0, roughness).data().toDouble(), 0.25);
+        QCOMPARE(glavn->currentIndex(), glavn->model()->index(2, length));
+
+        // Own edits: a segment row, a header value, a head node.
+        typeIntoCell(glavn, glavn->model()->index(2, length), QStringLiteral("12"), Qt::Key_Down);
+        typeIntoCell(zag, zag->model()->index(0, roughness), QStringLiteral("0,5"), Qt::Key_Return);
+        child<QLineEdit>(window.get(), "edNuzRNap")->setText(QStringLiteral("4"));
+        window->findChild<QAction*>(QStringLiteral("miFileSaveRas"))->trigger();
+        QCOMPARE(changes.count(), 4);
+        QVERIFY(setup.dialogs.messages.isEmpty());
     }
 
     // "Расчет выполнен." stays while the flag is set: a hint shows over it for

@@ -42,6 +42,28 @@ QSqlQuery run(const QSqlDatabase& db, const QString& sql, const QVariantList& bi
 }
 } // namespace
 
+QSqlQuery prepareSql(const QSqlDatabase& db, const QString& sql)
+{
+    if (!db.isOpen())
+        throw Failure(QString::fromLatin1(kSqlErrorClass),
+                      QStringLiteral("Соединение с базой данных не установлено."));
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        failQuery(query);
+    return query;
+}
+
+void execPrepared(QSqlQuery& query)
+{
+    if (!query.exec())
+        failQuery(query);
+}
+
+void failQuery(const QSqlQuery& query)
+{
+    fail(query.lastError(), query.lastQuery());
+}
+
 void setStatementObserver(StatementObserver o) { observer() = std::move(o); }
 
 void execSql(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings)

@@ -19,6 +19,13 @@ QSqlQuery selectSql(const QSqlDatabase& db, const QString& sql, const QVariantLi
 // First column of the first row, or an invalid QVariant when there is no row.
 QVariant selectValue(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings = {});
 
+// A statement prepared once and run many times with new bindings
+// (query.bindValue, then execPrepared). Both throw Failure with the database's
+// own text; failQuery throws it for a query that went wrong.
+QSqlQuery prepareSql(const QSqlDatabase& db, const QString& sql);
+void execPrepared(QSqlQuery& query);
+[[noreturn]] void failQuery(const QSqlQuery& query);
+
 // An identifier as statements write it: "[name]", or the name in double quotes
 // with its double quotes doubled when it holds a "]". No character of a name
 // can end the quoted form; every name put into a statement goes through here.

@@ -75,28 +75,6 @@ QVariant nodeVariant(const std::optional<qint16>& node)
 
 bool flagOf(const QVariant& value) { return !value.isNull() && value.toInt() != 0; }
 
-[[noreturn]] void failQuery(const QSqlQuery& query)
-{
-    QString text = query.lastError().databaseText();
-    if (text.isEmpty())
-        text = query.lastError().text();
-    throw Failure(QString::fromLatin1(kSqlErrorClass), text);
-}
-
-QSqlQuery prepared(const QSqlDatabase& db, const QString& sql)
-{
-    QSqlQuery query(db);
-    if (!query.prepare(sql))
-        failQuery(query);
-    return query;
-}
-
-void exec(QSqlQuery& query)
-{
-    if (!query.exec())
-        failQuery(query);
-}
-
 std::vector<OrderedIndicator> readOrder(const QSqlDatabase& db, const QString& table, IndicatorVariant variant,
                                         const RecordColumns& headerColumns, const RecordColumns& segmentColumns)
 {
@@ -468,10 +446,10 @@ void RunModel::writeBack(const QSqlDatabase& db) const
             sql += (i ? QStringLiteral(", ") : QString()) + quoteName(headerColumns.names().at(i)) + QStringLiteral("=?");
         sql += QStringLiteral(" WHERE rowid = (SELECT rowid FROM [Заг] ORDER BY rowid LIMIT 1)");
         if (headerColumns.size() > 0 && !sameValues(headerInFile_, header.values)) {
-            QSqlQuery q = prepared(db, sql);
+            QSqlQuery q = prepareSql(db, sql);
             for (int i = 0; i < headerColumns.size(); ++i)
                 q.bindValue(i, variantOf(header.values[size_t(i)]));
-            exec(q);
+            execPrepared(q);
         }
     }
     {
@@ -486,7 +464,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         }
         sql += QStringLiteral(" WHERE [id]=?");
         if (!written.empty()) {
-            QSqlQuery q = prepared(db, sql);
+            QSqlQuery q = prepareSql(db, sql);
             for (size_t r = 0; r < segments.size(); ++r) {
                 const SegmentRecord& s = segments[r];
                 if (r < segmentsInFile_.size() && sameValues(segmentsInFile_[r], s.values))
@@ -494,7 +472,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
                 for (size_t i = 0; i < written.size(); ++i)
                     q.bindValue(int(i), variantOf(s.values[size_t(written[i])]));
                 q.bindValue(int(written.size()), s.id);
-                exec(q);
+                execPrepared(q);
             }
         }
     }
@@ -502,7 +480,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         QString sql = QStringLiteral("UPDATE [КонМаг] SET ");
         for (size_t i = 0; i < endNodeColumns_.size(); ++i)
             sql += (i ? QStringLiteral(", ") : QString()) + quoteName(endNodeColumns_[i]->name) + QStringLiteral("=?");
-        QSqlQuery q = prepared(db, sql + QStringLiteral(" WHERE rowid=?"));
+        QSqlQuery q = prepareSql(db, sql + QStringLiteral(" WHERE rowid=?"));
         for (size_t r = 0; r < endNodes.size(); ++r) {
             const EndNodeRow& e = endNodes[r];
             if (r < endNodesInFile_.size()
@@ -513,18 +491,18 @@ void RunModel::writeBack(const QSqlDatabase& db) const
             for (size_t i = 0; i < endNodeColumns_.size(); ++i)
                 q.bindValue(int(i), endNodeColumns_[i]->write(e));
             q.bindValue(int(endNodeColumns_.size()), e.rowid);
-            exec(q);
+            execPrepared(q);
         }
     }
     writeMainFlows(db);
     {
         execSql(db, QStringLiteral("DELETE FROM [СписокРасчУчастков]"));
         if (!visitedList.empty()) {
-            QSqlQuery q = prepared(db, QStringLiteral("INSERT INTO [СписокРасчУчастков] ([НачУзел], [КонУзел]) VALUES (?, ?)"));
+            QSqlQuery q = prepareSql(db, QStringLiteral("INSERT INTO [СписокРасчУчастков] ([НачУзел], [КонУзел]) VALUES (?, ?)"));
             for (const auto& [a, b] : visitedList) {
                 q.bindValue(0, int(a));
                 q.bindValue(1, int(b));
-                exec(q);
+                execPrepared(q);
             }
         }
     }
@@ -570,25 +548,25 @@ void RunModel::writeMainFlows(const QSqlDatabase& db) const
         execSql(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS [zurm_main_flows] "
                                    "([id_m] INTEGER PRIMARY KEY, [supply] REAL, [return] REAL)"));
         execSql(db, QStringLiteral("DELETE FROM temp.[zurm_main_flows]"));
-        QSqlQuery insert = prepared(db, QStringLiteral("INSERT INTO temp.[zurm_main_flows] VALUES (?, ?, ?)"));
+        QSqlQuery insert = prepareSql(db, QStringLiteral("INSERT INTO temp.[zurm_main_flows] VALUES (?, ?, ?)"));
         for (size_t first : byMain) {
             insert.bindValue(0, mains[first].idM);
             insert.bindValue(1, variantOf(mains[first].flowSupply));
             insert.bindValue(2, variantOf(mains[first].flowReturn));
-            exec(insert);
+            execPrepared(insert);
         }
         execSql(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод] = f.[supply], [РасхОбр] = f.[return] "
                                    "FROM temp.[zurm_main_flows] f WHERE [МагистралиТС].[id_m] = f.[id_m]"));
         execSql(db, QStringLiteral("DELETE FROM temp.[zurm_main_flows]"));
     }
-    QSqlQuery q = prepared(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
+    QSqlQuery q = prepareSql(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
     for (size_t r = 0; r < mains.size(); ++r) {
         if (!changed[r] || viaMain[r])
             continue;
         q.bindValue(0, variantOf(mains[r].flowSupply));
         q.bindValue(1, variantOf(mains[r].flowReturn));
         q.bindValue(2, mains[r].rowid);
-        exec(q);
+        execPrepared(q);
     }
 }
 

@@ -300,31 +300,19 @@ public:
 private:
     static constexpr int kRowsPerStatement = 128;
 
-public:
-    [[noreturn]] static void fail(const QSqlQuery& query)
-    {
-        const QSqlError e = query.lastError();
-        throw Failure(QString::fromLatin1(kSqlErrorClass), e.databaseText().isEmpty() ? e.text() : e.databaseText());
-    }
-
-private:
-
     void prepare(QSqlQuery& query, int rows)
     {
         QStringList all;
         for (int r = 0; r < rows; ++r)
             all.append(row_);
-        query = QSqlQuery(db_);
-        if (!query.prepare(head_ + all.join(QLatin1Char(','))))
-            fail(query);
+        query = prepareSql(db_, head_ + all.join(QLatin1Char(',')));
     }
 
     void run(QSqlQuery& query)
     {
         for (int v = 0; v < pending_.size(); ++v)
             query.bindValue(v, pending_.at(v));
-        if (!query.exec())
-            fail(query);
+        execPrepared(query);
         pending_.clear();
     }
 
@@ -376,7 +364,7 @@ void writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPl
             "INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) "
             "SELECT e.[id_m], 1, s.[a], s.[b] FROM temp.[zurm_walk_ends] e "
             "JOIN temp.[zurm_walk_segments] s ON s.[seg] = e.[seg] ORDER BY e.[id_m]")))
-        RowInserter::fail(first);
+        failQuery(first);
     // The queue ordered by (id_m, position) gives each main whole, main after
     // main, and the rows leave it in that order.
     QSqlQuery walks(db);
@@ -391,7 +379,7 @@ void writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPl
             "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = w.nx"
             " ORDER BY 1, 2) "
             "SELECT id_m, n, a, b FROM walk")))
-        RowInserter::fail(walks);
+        failQuery(walks);
     const qint64 written = selectValue(db, QStringLiteral("SELECT count(*) FROM [МагистралиТС]")).toLongLong();
     execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_segments]"));
     execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_ends]"));

@@ -27,14 +27,6 @@ bool isNumericType(const QString& declaredType)
     return false;
 }
 
-[[noreturn]] void failQuery(const QSqlQuery& query)
-{
-    QString text = query.lastError().databaseText();
-    if (text.isEmpty())
-        text = query.lastError().text();
-    throw Failure(QString::fromLatin1(kSqlErrorClass), text);
-}
-
 
 QVariant variantOf(const std::optional<double>& value)
 {
@@ -63,16 +55,6 @@ QString updateStatement(const QString& table, const RecordColumns& columns, std:
         written.push_back(i);
     }
     return sql;
-}
-
-QSqlQuery preparedQuery(const QSqlDatabase& db, const QString& sql)
-{
-    if (!db.isOpen())
-        throw Failure(QString::fromLatin1(kSqlErrorClass), QStringLiteral("Соединение с базой данных не установлено."));
-    QSqlQuery query(db);
-    if (!query.prepare(sql))
-        failQuery(query);
-    return query;
 }
 
 void checkSize(const RecordValues& values, const RecordColumns& columns)
@@ -164,7 +146,7 @@ void writeHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& col
     if (written.empty())
         return;
     Transaction transaction(calculation);
-    QSqlQuery update = preparedQuery(calculation, sql);
+    QSqlQuery update = prepareSql(calculation, sql);
     for (size_t i = 0; i < written.size(); ++i)
         update.bindValue(int(i), variantOf(header.values[size_t(written[i])]));
     if (!update.exec())
@@ -180,7 +162,7 @@ void writeSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& c
     if (written.empty() || segments.empty())
         return;
     Transaction transaction(calculation);
-    QSqlQuery update = preparedQuery(calculation, sql);
+    QSqlQuery update = prepareSql(calculation, sql);
     for (const SegmentRecord& segment : segments) {
         checkSize(segment.values, columns);
         for (size_t i = 0; i < written.size(); ++i)

@@ -657,7 +657,7 @@ private slots:
         FileAccess(setup.calculation).exec(QStringLiteral("UPDATE НазвРасч SET РВ=1"));
         auto window = setup.show();
         zurm::DataModule& data = window->session().data();
-        QSignalSpy changes(&data.events(), &zurm::DocumentEvents::inputChanged);
+        QSignalSpy changes(&window->session().events(), &zurm::DocumentEvents::inputChanged);
         auto* glavn = child<QTableView>(window.get(), "DGGlavn");
         auto* zag = child<QTableView>(window.get(), "DGZag");
         const int length = columnOf(glavn->model(), QStringLiteral("ДлНаУчПод"));

@@ -55,6 +55,9 @@ public:
     const QString& programFolder() const { return data_.programFolder(); }
 
     DocumentViewState& viewState() { return view_; }
+    // "Input data changed": sent by every edit of the open calculation (see
+    // DataModule::noteInputChanged); every open view re-reads from it.
+    DocumentEvents& events() { return data_.events(); }
     const DocumentViewState& viewState() const { return view_; }
 
     // Result of the last indicator check (IndicatorsValid).

@@ -67,7 +67,7 @@ CalculationGrids::CalculationGrids(DocumentSession& session, UserDialogs& dialog
     connect(this, &QSplitter::splitterMoved, this, [this] { finishEditing(); });
     connect(spVert_, &QSplitter::splitterMoved, this, [this] { finishEditing(); });
 
-    connect(&session_.data().events(), &DocumentEvents::inputChanged, this, [this](const QObject* source) {
+    connect(&session_.events(), &DocumentEvents::inputChanged, this, [this](const QObject* source) {
         if (source != this && (!source || (source != headerModel_ && source != segmentModel_)))
             inputChangedElsewhere();
     });

@@ -90,7 +90,7 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     // Segments are added and removed only in the network editor.
     session_->data().guards().guardSegmentsFromMainWindow();
     // An edit of the input data, wherever it was made, ends "Расчет выполнен.".
-    connect(&session_->data().events(), &DocumentEvents::inputChanged, this, [this] { clearStatus(); });
+    connect(&session_->events(), &DocumentEvents::inputChanged, this, [this] { clearStatus(); });
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     // "Расчет выполнен." is a widget of the status bar, not a message: hints

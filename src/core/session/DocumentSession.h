@@ -35,6 +35,7 @@ struct DocumentViewState {
     int networkStatus = 2;              // cached ПарТСКорр
     QString networkStatusText;          // cached ПарТСОш
     GridLayout layout;                  // from SetUpTableStructure
+    int schemaLabelMode = 0;            // labels on the schema: 0 all nodes, 1 start and end nodes, 2 none
 };
 
 // The open documents of one program instance: the data module with its four

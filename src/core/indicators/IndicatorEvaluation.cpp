@@ -2,7 +2,7 @@
 
 #include "base/Failure.h"
 #include "base/Sql.h"
-#include "indicators/IndicatorCheck.h"
+#include "indicators/IndicatorCatalogue.h"
 #include "indicators/IndicatorEvaluationDetail.h"
 #include "platform/Cp1251.h"
 

@@ -222,8 +222,6 @@ int operationArity(int operation) { return kOperations[operation - 1].arity; }
 
 QString operationName(int operation) { return QString::fromUtf8(kOperations[operation - 1].name); }
 
-unsigned char foldCase(unsigned char c) { return caseTables().upper[c]; }
-
 bool isNameLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c > 191; }
 
 Reduction findNextReduction(const QByteArray& expression)

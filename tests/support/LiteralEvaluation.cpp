@@ -1,9 +1,4 @@
-// The literal substitution of numbers and references into a formula, followed
-// by the text-rewriting evaluator: what the compiled path must reproduce. It
-// rebuilds the prepared expression for every record and so is only used where
-// speed does not matter (tests compare the two paths).
-
-#include "indicators/IndicatorEvaluation.h"
+#include "support/LiteralEvaluation.h"
 
 #include "indicators/IndicatorEvaluationDetail.h"
 #include "platform/Cp1251.h"

@@ -136,4 +136,12 @@ QString evaluateHeaderIndicatorLiterally(const QString& shortName, const QString
                              headerColumns.indexOf(shortName), evaluation);
 }
 
+LookedUpFormula lookUpFormula(const IndicatorCatalogue& catalogue, const QString& shortName)
+{
+    const IndicatorCatalogue::Found found = catalogue.find(shortName);
+    if (!found)
+        return {};
+    return {true, StripFormulaComments(found.record->formula).left(kMaxFormulaLength), QString()};
+}
+
 } // namespace zurm

@@ -6,6 +6,7 @@
 // the tests use it, to compare the two paths.
 
 #include "indicators/Evaluator.h"
+#include "indicators/IndicatorCatalogue.h"
 #include "indicators/IndicatorEvaluation.h"
 #include "indicators/IndicatorRecords.h"
 
@@ -49,5 +50,8 @@ QString evaluateSegmentIndicatorLiterally(const QString& shortName, const QStrin
 QString evaluateHeaderIndicatorLiterally(const QString& shortName, const QString& formula,
                                          const RecordColumns& headerColumns, HeaderRecord& header,
                                          const IndicatorEvaluation& evaluation);
+
+// The look-up of lookUpFormula in a catalogue already read (no full name there).
+LookedUpFormula lookUpFormula(const IndicatorCatalogue& catalogue, const QString& shortName);
 
 } // namespace zurm

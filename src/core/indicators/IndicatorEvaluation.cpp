@@ -140,14 +140,6 @@ LookedUpFormula lookUpFormula(const QSqlDatabase& calculation, const QString& sh
     return found;
 }
 
-LookedUpFormula lookUpFormula(const IndicatorCatalogue& catalogue, const QString& shortName)
-{
-    const IndicatorCatalogue::Found found = catalogue.find(shortName);
-    if (!found)
-        return {};
-    return {true, StripFormulaComments(found.record->formula).left(kMaxFormulaLength), QString()};
-}
-
 // ---------------------------------------------------------------- compiling
 
 CompiledIndicator compileIndicator(const QString& shortName, const QString& formula,

@@ -25,7 +25,6 @@
 
 namespace zurm {
 
-class IndicatorCatalogue;
 class ReferenceTables;
 
 // A segment result goes to the file as SQL text with 15 significant digits and
@@ -45,8 +44,6 @@ struct LookedUpFormula {
 // The row of Формулы whose НаимПокСокр equals the short name exactly (the first
 // by Nпп), else the row of ФлыПредопрПок.
 LookedUpFormula lookUpFormula(const QSqlDatabase& calculation, const QString& shortName);
-// The same look-up in a catalogue already read (no full name there).
-LookedUpFormula lookUpFormula(const IndicatorCatalogue& catalogue, const QString& shortName);
 
 // The start of the messages of this step: the segment line (segment variant,
 // always, even when both nodes are equal), the indicator line, an empty line.

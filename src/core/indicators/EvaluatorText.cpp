@@ -78,7 +78,7 @@ const CaseTables& caseTables()
 
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
-// The expression seen with 1-based positions, as FindNextReduction reports them; a position
+// The expression seen with 1-based positions, as findNextReduction reports them; a position
 // outside the text reads as 0, which no rule accepts.
 struct Text {
     const unsigned char* data;

@@ -3,7 +3,7 @@
 # packages are present it prints nothing and touches nothing.
 set -e
 PACKAGES="
-build-essential cmake pkg-config git
+build-essential cmake pkg-config git python3
 qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6opengl6-dev
 qt6-charts-dev libgl-dev
 libxlsxwriter-dev libminizip-dev libfreexl-dev libmstch-dev libjpeg-dev

@@ -11,6 +11,18 @@
 
 using zurm::CalculationText;
 
+namespace {
+
+// The text as a file holds it after the run: its Windows-1251 bytes.
+void saveTo(const CalculationText& text, const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(text.bytes()), text.bytes().size());
+}
+
+} // namespace
+
 TEST(CalculationText, NumbersFollowThePrecisionAndTheSeparator)
 {
     const struct {
@@ -56,7 +68,7 @@ TEST(CalculationText, LinesEndWithCrLfExceptTheLast)
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("~$.tx_"));
-    text.saveTo(path);
+    saveTo(text, path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), bytes);

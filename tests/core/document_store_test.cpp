@@ -10,6 +10,7 @@
 #include "document/WorkDatabase.h"
 #include "platform/Cp1251.h"
 #include "platform/NumberText.h"
+#include "support/DocumentEdits.h"
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"
 
@@ -394,13 +395,13 @@ TEST_F(CalculationFixture, DeleteAllRowsHonoursTheDeletionGuards)
     insertSegment(2, 1, 2);
     execSql(data.calculation(), QStringLiteral("INSERT INTO ИзмПНапВУзлахТС VALUES (1, 0, 5)"));
 
-    data.DeleteAllRows(data.calculation(), QStringLiteral("Табл"));
+    DeleteAllRows(data, data.calculation(), QStringLiteral("Табл"));
     EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM Табл")).toInt(), 0);
 
     // A guarded table refuses quietly and keeps its rows until the guard is lifted.
-    EXPECT_THROW(data.DeleteAllRows(data.calculation(), QStringLiteral("ИзмПНапВУзлахТС")), QuietAbort);
+    EXPECT_THROW(DeleteAllRows(data, data.calculation(), QStringLiteral("ИзмПНапВУзлахТС")), QuietAbort);
     EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС")).toInt(), 1);
     data.guards().setRefused(QStringLiteral("ИзмПНапВУзлахТС"), EditOperation::Delete, false);
-    data.DeleteAllRows(data.calculation(), QStringLiteral("ИзмПНапВУзлахТС"));
+    DeleteAllRows(data, data.calculation(), QStringLiteral("ИзмПНапВУзлахТС"));
     EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС")).toInt(), 0);
 }

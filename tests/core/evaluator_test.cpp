@@ -4,6 +4,7 @@
 // both evaluators (evaluator_test_support.h).
 
 #include "core/evaluator_test_support.h"
+#include "indicators/EvaluatorText.h"
 
 #include <cmath>
 #include <limits>
@@ -12,6 +13,9 @@ namespace zurm::test {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// The next reduction of the context's prepared expression.
+Reduction FindNextReduction(const EvaluationContext& context) { return evaluator::findNextReduction(context.expression); }
 
 struct ValueCase {
     const char* expression;

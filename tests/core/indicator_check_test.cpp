@@ -18,6 +18,34 @@ using zurm::test::ProgramFolderFixture;
 
 namespace {
 
+// The 128 characters of short names in their order: digits, Latin capitals and
+// small letters, Cyrillic capitals with Ё after Е, Cyrillic small letters with ё
+// after е.
+const QString& shortNameAlphabet()
+{
+    static const QString alphabet = [] {
+        QString text;
+        for (char16_t c = u'0'; c <= u'9'; ++c)
+            text.append(QChar(c));
+        for (char16_t c = u'A'; c <= u'Z'; ++c)
+            text.append(QChar(c));
+        for (char16_t c = u'a'; c <= u'z'; ++c)
+            text.append(QChar(c));
+        for (char16_t c = u'А'; c <= u'Я'; ++c) {
+            text.append(QChar(c));
+            if (c == u'Е')
+                text.append(QChar(u'Ё'));
+        }
+        for (char16_t c = u'а'; c <= u'я'; ++c) {
+            text.append(QChar(c));
+            if (c == u'е')
+                text.append(QChar(u'ё'));
+        }
+        return text;
+    }();
+    return alphabet;
+}
+
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
 const QString kClosing = u8("\r\rДля исправления ошибки выполните команду:\rДанные / Параметры расчета");

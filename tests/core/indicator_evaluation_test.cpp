@@ -13,7 +13,9 @@
 #include "indicators/ReferenceTables.h"
 #include "platform/Cp1251.h"
 #include "support/FakeDialogs.h"
+#include "support/LiteralEvaluation.h"
 #include "support/ProgramFolder.h"
+#include "support/RecordWriters.h"
 
 #include <QLocale>
 #include <QSqlQuery>

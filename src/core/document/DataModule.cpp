@@ -324,12 +324,6 @@ void DataModule::createWorkDatabase(const QString& fileName, UserDialogs& dialog
     transaction.commit();
 }
 
-void DataModule::DeleteAllRows(const QSqlDatabase& db, const QString& table)
-{
-    guards_.check(table, EditOperation::Delete);
-    execSql(db, QStringLiteral("DELETE FROM ") + quoteName(table));
-}
-
 void DataModule::loadCalculationDoneFlag()
 {
     calculationDone_ = false;

@@ -106,11 +106,6 @@ public:
     void noteInputChanged(const QObject* source = nullptr);
     DocumentEvents& events() { return events_; }
 
-    // Deletes every row of a table of the given connection. A table whose
-    // deletion guard is set refuses quietly (QuietAbort), as the grids do;
-    // a command that empties such a table on purpose lifts the guard first.
-    void DeleteAllRows(const QSqlDatabase& db, const QString& table);
-
     SegmentSort segmentSort() const { return segmentSort_; }
     void setSegmentSort(SegmentSort sort) { segmentSort_ = sort; }
 

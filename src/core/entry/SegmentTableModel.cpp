@@ -58,7 +58,6 @@ int SegmentTableModel::fieldIndex(const QString& name) const
 
 void SegmentTableModel::selectSorted(SegmentSort sort)
 {
-    sort_ = sort;
     QList<qint64> keys;
     {
         QSqlQuery query = selectSql(data_.calculation(), QStringLiteral("SELECT id FROM Табл ORDER BY ")

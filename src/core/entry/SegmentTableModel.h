@@ -31,7 +31,6 @@ public:
     // Reads the rows in the given order ("id ASC" or "НачУзел ASC, КонУзел ASC").
     // Pending edits are dropped. Throws Failure when the table cannot be read.
     void selectSorted(SegmentSort sort);
-    SegmentSort currentSort() const { return sort_; }
 
     int fieldIndex(const QString& name) const;
 
@@ -79,7 +78,6 @@ private:
     void dropPages();
 
     DataModule& data_;
-    SegmentSort sort_ = SegmentSort::ById;
     QList<ColumnInfo> columns_;
     QList<QMetaType> types_;
     QString selectList_;

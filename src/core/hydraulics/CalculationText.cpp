@@ -242,11 +242,4 @@ qint64 CalculationText::byteCount() const
     return written_ + qint64(buffer_.size());
 }
 
-void CalculationText::saveTo(const QString& path) const
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes()) < 0 || !file.commit())
-        throw writeFailure(path, file.errorString());
-}
-
 } // namespace zurm

@@ -62,8 +62,6 @@ public:
     QByteArray bytes() const; // text() in Windows-1251
     // Size of bytes() without building it.
     qint64 byteCount() const;
-    // Writes bytes() to the file (created or replaced). Throws Failure.
-    void saveTo(const QString& path) const;
 
 private:
     // A line ended by writeLine gets its CR LF only when something follows.

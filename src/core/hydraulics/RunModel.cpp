@@ -4,7 +4,7 @@
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "document/NodeNumbers.h"
-#include "indicators/IndicatorCheck.h"
+#include "indicators/IndicatorCatalogue.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -3,9 +3,9 @@
 // The phases of one calculation run over the model in memory. Each phase runs
 // only while the error is empty, so the first error found is the one reported.
 
-#include "hydraulics/CalculationRun.h"
 #include "hydraulics/CalculationText.h"
 #include "hydraulics/RunModel.h"
+#include "hydraulics/RunOptions.h"
 #include "indicators/ReferenceTables.h"
 
 #include <QString>

@@ -329,15 +329,12 @@ void writeCalculationOrder(const QSqlDatabase& calculation, const CalculationOrd
     for (const StageOrder& stage : order.stages) {
         const QString table = quoteName(orderTableName(stage.stage));
         execSql(calculation, QStringLiteral("DELETE FROM ") + table);
-        QSqlQuery insert(calculation);
-        if (!insert.prepare(QStringLiteral("INSERT INTO ") + table
-                            + QStringLiteral(" ([Показатель], [Nприоритета]) VALUES (?, ?)")))
-            throw Failure(QString::fromLatin1(kSqlErrorClass), insert.lastError().databaseText());
+        QSqlQuery insert = prepareSql(calculation, QStringLiteral("INSERT INTO ") + table
+                                                       + QStringLiteral(" ([Показатель], [Nприоритета]) VALUES (?, ?)"));
         for (const OrderRow& row : stage.rows) {
             insert.bindValue(0, row.indicator);
             insert.bindValue(1, row.position ? QVariant(*row.position) : QVariant(QMetaType(QMetaType::Int)));
-            if (!insert.exec())
-                throw Failure(QString::fromLatin1(kSqlErrorClass), insert.lastError().databaseText());
+            execPrepared(insert);
         }
     }
     transaction.commit();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "indicators/IndicatorCheck.h"
+#include "indicators/IndicatorCatalogue.h"
 
 #include <QHash>
 #include <QList>

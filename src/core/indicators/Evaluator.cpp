@@ -19,8 +19,6 @@ QString messagePrefix(const EvaluationContext& context)
     return prefix.left(255);
 }
 
-Reduction FindNextReduction(const EvaluationContext& context) { return findNextReduction(context.expression); }
-
 void EvaluateExpression(EvaluationContext& context)
 {
     context.errorText.clear();

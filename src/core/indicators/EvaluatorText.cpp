@@ -78,7 +78,7 @@ const CaseTables& caseTables()
 
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
-// The expression seen with 1-based positions, as FindNextReduction reports them; a position
+// The expression seen with 1-based positions, as findNextReduction reports them; a position
 // outside the text reads as 0, which no rule accepts.
 struct Text {
     const unsigned char* data;
@@ -221,8 +221,6 @@ bool nameAt(const Text& t, int r, const QByteArray& upperName, const std::array<
 int operationArity(int operation) { return kOperations[operation - 1].arity; }
 
 QString operationName(int operation) { return QString::fromUtf8(kOperations[operation - 1].name); }
-
-unsigned char foldCase(unsigned char c) { return caseTables().upper[c]; }
 
 bool isNameLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c > 191; }
 

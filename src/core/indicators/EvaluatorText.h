@@ -5,7 +5,7 @@
 // looks after it. None of this depends on slot values, which is why a formula
 // can be compiled once and replayed per record.
 
-#include "indicators/Evaluator.h"
+#include "indicators/EvaluatorTypes.h"
 
 #include <QByteArray>
 #include <QString>
@@ -40,8 +40,6 @@ int operationArity(int operation);
 // The name as the operation table spells it (function messages quote it so).
 QString operationName(int operation);
 
-// Upper case of one Windows-1251 byte under the Cyrillic code page's rules.
-unsigned char foldCase(unsigned char c);
 // Letters for the parenthesis rule: A-Z, a-z and every byte above 191 (А-я).
 bool isNameLetter(unsigned char c);
 

@@ -1,13 +1,10 @@
 #include "indicators/IndicatorCheck.h"
 
-#include "document/CalculationRow.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
 #include "indicators/CalculationOrder.h"
 #include "platform/Cp1251.h"
-
-#include <QSqlQuery>
 
 namespace zurm {
 
@@ -31,15 +28,6 @@ const QSet<QString>& lateIndicatorsUpper()
 bool isDesignModeOnlyUpper(const QString& upper)
 {
     return upper == QStringLiteral("УПНВВПОД") || upper == QStringLiteral("УПНВВОБР");
-}
-
-QString textOf(const QVariant& value) { return value.isNull() ? QString() : value.toString(); }
-
-std::optional<bool> flagOf(const QVariant& value)
-{
-    if (value.isNull())
-        return std::nullopt;
-    return value.toBool();
 }
 
 // The message of one reference X, empty when X may be used by a formula of `own` type.
@@ -145,145 +133,11 @@ QString indicatorCheckClosing()
         + QStringLiteral("Данные / Параметры расчета");
 }
 
-const QString& shortNameAlphabet()
-{
-    static const QString alphabet = [] {
-        QString text;
-        for (char16_t c = u'0'; c <= u'9'; ++c)
-            text.append(QChar(c));
-        for (char16_t c = u'A'; c <= u'Z'; ++c)
-            text.append(QChar(c));
-        for (char16_t c = u'a'; c <= u'z'; ++c)
-            text.append(QChar(c));
-        for (char16_t c = u'А'; c <= u'Я'; ++c) {
-            text.append(QChar(c));
-            if (c == u'Е')
-                text.append(QChar(u'Ё'));
-        }
-        for (char16_t c = u'а'; c <= u'я'; ++c) {
-            text.append(QChar(c));
-            if (c == u'е')
-                text.append(QChar(u'ё'));
-        }
-        return text;
-    }();
-    return alphabet;
-}
-
 bool isShortNameCharacter(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z')
         || (u >= u'А' && u <= u'я') || u == u'Ё' || u == u'ё';
-}
-
-const QStringList& reservedColumnNames()
-{
-    static const QStringList names{QStringLiteral("ID"), QStringLiteral("НАЧУЗЕЛ"), QStringLiteral("КОНУЗЕЛ"),
-                                   QStringLiteral("ПРИМЕЧАНИЕ")};
-    return names;
-}
-
-QString StripFormulaComments(const QString& formula)
-{
-    QString result;
-    result.reserve(formula.size());
-    bool copying = true;
-    for (const QChar c : formula) {
-        if (c == u'[') {
-            copying = false;
-        } else if (c == u']') {
-            if (copying)
-                result.append(c);
-            copying = true;
-        } else if (copying) {
-            result.append(c);
-        }
-    }
-    result.truncate(kShortNameLength);
-    return result;
-}
-
-IndicatorCatalogue::IndicatorCatalogue(int networkType, bool designMode, QList<IndicatorRecord> user,
-                                       QList<IndicatorRecord> predefined)
-    : networkType_(networkType), designMode_(designMode), user_(std::move(user)), predefined_(std::move(predefined))
-{
-    userIndex_.reserve(user_.size());
-    for (qsizetype i = 0; i < user_.size(); ++i) {
-        if (!user_[i].shortName.isEmpty() && !userIndex_.contains(user_[i].shortName))
-            userIndex_.insert(user_[i].shortName, i);
-    }
-    predefinedIndex_.reserve(predefined_.size());
-    for (qsizetype i = 0; i < predefined_.size(); ++i) {
-        const QString& name = predefined_[i].shortName;
-        if (name.isEmpty())
-            continue;
-        if (!predefinedIndex_.contains(name))
-            predefinedIndex_.insert(name, i);
-        predefinedUpper_.insert(name.toUpper());
-    }
-}
-
-IndicatorCatalogue IndicatorCatalogue::load(const QSqlDatabase& calculation)
-{
-    const CalculationRow::NetworkParameters parameters = CalculationRow(calculation).networkParameters();
-    const int networkType = parameters.type();
-    const bool designMode = parameters.designMode;
-
-    QList<IndicatorRecord> user;
-    {
-        QSqlQuery rows = selectSql(calculation,
-                                   QStringLiteral("SELECT [Nпп], [НаимПокСокр], [ТипПок], [ВводПольз], [Формула] "
-                                                  "FROM [Формулы] ORDER BY [Nпп], rowid"));
-        while (rows.next()) {
-            IndicatorRecord record;
-            record.npp = rows.value(0);
-            record.shortName = textOf(rows.value(1));
-            record.type = textOf(rows.value(2)).toUpper();
-            record.enteredByUser = flagOf(rows.value(3));
-            record.formula = textOf(rows.value(4));
-            user.append(std::move(record));
-        }
-    }
-
-    QList<IndicatorRecord> predefined;
-    {
-        QSqlQuery rows = selectSql(calculation,
-                                   QStringLiteral("SELECT [НаимПокСокр], [ТипПок], [ВводПольз], [Формула], "
-                                                  "[ИспПриРасч1трТС] FROM [ФлыПредопрПок] "
-                                                  "ORDER BY [НаимПокСокр], rowid"));
-        while (rows.next()) {
-            IndicatorRecord record;
-            record.shortName = textOf(rows.value(0));
-            record.type = textOf(rows.value(1)).toUpper();
-            record.enteredByUser = flagOf(rows.value(2));
-            record.formula = textOf(rows.value(3));
-            record.usedInOnePipe = flagOf(rows.value(4)).value_or(false);
-            predefined.append(std::move(record));
-        }
-    }
-    return IndicatorCatalogue(networkType, designMode, std::move(user), std::move(predefined));
-}
-
-IndicatorCatalogue::Found IndicatorCatalogue::find(const QString& shortName) const
-{
-    if (const auto it = userIndex_.constFind(shortName); it != userIndex_.cend())
-        return {&user_[*it], false};
-    if (const IndicatorRecord* record = findPredefined(shortName))
-        return {record, true};
-    return {};
-}
-
-const IndicatorRecord* IndicatorCatalogue::findPredefined(const QString& shortName) const
-{
-    const auto it = predefinedIndex_.constFind(shortName);
-    return it == predefinedIndex_.cend() ? nullptr : &predefined_[*it];
-}
-
-bool IndicatorCatalogue::isReservedName(const QString& shortName) const
-{
-    const QString upper = shortName.toUpper();
-    return reservedColumnNames().contains(upper) || predefinedUpper_.contains(upper);
 }
 
 QString CheckFormulaReferences(const IndicatorCatalogue& catalogue, const QString& title, const QString& shortName,

@@ -2,7 +2,7 @@
 
 #include "base/Failure.h"
 #include "base/Sql.h"
-#include "indicators/IndicatorCheck.h"
+#include "indicators/IndicatorCatalogue.h"
 #include "indicators/IndicatorEvaluationDetail.h"
 #include "platform/Cp1251.h"
 
@@ -138,14 +138,6 @@ LookedUpFormula lookUpFormula(const QSqlDatabase& calculation, const QString& sh
     if (predefined.next())
         found = {true, formulaAsLookedUp(predefined.value(0)), predefined.value(1).toString()};
     return found;
-}
-
-LookedUpFormula lookUpFormula(const IndicatorCatalogue& catalogue, const QString& shortName)
-{
-    const IndicatorCatalogue::Found found = catalogue.find(shortName);
-    if (!found)
-        return {};
-    return {true, StripFormulaComments(found.record->formula).left(kMaxFormulaLength), QString()};
 }
 
 // ---------------------------------------------------------------- compiling

@@ -5,95 +5,31 @@
 // indicator once and replays it per record in the order of ПриорЗ, ПриорП and
 // ПриорОИ; the records go back to the file in one transaction at the end.
 //
-// The literal variant (PrepareExpression followed by EvaluateExpression) is the
-// reference behaviour: the compiled path gives the same result bits and the same
-// messages, in the same order, for every formula and record.
+// The compiled path gives the same result bits and the same messages, in the
+// same order, for every formula and record as substituting the values into the
+// formula text and rewriting it (EvaluateExpression) would; the tests keep that
+// literal substitution to compare the two.
 
 #include "indicators/Evaluator.h"
 #include "indicators/FormulaTape.h"
+#include "indicators/IndicatorRecords.h"
 #include "platform/NumberText.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
-#include <QStringList>
 #include <QVariant>
+#include <cstdint>
 #include <functional>
-#include <optional>
 #include <vector>
 
 namespace zurm {
 
-class IndicatorCatalogue;
 class ReferenceTables;
-
-// Column names of a record; look-ups compare names exactly (case-sensitive).
-class RecordColumns {
-public:
-    RecordColumns() = default;
-    explicit RecordColumns(QStringList names);
-    // The numeric columns of a table (declared smallint, integer, float, bit …),
-    // in column order; text columns are left out, since a record holds numbers.
-    static RecordColumns numericColumnsOf(const QSqlDatabase& db, const QString& table);
-
-    const QStringList& names() const { return names_; }
-    int size() const { return int(names_.size()); }
-    // -1 when there is no such column.
-    int indexOf(const QString& name) const { return index_.value(name, -1); }
-
-private:
-    QStringList names_;
-    QHash<QString, int> index_;
-};
-
-// Values of a record in the order of its columns; Null is nullopt.
-using RecordValues = std::vector<std::optional<double>>;
-
-// The single row of Заг.
-struct HeaderRecord {
-    RecordValues values;
-};
-
-// One row of Табл. The node numbers are kept apart for the messages; the
-// columns НачУзел and КонУзел are in the values as well.
-struct SegmentRecord {
-    qint64 id = 0;
-    qint16 startNode = 0;
-    qint16 endNode = 0;
-    RecordValues values;
-};
-
-// A stored value that is no number: the record (-1 for the header, else the
-// index of the segment), the column and the value as stored.
-struct UnreadableValue {
-    int record = -1;
-    int column = -1;
-    QString text;
-};
-
-// Reads the first row of Заг (all Null when the table is empty). A value that
-// is no number throws Failure; given `unreadable`, it reads as NaN and is
-// added there instead.
-HeaderRecord readHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns,
-                              std::vector<UnreadableValue>* unreadable = nullptr);
-// Reads every row of Табл in key order; the columns must include id, НачУзел and КонУзел.
-std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns,
-                                              std::vector<UnreadableValue>* unreadable = nullptr);
-// Write every column of the record except the key, by one prepared UPDATE with
-// bound values, in one transaction. Throw Failure on a database error.
-void writeHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const HeaderRecord& header);
-void writeSegmentRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const SegmentRecord& segment);
-void writeSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns,
-                         const std::vector<SegmentRecord>& segments);
 
 // A segment result goes to the file as SQL text with 15 significant digits and
 // is read back from there, so later indicators of the segment see that value.
 double valueAsStoredInSegment(double result);
-
-// A stored field as a record value: Null is nullopt; a value that is no number
-// throws Failure ("ConversionError").
-std::optional<double> recordValueOf(const QVariant& value);
 
 // The formula of an indicator as the evaluation uses it: Null is the empty
 // text, comments are removed and the text is cut to 255 characters.
@@ -108,10 +44,6 @@ struct LookedUpFormula {
 // The row of Формулы whose НаимПокСокр equals the short name exactly (the first
 // by Nпп), else the row of ФлыПредопрПок.
 LookedUpFormula lookUpFormula(const QSqlDatabase& calculation, const QString& shortName);
-// The same look-up in a catalogue already read (no full name there).
-LookedUpFormula lookUpFormula(const IndicatorCatalogue& catalogue, const QString& shortName);
-
-enum class IndicatorVariant { Segment, Header };
 
 // The start of the messages of this step: the segment line (segment variant,
 // always, even when both nodes are equal), the indicator line, an empty line.
@@ -190,43 +122,5 @@ QString EvaluateSegmentIndicator(const CompiledIndicator& indicator, SegmentReco
                                  const HeaderRecord& header, const IndicatorEvaluation& evaluation);
 QString EvaluateHeaderIndicator(const CompiledIndicator& indicator, HeaderRecord& header,
                                 const IndicatorEvaluation& evaluation);
-
-// ---- The literal substitution, kept as the reference of the compiled path.
-
-// Where PrepareExpression reads a referenced value from.
-class RecordValueSource {
-public:
-    static RecordValueSource segment(const RecordColumns& headerColumns, const HeaderRecord& header,
-                                     const RecordColumns& segmentColumns, const SegmentRecord& segment);
-    static RecordValueSource header(const RecordColumns& headerColumns, const HeaderRecord& header);
-
-    IndicatorVariant variant() const { return variant_; }
-    // nullopt for Null; throws Failure when the name is no column.
-    std::optional<double> value(const QString& name) const;
-
-private:
-    IndicatorVariant variant_ = IndicatorVariant::Header;
-    const RecordColumns* headerColumns_ = nullptr;
-    const HeaderRecord* header_ = nullptr;
-    const RecordColumns* segmentColumns_ = nullptr;
-    const SegmentRecord* segment_ = nullptr;
-};
-
-// Removes every space, turns every "," into "." and substitutes numbers and
-// references left to right into the context's slots and prepared expression,
-// stopping at the first error (written into the context's error text). The
-// context's short name and node numbers are used for the message start.
-void PrepareExpression(EvaluationContext& context, const QString& formula, const RecordValueSource& values);
-
-// The whole step done literally: write-text hook, empty check, PrepareExpression,
-// EvaluateExpression, store. Same contract as EvaluateSegmentIndicator /
-// EvaluateHeaderIndicator.
-QString evaluateSegmentIndicatorLiterally(const QString& shortName, const QString& formula,
-                                          const RecordColumns& headerColumns, const HeaderRecord& header,
-                                          const RecordColumns& segmentColumns, SegmentRecord& segment,
-                                          const IndicatorEvaluation& evaluation);
-QString evaluateHeaderIndicatorLiterally(const QString& shortName, const QString& formula,
-                                         const RecordColumns& headerColumns, HeaderRecord& header,
-                                         const IndicatorEvaluation& evaluation);
 
 } // namespace zurm

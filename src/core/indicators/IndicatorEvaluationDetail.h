@@ -3,7 +3,7 @@
 // Pieces shared by the compiled and the literal evaluation of an indicator:
 // the message texts and the storing of a result.
 
-#include "indicators/IndicatorEvaluation.h"
+#include "indicators/IndicatorRecords.h"
 
 #include <QString>
 

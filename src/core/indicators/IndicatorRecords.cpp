@@ -1,12 +1,11 @@
 // Records of the calculation run: the header row and the segment rows held in
-// memory as numbers, read once and written back with one prepared statement.
+// memory as numbers, read once.
 
-#include "indicators/IndicatorEvaluation.h"
+#include "indicators/IndicatorRecords.h"
 
 #include "base/Failure.h"
 #include "base/Sql.h"
 
-#include <QSqlError>
 #include <QSqlQuery>
 #include <limits>
 
@@ -16,7 +15,6 @@ namespace {
 
 const QString kHeaderTable = QStringLiteral("Заг");
 const QString kSegmentTable = QStringLiteral("Табл");
-const QString kKeyColumn = QStringLiteral("id");
 
 bool isNumericType(const QString& declaredType)
 {
@@ -27,41 +25,12 @@ bool isNumericType(const QString& declaredType)
     return false;
 }
 
-
-QVariant variantOf(const std::optional<double>& value)
-{
-    return value ? QVariant(*value) : QVariant(QMetaType::fromType<double>());
-}
-
 QString columnList(const RecordColumns& columns)
 {
     QStringList quoted;
     for (const QString& name : columns.names())
         quoted.append(quoteName(name));
     return quoted.join(QStringLiteral(", "));
-}
-
-// "UPDATE [table] SET [a]=?, [b]=? " over the columns other than the key;
-// the positions of those columns in the record go to `written`.
-QString updateStatement(const QString& table, const RecordColumns& columns, std::vector<int>& written)
-{
-    QString sql = QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ");
-    for (int i = 0; i < columns.size(); ++i) {
-        if (columns.names().at(i) == kKeyColumn)
-            continue;
-        if (!written.empty())
-            sql += QStringLiteral(", ");
-        sql += quoteName(columns.names().at(i)) + QStringLiteral("=?");
-        written.push_back(i);
-    }
-    return sql;
-}
-
-void checkSize(const RecordValues& values, const RecordColumns& columns)
-{
-    if (int(values.size()) != columns.size())
-        throw Failure(QStringLiteral("EvaluatorError"),
-                      QStringLiteral("Число значений записи не совпадает с числом полей."));
 }
 
 } // namespace
@@ -135,48 +104,6 @@ std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, c
         segments.push_back(std::move(segment));
     }
     return segments;
-}
-
-void writeHeaderRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const HeaderRecord& header)
-{
-    checkSize(header.values, columns);
-    std::vector<int> written;
-    const QString sql = updateStatement(kHeaderTable, columns, written)
-        + QStringLiteral(" WHERE rowid = (SELECT rowid FROM [Заг] ORDER BY rowid LIMIT 1)");
-    if (written.empty())
-        return;
-    Transaction transaction(calculation);
-    QSqlQuery update = prepareSql(calculation, sql);
-    for (size_t i = 0; i < written.size(); ++i)
-        update.bindValue(int(i), variantOf(header.values[size_t(written[i])]));
-    if (!update.exec())
-        failQuery(update);
-    transaction.commit();
-}
-
-void writeSegmentRecords(const QSqlDatabase& calculation, const RecordColumns& columns,
-                         const std::vector<SegmentRecord>& segments)
-{
-    std::vector<int> written;
-    const QString sql = updateStatement(kSegmentTable, columns, written) + QStringLiteral(" WHERE [id]=?");
-    if (written.empty() || segments.empty())
-        return;
-    Transaction transaction(calculation);
-    QSqlQuery update = prepareSql(calculation, sql);
-    for (const SegmentRecord& segment : segments) {
-        checkSize(segment.values, columns);
-        for (size_t i = 0; i < written.size(); ++i)
-            update.bindValue(int(i), variantOf(segment.values[size_t(written[i])]));
-        update.bindValue(int(written.size()), segment.id);
-        if (!update.exec())
-            failQuery(update);
-    }
-    transaction.commit();
-}
-
-void writeSegmentRecord(const QSqlDatabase& calculation, const RecordColumns& columns, const SegmentRecord& segment)
-{
-    writeSegmentRecords(calculation, columns, {segment});
 }
 
 std::optional<double> recordValueOf(const QVariant& value)

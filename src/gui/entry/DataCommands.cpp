@@ -4,11 +4,12 @@
 #include "entry/CalculationFields.h"
 #include "gui/entry/CalculationGrids.h"
 #include "gui/entry/Commands.h"
-#include "gui/entry/MainWindow.h"
+#include "gui/entry/CommandHost.h"
 #include "gui/entry/ParametersDialog.h"
 #include "session/DocumentSession.h"
 
 #include <QActionGroup>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -54,7 +55,7 @@ private:
 
 } // namespace
 
-DataCommands::DataCommands(MainWindow& window) : QObject(&window), window_(window) {}
+DataCommands::DataCommands(CommandHost& host) : QObject(&host.window()), host_(host) {}
 
 DataCommands::~DataCommands()
 {
@@ -105,14 +106,14 @@ void DataCommands::showSortChoice(SegmentSort sort)
 
 void DataCommands::chooseSort(SegmentSort sort)
 {
-    DocumentSession& session = window_.session();
+    DocumentSession& session = host_.session();
     if (!session.data().calculationOpen()) {
         // Nothing to sort: the choice shown stays as it was.
         showSortChoice(session.viewState().sort);
         return;
     }
     showSortChoice(sort);
-    guardedStep(window_.dialogs(), kSortContext, [&] { window_.grids().sortSegments(sort); });
+    guardedStep(host_.dialogs(), kSortContext, [&] { host_.grids().sortSegments(sort); });
 }
 
 // ---------------------------------------------------------------- calculation parameters
@@ -120,15 +121,15 @@ void DataCommands::chooseSort(SegmentSort sort)
 ParametersDialog* DataCommands::parametersDialog()
 {
     if (!parametersDialog_)
-        parametersDialog_ = new ParametersDialog(window_.session().data(), window_.dialogs(), &window_);
+        parametersDialog_ = new ParametersDialog(host_.session().data(), host_.dialogs(), &host_.window());
     return parametersDialog_;
 }
 
 void DataCommands::parameters()
 {
-    DocumentSession& session = window_.session();
-    UserDialogs& dialogs = window_.dialogs();
-    CalculationGrids& grids = window_.grids();
+    DocumentSession& session = host_.session();
+    UserDialogs& dialogs = host_.dialogs();
+    CalculationGrids& grids = host_.grids();
     if (!session.data().calculationOpen())
         return;
     // The dialog writes the definitions and rebuilds the tables as it closes.
@@ -136,7 +137,7 @@ void DataCommands::parameters()
         dialogs.showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
         return;
     }
-    const CommandsDisabled disabled(window_);
+    const CommandsDisabled disabled(host_.window());
     // The name and the node numbers as typed survive the rebinding of the window.
     grids.takeTypedFields();
     const CalculationGrids::SegmentPosition position = grids.segmentPosition();
@@ -154,7 +155,7 @@ void DataCommands::parameters()
     if (!guardedStep(dialogs, kParametersContext,
                      [&] { dialog->prepare(lastCheck.offendingRow, lastCheck.offendingShortName); }))
         return;
-    dialog->applyFontSizes(window_.fontSizes());
+    dialog->applyFontSizes(host_.fontSizes());
     dialog->exec();
 
     // Design mode: the given heads apply at the start node.
@@ -166,7 +167,7 @@ void DataCommands::parameters()
     // The definitions are examined and the tables reshaped with the grids
     // released; they come back only for a sound catalogue and a correct network.
     guardedStep(dialogs, kCheckContext, [&] { session.recheckIndicators(); });
-    window_.bindGridsIfReleased();
+    host_.bindGridsIfReleased();
     grids.restoreSegmentPosition(position);
 }
 

@@ -10,7 +10,7 @@ class QToolBar;
 
 namespace zurm::gui {
 
-class MainWindow;
+class CommandHost;
 class ParametersDialog;
 
 // Commands of the "Данные" menu that work on the open calculation: its
@@ -18,7 +18,7 @@ class ParametersDialog;
 class DataCommands : public QObject {
     Q_OBJECT
 public:
-    explicit DataCommands(MainWindow& window);
+    explicit DataCommands(CommandHost& host);
     ~DataCommands() override;
 
     // "Параметры расчета", created on first use and reused.
@@ -33,7 +33,7 @@ public:
 private:
     void chooseSort(SegmentSort sort);
 
-    MainWindow& window_;
+    CommandHost& host_;
     ParametersDialog* parametersDialog_ = nullptr;
     QAction* miSortByNodes_ = nullptr;
     QAction* miSortById_ = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/entry/CommandHost.h"
 #include "settings/FontSizes.h"
 
 #include <QMainWindow>
@@ -30,7 +31,7 @@ class WidgetDialogs;
 // status bar. It owns the document session; the commands of each area live
 // in objects of their own (DataCommands, RunCommands), the file commands are
 // the session's.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public CommandHost {
     Q_OBJECT
 public:
     // programFolder empty: resolved from the executable's folder. dialogs null:
@@ -40,10 +41,11 @@ public:
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    DocumentSession& session() { return *session_; }
-    UserDialogs& dialogs() { return *dialogs_; }
-    Progress& progress();
-    CalculationGrids& grids() { return *grids_; }
+    QMainWindow& window() override { return *this; }
+    DocumentSession& session() override { return *session_; }
+    UserDialogs& dialogs() override { return *dialogs_; }
+    Progress& progress() override;
+    CalculationGrids& grids() override { return *grids_; }
 
     // LockMainWindow / UnlockMainWindow. The grids let go of their tables when
     // the outermost lock is taken and are bound again to whatever the session
@@ -51,7 +53,7 @@ public:
     void LockMainWindow();
     void UnlockMainWindow();
     // After a command that may have left the grids released.
-    void bindGridsIfReleased();
+    void bindGridsIfReleased() override;
 
     // PostPendingEdits: the header row, the segment row, the calculation name and
     // the two head nodes. Throws Failure; callers report it with their context.
@@ -61,7 +63,7 @@ public:
     // them on the grids, captions and memos of every window; the dialogs take
     // fontSizes() when they are shown.
     void ApplyFontSizes();
-    const FontSizes& fontSizes() const { return fontSizes_; }
+    const FontSizes& fontSizes() const override { return fontSizes_; }
 
     // "Параметры расчета", created on first use and reused.
     ParametersDialog* parametersDialog();

@@ -2,16 +2,18 @@
 
 #include "base/Guarded.h"
 #include "gui/entry/CalculationGrids.h"
-#include "gui/entry/MainWindow.h"
+#include "gui/entry/CommandHost.h"
 #include "gui/entry/RunStop.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
 #include "hydraulics/CalculationRun.h"
 #include "session/DesktopRun.h"
 #include "session/DocumentSession.h"
+#include "settings/FontSizes.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QMainWindow>
 
 namespace zurm::gui {
 
@@ -22,7 +24,7 @@ const QString kViewerContext = QStringLiteral("Ошибка при выводе 
 
 } // namespace
 
-RunCommands::RunCommands(MainWindow& window) : QObject(&window), window_(window) {}
+RunCommands::RunCommands(CommandHost& host) : QObject(&host.window()), host_(host) {}
 
 RunCommands::~RunCommands()
 {
@@ -42,8 +44,8 @@ void RunCommands::setMemoFont(const QFont& font)
 CompletionDialog* RunCommands::completionDialog()
 {
     if (!completionDialog_) {
-        completionDialog_ = new CompletionDialog(&window_);
-        completionDialog_->setMemoFont(sizedFont(window_.font(), window_.fontSizes().dataCells));
+        completionDialog_ = new CompletionDialog(&host_.window());
+        completionDialog_->setMemoFont(sizedFont(host_.window().font(), host_.fontSizes().dataCells));
     }
     return completionDialog_;
 }
@@ -51,8 +53,8 @@ CompletionDialog* RunCommands::completionDialog()
 TextViewer* RunCommands::textViewer()
 {
     if (!textViewer_) {
-        textViewer_ = new TextViewer(&window_);
-        textViewer_->setMemoFont(sizedFont(window_.font(), window_.fontSizes().dataCells));
+        textViewer_ = new TextViewer(&host_.window());
+        textViewer_->setMemoFont(sizedFont(host_.window().font(), host_.fontSizes().dataCells));
     }
     return textViewer_;
 }
@@ -61,8 +63,8 @@ void RunCommands::showCalculationText(const QString& savedFile)
 {
     // The run shows "Подготовка экранной формы с текстом расчета." meanwhile.
     TextViewer* viewer = textViewer();
-    const bool loaded = guardedStep(window_.dialogs(), kViewerContext, [&] { viewer->load(savedFile); });
-    window_.progress().setStatus(QString());
+    const bool loaded = guardedStep(host_.dialogs(), kViewerContext, [&] { viewer->load(savedFile); });
+    host_.progress().setStatus(QString());
     if (!loaded)
         return; // the text stays saved; the run goes on to its completion
     QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -90,7 +92,7 @@ void RunCommands::startFollowUps(const QStringList& commands)
     // Each output command does its own checks; one that has no window yet is
     // a disabled action and is passed over.
     for (const QString& name : commands) {
-        QAction* command = window_.findChild<QAction*>(name);
+        QAction* command = host_.window().findChild<QAction*>(name);
         if (command && command->isEnabled())
             command->trigger();
     }
@@ -105,25 +107,25 @@ void RunCommands::askToCloseAfterRun()
 void RunCommands::run()
 {
     // The run reads the three fields as they are typed, not as last stored.
-    CalculationGrids& grids = window_.grids();
+    CalculationGrids& grids = host_.grids();
     grids.takeTypedFields();
     const CalculationGrids::SegmentPosition position = grids.segmentPosition();
-    DocumentSession& session = window_.session();
+    DocumentSession& session = host_.session();
     QStringList followUps;
-    RunStop stop(window_, window_.dialogs());
+    RunStop stop(host_.window(), host_.dialogs());
     runStop_ = &stop;
-    guardedStep(window_.dialogs(), kRunContext, [&] {
+    guardedStep(host_.dialogs(), kRunContext, [&] {
         RunOptions options = desktopRunOptions(session);
         // The text lives in its file only: a large network's runs to gigabytes.
         options.keepTextInOutcome = false;
         options.showText = [this](const QString& file) { showCalculationText(file); };
         options.showCompletion = [this, &followUps](const QString& message) { followUps = showCompletion(message); };
-        zurm::runCalculation(session.data(), window_.dialogs(), window_.progress(), options);
+        zurm::runCalculation(session.data(), host_.dialogs(), host_.progress(), options);
     });
     runStop_ = nullptr;
-    window_.bindGridsIfReleased();
+    host_.bindGridsIfReleased();
     if (closeAfterRun_) {
-        window_.close();
+        host_.window().close();
         return;
     }
     grids.restoreSegmentPosition(position);

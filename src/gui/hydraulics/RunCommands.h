@@ -7,7 +7,7 @@
 namespace zurm::gui {
 
 class CompletionDialog;
-class MainWindow;
+class CommandHost;
 class RunStop;
 class TextViewer;
 
@@ -17,7 +17,7 @@ class TextViewer;
 class RunCommands : public QObject {
     Q_OBJECT
 public:
-    explicit RunCommands(MainWindow& window);
+    explicit RunCommands(CommandHost& host);
     ~RunCommands() override;
 
     void run();
@@ -35,7 +35,7 @@ private:
     CompletionDialog* completionDialog();
     TextViewer* textViewer();
 
-    MainWindow& window_;
+    CommandHost& host_;
     QFont memoFont_;
     CompletionDialog* completionDialog_ = nullptr;
     TextViewer* textViewer_ = nullptr;

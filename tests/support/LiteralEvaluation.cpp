@@ -1,9 +1,4 @@
-// The literal substitution of numbers and references into a formula, followed
-// by the text-rewriting evaluator: what the compiled path must reproduce. It
-// rebuilds the prepared expression for every record and so is only used where
-// speed does not matter (tests compare the two paths).
-
-#include "indicators/IndicatorEvaluation.h"
+#include "support/LiteralEvaluation.h"
 
 #include "indicators/IndicatorEvaluationDetail.h"
 #include "platform/Cp1251.h"
@@ -139,6 +134,14 @@ QString evaluateHeaderIndicatorLiterally(const QString& shortName, const QString
     return evaluateLiterally(IndicatorVariant::Header, shortName, formula,
                              RecordValueSource::header(headerColumns, header), 0, 0, header.values,
                              headerColumns.indexOf(shortName), evaluation);
+}
+
+LookedUpFormula lookUpFormula(const IndicatorCatalogue& catalogue, const QString& shortName)
+{
+    const IndicatorCatalogue::Found found = catalogue.find(shortName);
+    if (!found)
+        return {};
+    return {true, StripFormulaComments(found.record->formula).left(kMaxFormulaLength), QString()};
 }
 
 } // namespace zurm

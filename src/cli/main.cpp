@@ -9,10 +9,16 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/TopologyCheck.h"
 #include "indicators/IndicatorCheck.h"
+#include "network/SchemaData.h"
+#include "network/SchemaGeometry.h"
+#include "render/MapPicture.h"
+#include "render/SchemaPainter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
 #include <QSaveFile>
 #include <QSqlQuery>
 #include <QStringList>
@@ -21,6 +27,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +37,7 @@ const char* const kUsage =
     "Использование:\n"
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
     "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N]\n"
+    "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc --help\n"
     "\n"
     "Обрабатывает файл гидравлического расчета (*.mdb) без окон программы.\n"
@@ -49,6 +57,14 @@ const char* const kUsage =
     "                     или иным необычным файлом\n"
     "  --digits N         число знаков после запятой в тексте расчета\n"
     "                     (0-18; по умолчанию 3)\n"
+    "  --schema РИСУНОК   нарисовать схему теплосети целиком, как в окне\n"
+    "                     рисования схемы, и записать ее в РИСУНОК (PNG);\n"
+    "                     расчет не выполняется, ФАЙЛ не изменяется\n"
+    "  --zoom N           масштаб рисунка в процентах (10-100; по умолчанию 100)\n"
+    "  --labels M         надписи: 0 - все узлы (по умолчанию), 1 - начальный\n"
+    "                     и конечные узлы, 2 - без надписей\n"
+    "  --select N,N,...   выделить узлы с этими номерами (и прямоугольник\n"
+    "                     вокруг них, если узлов больше одного)\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
     "                     программы)\n"
     "  --help             эта справка\n"
@@ -275,6 +291,68 @@ int process(const QString& givenFile, const QString& givenReference,
     return 0;
 }
 
+struct SchemaRequest {
+    QString out;               // --schema
+    int zoom = 100;            // --zoom
+    int labels = 0;            // --labels
+    QStringList select;        // --select, one number a field
+};
+
+// Paints the whole schema as the drawing window does and writes it as PNG.
+// Opens the calculation for reading only; the selection lives in the
+// in-memory work database, so the file stays as it was.
+int drawSchema(const QString& givenFile, const SchemaRequest& request)
+{
+    const QString file = QFileInfo(givenFile).absoluteFilePath();
+    const QString out = QFileInfo(request.out).absoluteFilePath();
+    if (!QFileInfo::exists(file)) {
+        printLine(stderr, QStringLiteral("Файл ") + file + QStringLiteral(" не найден."));
+        return 1;
+    }
+    if (zurm::sameFileObject(out, file)) {
+        printLine(stderr, QStringLiteral("Рисунок нельзя записать в ") + out + QStringLiteral(": это файл расчета."));
+        return 2;
+    }
+    BatchDialogs dialogs;
+    zurm::DataModule data(QCoreApplication::applicationDirPath());
+    const QString context = QStringLiteral("Ошибка при рисовании схемы теплосети.");
+    try {
+        data.createWorkDatabase(QString(), dialogs);
+        data.openCalculation(file, true);
+        zurm::SchemaData schema = zurm::readSchemaData(data);
+        if (!request.select.isEmpty()) {
+            const zurm::SelectByNumbersResult selected = zurm::selectNodesByNumbers(data.work(), schema, request.select);
+            if (!selected.done) {
+                printLine(stderr, selected.message);
+                return 2;
+            }
+            schema.selection = zurm::readSchemaSelection(data.work());
+        }
+        zurm::render::MapPicture map = zurm::render::loadMapPicture(schema.mapFile, data.programFolder());
+        if (!map.problem.isEmpty())
+            printLine(stderr, map.problem); // the schema is drawn on the white canvas all the same
+        zurm::render::SchemaPaintOptions options;
+        options.window = zurm::render::SchemaWindowKind::Drawing;
+        options.labelMode = request.labels;
+        QImage picture = zurm::render::schemaPicture(std::move(map.image), schema, options);
+        if (request.zoom != 100)
+            picture = picture.scaled(zurm::roundEven(picture.width() * request.zoom / 100.0),
+                                     zurm::roundEven(picture.height() * request.zoom / 100.0), Qt::IgnoreAspectRatio,
+                                     Qt::FastTransformation);
+        QSaveFile target(out);
+        QImageWriter writer(&target, "png");
+        if (!target.open(QIODevice::WriteOnly) || !writer.write(picture) || !target.commit()) {
+            const QString reason = writer.error() != QImageWriter::UnknownError ? writer.errorString() : target.errorString();
+            printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + reason);
+            return 1;
+        }
+    } catch (const zurm::Failure& failure) {
+        printLine(stderr, zurm::errorReport(context, failure));
+        return 1;
+    }
+    return 0;
+}
+
 // The exit code once stdout has been written out: a message that could not be
 // delivered is a failure.
 int finished(int code)
@@ -296,6 +374,8 @@ int runCommand(const QStringList& args)
     CalculationRequest request;
     bool prepareMode = false;
     bool calculationOptions = false;
+    SchemaRequest schema;
+    bool schemaOptions = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -303,7 +383,8 @@ int runCommand(const QStringList& args)
             return 0;
         }
         if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
-            || arg == QLatin1String("--digits")) {
+            || arg == QLatin1String("--digits") || arg == QLatin1String("--schema") || arg == QLatin1String("--zoom")
+            || arg == QLatin1String("--labels") || arg == QLatin1String("--select")) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             const QString value = args[++i];
@@ -314,6 +395,28 @@ int runCommand(const QStringList& args)
                 prepareMode = true;
             } else if (arg == QLatin1String("--reference")) {
                 referenceFile = value;
+            } else if (arg == QLatin1String("--schema")) {
+                schema.out = value;
+            } else if (arg == QLatin1String("--zoom")) {
+                const std::optional<int> zoom = zurm::parseZoomText(value);
+                if (!zoom)
+                    return usageError(zurm::kZoomRefusal);
+                schema.zoom = *zoom;
+                schemaOptions = true;
+            } else if (arg == QLatin1String("--labels")) {
+                if (value != QLatin1String("0") && value != QLatin1String("1") && value != QLatin1String("2"))
+                    return usageError(QStringLiteral("Надписи на схеме задаются числом 0, 1 или 2."));
+                schema.labels = value.toInt();
+                schemaOptions = true;
+            } else if (arg == QLatin1String("--select")) {
+                for (const QString& part : value.split(QLatin1Char(','))) {
+                    bool ok = false;
+                    part.trimmed().toInt(&ok);
+                    if (!part.trimmed().isEmpty() && !ok)
+                        return usageError(QLatin1Char('"') + part + QStringLiteral("\" не является целым числом."));
+                    schema.select.append(part.trimmed());
+                }
+                schemaOptions = true;
             } else if (arg == QLatin1String("--text")) {
                 request.textFile = value;
                 calculationOptions = true;
@@ -335,6 +438,15 @@ int runCommand(const QStringList& args)
     }
     if (prepareMode && (!calculationFile.isEmpty() || calculationOptions))
         return usageError(QStringLiteral("Параметр --prepare не сочетается с расчетом сети."));
+    if (schemaOptions && schema.out.isEmpty())
+        return usageError(QStringLiteral("Параметры --zoom, --labels и --select задаются только с --schema."));
+    if (!schema.out.isEmpty()) {
+        if (prepareMode || calculationOptions)
+            return usageError(QStringLiteral("Параметр --schema не сочетается с расчетом сети."));
+        if (calculationFile.isEmpty())
+            return usageError(QStringLiteral("Не указан файл расчета."));
+        return drawSchema(calculationFile, schema);
+    }
     if (prepareMode)
         return process(prepareFile, referenceFile, std::nullopt);
     if (calculationFile.isEmpty())
@@ -349,7 +461,14 @@ int main(int argc, char** argv)
     // A write past the file-size limit then fails like any other write, and the
     // run cleans up after itself instead of being killed.
     std::signal(SIGXFSZ, SIG_IGN);
-    QCoreApplication app(argc, argv);
+    // Only painting the schema needs fonts, and with them a (window-less) platform.
+    bool painting = false;
+    for (int i = 1; i < argc; ++i)
+        painting = painting || std::strcmp(argv[i], "--schema") == 0;
+    if (painting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app =
+        painting ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     return finished(runCommand(args));

@@ -28,6 +28,9 @@ public:
     static inline const QString kNetworkStatus = QStringLiteral("ПарТСКорр");
     static inline const QString kNetworkStatusText = QStringLiteral("ПарТСОш");
     static inline const QString kCalculationDone = QStringLiteral("РВ");
+    static inline const QString kMap = QStringLiteral("Карта");
+    static inline const QString kMapScale = QStringLiteral("МасштабКарты");
+    static inline const QString kLengthsFromMapScale = QStringLiteral("ВычДлПоМасш");
 
     // The values of the columns in the row, in the order asked; empty when the
     // table has no row. Throws Failure.

@@ -161,8 +161,12 @@ void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const Schem
         const bool shown = !editor || (rect->x1 > 0 && rect->y1 > 0 && rect->x2 > 0 && rect->y2 > 0);
         if (shown) {
             painter.setPen(pen(kBlue, !editor && rect->isPoint() ? 10 : 5));
-            painter.drawPolygon(QPolygon({QPoint(rect->x1, rect->y1), QPoint(rect->x2, rect->y1),
-                                          QPoint(rect->x2, rect->y2), QPoint(rect->x1, rect->y2)}));
+            // A closed line through four equal points is the first corner: a round dot.
+            if (rect->isPoint())
+                painter.drawPoint(rect->x1, rect->y1);
+            else
+                painter.drawPolygon(QPolygon({QPoint(rect->x1, rect->y1), QPoint(rect->x2, rect->y1),
+                                              QPoint(rect->x2, rect->y2), QPoint(rect->x1, rect->y2)}));
         }
     }
     painter.restore();

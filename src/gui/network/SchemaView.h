@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QWidget>
+#include <optional>
 
 namespace zurm {
 class DocumentSession;
+class UserDialogs;
 } // namespace zurm
 
 namespace zurm::gui {
@@ -52,9 +56,21 @@ public:
     // Puts the whole picture on the clipboard and says so.
     void copyToClipboard();
 
+    // Where the view's messages go; by default message boxes over the view.
+    void setDialogs(UserDialogs& dialogs);
+    // IsmScale: applies the scale box's item or typed value.
+    void applyScale();
+    // The size of the map picture and the node under a position on the
+    // picture's image (the display factor applied), for the windows' tools.
+    QSize pictureSize() const;
+    std::optional<int> nodeAt(const QPoint& onImage) const;
+
 signals:
     // A click selected a node (after the view repainted).
     void nodeClicked(int node);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class Private;

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -229,7 +230,6 @@ SchemaView::SchemaView(DocumentSession& session, SchemaWindow window, QWidget* p
     layout->addWidget(d_->scroll, 1);
 
     connect(d_->scale, &QComboBox::activated, this, [this] { applyScale(); });
-    connect(d_->scale->lineEdit(), &QLineEdit::returnPressed, this, [this] { applyScale(); });
     d_->scale->lineEdit()->installEventFilter(this);
     // Every open view re-reads after an edit of the input data has been written.
     connect(&session.events(), &DocumentEvents::inputChanged, this, [this] { paintSchema(); }, Qt::QueuedConnection);
@@ -242,8 +242,19 @@ SchemaView::~SchemaView()
 
 bool SchemaView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == d_->scale->lineEdit() && event->type() == QEvent::FocusOut && !d_->applyingScale)
-        applyScale();
+    if (watched == d_->scale->lineEdit()) {
+        if (event->type() == QEvent::FocusOut && !d_->applyingScale)
+            applyScale();
+        // Enter applies the typed value; the box itself would put its current
+        // item's text back first.
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                applyScale();
+                return true;
+            }
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

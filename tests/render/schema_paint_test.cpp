@@ -4,8 +4,10 @@
 #include "render/MapPicture.h"
 #include "render/SchemaPainter.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -208,6 +210,56 @@ TEST(MapPictures, LoadsUpToTheCoordinateLimitAndRefusesLarger)
     EXPECT_EQ(schemaCaption(QStringLiteral("a.jpeg"), SchemaWindowKind::Editor),
               QStringLiteral("a.jpeg - Параметры теплосети"));
     EXPECT_EQ(schemaCaption(QString(), SchemaWindowKind::Drawing), QStringLiteral("Рисование схемы теплосети"));
+}
+
+QByteArray digest(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+}
+
+TEST(ZurmCalcSchema, WritesThePictureAndLeavesTheFileAsItWas)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("sample.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), file));
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray before = digest(file);
+    const QString png = dir.filePath(QStringLiteral("schema.png"));
+    const struct {
+        QStringList options;
+        int exitCode;
+        QSize size;
+        Probe probe; // on the written picture
+    } cases[] = {
+        // Node 3 (540, 160) selected: its blue square; node 6 with it gives the rectangle.
+        {{QStringLiteral("--select"), QStringLiteral("3")}, 0, {2000, 2000}, {548, 160, 'b'}},
+        {{QStringLiteral("--select"), QStringLiteral("3,6"), QStringLiteral("--labels"), QStringLiteral("2")}, 0,
+         {2000, 2000}, {540, 300, 'b'}},
+        {{QStringLiteral("--zoom"), QStringLiteral("30%")}, 0, {600, 600}, {18, 10, 'k'}},
+        {{QStringLiteral("--zoom"), QStringLiteral("5")}, 2, {}, {}},
+        {{QStringLiteral("--labels"), QStringLiteral("3")}, 2, {}, {}},
+        {{QStringLiteral("--select"), QStringLiteral("1,x")}, 2, {}, {}},
+        {{QStringLiteral("--text"), dir.filePath(QStringLiteral("t.txt"))}, 2, {}, {}},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(png);
+        QProcess zurmCalc;
+        zurmCalc.start(QStringLiteral(ZURM_BIN_DIR "/zurm-calc"),
+                       QStringList{file, QStringLiteral("--schema"), png} + c.options);
+        ASSERT_TRUE(zurmCalc.waitForFinished(60000));
+        const QString what = c.options.join(QLatin1Char(' '));
+        EXPECT_EQ(zurmCalc.exitCode(), c.exitCode) << what.toStdString();
+        if (c.exitCode != 0) {
+            EXPECT_FALSE(QFile::exists(png)) << what.toStdString();
+            continue;
+        }
+        const QImage picture(png);
+        EXPECT_EQ(picture.size(), c.size) << what.toStdString();
+        EXPECT_EQ(colourAt(picture.convertToFormat(QImage::Format_RGB32), c.probe.x, c.probe.y), c.probe.colour)
+            << what.toStdString();
+    }
+    EXPECT_EQ(digest(file), before);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
+#include <QHash>
+#include <QLineF>
 #include <algorithm>
 
 namespace zurm::render {
@@ -59,6 +61,78 @@ bool placed(const SchemaNode& node)
     return node.x > 0 && node.y > 0;
 }
 
+// A picture drawn once with the painter and then only copied: node positions
+// are whole points, so a copy at (x - origin, y - origin) has exactly the
+// pixels that drawing the same figure at (x, y) gives, at a fraction of the
+// cost of stroking it again for each of thousands of nodes.
+struct Sprite {
+    QImage image;
+    int origin = 0;
+};
+
+template <typename Draw>
+Sprite makeSprite(int origin, Draw draw)
+{
+    Sprite sprite{QImage(2 * origin + 1, 2 * origin + 1, QImage::Format_ARGB32_Premultiplied), origin};
+    sprite.image.fill(Qt::transparent);
+    QPainter painter(&sprite.image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    draw(painter, origin);
+    return sprite;
+}
+
+// The node labels: " " + number + " " black on white, one character picture
+// after the other at whole-point advances.
+class LabelWriter {
+public:
+    explicit LabelWriter(const QFont& font)
+    {
+        const QFontMetrics metrics_(font);
+        const QString characters = QStringLiteral(" -0123456789");
+        for (QChar c : characters) {
+            const int advance = metrics_.horizontalAdvance(c);
+            QImage glyph(std::max(1, advance), metrics_.height(), QImage::Format_RGB32);
+            glyph.fill(Qt::white);
+            QPainter painter(&glyph);
+            painter.setRenderHint(QPainter::TextAntialiasing, false);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(0, metrics_.ascent(), QString(c));
+            glyphs_[c.unicode()] = glyph;
+        }
+    }
+    int width(const QString& text) const
+    {
+        int width = 0;
+        for (QChar c : text)
+            width += glyphs_.value(c.unicode()).width();
+        return width;
+    }
+    void write(QPainter& painter, int left, int top, const QString& text) const
+    {
+        for (QChar c : text) {
+            const QImage& glyph = glyphs_[c.unicode()];
+            painter.drawImage(left, top, glyph);
+            left += glyph.width();
+        }
+    }
+
+private:
+    QHash<ushort, QImage> glyphs_;
+};
+
+// A wide straight line as the filled band the pen would stroke with flat
+// ends; the ends lie under the node figures drawn afterwards.
+void drawBand(QPainter& painter, QPointF a, QPointF b, double width)
+{
+    const QLineF line(a, b);
+    if (line.length() == 0)
+        return;
+    const QPointF n = QPointF(-line.dy(), line.dx()) * (width / 2 / line.length());
+    const QPointF band[4] = {a + n, b + n, b - n, a - n};
+    painter.drawPolygon(band, 4);
+}
+
 } // namespace
 
 void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const SchemaPaintOptions& options,
@@ -83,8 +157,7 @@ void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const Schem
     // Segments: what reaches into the region, in table order.
     const int lineMargin = 8;
     const QRect wide = region.adjusted(-lineMargin, -lineMargin, lineMargin, lineMargin);
-    const QPen outer = pen(Qt::black, twoPipe ? 13 : 5);
-    const QPen inner = pen(Qt::white, 5);
+    painter.setPen(Qt::NoPen);
     for (const SchemaSegment& segment : schema.segments) {
         if (!segment.from || !segment.to)
             continue;
@@ -95,26 +168,35 @@ void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const Schem
         if (std::max(a->x, b->x) < wide.left() || std::min(a->x, b->x) > wide.right()
             || std::max(a->y, b->y) < wide.top() || std::min(a->y, b->y) > wide.bottom())
             continue;
-        painter.setPen(outer);
-        painter.drawLine(a->x, a->y, b->x, b->y);
+        painter.setBrush(Qt::black);
+        drawBand(painter, QPointF(a->x, a->y), QPointF(b->x, b->y), twoPipe ? 13 : 5);
         if (twoPipe) {
-            painter.setPen(inner);
-            painter.drawLine(a->x, a->y, b->x, b->y);
+            painter.setBrush(Qt::white);
+            drawBand(painter, QPointF(a->x, a->y), QPointF(b->x, b->y), 5);
         }
     }
 
+    painter.setBrush(Qt::NoBrush);
+
     // Nodes with their labels.
-    painter.setFont(schemaFont(true));
-    const QFontMetrics metrics(painter.font());
-    const int labelHalf = metrics.horizontalAdvance(QStringLiteral(" 88888 ")) / 2 + 8;
+    static const LabelWriter writer(schemaFont(true));
+    static const Sprite dot = makeSprite(10, [](QPainter& p, int o) {
+        // Filled as well as outlined: a solid dot without a white centre.
+        p.setPen(pen(Qt::black, 8));
+        p.setBrush(Qt::black);
+        p.drawEllipse(QRect(o - 4, o - 4, 8, 8));
+    });
+    static const Sprite square = makeSprite(12, [](QPainter& p, int o) {
+        p.setPen(pen(kBlue, 5));
+        p.drawPolygon(QPolygon({QPoint(o - 8, o - 8), QPoint(o + 8, o - 8), QPoint(o + 8, o + 8), QPoint(o - 8, o + 8)}));
+    });
+    const int labelHalf = writer.width(QStringLiteral(" 88888 ")) / 2 + 8;
     const QRect nodeReach = region.adjusted(-labelHalf, -20, labelHalf, 50);
     const std::optional<int> start = schema.startNode;
     auto label = [&](const SchemaNode& node, bool isStart) {
         const QString text = QLatin1Char(' ') + QString::number(node.number) + QLatin1Char(' ');
-        const int width = metrics.horizontalAdvance(text);
-        drawLabel(painter, metrics, node.x - width / 2, node.y - (isStart ? 46 : 38), text, width);
+        writer.write(painter, node.x - writer.width(text) / 2, node.y - (isStart ? 46 : 38), text);
     };
-    const QPen dotPen = pen(Qt::black, 8);
     for (const SchemaNode& node : schema.nodes) {
         if (!drawn(&node) || !nodeReach.contains(node.x, node.y))
             continue;
@@ -131,11 +213,7 @@ void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const Schem
                 painter.drawLine(x, node.y - half, x, node.y + half);
             }
         } else {
-            // Filled as well as outlined: a solid dot without a white centre.
-            painter.setPen(dotPen);
-            painter.setBrush(Qt::black);
-            painter.drawEllipse(QRect(node.x - 4, node.y - 4, 8, 8));
-            painter.setBrush(Qt::NoBrush);
+            painter.drawImage(node.x - dot.origin, node.y - dot.origin, dot.image);
         }
         const bool labelled = options.labelMode == 0
             || (options.labelMode == 1 && (isStart || !schema.startsSegment(node.number)));
@@ -150,10 +228,14 @@ void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const Schem
             continue;
         const bool isStart = start && number == *start;
         label(*node, isStart);
-        const int h = isStart ? 14 : 8;
-        painter.setPen(pen(kBlue, 5));
-        painter.drawPolygon(QPolygon({QPoint(node->x - h, node->y - h), QPoint(node->x + h, node->y - h),
-                                      QPoint(node->x + h, node->y + h), QPoint(node->x - h, node->y + h)}));
+        if (isStart) {
+            const int h = 14;
+            painter.setPen(pen(kBlue, 5));
+            painter.drawPolygon(QPolygon({QPoint(node->x - h, node->y - h), QPoint(node->x + h, node->y - h),
+                                          QPoint(node->x + h, node->y + h), QPoint(node->x - h, node->y + h)}));
+        } else {
+            painter.drawImage(node->x - square.origin, node->y - square.origin, square.image);
+        }
     }
 
     // The selection rectangle.

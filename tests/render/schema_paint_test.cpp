@@ -80,6 +80,12 @@ TEST(SchemaPainting, ScaleBarSegmentsStartNodeAndDots)
                       {600, 600, 'k'}, {594, 600, 'k'}, {606, 600, 'k'}, {600, 594, 'k'}, {700, 300, 'k'},
                       {700, 307, 'k'}, {709, 300, 'g'}, {700, 291, 'g'}},
                      "both types");
+        // Solid to its centre: no point of the inner disc is left unpainted.
+        for (int dy = -6; dy <= 6; ++dy)
+            for (int dx = -6; dx <= 6; ++dx)
+                if (dx * dx + dy * dy <= 36) {
+                    EXPECT_EQ(colourAt(image, 700 + dx, 300 + dy), 'k') << "dot at " << dx << "," << dy;
+                }
         if (type == 0)
             expectProbes(image, {{400, 600, 'k'}, {400, 602, 'k'}, {400, 598, 'k'}, {400, 604, 'g'}, {400, 596, 'g'}},
                          "one-pipe");

@@ -6,6 +6,7 @@
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -92,6 +93,13 @@ private slots:
                                                   QStringLiteral("rect 540,160,540,440")}));
 
         // The label mode is the session's; an edit elsewhere is followed.
+        view.copyToClipboard();
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(2000, 2000));
+        QCOMPARE(setup.dialogs.messages.last(),
+                 QStringLiteral("Схема теплосети скопирована в буфер обмена.\r\rТеперь скопированную схему можно вставить "
+                                "в документ любой другой программы, которая поддерживает буфер обмена (например, в лист "
+                                "Microsoft Excel, в документ Microsoft Word, в изображение Paint)."));
+
         view.setLabelMode(1);
         QCOMPARE(window->session().viewState().schemaLabelMode, 1);
         zurm::execSql(window->session().data().calculation(), QStringLiteral("UPDATE УзлыТС SET x=900 WHERE Nуз=6"));

@@ -148,12 +148,19 @@ public:
             for (int tx = source.left() / kTile * kTile; tx <= source.right(); tx += kTile) {
                 const QRect region = QRect(tx, ty, kTile, kTile).intersected(source);
                 const QImage part = render::schemaRegion(map, schema, o, region);
-                if (s.width() == 1 && s.height() == 1)
+                if (s.width() == 1 && s.height() == 1) {
                     painter.drawImage(region.topLeft(), part);
-                else
-                    painter.drawImage(QRectF(region.x() * s.width(), region.y() * s.height(),
-                                             region.width() * s.width(), region.height() * s.height()),
-                                      part);
+                    continue;
+                }
+                // The picture's own pixels are painted without antialiasing; only
+                // a reduced view of it is averaged, so that thin lines and labels
+                // stay legible. Neighbouring parts meet at the same rounded edge.
+                const QPoint from(int(std::lround(region.left() * s.width())), int(std::lround(region.top() * s.height())));
+                const QPoint to(int(std::lround((region.right() + 1) * s.width())),
+                                int(std::lround((region.bottom() + 1) * s.height())));
+                if (to.x() > from.x() && to.y() > from.y())
+                    painter.drawImage(from, part.scaled(to.x() - from.x(), to.y() - from.y(), Qt::IgnoreAspectRatio,
+                                                        Qt::SmoothTransformation));
             }
     }
 

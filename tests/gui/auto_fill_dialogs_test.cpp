@@ -24,6 +24,13 @@ void typeInto(QWidget* dialog, const char* field, const QString& text)
     QTest::keyClicks(edit, text);
 }
 
+// A click on the box itself, at the left end of its row.
+void clickBox(QWidget* dialog, const char* name)
+{
+    auto* box = child<QCheckBox>(dialog, name);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
 QString fieldText(QWidget* dialog, const char* field) { return child<QLineEdit>(dialog, field)->text(); }
 
 } // namespace
@@ -45,12 +52,12 @@ private slots:
         // The sample's nodes are 0 to 6.
         QCOMPARE(fieldText(&dialog, "edNomNachUz") + QLatin1Char('-') + fieldText(&dialog, "edNomKonUz"),
                  QStringLiteral("0-6"));
-        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(&dialog, "edNomNachUz"));
+        QCOMPARE(dialog.focusWidget(), child<QLineEdit>(&dialog, "edNomNachUz"));
 
         typeInto(&dialog, "edNomNachUz", QStringLiteral("5"));
         typeInto(&dialog, "edNomKonUz", QStringLiteral("8"));
         typeInto(&dialog, "edGeodVis", QStringLiteral(" 12,5 "));
-        QTest::mouseClick(child<QCheckBox>(&dialog, "cbDobOtsutUz"), Qt::LeftButton);
+        clickBox(&dialog, "cbDobOtsutUz");
         child<QAction>(&dialog, "miSave")->trigger();
 
         QCOMPARE(setup.dialogs.messages, QStringList{QStringLiteral("Данные записаны.")});
@@ -66,13 +73,13 @@ private slots:
         QVERIFY(child<QStatusBar>(&dialog, "StatusBar1")->currentMessage().isEmpty());
 
         // A height that is no number: its field is focused, nothing is written.
-        typeInto(&dialog, "edGeodVis", QStringLiteral("12 м"));
+        typeInto(&dialog, "edGeodVis", QStringLiteral("12 m"));
         child<QAction>(&dialog, "miSave")->trigger();
         QCOMPARE(setup.dialogs.messages.last(),
                  QStringLiteral("Ошибка в параметре \"записать геодезическую высоту\".\r\rКласс ошибки: "
-                                "\"ConversionError\"\rТекст ошибки: \"\"12 м\" не является числом.\""));
-        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(&dialog, "edGeodVis"));
-        QCOMPARE(child<QLineEdit>(&dialog, "edGeodVis")->selectedText(), QStringLiteral("12 м"));
+                                "\"ConversionError\"\rТекст ошибки: \"\"12 m\" не является числом.\""));
+        QCOMPARE(dialog.focusWidget(), child<QLineEdit>(&dialog, "edGeodVis"));
+        QCOMPARE(child<QLineEdit>(&dialog, "edGeodVis")->selectedText(), QStringLiteral("12 m"));
 
         // Closed and opened again from the editor outside manual-fill mode.
         child<QAction>(&dialog, "miClose")->trigger();
@@ -102,7 +109,7 @@ private slots:
         QVERIFY(!miSave->isEnabled());
         QVERIFY(!child<QLineEdit>(&dialog, "edRNap")->isEnabled());
 
-        QTest::mouseClick(child<QCheckBox>(&dialog, "cbRNap"), Qt::LeftButton);
+        clickBox(&dialog, "cbRNap");
         QVERIFY(miSave->isEnabled());
         QVERIFY(child<QLineEdit>(&dialog, "edRNap")->isEnabled());
         QVERIFY(!child<QLineEdit>(&dialog, "edPNapPod")->isEnabled());

@@ -41,6 +41,16 @@ double toReal(const QString& text)
     return *value;
 }
 
+// A calculation open for viewing only is not written to; said before anything
+// is parsed, as every other writing command says it.
+bool refusedForViewing(DataModule& data, UserDialogs& dialogs)
+{
+    if (!data.calculationReadOnly())
+        return false;
+    dialogs.showMessage(data.calculationViewingMessage(data.calculation().databaseName()));
+    return true;
+}
+
 std::optional<KeyRangeTexts> keyRange(DataModule& data, const QString& table, const QString& key)
 {
     const QString from = QStringLiteral(" FROM ") + quoteName(table);
@@ -157,6 +167,8 @@ NodeHeightsOutcome writeNodeHeights(DataModule& data, UserDialogs& dialogs, Prog
                                     const QObject* source)
 {
     NodeHeightsOutcome outcome;
+    if (refusedForViewing(data, dialogs))
+        return outcome;
     int first = 0;
     int last = 0;
     double height = 0;
@@ -233,6 +245,8 @@ NodeHeightsOutcome writeNodeHeights(DataModule& data, UserDialogs& dialogs, Prog
 bool writeEndNodeValues(DataModule& data, UserDialogs& dialogs, Progress& progress,
                         const EndNodeValuesRequest& request, const WritingState& writing, const QObject* source)
 {
+    if (refusedForViewing(data, dialogs))
+        return false;
     int first = 0;
     int last = 0;
     if (!guardedStep(dialogs, QStringLiteral("Ошибка в параметре \"Начиная со строки номер\"."),

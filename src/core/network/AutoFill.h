@@ -46,6 +46,8 @@ struct NodeHeightsOutcome {
     NodeHeightsField focus = NodeHeightsField::FirstNode; // to focus and select afterwards
 };
 
+// Both commands refuse a calculation open for viewing only with its message.
+
 // Gives every node a..b of УзлыТС the typed height; with addMissing, nodes of
 // the range that the table lacks are created at the origin with that height.
 // A bound or height that does not convert is reported with its field's

@@ -37,7 +37,8 @@ double toReal(const QString& text)
 {
     const std::optional<double> value = parseTypedReal(text);
     if (!value)
-        throw Failure(QStringLiteral("ConversionError"), QLatin1Char('"') + text + QStringLiteral("\" не является числом."));
+        throw Failure(QStringLiteral("ConversionError"),
+                      QLatin1Char('"') + text + QStringLiteral("\" не является числом."));
     return *value;
 }
 
@@ -56,8 +57,9 @@ std::optional<KeyRangeTexts> keyRange(DataModule& data, const QString& table, co
     const QString from = QStringLiteral(" FROM ") + quoteName(table);
     const QString column = quoteName(key);
     // The order of the grids: Null keys first, ties by the row's own identity.
-    QSqlQuery first = selectSql(data.calculation(), QStringLiteral("SELECT ") + column + from + QStringLiteral(" ORDER BY ")
-                                                        + column + QStringLiteral(" ASC, rowid ASC LIMIT 1"));
+    QSqlQuery first = selectSql(data.calculation(), QStringLiteral("SELECT ") + column + from
+                                                        + QStringLiteral(" ORDER BY ") + column
+                                                        + QStringLiteral(" ASC, rowid ASC LIMIT 1"));
     if (!first.next())
         return std::nullopt;
     KeyRangeTexts range;
@@ -84,6 +86,20 @@ public:
         finish();
         if (writing_)
             writing_(false);
+    }
+    // The writing step, which ends the busy state before its failure is
+    // reported, so that the error report does not show the wait cursor.
+    template <typename Step>
+    auto guard(Step step)
+    {
+        return [this, step] {
+            try {
+                step();
+            } catch (...) {
+                finish();
+                throw;
+            }
+        };
     }
     // Before the closing message: status bar cleared, normal cursor.
     void finish()
@@ -196,7 +212,8 @@ NodeHeightsOutcome writeNodeHeights(DataModule& data, UserDialogs& dialogs, Prog
     }
 
     WritingScope scope(progress, writing);
-    const bool ran = guardedStep(dialogs, QStringLiteral("Ошибка при записи геодезических высот."), [&] {
+    const QString context = QStringLiteral("Ошибка при записи геодезических высот.");
+    const bool ran = guardedStep(dialogs, context, scope.guard([&] {
         const QSqlDatabase db = data.calculation();
         RangeWrite range(data, source);
         QSqlQuery update = prepareSql(db, QStringLiteral("UPDATE [УзлыТС] SET [ГеодВыс]=? WHERE [Nуз]=?"));
@@ -233,7 +250,7 @@ NodeHeightsOutcome writeNodeHeights(DataModule& data, UserDialogs& dialogs, Prog
             range.rowWritten();
         }
         range.commit();
-    });
+    }));
     if (!ran)
         return outcome;
     scope.finish();
@@ -286,7 +303,7 @@ bool writeEndNodeValues(DataModule& data, UserDialogs& dialogs, Progress& progre
     }
 
     WritingScope scope(progress, writing);
-    const bool ran = guardedStep(dialogs, QStringLiteral("Ошибка при записи данных."), [&] {
+    const bool ran = guardedStep(dialogs, QStringLiteral("Ошибка при записи данных."), scope.guard([&] {
         const QSqlDatabase db = data.calculation();
         RangeWrite range(data, source);
         struct Row {
@@ -294,7 +311,8 @@ bool writeEndNodeValues(DataModule& data, UserDialogs& dialogs, Progress& progre
             QVariant id;
         };
         std::vector<Row> rows;
-        QSqlQuery read = selectSql(db, QStringLiteral("SELECT rowid, [id_m] FROM [КонМаг] ORDER BY [id_m] ASC, rowid ASC"));
+        QSqlQuery read =
+            selectSql(db, QStringLiteral("SELECT rowid, [id_m] FROM [КонМаг] ORDER BY [id_m] ASC, rowid ASC"));
         while (read.next())
             rows.push_back({read.value(0).toLongLong(), read.value(1)});
         read.finish();
@@ -317,7 +335,7 @@ bool writeEndNodeValues(DataModule& data, UserDialogs& dialogs, Progress& progre
             range.rowWritten();
         }
         range.commit();
-    });
+    }));
     if (!ran)
         return false;
     scope.finish();

@@ -1,7 +1,8 @@
 // Takes screenshots of the program's windows on the two-pipe example
 // calculation: the main window, the calculation parameters, the completion
-// dialog and the text viewer, and the help window. Run it under a real display
-// server (scripts/screenshots.sh starts one with Xvfb):
+// dialog and the text viewer, the network editor's auto-fill dialogs, and the
+// help window. Run it under a real display server (scripts/screenshots.sh
+// starts one with Xvfb):
 //
 //   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb [FONT_SIZE]
 //
@@ -14,10 +15,13 @@
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "gui/entry/MainWindow.h"
+#include "gui/network/AutoFillEndNodesDialog.h"
+#include "gui/network/AutoFillNodesDialog.h"
 #include "gui/platform/Translations.h"
 #include "session/DocumentSession.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -172,6 +176,23 @@ int main(int argc, char** argv)
                      trigger("miDataVipRas"));
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
     save(&window, QStringLiteral("6-main-window-after-run"));
+    {
+        // The network editor's two auto-fill dialogs, as its commands open them.
+        zurm::gui::AutoFillNodesDialog nodes(window.session(), &window);
+        nodes.prepareAddMissing(true);
+        nodes.show();
+        wait(700);
+        save(&nodes, QStringLiteral("8-auto-fill-nodes"));
+        nodes.reject();
+        zurm::gui::AutoFillEndNodesDialog ends(window.session(), &window);
+        ends.prepare(true, true, true);
+        ends.show();
+        if (auto* box = ends.findChild<QCheckBox*>(QStringLiteral("cbDeltaT")))
+            box->click();
+        wait(700);
+        save(&ends, QStringLiteral("9-auto-fill-end-nodes"));
+        ends.reject();
+    }
     trigger("miHlp")();
     wait(1000);
     for (QWidget* top : QApplication::topLevelWidgets())

@@ -1,9 +1,9 @@
 #include "document/DataModule.h"
 
-#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/FileNames.h"
 #include "document/WorkDatabase.h"
 

@@ -1,10 +1,11 @@
 #include "document/TableStructure.h"
 
-#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
+#include "document/NetworkKinds.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -503,7 +504,7 @@ bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progr
     const bool determineDiameters = parameters.designMode;
     bool typeIsNumber = false;
     const int type = networkType.toInt(&typeIsNumber);
-    if (networkType.isNull() || !typeIsNumber || (type != 0 && type != 1)) {
+    if (networkType.isNull() || !typeIsNumber || (type != kOnePipe && type != kTwoPipe)) {
         progress.setBusy(false);
         dialogs.showMessage(QStringLiteral("Тип сети указан неверно!"));
         return false;

@@ -3,10 +3,10 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/RunPhases.h"
 
-#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "settings/SettingsRow.h"
 

@@ -1,8 +1,8 @@
 #include "hydraulics/RunModel.h"
 
-#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
+#include "document/CalculationRow.h"
 #include "document/NodeNumbers.h"
 #include "indicators/IndicatorCatalogue.h"
 

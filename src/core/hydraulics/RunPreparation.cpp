@@ -4,10 +4,10 @@
 #include "hydraulics/RunPhases.h"
 #include "hydraulics/WaterTemperatures.h"
 
-#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "document/NodeNumbers.h"
 

@@ -1,9 +1,9 @@
 #include "hydraulics/TopologyCheck.h"
 
-#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "document/NodeNumbers.h"
 #include "platform/Cp1251.h"

@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "base/Sql.h"
+#include "document/NetworkKinds.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,7 +18,7 @@ namespace {
 
 QStringList fixedRows(const IndicatorCatalogue& catalogue, OrderStage stage)
 {
-    const bool twoPipe = catalogue.networkType() == 1;
+    const bool twoPipe = catalogue.networkType() == kTwoPipe;
     QStringList rows;
     switch (stage) {
     case OrderStage::Header:
@@ -287,7 +288,7 @@ CalculationOrder computeCalculationOrder(const IndicatorCatalogue& catalogue)
 {
     CalculationOrder order;
     QList<OrderStage> stages{OrderStage::Header, OrderStage::Supply};
-    if (catalogue.networkType() == 1)
+    if (catalogue.networkType() == kTwoPipe)
         stages.append(OrderStage::ReturnAndTotal);
     for (const OrderStage stage : stages) {
         order.stages.append(computeStageOrder(catalogue, stage));

@@ -1,7 +1,7 @@
 #include "indicators/IndicatorCatalogue.h"
 
-#include "document/CalculationRow.h"
 #include "base/Sql.h"
+#include "document/CalculationRow.h"
 
 #include <QSqlQuery>
 

@@ -3,6 +3,7 @@
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
+#include "document/NetworkKinds.h"
 #include "indicators/CalculationOrder.h"
 #include "platform/Cp1251.h"
 
@@ -93,7 +94,7 @@ QString nameAndTypeFault(const IndicatorCatalogue& catalogue, const IndicatorRec
         return prefix
             + QStringLiteral("При расчете однотрубных сетей поле \"Заголовочный (З), подающий т-провод (П), обратный "
                              "т-провод (О), итоговый (И)\" должно содержать одно из значений: З, П.");
-    if (catalogue.networkType() == 1 && type != kHeaderType && type != kSupplyType && type != kReturnType
+    if (catalogue.networkType() == kTwoPipe && type != kHeaderType && type != kSupplyType && type != kReturnType
         && type != kTotalType)
         return prefix
             + QStringLiteral("При расчете двухтрубных сетей поле \"Заголовочный (З), подающий т-провод (П), обратный "
@@ -203,7 +204,7 @@ IndicatorCheckResult CheckIndicatorDefinitions(const IndicatorCatalogue& catalog
     };
     QString fault = CheckFormulaReferences(catalogue, kPredefinedIndicatorsTitle, kSupplyLossToEnd,
                                            predefinedFormula(kSupplyLossToEnd), kSupplyType);
-    if (fault.isEmpty() && catalogue.networkType() == 1)
+    if (fault.isEmpty() && catalogue.networkType() == kTwoPipe)
         fault = CheckFormulaReferences(catalogue, kPredefinedIndicatorsTitle, kReturnLossToEnd,
                                        predefinedFormula(kReturnLossToEnd), kReturnType);
     if (!fault.isEmpty())

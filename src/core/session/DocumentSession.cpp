@@ -1,10 +1,10 @@
 #include "session/DocumentSession.h"
 
-#include "document/CalculationRow.h"
 #include "base/Failure.h"
 #include "base/Guarded.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/FileNames.h"
 #include "document/NodeNumbers.h"
 #include "document/ProgramFolder.h"

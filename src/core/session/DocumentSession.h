@@ -54,6 +54,8 @@ public:
     DataModule& data() { return data_; }
     const DataModule& data() const { return data_; }
     const QString& programFolder() const { return data_.programFolder(); }
+    // Who answers the session's questions; the dialogs of the open windows ask the same.
+    UserDialogs& dialogs() { return dialogs_; }
 
     DocumentViewState& viewState() { return view_; }
     // "Input data changed": sent by every edit of the open calculation (see

@@ -4,6 +4,7 @@
 #include "base/Guarded.h"
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
+#include "document/NetworkKinds.h"
 #include "entry/IndicatorTableModel.h"
 #include "gui/entry/CalculationGrid.h"
 #include "gui/entry/CaptionHeaderView.h"
@@ -306,7 +307,7 @@ void ParametersDialog::prepare(std::optional<int> userRow, const QString& userSh
     }
     // A stored type that is neither of the two shows no item and is kept as it is.
     const int type = storedNetworkType_.value_or(-1);
-    cbTipSeti_->setCurrentIndex(type == 0 || type == 1 ? type : -1);
+    cbTipSeti_->setCurrentIndex(type == kOnePipe || type == kTwoPipe ? type : -1);
     cbOprD_->setChecked(designMode);
     cbRasRash_->setChecked(distributeFlows);
 

@@ -165,7 +165,7 @@ CalculationGrid* NetworkEditor::createGrid(const char* name, NetworkTableModel* 
     grid->setDialogs(&dialogs_);
     grid->setModel(model);
     grid->verticalHeader()->hide();
-    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter | Qt::TextWordWrap);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
     grid->horizontalHeader()->setMinimumHeight(grid->fontMetrics().height() * 3 + 6);
     const QStringList all = NetworkTableModel::columnNames(model->table());
     for (int column = 0; column < all.size(); ++column) {
@@ -210,7 +210,7 @@ void NetworkEditor::createPanels()
     auto* outer = new QVBoxLayout(pnClient_);
     outer->setContentsMargins(4, 4, 4, 4);
     auto* split = new QSplitter(Qt::Horizontal, pnClient_);
-    split->setObjectName(QStringLiteral("spVert"));
+    split->setObjectName(QStringLiteral("spSchema"));
     outer->addWidget(split);
 
     auto* schemaPanel = new QWidget;
@@ -223,7 +223,7 @@ void NetworkEditor::createPanels()
     split->addWidget(schemaPanel);
 
     auto* tables = new QSplitter(Qt::Vertical);
-    tables->setObjectName(QStringLiteral("spHor"));
+    tables->setObjectName(QStringLiteral("spTables"));
     auto* nodesPanel = new QWidget;
     auto* nodesLayout = new QVBoxLayout(nodesPanel);
     nodesLayout->setContentsMargins(0, 0, 0, 0);
@@ -646,7 +646,17 @@ void NetworkEditor::currentRowChanged(CalculationGrid* grid, int current, int pr
     if (previous < 0 || previous == current || closing_)
         return;
     auto* model = static_cast<NetworkTableModel*>(grid->model());
-    const bool wasNew = model->isNewRow(previous);
+    if (model->isNewRow(previous) && !model->rowPending(previous)) {
+        // A new row the user typed nothing into goes away once the view has
+        // finished moving off it.
+        QTimer::singleShot(0, this, [this, grid] {
+            auto* m = static_cast<NetworkTableModel*>(grid->model());
+            const int last = m->rowCount() - 1;
+            if (last >= 0 && m->isNewRow(last) && !m->rowPending(last) && currentRow(grid) != last)
+                m->revertRow(last);
+        });
+        return;
+    }
     if (!leaveRow(grid, previous)) {
         // The row stays in edit: the cursor goes back to it.
         QTimer::singleShot(0, this, [this, grid, previous] {
@@ -658,7 +668,6 @@ void NetworkEditor::currentRowChanged(CalculationGrid* grid, int current, int pr
         });
         return;
     }
-    Q_UNUSED(wasNew);
 }
 
 bool NetworkEditor::appendAllowed(CalculationGrid* grid) const

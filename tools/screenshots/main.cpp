@@ -1,6 +1,7 @@
 // Takes screenshots of the program's windows on the two-pipe example
 // calculation: the main window, the calculation parameters, the completion
-// dialog and the text viewer, and the help window. Run it under a real display
+// dialog and the text viewer, the settings, the network parameters editor and
+// the help window. Run it under a real display
 // server (scripts/screenshots.sh starts one with Xvfb):
 //
 //   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb [FONT_SIZE]
@@ -171,6 +172,7 @@ int main(int argc, char** argv)
                       {QStringLiteral("RasVipForm"), QStringLiteral("3-completion")}},
                      trigger("miDataVipRas"));
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
+    photographModals({{QStringLiteral("TParTSForm"), QStringLiteral("8-network-editor")}}, trigger("miDataParTS"));
     save(&window, QStringLiteral("6-main-window-after-run"));
     trigger("miHlp")();
     wait(1000);
@@ -178,5 +180,5 @@ int main(int argc, char** argv)
         if (top->isVisible() && top->objectName() == QStringLiteral("HelpForm"))
             save(top, QStringLiteral("7-help"));
     window.close();
-    return saved >= 4 ? 0 : 1;
+    return saved >= 5 ? 0 : 1;
 }

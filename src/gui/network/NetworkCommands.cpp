@@ -56,6 +56,7 @@ void NetworkCommands::networkParameters()
     host_.progress().lockWindow();
     data.guards().enterNetworkEditor();
     NetworkEditor* dialog = editor();
+    dialog->applyFontSizes(host_.fontSizes());
     if (dialog->prepare())
         dialog->exec();
     data.guards().leaveNetworkEditor();

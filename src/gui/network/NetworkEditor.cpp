@@ -9,6 +9,7 @@
 #include "gui/network/AutoFillNodesDialog.h"
 #include "gui/network/SchemaView.h"
 #include "session/DocumentSession.h"
+#include "settings/FontSizes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -143,6 +144,7 @@ NetworkEditor::NetworkEditor(DocumentSession& session, UserDialogs& dialogs, Pro
     createPanels();
     layout->addWidget(pnClient_);
     createMenus(menuBar_);
+    sizeColumns();
     // Auto-fill and other views tell the editor that the tables changed.
     connect(&session_.events(), &DocumentEvents::inputChanged, this,
             [this](const QObject* source) { inputChangedElsewhere(source); }, Qt::QueuedConnection);
@@ -166,15 +168,13 @@ CalculationGrid* NetworkEditor::createGrid(const char* name, NetworkTableModel* 
     grid->setModel(model);
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
-    grid->horizontalHeader()->setMinimumHeight(grid->fontMetrics().height() * 3 + 6);
+    grid->horizontalHeader()->setStretchLastSection(true);
     const QStringList all = NetworkTableModel::columnNames(model->table());
     for (int column = 0; column < all.size(); ++column) {
         const qsizetype at = columns.indexOf(all[column]);
         grid->setColumnHidden(column, at < 0);
-        if (at >= 0) {
+        if (at >= 0)
             model->setHeaderData(column, Qt::Horizontal, captions.value(at));
-            grid->setColumnWidth(column, all[column] == QStringLiteral("Примечание") ? 260 : 110);
-        }
     }
     if (multiRow) {
         grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -195,10 +195,47 @@ CalculationGrid* NetworkEditor::createGrid(const char* name, NetworkTableModel* 
     return grid;
 }
 
+void NetworkEditor::applyFontSizes(const FontSizes& sizes)
+{
+    for (CalculationGrid* grid : grids_) {
+        QFont cells = grid->font();
+        cells.setPointSize(sizes.dataCells);
+        grid->setFont(cells);
+        grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 8);
+        QFont titles = grid->horizontalHeader()->font();
+        titles.setPointSize(sizes.columnTitles);
+        grid->horizontalHeader()->setFont(titles);
+    }
+    fontScale_ = qMax(sizes.dataCells, sizes.columnTitles) / 10.0;
+    sizeColumns();
+}
+
+void NetworkEditor::sizeColumns()
+{
+    for (CalculationGrid* grid : grids_) {
+        const bool key = grid == dgUzTS_ || grid == dgNU_ || grid == dgKonMagIdM_;
+        const QStringList all = NetworkTableModel::columnNames(static_cast<NetworkTableModel*>(grid->model())->table());
+        int shown = 0;
+        for (int column = 0; column < all.size(); ++column) {
+            const int width = int((all[column] == QStringLiteral("Примечание") ? 260 : key ? 90 : 130) * fontScale_);
+            grid->setColumnWidth(column, width);
+            if (!grid->isColumnHidden(column))
+                shown += width;
+        }
+        // Captions wrap into up to four lines.
+        grid->horizontalHeader()->setMinimumHeight(QFontMetrics(grid->horizontalHeader()->font()).height() * 4 + 8);
+        // A key grid always shows its columns whole.
+        if (key || grid == dgIsmPNap_)
+            grid->setMinimumWidth(shown + 2 * grid->frameWidth() + (grid == dgIsmPNap_ ? 20 : 0));
+    }
+}
+
 void NetworkEditor::pairGrids(CalculationGrid* key, CalculationGrid* data)
 {
     partner_.insert(key, data);
     partner_.insert(data, key);
+    // The pair scrolls as one: the data grid's scroll bar serves both.
+    key->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(key->verticalScrollBar(), &QScrollBar::valueChanged, data->verticalScrollBar(), &QScrollBar::setValue);
     connect(data->verticalScrollBar(), &QScrollBar::valueChanged, key->verticalScrollBar(), &QScrollBar::setValue);
 }
@@ -235,7 +272,7 @@ void NetworkEditor::createPanels()
                             {QStringLiteral("Геодезическая высота узла, м.")}, false);
     nodePair->addWidget(dgUzTS_);
     nodePair->addWidget(dgGeodVis_);
-    nodePair->setSizes({130, 300});
+    nodePair->setSizes({110, 400});
     pairGrids(dgUzTS_, dgGeodVis_);
     nodesLayout->addWidget(nodePair, 1);
     auto* startLine = new QHBoxLayout;
@@ -263,7 +300,7 @@ void NetworkEditor::createPanels()
                          false);
     segmentTab->addWidget(dgNU_);
     segmentTab->addWidget(dgTabl_);
-    segmentTab->setSizes({230, 600});
+    segmentTab->setSizes({190, 640});
     pairGrids(dgNU_, dgTabl_);
     tcTabl_->addTab(segmentTab, QStringLiteral("Участки теплосети"));
 
@@ -292,7 +329,7 @@ void NetworkEditor::createPanels()
                            false);
     endPair->addWidget(dgKonMagIdM_);
     endPair->addWidget(dgKonMag_);
-    endPair->setSizes({230, 600});
+    endPair->setSizes({190, 640});
     pairGrids(dgKonMagIdM_, dgKonMag_);
     endLayout->addWidget(endPair, 1);
     tables->addWidget(tcTabl_);

@@ -17,6 +17,7 @@ class QTabWidget;
 class QWidget;
 
 namespace zurm {
+struct FontSizes;
 class DocumentSession;
 class Progress;
 class UserDialogs;
@@ -45,6 +46,8 @@ public:
     QString storedMessage() const { return state_ ? state_->message() : QString(); }
 
     NetworkTableModel* model(NetworkTable table) const;
+    // The grids take the program's cell and column-title sizes.
+    void applyFontSizes(const FontSizes& sizes);
     const NetworkEditorState& state() const { return *state_; }
 
     void done(int result) override;
@@ -63,6 +66,7 @@ private:
     CalculationGrid* createGrid(const char* name, NetworkTableModel* model, const QStringList& columns,
                                 const QStringList& captions, bool multiRow);
     void pairGrids(CalculationGrid* key, CalculationGrid* data);
+    void sizeColumns();
     void UpdateEditorMenus();
     void applyColumns();
     void showEndNodeTab(bool shown);
@@ -125,6 +129,7 @@ private:
     bool closed_ = false;
     bool refreshQueued_ = false;
     int lastKey_ = 0;
+    double fontScale_ = 1.0;
 };
 
 } // namespace zurm::gui

@@ -6,6 +6,7 @@
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -176,7 +177,8 @@ private slots:
     }
 
     // Which grids add a row on Down at the last row or on Insert, in each
-    // mode, and which commands each mode enables.
+    // mode, and which commands each mode enables; the models stay sound
+    // meanwhile.
     void rowsAreAddedWhereTheModeAllows()
     {
         SampleWindow setup;
@@ -184,6 +186,10 @@ private slots:
         bool checked = false;
         whenShown(QStringLiteral("TParTSForm"), [&](QWidget* editor) {
             auto* dialog = static_cast<zurm::gui::NetworkEditor*>(editor);
+            for (zurm::NetworkTable table : {zurm::NetworkTable::Nodes, zurm::NetworkTable::Segments,
+                                             zurm::NetworkTable::HeadChanges, zurm::NetworkTable::EndNodes})
+                new QAbstractItemModelTester(dialog->model(table), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                             dialog);
             struct Case {
                 const char* grid;
                 Qt::Key key;

@@ -2,6 +2,7 @@
 
 #include "network/NetworkEditorRules.h"
 #include "network/NetworkTableModel.h"
+#include "gui/entry/CalculationGrid.h"
 
 #include <QDialog>
 #include <QHash>
@@ -127,9 +128,40 @@ private:
     bool syncing_ = false;
     bool closing_ = false;
     bool closed_ = false;
-    bool refreshQueued_ = false;
     int lastKey_ = 0;
     double fontScale_ = 1.0;
+};
+
+// BeginNetworkCommand / EndNetworkCommand: the pending node and segment rows
+// are saved, grid updates held, and the cursor comes back to the remembered
+// rows of both tables at the end, also when the command fails.
+class NetworkEditor::NetworkCommand {
+public:
+    explicit NetworkCommand(NetworkEditor& editor) : editor_(editor)
+    {
+        editor_.finishAllEditing();
+        nodesRow = editor_.currentRow(editor_.dgUzTS_);
+        segmentsRow = editor_.currentRow(editor_.dgNU_);
+        editor_.leaveRow(editor_.dgUzTS_, nodesRow);
+        editor_.leaveRow(editor_.dgNU_, segmentsRow);
+        for (CalculationGrid* grid : editor_.grids_)
+            grid->setUpdatesEnabled(false);
+    }
+    ~NetworkCommand()
+    {
+        editor_.setCurrentRow(editor_.dgUzTS_, nodesRow);
+        editor_.setCurrentRow(editor_.dgNU_, segmentsRow);
+        for (CalculationGrid* grid : editor_.grids_)
+            grid->setUpdatesEnabled(true);
+    }
+    NetworkCommand(const NetworkCommand&) = delete;
+    NetworkCommand& operator=(const NetworkCommand&) = delete;
+
+    int nodesRow = -1;
+    int segmentsRow = -1;
+
+private:
+    NetworkEditor& editor_;
 };
 
 } // namespace zurm::gui

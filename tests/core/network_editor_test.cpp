@@ -175,6 +175,49 @@ TEST_F(NetworkEditorTest, MarkedRowsAreDeletedByIdentityInOneTransaction)
     EXPECT_EQ(column(QStringLiteral("SELECT Nуз FROM ИзмПНапВУзлахТС ORDER BY rowid")), QStringLiteral("2 3"));
 }
 
+// Typed values that cannot stand are refused with a message, in the cell or
+// when the row is saved; the row stays as typed and nothing is written.
+TEST_F(NetworkEditorTest, BadInputIsRefused)
+{
+    const QString nodeProblem = QStringLiteral("Параметр \"Узел\" должен быть целым числом от 0 до 32700.");
+    struct Case {
+        NetworkTable table;
+        int column;
+        QVariant typed;
+        bool cellTakesIt;
+        QString message;
+    } cases[] = {
+        {NetworkTable::HeadChanges, 1, QStringLiteral("вверх"), false,
+         QStringLiteral("Введите \"Под.\" (подающий трубопровод) или \"Обр.\" (обратный трубопровод).")},
+        {NetworkTable::Nodes, 0, 1.5, false, nodeProblem},
+        {NetworkTable::Nodes, 0, 40000.0, true, nodeProblem},
+        {NetworkTable::Nodes, 0, 2.0, true, QStringLiteral("Узел 2 уже есть в таблице \"Узлы теплосети\".")},
+        {NetworkTable::Segments, 2, 40000.0, true, nodeProblem},
+        {NetworkTable::HeadChanges, 0, 3.0, true,
+         QStringLiteral("Поля \"Узел\", \"Трубопровод\", \"Изменение напора\" должны быть заполнены.")},
+    };
+    smallNetwork();
+    exec(QStringLiteral("UPDATE НазвРасч SET NНачУз=1"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toString().toStdString());
+        NetworkTableModel model(*data, dialogs, c.table);
+        model.setEditableColumns({0, 1, 2, 3, 4, 5, 6, 7});
+        model.setAppendAllowed(true);
+        model.select();
+        ASSERT_TRUE(model.appendRow());
+        const int row = model.rowCount() - 1;
+        dialogs.messages.clear();
+        EXPECT_EQ(model.setData(model.index(row, c.column), c.typed), c.cellTakesIt);
+        if (c.cellTakesIt) {
+            EXPECT_THROW(model.postRow(row), QuietAbort);
+        }
+        EXPECT_EQ(dialogs.messages, QStringList{c.message});
+    }
+    EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM УзлыТС")), QStringLiteral("3"));
+    EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM Табл")), QStringLiteral("2"));
+    EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС")), QStringLiteral("0"));
+}
+
 TEST(NetworkEditorRules, RowAfterDelete)
 {
     struct Case {

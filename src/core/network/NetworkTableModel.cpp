@@ -198,6 +198,11 @@ void NetworkTableModel::postNode(Row& row)
     record.append(QSqlField(QStringLiteral("Nуз")));
     record.setValue(0, row.values[0]);
     atUzliTSBeforePost(data_, dialogs_, record, this);
+    // A node without a number could never be found again.
+    if (row.values[0].isNull()) {
+        dialogs_.showMessage(kNodeNumberProblem);
+        throw QuietAbort();
+    }
     const QSqlDatabase db = data_.calculation();
     if (!row.values[0].isNull()
         && selectValue(db, QStringLiteral("SELECT count(*) FROM [УзлыТС] WHERE [Nуз]=? AND rowid<>?"),
@@ -223,6 +228,14 @@ void NetworkTableModel::postNode(Row& row)
 void NetworkTableModel::postSegment(Row& row)
 {
     data_.noteInputChanged(this);
+    // Node numbers are small integers: a larger one would not survive the file.
+    for (int column : {1, 2}) {
+        const QString problem = nodeNumberProblem(row.values[column]);
+        if (!problem.isEmpty()) {
+            dialogs_.showMessage(problem);
+            throw QuietAbort();
+        }
+    }
     const QSqlDatabase db = data_.calculation();
     const QVariantList& v = row.values;
     if (row.rowid == 0) {

@@ -57,10 +57,12 @@ void NetworkCommands::networkParameters()
     data.guards().enterNetworkEditor();
     NetworkEditor* dialog = editor();
     dialog->applyFontSizes(host_.fontSizes());
-    if (dialog->prepare())
+    const bool shown = dialog->prepare();
+    if (shown)
         dialog->exec();
     data.guards().leaveNetworkEditor();
-    session.networkEdited(dialog->storedStatus(), dialog->storedMessage());
+    if (shown)
+        session.networkEdited(dialog->storedStatus(), dialog->storedMessage());
     guardedStep(dialogs, kHeadNodesContext, [&] {
         if (const std::optional<QString> startNode = placeGivenHeadsAtStartNode(data))
             grids.showHeadNodes(*startNode);

@@ -235,6 +235,37 @@ private slots:
         trigger(window.get(), "miDataParTS");
         QVERIFY(checked);
     }
+
+    // Marked segments go after one question; the cursor lands on the segment
+    // that followed the last marked one, and the file keeps every other row.
+    void deletingMarkedSegments()
+    {
+        SampleWindow setup;
+        auto window = setup.show();
+        const QStringList before = setup.file().strings(QStringLiteral("SELECT id FROM Табл ORDER BY id"));
+        QVERIFY(before.size() >= 6);
+        QString current;
+        whenShown(QStringLiteral("TParTSForm"), [&](QWidget* editor) {
+            trigger(editor, "miShTSRZapT");
+            QTableView* keys = grid(editor, "DGNU");
+            for (int row : {2, 4})
+                keys->selectionModel()->select(keys->model()->index(row, 1),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            setup.dialogs.answers = {true};
+            trigger(editor, "miEditDelRecUchTS");
+            auto* model = static_cast<zurm::gui::NetworkEditor*>(editor)->model(zurm::NetworkTable::Segments);
+            current = QString::number(model->value(keys->currentIndex().row(), 0).toLongLong());
+            trigger(editor, "miSaveClose");
+        });
+        trigger(window.get(), "miDataParTS");
+        QCOMPARE(setup.dialogs.questions.value(0),
+                 QStringLiteral("ЗУРМ|Удалить выделенные записи таблицы \"Участки теплосети\"?"));
+        QStringList expected = before;
+        expected.removeAt(4);
+        expected.removeAt(2);
+        QCOMPARE(setup.file().strings(QStringLiteral("SELECT id FROM Табл ORDER BY id")), expected);
+        QCOMPARE(current, before[5]);
+    }
 };
 
 QTEST_MAIN(NetworkEditorTest)

@@ -1,8 +1,8 @@
 // Takes screenshots of the program's windows on the two-pipe example
 // calculation: the main window, the calculation parameters, the completion
-// dialog and the text viewer, the network editor's auto-fill dialogs, and the
-// help window. Run it under a real display server (scripts/screenshots.sh
-// starts one with Xvfb):
+// dialog and the text viewer, the settings, the network parameters editor
+// with its auto-fill dialogs, and the help window. Run it under a real display
+// server (scripts/screenshots.sh starts one with Xvfb):
 //
 //   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb [FONT_SIZE]
 //
@@ -175,6 +175,7 @@ int main(int argc, char** argv)
                       {QStringLiteral("RasVipForm"), QStringLiteral("3-completion")}},
                      trigger("miDataVipRas"));
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
+    photographModals({{QStringLiteral("TParTSForm"), QStringLiteral("8-network-editor")}}, trigger("miDataParTS"));
     save(&window, QStringLiteral("6-main-window-after-run"));
     {
         // The network editor's two auto-fill dialogs, as its commands open them.
@@ -182,7 +183,7 @@ int main(int argc, char** argv)
         nodes.prepareAddMissing(true);
         nodes.show();
         wait(700);
-        save(&nodes, QStringLiteral("8-auto-fill-nodes"));
+        save(&nodes, QStringLiteral("9-auto-fill-nodes"));
         nodes.reject();
         zurm::gui::AutoFillEndNodesDialog ends(window.session(), &window);
         ends.prepare(true, true, true);
@@ -190,7 +191,7 @@ int main(int argc, char** argv)
         if (auto* box = ends.findChild<QCheckBox*>(QStringLiteral("cbDeltaT")))
             box->click();
         wait(700);
-        save(&ends, QStringLiteral("9-auto-fill-end-nodes"));
+        save(&ends, QStringLiteral("10-auto-fill-end-nodes"));
         ends.reject();
     }
     trigger("miHlp")();
@@ -199,5 +200,5 @@ int main(int argc, char** argv)
         if (top->isVisible() && top->objectName() == QStringLiteral("HelpForm"))
             save(top, QStringLiteral("7-help"));
     window.close();
-    return saved >= 4 ? 0 : 1;
+    return saved >= 5 ? 0 : 1;
 }

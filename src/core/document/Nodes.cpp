@@ -13,9 +13,9 @@ void atUzliTSAfterInsert(QSqlRecord& node)
         node.setValue(QString::fromUtf8(field), 0);
 }
 
-void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord& node)
+void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord& node, const QObject* source)
 {
-    data.noteInputChanged();
+    data.noteInputChanged(source);
     const QString problem = nodeNumberProblem(node.value(QStringLiteral("Nуз")));
     if (!problem.isEmpty()) {
         dialogs.showMessage(problem);
@@ -23,9 +23,9 @@ void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord
     }
 }
 
-void atIsmPNapBeforePost(DataModule& data)
+void atIsmPNapBeforePost(DataModule& data, const QObject* source)
 {
-    data.noteInputChanged();
+    data.noteInputChanged(source);
 }
 
 } // namespace zurm

@@ -2,6 +2,8 @@
 
 #include <QSqlRecord>
 
+class QObject;
+
 namespace zurm {
 
 class DataModule;
@@ -12,10 +14,12 @@ void atUzliTSAfterInsert(QSqlRecord& node);
 
 // Before a node row is posted: any node edit makes the results stale; a number
 // outside 0..32700 is refused with its message and the post is cancelled
-// quietly (throws QuietAbort), the row staying in edit.
-void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord& node);
+// quietly (throws QuietAbort), the row staying in edit. `source` is the view
+// that made the edit (DataModule::noteInputChanged).
+void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord& node,
+                        const QObject* source = nullptr);
 
 // Before a head-change row is posted.
-void atIsmPNapBeforePost(DataModule& data);
+void atIsmPNapBeforePost(DataModule& data, const QObject* source = nullptr);
 
 } // namespace zurm

@@ -210,6 +210,14 @@ bool DocumentSession::recheckIndicators()
     return tableReady;
 }
 
+void DocumentSession::networkEdited(int status, const QString& message)
+{
+    view_.networkStatus = status;
+    view_.networkStatusText = message;
+    view_.gridsVisible = data_.calculationOpen() && indicatorsValid_ && status == 0;
+    view_.statusText = data_.calculationOpen() && data_.calculationDone() ? kCalculationDone : QString();
+}
+
 bool DocumentSession::checkIndicatorsAndShapeTable()
 {
     indicatorsValid_ = checkIndicators ? checkIndicators() : true;

@@ -76,6 +76,10 @@ public:
     // they were. Locks the window and always unlocks it. Throws Failure.
     bool recheckIndicators();
 
+    // After the network editor has stored the network status: the view
+    // follows it (grids shown only for valid indicators and status 0).
+    void networkEdited(int status, const QString& message);
+
     // CheckIndicators: checks the catalogue and builds the calculation order;
     // shows its own message and returns false when the definitions are wrong.
     // Replaceable so that tests can count or refuse checks.

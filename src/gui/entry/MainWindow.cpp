@@ -8,6 +8,7 @@
 #include "gui/entry/RunStop.h"
 #include "gui/help/Help.h"
 #include "gui/hydraulics/RunCommands.h"
+#include "gui/network/NetworkCommands.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "gui/settings/SettingsDialog.h"
 #include "session/DocumentSession.h"
@@ -100,6 +101,7 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     statusBar()->addWidget(lbCalculationDone_, 1);
     createPanels();
     dataCommands_ = new DataCommands(*this);
+    networkCommands_ = new NetworkCommands(*this);
     runCommands_ = new RunCommands(*this);
     createCommands();
     restoreWindowGeometry();
@@ -113,6 +115,7 @@ MainWindow::~MainWindow()
     // closes them (child widgets would otherwise outlive the session).
     grids_->release();
     delete dataCommands_;
+    delete networkCommands_;
     delete runCommands_;
     delete settingsDialog_;
 }
@@ -180,7 +183,8 @@ void MainWindow::createCommands()
     QMenu* data = menuBar()->addMenu(QStringLiteral("&Данные"));
     data->setObjectName(QStringLiteral("miData"));
     add(data, nullptr, {"miDataParR", nullptr, "Параметры расчета", nullptr}, [this] { dataCommands_->parameters(); });
-    add(data, toolbar, {"miDataParTS", "tbParTS", "Параметры теплосети", "network"}, nullptr);
+    add(data, toolbar, {"miDataParTS", "tbParTS", "Параметры теплосети", "network"},
+        [this] { networkCommands_->networkParameters(); });
     add(data, toolbar, {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", "repeated-entry"}, nullptr);
     add(data, toolbar, {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", "import-excel"},
         nullptr);

@@ -21,6 +21,7 @@ namespace zurm::gui {
 
 class CalculationGrids;
 class DataCommands;
+class NetworkCommands;
 class ParametersDialog;
 class RunCommands;
 class SettingsDialog;
@@ -108,6 +109,7 @@ private:
     std::unique_ptr<DocumentSession> session_;
     CalculationGrids* grids_ = nullptr;
     DataCommands* dataCommands_ = nullptr;
+    NetworkCommands* networkCommands_ = nullptr;
     RunCommands* runCommands_ = nullptr;
     bool started_ = false;
     bool startedUp_ = false;

@@ -7,6 +7,7 @@
 #include "document/DataModule.h"
 #include "document/NetworkKinds.h"
 #include "hydraulics/TopologyCheck.h"
+#include "network/SchemaData.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -207,12 +208,8 @@ int rowAfterDelete(int lastMarked, int deleted, int remaining)
 
 QSet<int> selectedSchemaNodes(DataModule& data)
 {
-    QSet<int> nodes;
-    QSqlQuery query = selectSql(data.work(), QStringLiteral("SELECT [Nуз] FROM [ВыделУзлыТС]"));
-    while (query.next())
-        if (!query.value(0).isNull())
-            nodes.insert(query.value(0).toInt());
-    return nodes;
+    const std::vector<int> nodes = readSchemaSelection(data.work()).nodes;
+    return QSet<int>(nodes.begin(), nodes.end());
 }
 
 int selectSchemaNodes(DataModule& data, const QList<int>& nodes, bool onlyExisting, bool rectangle)
@@ -230,18 +227,16 @@ int selectSchemaNodes(DataModule& data, const QList<int>& nodes, bool onlyExisti
     }
     const QSqlDatabase work = data.work();
     Transaction transaction(work);
-    execSql(work, QStringLiteral("DELETE FROM [ВыделУзлыТС]"));
-    execSql(work, QStringLiteral("DELETE FROM [ВыделПрямоуг]"));
+    clearSchemaSelection(work);
     QSet<int> added;
     for (const Place& place : places)
         if (!added.contains(place.node)) {
-            execSql(work, QStringLiteral("INSERT INTO [ВыделУзлыТС]([Nуз]) VALUES(?)"), {place.node});
+            addSelectedNode(work, place.node);
             added.insert(place.node);
         }
     if (rectangle && places.size() == 2 && (places[0].x != places[1].x || places[0].y != places[1].y))
-        execSql(work, QStringLiteral("INSERT INTO [ВыделПрямоуг](x1, y1, x2, y2) VALUES(?, ?, ?, ?)"),
-                {std::min(places[0].x, places[1].x), std::min(places[0].y, places[1].y),
-                 std::max(places[0].x, places[1].x), std::max(places[0].y, places[1].y)});
+        setSelectionRect(work, {std::min(places[0].x, places[1].x), std::min(places[0].y, places[1].y),
+                                std::max(places[0].x, places[1].x), std::max(places[0].y, places[1].y)});
     transaction.commit();
     return int(added.size());
 }

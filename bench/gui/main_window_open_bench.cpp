@@ -4,11 +4,11 @@
 // 32 700 nodes (the calculation files of the run benchmarks). Goal: at most
 // 1 s for 32 700 segments. Runs under the offscreen platform unless another
 // one is chosen.
-#include "base/UserDialogs.h"
 #include "document/DataModule.h"
 #include "entry/SegmentTableModel.h"
 #include "gui/entry/MainWindow.h"
 #include "session/DocumentSession.h"
+#include "support/DesktopBench.h"
 #include "support/PeakMemory.h"
 #include "support/RunBenchmarks.h"
 #include "support/StreetNetwork.h"
@@ -24,36 +24,14 @@
 
 namespace {
 
-class OpeningDialogs : public zurm::UserDialogs {
-public:
-    QString file;
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    bool askYesNo(const QString&, const QString&) override { return true; }
-    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return file; }
-    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
-};
-
-QString programFolder()
-{
-    static QTemporaryDir folder;
-    static QString path;
-    if (path.isEmpty()) {
-        path = folder.path();
-        for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"}) {
-            const QString target = path + QLatin1Char('/') + QString::fromUtf8(name);
-            QFile::copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name), target);
-            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        }
-    }
-    return path;
-}
+using zurm::bench::OpeningDialogs;
 
 void MainWindowOpen(benchmark::State& state)
 {
     const int nodes = int(state.range(0));
     OpeningDialogs dialogs;
     dialogs.file = zurm::bench::streetCalculation(nodes);
-    zurm::gui::MainWindow window(programFolder(), &dialogs);
+    zurm::gui::MainWindow window(zurm::bench::desktopProgramFolder(), &dialogs);
     window.resize(1280, 800);
     window.show();
     // The start-up sequence runs once the window is on the screen.

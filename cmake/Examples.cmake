@@ -24,3 +24,19 @@ add_custom_target(examples ALL DEPENDS ${ZURM_EXAMPLE_FILES})
 if(TARGET zurm_core_tests)
     add_dependencies(zurm_core_tests examples)
 endif()
+
+# The map of the district example: a fictional quarter drawn by a small tool at
+# build time (data/tools/district_map.cpp), delivered beside the examples.
+add_executable(zurm-district-map ${CMAKE_SOURCE_DIR}/data/tools/district_map.cpp)
+target_link_libraries(zurm-district-map PRIVATE Qt6::Gui)
+target_compile_options(zurm-district-map PRIVATE ${ZURM_WARNINGS})
+add_custom_command(
+    OUTPUT ${ZURM_EXAMPLES_DIR}/district_map.jpg
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZURM_EXAMPLES_DIR}
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:zurm-district-map>
+            ${ZURM_EXAMPLES_DIR}/district_map.jpg
+    DEPENDS zurm-district-map
+    COMMENT "Drawing the district map"
+    VERBATIM)
+add_custom_target(district_map ALL DEPENDS ${ZURM_EXAMPLES_DIR}/district_map.jpg)
+add_dependencies(examples district_map)

@@ -38,24 +38,6 @@ void drawLabel(QPainter& painter, const QFontMetrics& metrics, int left, int top
     painter.drawText(left, top + metrics.ascent(), text);
 }
 
-void paintScaleBar(QPainter& painter, const SchemaData& schema)
-{
-    painter.setPen(pen(Qt::white, 5));
-    painter.setBrush(Qt::white);
-    painter.drawRect(QRect(0, 0, 119, 45));
-    painter.setBrush(Qt::NoBrush);
-    const QString value = schema.mapScale.isNull() ? QString() : formatGeneral15(schema.mapScale.toDouble());
-    const QString text = value + QStringLiteral(" м.");
-    painter.setFont(schemaFont(false));
-    const QFontMetrics metrics(painter.font());
-    const int width = metrics.horizontalAdvance(text);
-    drawLabel(painter, metrics, 60 - width / 2, 0, text, width);
-    painter.setPen(pen(Qt::black, 5));
-    painter.drawLine(10, 35, 109, 35);
-    painter.drawLine(10, 31, 10, 39);
-    painter.drawLine(109, 31, 109, 39);
-}
-
 bool placed(const SchemaNode& node)
 {
     return node.x > 0 && node.y > 0;
@@ -135,6 +117,43 @@ void drawBand(QPainter& painter, QPointF a, QPointF b, double width)
 
 } // namespace
 
+void paintScaleBar(QPainter& painter, const QVariant& mapScale)
+{
+    painter.setPen(pen(Qt::white, 5));
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRect(0, 0, 119, 45));
+    painter.setBrush(Qt::NoBrush);
+    const QString value = mapScale.isNull() ? QString() : formatGeneral15(mapScale.toDouble());
+    const QString text = value + QStringLiteral(" м.");
+    painter.setFont(schemaFont(false));
+    const QFontMetrics metrics(painter.font());
+    const int width = metrics.horizontalAdvance(text);
+    drawLabel(painter, metrics, 60 - width / 2, 0, text, width);
+    painter.setPen(pen(Qt::black, 5));
+    painter.drawLine(10, 35, 109, 35);
+    painter.drawLine(10, 31, 10, 39);
+    painter.drawLine(109, 31, 109, 39);
+}
+
+QImage mapScalePreview(const QVariant& mapScale)
+{
+    QImage picture(489, 233, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    paintScaleBar(painter, mapScale);
+    QFont font;
+    font.setPixelSize(67); // 50 points at 96 points per inch
+    font.setBold(true);
+    font.setItalic(true);
+    painter.setFont(font);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setPen(QColor(192, 192, 192));
+    // (90, 60) is the top-left corner of the word's line.
+    painter.drawText(90, 60 + QFontMetrics(font).ascent(), QStringLiteral("К А Р Т А"));
+    return picture;
+}
+
 void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const SchemaPaintOptions& options,
                         const QRect& region)
 {
@@ -144,7 +163,7 @@ void paintSchemaOverlay(QPainter& painter, const SchemaData& schema, const Schem
     painter.translate(-region.topLeft());
 
     if (region.intersects(QRect(-3, -3, 126, 52)))
-        paintScaleBar(painter, schema);
+        paintScaleBar(painter, schema.mapScale);
 
     const bool editor = options.window == SchemaWindowKind::Editor;
     if (editor && options.editorNetworkStatus != 0 && options.editorNetworkStatus != 2) {

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QVariant>
 
 class QPainter;
 
@@ -19,6 +20,15 @@ struct SchemaPaintOptions {
     int editorNetworkStatus = 0;
     int labelMode = 0; // 0 every node, 1 the start and the end nodes, 2 none
 };
+
+// The scale bar in the top-left corner (120 × 46 points): the scale in
+// metres ("" when null) followed by " м." above a bar of 100 points.
+void paintScaleBar(QPainter& painter, const QVariant& mapScale);
+
+// The map scale dialog's preview: a white 489 × 233 picture with the scale
+// bar for the given scale (blank when null) and the word "К А Р Т А" in silver, 50 points bold
+// italic, from (90, 60).
+QImage mapScalePreview(const QVariant& mapScale);
 
 // PaintTS over a picture that already holds the map: the scale bar, the
 // segments, the nodes with their labels, the selected nodes and the selection

@@ -12,6 +12,11 @@ UPDATE [НазвРасч] SET [НазвРасч] = 'Пример: теплова
     [ТипСети] = 1, [ОпрД] = 0, [РасчРасх] = 1,
     [NНачУз] = 0, [NузПНапПод] = 0, [NузРНап] = 2, [ПарТСКорр] = 0, [ПарТСОш] = NULL;
 
+-- The map of the district (drawn at build time into examples/ beside the
+-- program folder; a relative name is taken from the program folder): one
+-- point is one metre, so 100 points are 100 m. The lengths stay as typed.
+UPDATE [НазвРасч] SET [Карта] = '../examples/district_map.jpg', [МасштабКарты] = 100, [ВычДлПоМасш] = 0;
+
 -- Full head of the supply pipe at the boiler house (height 152 m plus 68 m of
 -- pressure); available head measured at the trunk chamber at node 2.
 UPDATE [Заг] SET [КэШер] = 0.5, [ДолМестПот] = 0.3, [ПНапНаУзПод] = 220, [РНапНаУз] = 45,

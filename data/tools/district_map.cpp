@@ -31,7 +31,7 @@ private:
 const int kWidth = 2000;
 const int kHeight = 1200;
 const std::vector<int> kStreetsY = {140, 330, 470, 600, 760, 890};
-const std::vector<int> kStreetsX = {30, 200, 370, 600, 820, 1000, 1230, 1450, 1620, 1760, 1960};
+const std::vector<int> kStreetsX = {30, 280, 460, 710, 910, 1070, 1350, 1540, 1690, 1810, 1960};
 
 double riverY(double x) { return 1040 + 35 * std::sin(x / 260.0) + 18 * std::sin(x / 97.0); }
 
@@ -155,11 +155,11 @@ int main(int argc, char** argv)
         street(painter, QPointF(0, y), QPointF(kWidth, y), y == 600 ? 30 : 18);
     for (int x : kStreetsX)
         street(painter, QPointF(x, 0), QPointF(x, kStreetsY.back()), 16);
-    street(painter, QPointF(1000, 890), QPointF(1230, 760), 12);
-    street(painter, QPointF(1230, 890), QPointF(1230, kHeight), 22);
+    street(painter, QPointF(1070, 890), QPointF(1350, 760), 12);
+    street(painter, QPointF(1350, 890), QPointF(1350, kHeight), 22);
     painter.setPen(QPen(QColor(110, 105, 100), 3));
-    painter.drawLine(QPointF(1217, riverY(1230) - 40), QPointF(1217, riverY(1230) + 44));
-    painter.drawLine(QPointF(1243, riverY(1230) - 40), QPointF(1243, riverY(1230) + 44));
+    painter.drawLine(QPointF(1337, riverY(1350) - 40), QPointF(1337, riverY(1350) + 44));
+    painter.drawLine(QPointF(1363, riverY(1350) - 40), QPointF(1363, riverY(1350) + 44));
 
     // The boiler house at the west end of the main street, in its own yard.
     painter.setPen(QPen(QColor(160, 150, 140), 1));
@@ -175,16 +175,16 @@ int main(int argc, char** argv)
     label(painter, QPointF(60, 728), 0, QStringLiteral("Котельная"), 22, text);
     label(painter, QPointF(240, 592), 0, QStringLiteral("ул. Заводская"), 24, text);
     label(painter, QPointF(1300, 592), 0, QStringLiteral("ул. Заводская"), 24, text);
-    label(painter, QPointF(420, 324), 0, QStringLiteral("ул. Садовая"), 20, text);
-    label(painter, QPointF(1050, 464), 0, QStringLiteral("ул. Школьная"), 20, text);
-    label(painter, QPointF(640, 754), 0, QStringLiteral("пр. Строителей"), 20, text);
+    label(painter, QPointF(500, 324), 0, QStringLiteral("ул. Садовая"), 20, text);
+    label(painter, QPointF(1120, 464), 0, QStringLiteral("ул. Школьная"), 20, text);
+    label(painter, QPointF(740, 754), 0, QStringLiteral("пр. Строителей"), 20, text);
     label(painter, QPointF(300, 884), 0, QStringLiteral("наб. Речная"), 20, text);
     label(painter, QPointF(1480, 134), 0, QStringLiteral("ул. Лесная"), 20, text);
-    label(painter, QPointF(594, 200), 90, QStringLiteral("ул. Мира"), 20, text);
-    label(painter, QPointF(1444, 640), 90, QStringLiteral("пер. Тихий"), 20, text);
-    label(painter, QPointF(1032, 852), -29, QStringLiteral("пер. Косой"), 18, text);
-    label(painter, QPointF(1640, 690), 0, QStringLiteral("Парк"), 24, QColor(60, 100, 50));
-    label(painter, QPointF(660, 80), 0, QStringLiteral("Сквер"), 22, QColor(60, 100, 50));
+    label(painter, QPointF(704, 200), 90, QStringLiteral("ул. Мира"), 20, text);
+    label(painter, QPointF(1534, 640), 90, QStringLiteral("пер. Тихий"), 20, text);
+    label(painter, QPointF(1130, 852), -25, QStringLiteral("пер. Косой"), 18, text);
+    label(painter, QPointF(1580, 690), 0, QStringLiteral("Парк"), 24, QColor(60, 100, 50));
+    label(painter, QPointF(770, 240), 0, QStringLiteral("Сквер"), 22, QColor(60, 100, 50));
     label(painter, QPointF(500, riverY(500) + 12), 0, QStringLiteral("р. Светлая"), 28, QColor(40, 80, 130));
     painter.end();
 

@@ -17,6 +17,7 @@
 #include "gui/entry/MainWindow.h"
 #include "gui/network/AutoFillEndNodesDialog.h"
 #include "gui/network/AutoFillNodesDialog.h"
+#include "gui/network/MapScaleDialog.h"
 #include "gui/platform/Translations.h"
 #include "session/DocumentSession.h"
 
@@ -152,6 +153,20 @@ int main(int argc, char** argv)
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("screenshots"));
+    {
+        // A map named relative to the program folder is taken from beside this
+        // program: the copy of the calculation names it by its full path.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screenshots-map"));
+        db.setDatabaseName(calculation);
+        if (!db.open())
+            return 1;
+        const QString map = zurm::selectValue(db, QStringLiteral("SELECT [Карта] FROM [НазвРасч]")).toString();
+        if (!map.isEmpty() && QFileInfo(map).isRelative())
+            zurm::execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [Карта] = ?"),
+                          {QDir(binFolder).absoluteFilePath(map)});
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("screenshots-map"));
 
     AnsweringDialogs dialogs(documents.filePath(QStringLiteral("Текст расчета.txt")));
     zurm::gui::MainWindow window(programFolder.path(), &dialogs);
@@ -193,6 +208,11 @@ int main(int argc, char** argv)
         wait(700);
         save(&ends, QStringLiteral("10-auto-fill-end-nodes"));
         ends.reject();
+    }
+    {
+        // The map scale dialog of the drawing window's menu "Карта".
+        zurm::gui::MapScaleDialog scale(window.session().data(), dialogs, &window);
+        photographModals({{QStringLiteral("TKartaScaleForm"), QStringLiteral("11-map-scale")}}, [&scale] { scale.run(); });
     }
     trigger("miHlp")();
     wait(1000);

@@ -11,6 +11,7 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 #include "base/Sql.h"
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
+#include "document/DocumentEvents.h"
 #include "hydraulics/TopologyCheck.h"
 #include "network/SchemaData.h"
 #include "network/SchemaEditHistory.h"
@@ -201,6 +202,8 @@ TEST_F(SchemaEditingTest, OperationsLeaveTheseTables)
 
 TEST_F(SchemaEditingTest, ClicksPlaceDrawSelectAndDrag)
 {
+    int changes = 0;
+    QObject::connect(&data.events(), &DocumentEvents::inputChanged, [&](const QObject*) { ++changes; });
     // A first click on an empty network places node 0 clamped into the drawing area.
     EXPECT_EQ(editing.mousePress({5, 5}, kModePlaceStartNode, kPicture), kModeDrawSegment);
     EXPECT_EQ(editing.mousePress({400, 500}, kModeDrawSegment, kPicture), kModeDrawSegment);
@@ -208,6 +211,7 @@ TEST_F(SchemaEditingTest, ClicksPlaceDrawSelectAndDrag)
     EXPECT_EQ(nodes(), QStringLiteral("0:17,42 1:400,500 2:983,783"));
     EXPECT_EQ(segments(), QStringLiteral("1:0>1 2:1>2"));
     EXPECT_EQ(readSchemaSelection(data.work()).nodes, std::vector<int>{2});
+    EXPECT_EQ(changes, 3); // once per change
     // Two rectangle corners around one node select it and keep no rectangle;
     // around two nodes they keep the ordered rectangle.
     editing.mousePress({300, 450}, kModeSelectRectangle, kPicture);
@@ -380,7 +384,7 @@ TEST_F(SchemaEditingTest, RandomSequencesKeepATreeAndUndoExactly)
 {
     // SCHEMA_EDITING_SEED replays a run.
     const quint32 seed = qEnvironmentVariableIsSet("SCHEMA_EDITING_SEED")
-        ? quint32(qEnvironmentVariableIntValue("SCHEMA_EDITING_SEED"))
+        ? qgetenv("SCHEMA_EDITING_SEED").toUInt()
         : QRandomGenerator::global()->generate();
     std::printf("schema editing seed %u\n", seed);
     QRandomGenerator random(seed);

@@ -5,13 +5,14 @@
 #include "document/DataModule.h"
 
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace zurm {
 
 namespace {
 
-// Below this many rows single lookups by key beat a scan of the table.
-constexpr qsizetype kLookupLimit = 200;
+// Rows per INSERT when a step is applied (within SQLite's limit of bound values).
+constexpr int kVariableLimit = 32000;
 
 const QStringList& calculationNodeFields()
 {
@@ -98,21 +99,11 @@ void SchemaEditRecorder::touch(const QString& table, const QString& column, cons
         entry.before.insert(rowid, rowValues(query, columns));
         entry.order.push_back(rowid);
     };
-    if (values.size() <= kLookupLimit) {
-        QSqlQuery query = prepareSql(db, select + QStringLiteral(" WHERE ") + quoteName(column) + QStringLiteral(" = ?"));
-        for (int value : values) {
-            query.bindValue(0, value);
-            execPrepared(query);
-            while (query.next())
-                keep(query);
-        }
-        return;
-    }
-    const int at = int(entry.columns.indexOf(column)) + 1;
-    QSqlQuery query = selectSql(db, select);
+    QSqlQuery query = selectSql(db, select + QStringLiteral(" WHERE ") + quoteName(column) + QStringLiteral(" IN ")
+                                        + kNumberList,
+                                {jsonNumbers(values)});
     while (query.next())
-        if (!query.value(at).isNull() && values.contains(query.value(at).toInt()))
-            keep(query);
+        keep(query);
 }
 
 void SchemaEditRecorder::inserted(const QString& table, qint64 rowid)
@@ -134,22 +125,10 @@ SchemaEditStep SchemaEditRecorder::finish()
         const int columns = int(entry.columns.size());
         QHash<qint64, QVariantList> after;
         const QString select = QStringLiteral("SELECT rowid, * FROM ") + quoteName(name);
-        if (qsizetype(entry.order.size()) <= kLookupLimit) {
-            QSqlQuery query = prepareSql(db, select + QStringLiteral(" WHERE rowid = ?"));
-            for (qint64 rowid : entry.order) {
-                query.bindValue(0, rowid);
-                execPrepared(query);
-                if (query.next())
-                    after.insert(rowid, rowValues(query, columns));
-            }
-        } else {
-            QSqlQuery query = selectSql(db, select);
-            while (query.next()) {
-                const qint64 rowid = query.value(0).toLongLong();
-                if (entry.has(rowid))
-                    after.insert(rowid, rowValues(query, columns));
-            }
-        }
+        QSqlQuery query = selectSql(db, select + QStringLiteral(" WHERE rowid IN ") + kNumberList,
+                                    {jsonNumbers(entry.order)});
+        while (query.next())
+            after.insert(query.value(0).toLongLong(), rowValues(query, columns));
         for (qint64 rowid : entry.order) {
             SchemaEditStep::Row row;
             row.rowid = rowid;
@@ -213,31 +192,38 @@ void SchemaEditHistory::apply(DataModule& data, const SchemaEditStep& step, bool
         // Every row the step touched goes first, so that keys freed by one
         // row can be taken by another.
         for (const SchemaEditStep::Table& table : step.tables) {
-            QSqlQuery remove = prepareSql(db, QStringLiteral("DELETE FROM ") + quoteName(table.name)
-                                                  + QStringLiteral(" WHERE rowid = ?"));
-            for (const SchemaEditStep::Row& row : table.rows) {
-                remove.bindValue(0, row.rowid);
-                execPrepared(remove);
-            }
+            std::vector<qint64> rowids;
+            rowids.reserve(table.rows.size());
+            for (const SchemaEditStep::Row& row : table.rows)
+                rowids.push_back(row.rowid);
+            execSql(db, QStringLiteral("DELETE FROM ") + quoteName(table.name) + QStringLiteral(" WHERE rowid IN ")
+                            + kNumberList,
+                    {jsonNumbers(rowids)});
         }
         for (const SchemaEditStep::Table& table : step.tables) {
             QStringList names{QStringLiteral("rowid")};
-            QStringList marks{QStringLiteral("?")};
-            for (const QString& column : table.columns) {
+            for (const QString& column : table.columns)
                 names.append(quoteName(column));
-                marks.append(QStringLiteral("?"));
-            }
-            QSqlQuery insert = prepareSql(db, QStringLiteral("INSERT INTO ") + quoteName(table.name)
-                                                  + QStringLiteral(" (") + names.join(QStringLiteral(", "))
-                                                  + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", "))
-                                                  + QLatin1Char(')'));
-            for (const SchemaEditStep::Row& row : table.rows) {
-                const std::optional<QVariantList>& values = forward ? row.after : row.before;
-                if (!values)
-                    continue;
-                insert.bindValue(0, row.rowid);
-                for (int i = 0; i < values->size(); ++i)
-                    insert.bindValue(i + 1, values->at(i));
+            const QString head = QStringLiteral("INSERT INTO ") + quoteName(table.name) + QStringLiteral(" (")
+                + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ");
+            const QString marks = QLatin1Char('(') + QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))
+                + QLatin1Char(')');
+            std::vector<const SchemaEditStep::Row*> rows;
+            for (const SchemaEditStep::Row& row : table.rows)
+                if (forward ? row.after.has_value() : row.before.has_value())
+                    rows.push_back(&row);
+            // Many rows per statement: one statement per row costs more than the rows.
+            const size_t perStatement = size_t(std::max<qsizetype>(1, kVariableLimit / names.size()));
+            for (size_t first = 0; first < rows.size(); first += perStatement) {
+                const size_t count = std::min(perStatement, rows.size() - first);
+                QSqlQuery insert = prepareSql(db, head + QStringList(qsizetype(count), marks).join(QLatin1Char(',')));
+                int at = 0;
+                for (size_t i = first; i < first + count; ++i) {
+                    const QVariantList& values = forward ? *rows[i]->after : *rows[i]->before;
+                    insert.bindValue(at++, rows[i]->rowid);
+                    for (const QVariant& value : values)
+                        insert.bindValue(at++, value);
+                }
                 execPrepared(insert);
             }
         }

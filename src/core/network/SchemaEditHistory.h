@@ -16,6 +16,21 @@ namespace zurm {
 
 class DataModule;
 
+// "(SELECT value FROM json_each(?))": the list of numbers bound as one JSON
+// array, so that one statement handles any number of rows.
+inline const QString kNumberList = QStringLiteral("(SELECT value FROM json_each(?))");
+template<class Numbers>
+QString jsonNumbers(const Numbers& numbers)
+{
+    QString text(QLatin1Char('['));
+    for (const auto number : numbers) {
+        if (text.size() > 1)
+            text += QLatin1Char(',');
+        text += QString::number(number);
+    }
+    return text + QLatin1Char(']');
+}
+
 // The rows one drawing operation changed: per table the rows by rowid as they
 // were before and after (none where the row did not exist), the node fields of
 // the calculation row, and the selection before and after.

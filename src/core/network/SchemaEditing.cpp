@@ -242,19 +242,9 @@ int SchemaEditing::OperDelPartTS()
         recorder.touch(kSegments, QStringLiteral("id"), segmentIds);
         recorder.touch(kNodes, QStringLiteral("Nуз"), removed);
         recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removed);
-        QSqlQuery dropSegment = prepareSql(db, QStringLiteral("DELETE FROM Табл WHERE id = ?"));
-        for (int id : segmentIds) {
-            dropSegment.bindValue(0, id);
-            execPrepared(dropSegment);
-        }
-        QSqlQuery dropNode = prepareSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз = ?"));
-        QSqlQuery dropHeads = prepareSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз = ?"));
-        for (int node : removed) {
-            dropNode.bindValue(0, node);
-            execPrepared(dropNode);
-            dropHeads.bindValue(0, node);
-            execPrepared(dropHeads);
-        }
+        execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(segmentIds)});
+        execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
+        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
         clearSchemaSelection(work);
     });
     return boxAfterChange();
@@ -379,29 +369,17 @@ int SchemaEditing::OperDelSelUz()
         recorder.touch(kNodes, QStringLiteral("Nуз"), removedNodes);
         recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removedNodes);
         QSqlQuery update = prepareSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"));
-        QSqlQuery dropSegment = prepareSql(db, QStringLiteral("DELETE FROM Табл WHERE id = ?"));
         for (const Segment& segment : segments) {
             const int id = int(segment.id);
-            if (droppedSegments.contains(id)) {
-                dropSegment.bindValue(0, id);
-                execPrepared(dropSegment);
-            } else if (changedSegments.contains(id)) {
-                update.bindValue(0, segment.from ? QVariant(*segment.from) : QVariant());
-                update.bindValue(1, id);
-                execPrepared(update);
-            }
+            if (changedSegments.contains(id) && !droppedSegments.contains(id))
+                execSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"),
+                        {segment.from ? QVariant(*segment.from) : QVariant(), id});
         }
-        QSqlQuery dropNode = prepareSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз = ?"));
-        QSqlQuery dropHeads = prepareSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз = ?"));
-        QSqlQuery unselect = prepareSql(work, QStringLiteral("DELETE FROM ВыделУзлыТС WHERE Nуз = ?"));
-        for (int node : removedInOrder) {
-            dropNode.bindValue(0, node);
-            execPrepared(dropNode);
-            dropHeads.bindValue(0, node);
-            execPrepared(dropHeads);
-            unselect.bindValue(0, node);
-            execPrepared(unselect);
-        }
+        execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(droppedSegments)});
+        const QString removed = jsonNumbers(removedInOrder);
+        execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {removed});
+        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {removed});
+        execSql(work, QStringLiteral("DELETE FROM ВыделУзлыТС WHERE Nуз IN ") + kNumberList, {removed});
         if (start != startBefore && start)
             setStartNode(db, *start);
         if (readSchemaSelection(work).nodes.size() < 2)
@@ -596,13 +574,8 @@ void SchemaEditing::mouseRelease(QPoint down, QPoint up, int mode, QSize picture
             const QSqlDatabase db = data_.calculation();
             const QSet<int> nodes(selection.nodes.begin(), selection.nodes.end());
             recorder.touch(kNodes, QStringLiteral("Nуз"), nodes);
-            QSqlQuery move = prepareSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ? WHERE Nуз = ?"));
-            for (int node : selection.nodes) {
-                move.bindValue(0, mx);
-                move.bindValue(1, my);
-                move.bindValue(2, node);
-                execPrepared(move);
-            }
+            execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ? WHERE Nуз IN ") + kNumberList,
+                    {mx, my, jsonNumbers(selection.nodes)});
             setSelectionRect(work, moved);
         });
         return;

@@ -56,7 +56,7 @@ protected:
         for (const QString& token : QString::fromUtf8(segments).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const QStringList parts = token.split(QLatin1Char('>'));
             execSql(db(), QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел, ДлНаУчПод) VALUES (?, ?, ?, ?)"),
-                    {++id, parts[0].toInt(), parts[1].toInt(), 10 * id});
+                    {++id, parts[0].toInt(), parts[1].toInt(), 0.1 + 10 * id});
         }
         if (start)
             CalculationRow(db()).setValue(CalculationRow::kStartNode, *start);
@@ -332,11 +332,11 @@ TEST_F(SchemaEditingTest, LengthsFromTheScale)
         const char* lengths; // supply/return per segment
     } cases[] = {
         {QVariant(), 1, QStringLiteral("Длины участков не вычислены по масштабу карты: масштаб карты не задан."),
-         "10.00/3.00 20.00/3.00"},
+         "10.10/3.00 20.10/3.00"},
         {0, 1, QStringLiteral("Длины участков не вычислены по масштабу карты: масштаб карты должен быть больше нуля."),
-         "10.00/3.00 20.00/3.00"},
+         "10.10/3.00 20.10/3.00"},
         {-5, 1, QStringLiteral("Длины участков не вычислены по масштабу карты: масштаб карты должен быть больше нуля."),
-         "10.00/3.00 20.00/3.00"},
+         "10.10/3.00 20.10/3.00"},
         {250, 0, QString(), "1250.00/3.00 2.50/3.00"},
         {0.5, 1, QString(), "2.50/2.50 0.01/0.01"},
     };

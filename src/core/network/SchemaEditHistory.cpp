@@ -6,13 +6,46 @@
 
 #include <QSqlQuery>
 #include <algorithm>
+#include <cmath>
 
 namespace zurm {
 
 namespace {
 
-// Rows per INSERT when a step is applied (within SQLite's limit of bound values).
-constexpr int kVariableLimit = 32000;
+// Rows per INSERT when a step is applied.
+constexpr int kRowsPerStatement = 400;
+
+// A stored value as an SQL literal that stores it again unchanged: doubles
+// with 17 significant digits, texts quoted, blobs in hex.
+QString literal(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::Double: {
+        const double number = value.toDouble();
+        if (std::isinf(number))
+            return number > 0 ? QStringLiteral("1e999") : QStringLiteral("-1e999");
+        QString text = QString::number(number, 'g', 17);
+        if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
+            text += QStringLiteral(".0"); // stays a REAL where the column has no affinity
+        return text;
+    }
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::ULongLong:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        return QString::number(value.toLongLong());
+    case QMetaType::QByteArray:
+        return QStringLiteral("X'") + QString::fromLatin1(value.toByteArray().toHex()) + QLatin1Char('\'');
+    default: {
+        QString text = value.toString();
+        text.replace(QLatin1Char('\''), QStringLiteral("''"));
+        return QLatin1Char('\'') + text + QLatin1Char('\'');
+    }
+    }
+}
 
 const QStringList& calculationNodeFields()
 {
@@ -206,26 +239,29 @@ void SchemaEditHistory::apply(DataModule& data, const SchemaEditStep& step, bool
                 names.append(quoteName(column));
             const QString head = QStringLiteral("INSERT INTO ") + quoteName(table.name) + QStringLiteral(" (")
                 + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ");
-            const QString marks = QLatin1Char('(') + QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))
-                + QLatin1Char(')');
             std::vector<const SchemaEditStep::Row*> rows;
             for (const SchemaEditStep::Row& row : table.rows)
                 if (forward ? row.after.has_value() : row.before.has_value())
                     rows.push_back(&row);
-            // Many rows per statement: one statement per row costs more than the rows.
-            const size_t perStatement = size_t(std::max<qsizetype>(1, kVariableLimit / names.size()));
-            for (size_t first = 0; first < rows.size(); first += perStatement) {
-                const size_t count = std::min(perStatement, rows.size() - first);
-                QSqlQuery insert = prepareSql(db, head + QStringList(qsizetype(count), marks).join(QLatin1Char(',')));
-                int at = 0;
-                for (size_t i = first; i < first + count; ++i) {
-                    const QVariantList& values = forward ? *rows[i]->after : *rows[i]->before;
-                    insert.bindValue(at++, rows[i]->rowid);
-                    for (const QVariant& value : values)
-                        insert.bindValue(at++, value);
+            // Many rows per statement, written as literals: binding values
+            // one by one costs more than the rows.
+            QString sql;
+            int inStatement = 0;
+            for (const SchemaEditStep::Row* row : rows) {
+                const QVariantList& values = forward ? *row->after : *row->before;
+                sql += sql.isEmpty() ? head : QStringLiteral(",");
+                sql += QLatin1Char('(') + QString::number(row->rowid);
+                for (const QVariant& value : values)
+                    sql += QLatin1Char(',') + literal(value);
+                sql += QLatin1Char(')');
+                if (++inStatement == kRowsPerStatement) {
+                    execSql(db, sql);
+                    sql.clear();
+                    inStatement = 0;
                 }
-                execPrepared(insert);
             }
+            if (!sql.isEmpty())
+                execSql(db, sql);
         }
         const QVariantList& fields = forward ? step.calculationAfter : step.calculationBefore;
         if (fields.size() == calculationNodeFields().size())

@@ -6,6 +6,7 @@
 
 #include <QSqlQuery>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace zurm {
@@ -16,7 +17,7 @@ namespace {
 constexpr int kRowsPerStatement = 400;
 
 // A stored value as an SQL literal that stores it again unchanged: doubles
-// with 17 significant digits, texts quoted, blobs in hex.
+// in their shortest exact form, texts quoted, blobs in hex.
 QString literal(const QVariant& value)
 {
     if (value.isNull() || !value.isValid())
@@ -26,7 +27,10 @@ QString literal(const QVariant& value)
         const double number = value.toDouble();
         if (std::isinf(number))
             return number > 0 ? QStringLiteral("1e999") : QStringLiteral("-1e999");
-        QString text = QString::number(number, 'g', 17);
+        // The shortest text that reads back as the same double.
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, number).ptr;
+        QString text = QString::fromLatin1(buffer, end - buffer);
         if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
             text += QStringLiteral(".0"); // stays a REAL where the column has no affinity
         return text;

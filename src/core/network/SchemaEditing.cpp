@@ -1,0 +1,640 @@
+#include "network/SchemaEditing.h"
+
+#include "base/Failure.h"
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
+#include "document/DataModule.h"
+#include "document/Segments.h"
+#include "network/SchemaData.h"
+#include "network/SchemaEditHistory.h"
+#include "network/SchemaGeometry.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlQuery>
+#include <algorithm>
+#include <cmath>
+
+namespace zurm {
+
+namespace {
+
+constexpr int kLastNodeNumber = 32700;
+
+const QString kNodes = QStringLiteral("УзлыТС");
+const QString kSegments = QStringLiteral("Табл");
+const QString kHeadChanges = QStringLiteral("ИзмПНапВУзлахТС");
+const QString kEndsOfMains = QStringLiteral("КонМаг");
+const QString kCaption = QStringLiteral("ЗУРМ");
+const QString kNoNumber = QStringLiteral("Невозможно сгенерировать номер узла.");
+
+struct Segment {
+    qint64 id = 0;
+    std::optional<int> from;
+    std::optional<int> to;
+};
+
+std::optional<int> intOrNone(const QVariant& value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (value.isNull() || !ok)
+        return std::nullopt;
+    return number;
+}
+
+std::vector<Segment> readSegments(const QSqlDatabase& db)
+{
+    std::vector<Segment> segments;
+    QSqlQuery query = selectSql(db, QStringLiteral("SELECT id, НачУзел, КонУзел FROM Табл ORDER BY id"));
+    while (query.next())
+        segments.push_back({query.value(0).toLongLong(), intOrNone(query.value(1)), intOrNone(query.value(2))});
+    return segments;
+}
+
+std::optional<int> startNodeOf(const QSqlDatabase& db)
+{
+    return intOrNone(CalculationRow(db).value(CalculationRow::kStartNode));
+}
+
+void setStartNode(const QSqlDatabase& db, int node)
+{
+    CalculationRow(db).setValue(CalculationRow::kStartNode, node);
+}
+
+bool hasNodes(const QSqlDatabase& db)
+{
+    return selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС LIMIT 1")).isValid();
+}
+
+std::optional<QPoint> nodePosition(const QSqlDatabase& db, int node)
+{
+    QSqlQuery query = selectSql(db, QStringLiteral("SELECT x, y FROM УзлыТС WHERE Nуз = ?"), {node});
+    if (!query.next())
+        return std::nullopt;
+    return QPoint(query.value(0).toInt(), query.value(1).toInt());
+}
+
+void insertNode(const QSqlDatabase& db, SchemaEditRecorder& recorder, int node, int x, int y)
+{
+    execSql(db, QStringLiteral("INSERT INTO УзлыТС (Nуз, x, y) VALUES (?, ?, ?)"), {node, x, y});
+    recorder.inserted(kNodes, selectValue(db, QStringLiteral("SELECT last_insert_rowid()")).toLongLong());
+}
+
+// A new segment from → to with the next free key and the defaults of a new row.
+void insertSegment(const QSqlDatabase& db, SchemaEditRecorder& recorder, int from, int to)
+{
+    const QVariant maxId = selectValue(db, QStringLiteral("SELECT max(id) FROM Табл"));
+    std::vector<qint64> ids;
+    if (!maxId.isNull()) {
+        if (maxId.toLongLong() < 2147483600) {
+            ids.push_back(maxId.toLongLong());
+        } else {
+            QSqlQuery all = selectSql(db, QStringLiteral("SELECT id FROM Табл ORDER BY id ASC"));
+            while (all.next())
+                ids.push_back(all.value(0).toLongLong());
+        }
+    }
+    const std::optional<qint64> id = nextSegmentKey(ids);
+    if (!id)
+        throw Failure(QString::fromLatin1(kSqlErrorClass), QStringLiteral("Невозможно сгенерировать значение ключевого поля."));
+    execSql(db, QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел) VALUES (?, ?, ?)"), {*id, from, to});
+    recorder.inserted(kSegments, *id);
+}
+
+// One recorded change of the network: both databases in a transaction, the
+// step into the history, one note of the input change.
+template<class Body>
+void runStep(DataModule& data, SchemaEditHistory* history, const QObject* source, Body&& body)
+{
+    const QSqlDatabase db = data.calculation();
+    std::optional<Transaction> work;
+    if (data.workOpen())
+        work.emplace(data.work());
+    SchemaEditStep step;
+    {
+        Transaction transaction(db);
+        SchemaEditRecorder recorder(data);
+        body(recorder);
+        step = recorder.finish();
+        transaction.commit();
+    }
+    if (work)
+        work->commit();
+    if (step.empty())
+        return;
+    if (history)
+        history->push(std::move(step));
+    data.noteInputChanged(source);
+}
+
+void selectOnly(const QSqlDatabase& work, int node)
+{
+    clearSchemaSelection(work);
+    addSelectedNode(work, node);
+}
+
+} // namespace
+
+int midpoint(int p, int q)
+{
+    return p / 2 + q / 2 + (p % 2 + q % 2) / 2;
+}
+
+int SchemaEditing::boxAfterChange() const
+{
+    return hasNodes(data_.calculation()) ? kModeSelectNode : kModePlaceStartNode;
+}
+
+int SchemaEditing::GenerateNodeNumber() const
+{
+    const QSqlDatabase db = data_.calculation();
+    const QVariant largest = selectValue(db, QStringLiteral("SELECT max(Nуз) FROM УзлыТС"));
+    if (largest.isNull() || !largest.isValid())
+        return 0;
+    if (largest.toInt() < kLastNodeNumber)
+        return largest.toInt() + 1;
+    QSqlQuery rows = selectSql(db, QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз ASC"));
+    for (int r = 0; r <= kLastNodeNumber && rows.next(); ++r)
+        if (rows.value(0).toInt() > r)
+            return r;
+    return -1;
+}
+
+int SchemaEditing::OperSelAllUz()
+{
+    const SchemaData schema = readSchemaData(data_);
+    if (schema.nodes.empty()) {
+        dialogs_.showMessage(QStringLiteral("Нет узлов для выделения."));
+        return kModePlaceStartNode;
+    }
+    const QSqlDatabase work = data_.work();
+    Transaction transaction(work);
+    clearSchemaSelection(work);
+    QSqlQuery insert = prepareSql(work, QStringLiteral("INSERT OR IGNORE INTO ВыделУзлыТС (Nуз) VALUES (?)"));
+    SelectionRect box{schema.nodes[0].x, schema.nodes[0].y, schema.nodes[0].x, schema.nodes[0].y};
+    for (const SchemaNode& node : schema.nodes) {
+        insert.bindValue(0, node.number);
+        execPrepared(insert);
+        box = {std::min(box.x1, node.x), std::min(box.y1, node.y), std::max(box.x2, node.x), std::max(box.y2, node.y)};
+    }
+    if (schema.nodes.size() >= 2)
+        setSelectionRect(work, box);
+    transaction.commit();
+    return kOperSelectAll;
+}
+
+int SchemaEditing::OperCancelSel()
+{
+    clearSchemaSelection(data_.work());
+    return kOperCancelSelection;
+}
+
+int SchemaEditing::OperMoveSelUz()
+{
+    const QSqlDatabase work = data_.work();
+    const SchemaSelection selection = readSchemaSelection(work);
+    if (selection.rect && selection.rect->isPoint())
+        execSql(work, QStringLiteral("DELETE FROM ВыделПрямоуг"));
+    if (selection.nodes.empty()) {
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует переместить."));
+        return kModeSelectRectangle;
+    }
+    return kModeMoveSelection;
+}
+
+int SchemaEditing::OperDelPartTS()
+{
+    const QSqlDatabase work = data_.work();
+    const SchemaSelection selection = readSchemaSelection(work);
+    if (selection.nodes.size() != 1) {
+        dialogs_.showMessage(QStringLiteral("Выделите узел, с которого начинается удаляемая часть сети."));
+        return boxAfterChange();
+    }
+    if (!dialogs_.askYesNo(kCaption, QStringLiteral("Удалить часть сети, которая начинается с выделенного узла?")))
+        return boxAfterChange();
+    const int root = selection.nodes.front();
+    runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+        const QSqlDatabase db = data_.calculation();
+        const std::vector<Segment> segments = readSegments(db);
+        QHash<int, std::vector<int>> children;
+        for (const Segment& segment : segments)
+            if (segment.from && segment.to)
+                children[*segment.from].push_back(*segment.to);
+        // Level by level from the selected node; each node once.
+        QSet<int> removed{root};
+        std::vector<int> level{root};
+        while (!level.empty()) {
+            std::vector<int> next;
+            for (int node : level)
+                for (int child : children.value(node))
+                    if (!removed.contains(child)) {
+                        removed.insert(child);
+                        next.push_back(child);
+                    }
+            level = std::move(next);
+        }
+        QSet<int> segmentIds;
+        for (const Segment& segment : segments)
+            if ((segment.from && removed.contains(*segment.from)) || (segment.to && *segment.to == root))
+                segmentIds.insert(int(segment.id));
+        recorder.touch(kSegments, QStringLiteral("id"), segmentIds);
+        recorder.touch(kNodes, QStringLiteral("Nуз"), removed);
+        recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removed);
+        execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(segmentIds)});
+        execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
+        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
+        clearSchemaSelection(work);
+    });
+    return boxAfterChange();
+}
+
+int SchemaEditing::OperAddUz()
+{
+    const QSqlDatabase work = data_.work();
+    const SchemaSelection selection = readSchemaSelection(work);
+    if (selection.nodes.empty()) {
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, перед которыми следует добавить новые узлы."));
+        return boxAfterChange();
+    }
+    bool outOfNumbers = false;
+    runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+        const QSqlDatabase db = data_.calculation();
+        for (int b : selection.nodes) {
+            const int n = GenerateNodeNumber();
+            if (n < 0) {
+                outOfNumbers = true;
+                break;
+            }
+            const std::optional<QPoint> at = nodePosition(db, b);
+            if (!at)
+                continue;
+            if (startNodeOf(db) == b) {
+                insertNode(db, recorder, n, std::max(at->x() - 50, 17), std::max(at->y() - 50, 42));
+                setStartNode(db, n);
+                insertSegment(db, recorder, n, b);
+                continue;
+            }
+            QSqlQuery entering =
+                selectSql(db, QStringLiteral("SELECT id, НачУзел FROM Табл WHERE КонУзел = ? ORDER BY id LIMIT 1"), {b});
+            if (!entering.next())
+                continue;
+            const qint64 id = entering.value(0).toLongLong();
+            const std::optional<QPoint> from = nodePosition(db, entering.value(1).toInt());
+            if (!from)
+                continue;
+            recorder.touch(kSegments, QStringLiteral("id"), {int(id)});
+            insertNode(db, recorder, n, midpoint(from->x(), at->x()), midpoint(from->y(), at->y()));
+            execSql(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE id = ?"), {n, id});
+            insertSegment(db, recorder, n, b);
+        }
+    });
+    if (outOfNumbers)
+        dialogs_.showMessage(kNoNumber);
+    return boxAfterChange();
+}
+
+int SchemaEditing::OperDelSelUz()
+{
+    const QSqlDatabase work = data_.work();
+    const SchemaSelection selection = readSchemaSelection(work);
+    if (selection.nodes.empty()) {
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует удалить."));
+        return boxAfterChange();
+    }
+    if (!dialogs_.askYesNo(kCaption, QStringLiteral("Удалить выделенные узлы?")))
+        return boxAfterChange();
+    bool skipped = false;
+    runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+        const QSqlDatabase db = data_.calculation();
+        std::vector<Segment> segments = readSegments(db);
+        std::optional<int> start = startNodeOf(db);
+        const std::optional<int> startBefore = start;
+        // The network in memory: segments by start and end node (indices into
+        // `segments`; a removed segment loses its id).
+        QHash<int, QList<qsizetype>> leaving;
+        QHash<int, QList<qsizetype>> entering;
+        for (qsizetype i = 0; i < qsizetype(segments.size()); ++i) {
+            if (segments[size_t(i)].from)
+                leaving[*segments[size_t(i)].from].append(i);
+            if (segments[size_t(i)].to)
+                entering[*segments[size_t(i)].to].append(i);
+        }
+        QSet<int> changedSegments;
+        QSet<int> droppedSegments;
+        QSet<int> removedNodes;
+        std::vector<int> removedInOrder;
+        const auto dropEntering = [&](int node) {
+            for (qsizetype i : entering.take(node)) {
+                Segment& segment = segments[size_t(i)];
+                if (segment.from)
+                    leaving[*segment.from].removeOne(i);
+                droppedSegments.insert(int(segment.id));
+            }
+        };
+        for (int b : selection.nodes) {
+            if (removedNodes.contains(b))
+                continue;
+            const QList<qsizetype> out = leaving.value(b);
+            if (out.size() >= 2) {
+                skipped = true;
+                continue;
+            }
+            if (out.size() == 1) {
+                const qsizetype leave = out.front();
+                const int c = *segments[size_t(leave)].to;
+                if (start != b) {
+                    const QList<qsizetype> in = entering.value(b);
+                    if (!in.isEmpty()) {
+                        const std::optional<int> a = segments[size_t(in.front())].from;
+                        segments[size_t(leave)].from = a;
+                        leaving[b].removeOne(leave);
+                        if (a)
+                            leaving[*a].append(leave);
+                        changedSegments.insert(int(segments[size_t(leave)].id));
+                    }
+                    dropEntering(b);
+                } else {
+                    dropEntering(c);
+                    start = c;
+                }
+            } else if (start != b) {
+                dropEntering(b);
+            }
+            removedNodes.insert(b);
+            removedInOrder.push_back(b);
+        }
+        recorder.touch(kSegments, QStringLiteral("id"), changedSegments + droppedSegments);
+        recorder.touch(kNodes, QStringLiteral("Nуз"), removedNodes);
+        recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removedNodes);
+        QSqlQuery update = prepareSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"));
+        for (const Segment& segment : segments) {
+            const int id = int(segment.id);
+            if (changedSegments.contains(id) && !droppedSegments.contains(id))
+                execSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"),
+                        {segment.from ? QVariant(*segment.from) : QVariant(), id});
+        }
+        execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(droppedSegments)});
+        const QString removed = jsonNumbers(removedInOrder);
+        execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {removed});
+        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {removed});
+        execSql(work, QStringLiteral("DELETE FROM ВыделУзлыТС WHERE Nуз IN ") + kNumberList, {removed});
+        if (start != startBefore && start)
+            setStartNode(db, *start);
+        if (readSchemaSelection(work).nodes.size() < 2)
+            execSql(work, QStringLiteral("DELETE FROM ВыделПрямоуг"));
+    });
+    if (skipped)
+        dialogs_.showMessage(
+            QStringLiteral("Узлы, из которых исходит больше одной ветви теплосети, не могут быть удалены."));
+    return boxAfterChange();
+}
+
+bool SchemaEditing::OperRenameSelUz()
+{
+    const QSqlDatabase work = data_.work();
+    const SchemaSelection selection = readSchemaSelection(work);
+    if (selection.nodes.empty()) {
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует переименовать."));
+        return false;
+    }
+    Transaction transaction(work);
+    execSql(work, QStringLiteral("DELETE FROM ПереимУз"));
+    QSqlQuery insert = prepareSql(work, QStringLiteral("INSERT OR IGNORE INTO ПереимУз (Nуз) VALUES (?)"));
+    for (int node : selection.nodes) {
+        insert.bindValue(0, node);
+        execPrepared(insert);
+    }
+    transaction.commit();
+    return true;
+}
+
+RenameRun SchemaEditing::renameNodes()
+{
+    RenameRun run;
+    const QSqlDatabase work = data_.work();
+    struct PlanRow {
+        int node;
+        QVariant newNumber;
+    };
+    std::vector<PlanRow> plan;
+    QSqlQuery rows = selectSql(work, QStringLiteral("SELECT Nуз, НовыйNуз FROM ПереимУз ORDER BY Nуз"));
+    while (rows.next())
+        plan.push_back({rows.value(0).toInt(), rows.value(1)});
+    runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+        const QSqlDatabase db = data_.calculation();
+        QSqlQuery result = prepareSql(work, QStringLiteral("UPDATE ПереимУз SET Рез = ? WHERE Nуз = ?"));
+        for (const PlanRow& row : plan) {
+            const int b = row.node;
+            QString text;
+            bool ok = false;
+            // The stored value as a whole number: never narrowed, so that
+            // 70000 is refused rather than turned into another node.
+            const qlonglong e = row.newNumber.toString().trimmed().toLongLong(&ok);
+            if (row.newNumber.isNull() || row.newNumber.toString().trimmed().isEmpty()) {
+                text = QStringLiteral("Поле \"Новый номер узла\" должно быть заполнено.");
+            } else if (!ok || e < 0 || e > kLastNodeNumber) {
+                text = QStringLiteral("Значение поля \"Новый номер узла\" должно быть целым числом от 0 до 32700.");
+            } else if (nodePosition(db, int(e))) {
+                text = QStringLiteral("Узел ") + QString::number(e)
+                    + QStringLiteral(" уже есть в схеме теплосети. Введите другое значение в поле \"Новый номер узла\".");
+            }
+            if (!text.isEmpty()) {
+                run.success = false;
+            } else {
+                const int n = int(e);
+                recorder.touch(kSegments, QStringLiteral("НачУзел"), {b});
+                recorder.touch(kSegments, QStringLiteral("КонУзел"), {b});
+                recorder.touch(kNodes, QStringLiteral("Nуз"), {b});
+                recorder.touch(kHeadChanges, QStringLiteral("Nуз"), {b});
+                recorder.touch(kEndsOfMains, QStringLiteral("КонУзел"), {b});
+                execSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE НачУзел = ?"), {n, b});
+                execSql(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE КонУзел = ?"), {n, b});
+                execSql(db, QStringLiteral("UPDATE УзлыТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
+                execSql(db, QStringLiteral("UPDATE ИзмПНапВУзлахТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
+                execSql(db, QStringLiteral("UPDATE КонМаг SET КонУзел = ? WHERE КонУзел = ?"), {n, b});
+                execSql(work, QStringLiteral("UPDATE ВыделУзлыТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
+                const CalculationRow calculation(db);
+                for (const QString& field : {CalculationRow::kStartNode, CalculationRow::kSupplyHeadNode,
+                                             CalculationRow::kAvailableHeadNode})
+                    if (intOrNone(calculation.value(field)) == b)
+                        calculation.setValue(field, n);
+                text = QStringLiteral("Выполнено.");
+            }
+            result.bindValue(0, text);
+            result.bindValue(1, b);
+            execPrepared(result);
+            run.results.append(text);
+        }
+    });
+    if (!run.success)
+        run.message = QStringLiteral("Не все выделенные узлы удалось переименовать.\r\rЗакройте форму \"Переименование "
+                                     "выделенных узлов\" и повторите попытку.");
+    return run;
+}
+
+int SchemaEditing::mousePress(QPoint point, int mode, QSize picture)
+{
+    const QSqlDatabase work = data_.work();
+    const DrawingArea area = DrawingArea::of(picture);
+    const QPoint clamped(area.clampX(point.x()), area.clampY(point.y()));
+    const SchemaData schema = readSchemaData(data_);
+    if (const std::optional<int> hit = HitTestNode(schema, point.x(), point.y())) {
+        selectOnly(work, *hit);
+        return mode;
+    }
+    switch (mode) {
+    case kModePlaceStartNode: {
+        int start = 0;
+        runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+            const QSqlDatabase db = data_.calculation();
+            if (!schema.nodes.empty()) {
+                // The start node's row moves (nothing when no row holds it).
+                start = schema.startNode.value_or(-1);
+                recorder.touch(kNodes, QStringLiteral("Nуз"), {start});
+                execSql(db, QStringLiteral("UPDATE УзлыТС SET x = ?, y = ? WHERE Nуз = ?"),
+                        {clamped.x(), clamped.y(), start});
+            } else {
+                setStartNode(db, 0);
+                insertNode(db, recorder, 0, clamped.x(), clamped.y());
+            }
+            if (schema.nodes.empty() || schema.node(start))
+                selectOnly(work, start);
+        });
+        return kModeDrawSegment;
+    }
+    case kModeDrawSegment: {
+        if (schema.selection.nodes.size() != 1) {
+            dialogs_.showMessage(QStringLiteral("Выберите начальный узел участка."));
+            return mode;
+        }
+        const int n = GenerateNodeNumber();
+        if (n < 0) {
+            dialogs_.showMessage(kNoNumber);
+            return mode;
+        }
+        runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+            const QSqlDatabase db = data_.calculation();
+            insertNode(db, recorder, n, clamped.x(), clamped.y());
+            insertSegment(db, recorder, schema.selection.nodes.front(), n);
+            selectOnly(work, n);
+        });
+        return mode;
+    }
+    case kModeSelectRectangle: {
+        Transaction transaction(work);
+        execSql(work, QStringLiteral("DELETE FROM ВыделУзлыТС"));
+        const std::optional<SelectionRect> rect = schema.selection.rect;
+        if (!rect || !rect->isPoint()) {
+            setSelectionRect(work, {clamped.x(), clamped.y(), clamped.x(), clamped.y()});
+        } else {
+            const SelectionRect box{std::min(rect->x1, clamped.x()), std::min(rect->y1, clamped.y()),
+                                    std::max(rect->x1, clamped.x()), std::max(rect->y1, clamped.y())};
+            int selected = 0;
+            for (const SchemaNode& node : schema.nodes)
+                if (box.x1 <= node.x && node.x <= box.x2 && box.y1 <= node.y && node.y <= box.y2) {
+                    addSelectedNode(work, node.number);
+                    ++selected;
+                }
+            if (selected < 2)
+                execSql(work, QStringLiteral("DELETE FROM ВыделПрямоуг"));
+            else
+                setSelectionRect(work, box);
+        }
+        transaction.commit();
+        return mode;
+    }
+    default:
+        return mode;
+    }
+}
+
+void SchemaEditing::mouseRelease(QPoint down, QPoint up, int mode, QSize picture)
+{
+    if (down == up)
+        return;
+    const QSqlDatabase work = data_.work();
+    const DrawingArea area = DrawingArea::of(picture);
+    const SchemaData schema = readSchemaData(data_);
+    const SchemaSelection& selection = schema.selection;
+    const int dx = up.x() - down.x();
+    const int dy = up.y() - down.y();
+    const std::optional<SelectionRect>& rect = selection.rect;
+    if (mode == kModeMoveSelection && rect && rect->x1 <= down.x() && down.x() <= rect->x2 && rect->y1 <= down.y()
+        && down.y() <= rect->y2) {
+        const int w = rect->x2 - rect->x1;
+        const int h = rect->y2 - rect->y1;
+        const int x2 = area.clampX(area.clampX(rect->x1 + dx) + w);
+        const int y2 = area.clampY(area.clampY(rect->y1 + dy) + h);
+        const SelectionRect moved{x2 - w, y2 - h, x2, y2};
+        const int mx = moved.x1 - rect->x1;
+        const int my = moved.y1 - rect->y1;
+        runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+            const QSqlDatabase db = data_.calculation();
+            const QSet<int> nodes(selection.nodes.begin(), selection.nodes.end());
+            recorder.touch(kNodes, QStringLiteral("Nуз"), nodes);
+            execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ? WHERE Nуз IN ") + kNumberList,
+                    {mx, my, jsonNumbers(selection.nodes)});
+            setSelectionRect(work, moved);
+        });
+        return;
+    }
+    if (selection.nodes.size() != 1)
+        return;
+    const int number = selection.nodes.front();
+    const SchemaNode* node = schema.node(number);
+    if (!node)
+        return;
+    const int half = schema.startNode == number ? 14 : 8;
+    if (std::abs(down.x() - node->x) > half || std::abs(down.y() - node->y) > half)
+        return;
+    runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
+        recorder.touch(kNodes, QStringLiteral("Nуз"), {number});
+        execSql(data_.calculation(), QStringLiteral("UPDATE УзлыТС SET x = ?, y = ? WHERE Nуз = ?"),
+                {area.clampX(node->x + dx), area.clampY(node->y + dy), number});
+    });
+}
+
+QString ComputeLengthsFromScale(DataModule& data, const QObject* source)
+{
+    const QSqlDatabase db = data.calculation();
+    const CalculationRow calculation(db);
+    const QVariant scaleValue = calculation.value(CalculationRow::kMapScale);
+    bool ok = false;
+    const double scale = scaleValue.toDouble(&ok);
+    if (scaleValue.isNull() || !scaleValue.isValid() || !ok)
+        return QStringLiteral("Длины участков не вычислены по масштабу карты: масштаб карты не задан.");
+    if (!(scale > 0))
+        return QStringLiteral("Длины участков не вычислены по масштабу карты: масштаб карты должен быть больше нуля.");
+    const bool twoPipe = calculation.networkParameters().type() == 1;
+    QHash<int, QPoint> positions;
+    QSqlQuery nodes = selectSql(db, QStringLiteral("SELECT Nуз, x, y FROM УзлыТС ORDER BY rowid"));
+    while (nodes.next())
+        if (!nodes.value(0).isNull() && !positions.contains(nodes.value(0).toInt()))
+            positions.insert(nodes.value(0).toInt(), QPoint(nodes.value(1).toInt(), nodes.value(2).toInt()));
+    Transaction transaction(db);
+    QSqlQuery update = prepareSql(db, twoPipe ? QStringLiteral("UPDATE Табл SET ДлНаУчПод = ?, ДлНаУчОбр = ? WHERE id = ?")
+                                              : QStringLiteral("UPDATE Табл SET ДлНаУчПод = ? WHERE id = ?"));
+    for (const Segment& segment : readSegments(db)) {
+        if (!segment.from || !segment.to || !positions.contains(*segment.from) || !positions.contains(*segment.to))
+            continue;
+        const QPoint a = positions.value(*segment.from);
+        const QPoint b = positions.value(*segment.to);
+        const double dx = a.x() - b.x();
+        const double dy = a.y() - b.y();
+        // length × 100 = scale × distance: rounded there, halves away from zero.
+        const double length = std::round(scale * std::sqrt(dx * dx + dy * dy)) / 100.0;
+        int at = 0;
+        update.bindValue(at++, length);
+        if (twoPipe)
+            update.bindValue(at++, length);
+        update.bindValue(at, segment.id);
+        execPrepared(update);
+    }
+    transaction.commit();
+    data.noteInputChanged(source);
+    return QString();
+}
+
+} // namespace zurm

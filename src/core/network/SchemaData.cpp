@@ -9,8 +9,6 @@
 
 namespace zurm {
 
-namespace {
-
 std::optional<int> intOrNone(const QVariant& value)
 {
     bool ok = false;
@@ -19,8 +17,6 @@ std::optional<int> intOrNone(const QVariant& value)
         return std::nullopt;
     return number;
 }
-
-} // namespace
 
 const SchemaNode* SchemaData::node(int number) const
 {

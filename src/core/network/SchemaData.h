@@ -12,6 +12,9 @@ namespace zurm {
 
 class DataModule;
 
+// A stored whole number, or nothing for Null or a value that is no number.
+std::optional<int> intOrNone(const QVariant& value);
+
 // A node as the schema shows it: its number and its position on the map
 // picture (0 where the row holds Null; x = 0 or y = 0 means "not placed").
 struct SchemaNode {

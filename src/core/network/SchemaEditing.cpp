@@ -35,14 +35,6 @@ struct Segment {
     std::optional<int> to;
 };
 
-std::optional<int> intOrNone(const QVariant& value)
-{
-    bool ok = false;
-    const int number = value.toInt(&ok);
-    if (value.isNull() || !ok)
-        return std::nullopt;
-    return number;
-}
 
 std::vector<Segment> readSegments(const QSqlDatabase& db)
 {

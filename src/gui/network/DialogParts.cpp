@@ -47,16 +47,20 @@ QLabel* fieldLabel(const char* name, const QString& text, QWidget* buddy, QWidge
     return label;
 }
 
+QAction* addMenuCommand(QMenuBar* menu, const char* name, const QString& text)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
 QMenuBar* autoFillMenu(QWidget* parent, QAction*& miSave, QAction*& miClose, QAction*& miHlp)
 {
     auto* menu = new QMenuBar(parent);
     menu->setObjectName(QStringLiteral("MainMenu1"));
-    miSave = menu->addAction(QStringLiteral("Записать"));
-    miSave->setObjectName(QStringLiteral("miSave"));
-    miClose = menu->addAction(QStringLiteral("Закрыть"));
-    miClose->setObjectName(QStringLiteral("miClose"));
-    miHlp = menu->addAction(QStringLiteral("?"));
-    miHlp->setObjectName(QStringLiteral("miHlp"));
+    miSave = addMenuCommand(menu, "miSave", QStringLiteral("Записать"));
+    miClose = addMenuCommand(menu, "miClose", QStringLiteral("Закрыть"));
+    miHlp = addMenuCommand(menu, "miHlp", QStringLiteral("?"));
     return menu;
 }
 

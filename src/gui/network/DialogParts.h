@@ -1,16 +1,16 @@
 #pragma once
 
-// Parts shared by the two auto-fill dialogs.
+// Parts shared by the small dialogs of the network editor.
 
 #include "base/UserDialogs.h"
 
 #include <QPointer>
+#include <QStatusBar>
 
 class QAction;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
-class QStatusBar;
 class QWidget;
 
 namespace zurm::gui {
@@ -37,6 +37,9 @@ private:
 QLineEdit* numberField(const char* name, int digits, QWidget* parent);
 // A caption, the label of `buddy` when one is given.
 QLabel* fieldLabel(const char* name, const QString& text, QWidget* buddy, QWidget* parent);
+
+// A command of a dialog's menu bar, with its object name.
+QAction* addMenuCommand(QMenuBar* menu, const char* name, const QString& text);
 
 // The auto-fill dialogs' menu "Записать" (miSave), "Закрыть" (miClose), "?"
 // (miHlp); returns the menu bar and gives the three actions.

@@ -3,6 +3,7 @@
 #include "base/Guarded.h"
 #include "base/UserDialogs.h"
 #include "gui/help/Help.h"
+#include "gui/network/DialogParts.h"
 #include "network/MapCommands.h"
 #include "platform/NumberText.h"
 #include "render/SchemaPainter.h"
@@ -32,16 +33,11 @@ MapScaleDialog::MapScaleDialog(DataModule& data, UserDialogs& dialogs, QWidget* 
     auto* layout = new QVBoxLayout(this);
     auto* menu = new QMenuBar(this);
     layout->setMenuBar(menu);
-    auto addCommand = [&](const char* name, const QString& text) {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
-    };
-    connect(addCommand("miRepaint", QStringLiteral("Обновить")), &QAction::triggered, this,
+    connect(addMenuCommand(menu, "miRepaint", QStringLiteral("Обновить")), &QAction::triggered, this,
             &MapScaleDialog::repaintPreview);
-    connect(addCommand("miOK", QStringLiteral("ОК")), &QAction::triggered, this, &MapScaleDialog::store);
-    connect(addCommand("miCancel", QStringLiteral("Отмена")), &QAction::triggered, this, &QDialog::reject);
-    connect(addCommand("miHlp", QStringLiteral("?")), &QAction::triggered, this,
+    connect(addMenuCommand(menu, "miOK", QStringLiteral("ОК")), &QAction::triggered, this, &MapScaleDialog::store);
+    connect(addMenuCommand(menu, "miCancel", QStringLiteral("Отмена")), &QAction::triggered, this, &QDialog::reject);
+    connect(addMenuCommand(menu, "miHlp", QStringLiteral("?")), &QAction::triggered, this,
             [this] { showHelp(this, QStringLiteral("GR\\ScK.htm")); });
 
     auto* row = new QHBoxLayout;

@@ -3,6 +3,7 @@
 #include "base/Guarded.h"
 #include "document/DataModule.h"
 #include "gui/help/Help.h"
+#include "gui/network/DialogParts.h"
 #include "network/SchemaData.h"
 
 #include <QAction>
@@ -26,15 +27,10 @@ SelectNodesDialog::SelectNodesDialog(DataModule& data, QWidget* parent) : QDialo
     auto* layout = new QVBoxLayout(this);
     auto* menu = new QMenuBar(this);
     layout->setMenuBar(menu);
-    auto addCommand = [&](const char* name, const QString& text) {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
-    };
-    connect(addCommand("miSelUz", QStringLiteral("&Выделить узлы")), &QAction::triggered, this,
+    connect(addMenuCommand(menu, "miSelUz", QStringLiteral("&Выделить узлы")), &QAction::triggered, this,
             &SelectNodesDialog::selectNodes);
-    connect(addCommand("miClose", QStringLiteral("&Закрыть")), &QAction::triggered, this, &QDialog::reject);
-    connect(addCommand("miHlp", QStringLiteral("&?")), &QAction::triggered, this,
+    connect(addMenuCommand(menu, "miClose", QStringLiteral("&Закрыть")), &QAction::triggered, this, &QDialog::reject);
+    connect(addMenuCommand(menu, "miHlp", QStringLiteral("&?")), &QAction::triggered, this,
             [this] { showHelp(this, QStringLiteral("GR\\SelUzNaShTS.htm")); });
 
     layout->addWidget(new QLabel(QStringLiteral("Выделяемые узлы теплосети:"), this));

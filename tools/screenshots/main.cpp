@@ -18,6 +18,7 @@
 #include "gui/network/AutoFillEndNodesDialog.h"
 #include "gui/network/AutoFillNodesDialog.h"
 #include "gui/network/MapScaleDialog.h"
+#include "gui/network/SchemaDrawingWindow.h"
 #include "gui/platform/Translations.h"
 #include "session/DocumentSession.h"
 
@@ -213,6 +214,19 @@ int main(int argc, char** argv)
         // The map scale dialog of the drawing window's menu "Карта".
         zurm::gui::MapScaleDialog scale(window.session().data(), dialogs, &window);
         photographModals({{QStringLiteral("TKartaScaleForm"), QStringLiteral("11-map-scale")}}, [&scale] { scale.run(); });
+    }
+    {
+        // The drawing window over the district's map, every node selected, and
+        // the renaming dialog of the selection.
+        zurm::gui::SchemaDrawingWindow drawing(window.session(), dialogs, &window);
+        drawing.prepare();
+        drawing.show();
+        drawing.chooseItem(zurm::kOperSelectAll);
+        wait(1000);
+        save(&drawing, QStringLiteral("12-drawing-window"));
+        photographModals({{QStringLiteral("TRenameUzForm"), QStringLiteral("13-rename-nodes")}},
+                         [&drawing] { drawing.chooseItem(zurm::kOperRenameNodes); });
+        drawing.reject();
     }
     trigger("miHlp")();
     wait(1000);

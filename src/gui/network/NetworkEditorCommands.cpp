@@ -146,6 +146,11 @@ SchemaDrawingWindow* NetworkEditor::drawingWindow()
 void NetworkEditor::drawNetworkSchema()
 {
     DataSave();
+    // A row that could not be saved stays in its grid (it has been explained):
+    // drawing would read the tables again and lose it.
+    for (NetworkTableModel* model : std::as_const(models_))
+        if (model->pendingRow() >= 0)
+            return;
     for (CalculationGrid* grid : grids_)
         grid->setUpdatesEnabled(false);
     bool draw = false;

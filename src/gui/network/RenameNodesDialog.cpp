@@ -48,7 +48,9 @@ RenameNodesDialog::RenameNodesDialog(DataModule& data, SchemaEditing& editing, U
     grid_->verticalHeader()->hide();
     grid_->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
     grid_->horizontalHeader()->setStretchLastSection(true);
-    const int digits = grid_->fontMetrics().horizontalAdvance(QStringLiteral("Новый номер узла")) + 16;
+    QFont bold = grid_->horizontalHeader()->font();
+    bold.setBold(true);
+    const int digits = QFontMetrics(bold).horizontalAdvance(QStringLiteral("Новый номер узла")) + 24;
     grid_->setColumnWidth(0, digits);
     grid_->setColumnWidth(1, digits);
     layout->addWidget(grid_, 1);

@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -23,6 +24,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <cmath>
 #include <memory>
@@ -233,7 +235,13 @@ SchemaView::SchemaView(DocumentSession& session, SchemaWindow window, QWidget* p
         d_->scale->addItem(QString::number(n) + QLatin1Char('%'));
     d_->scale->setCurrentIndex(0);
     d_->scale->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    layout->addWidget(d_->scale, 0, Qt::AlignLeft);
+    auto* scaleRow = new QHBoxLayout;
+    auto* scaleLabel = new QLabel(QStringLiteral("Масштаб: "), this);
+    scaleLabel->setBuddy(d_->scale);
+    scaleRow->addWidget(scaleLabel);
+    scaleRow->addWidget(d_->scale);
+    scaleRow->addStretch();
+    layout->addLayout(scaleRow);
     d_->scroll = new QScrollArea(this);
     d_->scroll->setObjectName(QStringLiteral("sbShTS"));
     d_->scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -135,6 +135,8 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    for (const QString& report : QDir(binFolder).entryList({QStringLiteral("*.rav")}, QDir::Files))
+        copyFile(binFolder + QLatin1Char('/') + report, programFolder.filePath(report));
     const QString calculation = documents.filePath(QFileInfo(args.at(2)).fileName());
     if (!copyFile(args.at(2), calculation)) {
         std::fprintf(stderr, "Нет файла %s.\n", qPrintable(args.at(2)));
@@ -193,6 +195,7 @@ int main(int argc, char** argv)
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
     photographModals({{QStringLiteral("TParTSForm"), QStringLiteral("8-network-editor")}}, trigger("miDataParTS"));
     save(&window, QStringLiteral("6-main-window-after-run"));
+    photographModals({{QStringLiteral("ReportPreview"), QStringLiteral("14-report-preview")}}, trigger("miDataFormOtsh"));
     {
         // The network editor's two auto-fill dialogs, as its commands open them.
         zurm::gui::AutoFillNodesDialog nodes(window.session(), &window);

@@ -11,6 +11,7 @@
 #include "indicators/IndicatorCheck.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
+#include "output/ReportWorkbook.h"
 #include "render/MapPicture.h"
 #include "render/SchemaPainter.h"
 
@@ -36,7 +37,8 @@ namespace {
 const char* const kUsage =
     "Использование:\n"
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
-    "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N]\n"
+    "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА]\n"
+    "  zurm-calc ФАЙЛ --no-run --xlsx КНИГА [--digits N]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc --help\n"
     "\n"
@@ -55,8 +57,15 @@ const char* const kUsage =
     "                     ФАЙЛ заменяется целиком, поэтому он не может быть\n"
     "                     файлом расчета или справочников, папкой, ссылкой\n"
     "                     или иным необычным файлом\n"
-    "  --digits N         число знаков после запятой в тексте расчета\n"
-    "                     (0-18; по умолчанию 3)\n"
+    "  --digits N         число знаков после запятой в тексте расчета и\n"
+    "                     в отчете (0-18; по умолчанию 3)\n"
+    "  --xlsx КНИГА       после расчета выгрузить отчет (показатели\n"
+    "                     заголовка, участки и магистрали) в книгу\n"
+    "                     Microsoft Excel; к имени добавляется .xlsx, если\n"
+    "                     его нет; книга заменяется целиком\n"
+    "  --no-run           не выполнять расчет, а выгрузить результаты,\n"
+    "                     сохраненные в ФАЙЛе последним расчетом; ФАЙЛ не\n"
+    "                     изменяется\n"
     "  --schema РИСУНОК   нарисовать схему теплосети целиком, как в окне\n"
     "                     рисования схемы, и записать ее в РИСУНОК (PNG);\n"
     "                     расчет не выполняется, ФАЙЛ не изменяется\n"
@@ -87,25 +96,26 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Why the calculation text may not be written to `out` (an absolute path), or
-// an empty text when it may. The run replaces `out`, so it must be a regular
-// file other than the two open databases, or not exist yet in a folder that
-// exists and can be written.
-QString textFileProblem(const QString& out, const QString& calculationFile, const QString& referenceFile)
+// Why an output (`what`: the calculation text, the report) may not be written
+// to `out` (an absolute path), or an empty text when it may. The output
+// replaces `out`, so it must be a regular file other than the two open
+// databases, or not exist yet in a folder that exists and can be written.
+QString outputFileProblem(const QString& what, const QString& out, const QString& calculationFile,
+                          const QString& referenceFile)
 {
     struct stat target {};
     if (::lstat(QFile::encodeName(out).constData(), &target) == 0) {
         if (S_ISDIR(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это папка.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это папка.");
         if (S_ISLNK(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out
+            return what + QStringLiteral(" нельзя записать в ") + out
                 + QStringLiteral(": это символическая ссылка.");
         if (!S_ISREG(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
         if (zurm::sameFileObject(out, calculationFile))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
         if (zurm::sameFileObject(out, referenceFile))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out
+            return what + QStringLiteral(" нельзя записать в ") + out
                 + QStringLiteral(": это файл справочников.");
     } else if (const int error = errno; error != ENOENT && error != ENOTDIR) {
         return QStringLiteral("Файл ") + out + QStringLiteral(" недоступен: ") + systemError(error);
@@ -144,7 +154,46 @@ int usageError(const QString& text)
 struct CalculationRequest {
     QString textFile;              // --text
     std::optional<int> digits;     // --digits
+    QString workbook;              // --xlsx, with ".xlsx" added when missing
+    bool run = true;               // false: --no-run, the stored results are exported
 };
+
+const QString kReportNoun = QStringLiteral("Отчет");
+
+// Writes the report of the finished calculation; a failure prints its own text.
+int exportWorkbook(zurm::DataModule& data, zurm::Progress& progress, const CalculationRequest& request)
+{
+    try {
+        zurm::writeReportWorkbook(data, QFileInfo(request.workbook).absoluteFilePath(), progress,
+                                  request.digits.value_or(3));
+    } catch (const zurm::Failure& failure) {
+        printLine(stderr, failure.text());
+        return 1;
+    }
+    return 0;
+}
+
+// --no-run: the results stored by the last run, the file opened for reading only.
+int exportStoredResults(const QString& file, const CalculationRequest& request)
+{
+    BatchDialogs dialogs;
+    zurm::SilentProgress progress;
+    zurm::DataModule data(QCoreApplication::applicationDirPath());
+    try {
+        data.createWorkDatabase(QString(), dialogs);
+        data.openCalculation(file, true);
+        data.loadCalculationDoneFlag();
+    } catch (const zurm::Failure& failure) {
+        printLine(stderr, zurm::errorReport(
+                              QStringLiteral("Ошибка при открытии базы данных гидравлического расчета."), failure));
+        return 1;
+    }
+    if (!data.calculationDone()) {
+        printLine(stderr, zurm::kExportNeedsCalculation);
+        return 1;
+    }
+    return exportWorkbook(data, progress, request);
+}
 
 QString networkStatusText(const zurm::TopologyResult& result)
 {
@@ -231,7 +280,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
-    return 0;
+    return request.workbook.isEmpty() ? 0 : exportWorkbook(data, progress, request);
 }
 
 int process(const QString& givenFile, const QString& givenReference,
@@ -251,13 +300,23 @@ int process(const QString& givenFile, const QString& givenReference,
             return 1;
         }
     }
-    // The place of the text is judged before anything is written.
-    if (calculation && !calculation->textFile.isEmpty()) {
-        const QString problem = textFileProblem(QFileInfo(calculation->textFile).absoluteFilePath(), file, reference);
+    // The places of the outputs are judged before anything is written.
+    if (calculation) {
+        const QString text = calculation->textFile.isEmpty() ? QString() : QFileInfo(calculation->textFile).absoluteFilePath();
+        const QString workbook = calculation->workbook.isEmpty() ? QString() : QFileInfo(calculation->workbook).absoluteFilePath();
+        QString problem;
+        if (!text.isEmpty())
+            problem = outputFileProblem(QStringLiteral("Текст расчета"), text, file, reference);
+        if (problem.isEmpty() && !workbook.isEmpty())
+            problem = outputFileProblem(kReportNoun, workbook, file, reference);
+        if (problem.isEmpty() && !text.isEmpty() && text == workbook)
+            problem = QStringLiteral("Текст расчета и отчет нельзя записать в один файл ") + text + QLatin1Char('.');
         if (!problem.isEmpty()) {
             printLine(stderr, problem);
             return 2;
         }
+        if (!calculation->run)
+            return exportStoredResults(file, *calculation);
     }
     QString context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
     try {
@@ -384,7 +443,7 @@ int runCommand(const QStringList& args)
         }
         if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
             || arg == QLatin1String("--digits") || arg == QLatin1String("--schema") || arg == QLatin1String("--zoom")
-            || arg == QLatin1String("--labels") || arg == QLatin1String("--select")) {
+            || arg == QLatin1String("--labels") || arg == QLatin1String("--select") || arg == QLatin1String("--xlsx")) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             const QString value = args[++i];
@@ -420,6 +479,9 @@ int runCommand(const QStringList& args)
             } else if (arg == QLatin1String("--text")) {
                 request.textFile = value;
                 calculationOptions = true;
+            } else if (arg == QLatin1String("--xlsx")) {
+                request.workbook = zurm::withXlsxSuffix(value);
+                calculationOptions = true;
             } else {
                 bool ok = false;
                 const int digits = value.toInt(&ok);
@@ -428,6 +490,11 @@ int runCommand(const QStringList& args)
                 request.digits = digits;
                 calculationOptions = true;
             }
+            continue;
+        }
+        if (arg == QLatin1String("--no-run")) {
+            request.run = false;
+            calculationOptions = true;
             continue;
         }
         if (arg.startsWith(QLatin1Char('-')))
@@ -447,6 +514,10 @@ int runCommand(const QStringList& args)
             return usageError(QStringLiteral("Не указан файл расчета."));
         return drawSchema(calculationFile, schema);
     }
+    if (!request.run && request.workbook.isEmpty())
+        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx."));
+    if (!request.run && !request.textFile.isEmpty())
+        return usageError(QStringLiteral("Параметр --no-run не сочетается с --text: расчет не выполняется."));
     if (prepareMode)
         return process(prepareFile, referenceFile, std::nullopt);
     if (calculationFile.isEmpty())

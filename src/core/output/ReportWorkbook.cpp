@@ -5,6 +5,7 @@
 #include "base/UserDialogs.h"
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
+#include "platform/ZipCompression.h"
 #include "settings/SettingsRow.h"
 
 #include <QDir>
@@ -83,7 +84,11 @@ public:
         : target_(targetPath), valueFormat_(valueFormat.toUtf8())
     {
         lxw_workbook_options options{};
-        options.constant_memory = LXW_FALSE;
+        // Each row goes to the file once the next one starts: a network of
+        // 32 700 segments never lives in memory as a million cells. The
+        // sheet is therefore written row by row, each row left to right, and
+        // a row's height is set before its first cell.
+        options.constant_memory = LXW_TRUE;
         // libxlsxwriter's own scratch files go beside the target as well: the
         // system's temporary folder may be small.
         tmpdir_ = QFile::encodeName(QFileInfo(targetPath).absolutePath());
@@ -109,6 +114,7 @@ public:
     void close()
     {
         lxw_workbook* book = std::exchange(book_, nullptr);
+        const ZipCompressionLevel fast(1);
         check(workbook_close(book));
     }
 
@@ -350,8 +356,8 @@ public:
         Style name;
         name.number = Style::Text;
         name.vertical = 1;
-        out_.text(2, 1, storedText(CalculationRow(db_).value(CalculationRow::kName)), name);
         out_.rowHeight(2, kWideRow);
+        out_.text(2, 1, storedText(CalculationRow(db_).value(CalculationRow::kName)), name);
         const int firstSegmentRow = headerBlock() ? 7 : 5;
         const int lastSegmentRow = segmentsBlock(firstSegmentRow);
         mainsBlock(lastSegmentRow, twoPipe, network.designMode);
@@ -373,10 +379,10 @@ private:
         QSqlQuery row = selectSql(db_, QStringLiteral("SELECT ") + quotedList(columns)
                                            + QStringLiteral(" FROM [Заг] ORDER BY rowid LIMIT 1"));
         const bool hasRow = row.next();
-        for (int k = 1; k <= columns.size(); ++k) {
+        for (int k = 1; k <= columns.size(); ++k)
             out_.text(3, k, captions[k - 1], captionStyle());
+        for (int k = 1; k <= columns.size(); ++k)
             out_.value(4, k, hasRow ? row.value(k - 1) : QVariant(), centredStyle(Style::Value));
-        }
         out_.rowHeight(5, kWideRow);
         return true;
     }

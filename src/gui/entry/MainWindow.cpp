@@ -8,8 +8,9 @@
 #include "gui/entry/RunStop.h"
 #include "gui/help/Help.h"
 #include "gui/hydraulics/RunCommands.h"
-#include "gui/output/ReportCommands.h"
 #include "gui/network/NetworkCommands.h"
+#include "gui/output/ReportCommands.h"
+#include "gui/output/ReportExportCommand.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "gui/settings/SettingsDialog.h"
 #include "session/DocumentSession.h"
@@ -194,7 +195,8 @@ void MainWindow::createCommands()
     add(data, toolbar, {"miDataVipRas", "tbVipRas", "Выполнить расчет", "run"}, [this] { runCommands_->run(); });
     add(data, toolbar, {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report"},
         [this] { reportCommands_->formReport(); });
-    add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"}, nullptr);
+    add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"},
+        [this] { exportReportToSpreadsheet(*this); });
     add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, nullptr);
     data->addSeparator();
     dataCommands_->addSortCommands(data, toolbar);

@@ -5,6 +5,7 @@
 #include "gui/entry/MainWindow.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
+#include "output/CalculationReport.h"
 #include "output/ReportWorkbook.h"
 #include "platform/Cp1251.h"
 #include "platform/XlsxReader.h"
@@ -279,6 +280,30 @@ private slots:
         QVERIFY(setup.dialogs.messages.isEmpty());
         QVERIFY(window->menuBar()->isEnabled());
         QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
+    }
+
+    // The printed report: refused before a run; ticked in the completion
+    // dialog it shows the preview of the filled definition.
+    void reportFollowUpShowsThePreview()
+    {
+        SampleWindow setup;
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
+        auto window = setup.show();
+        window->findChild<QAction*>(QStringLiteral("miDataFormOtsh"))->trigger();
+        QCOMPARE(setup.dialogs.messages, QStringList{zurm::kReportNeedsCalculation});
+        setup.dialogs.messages.clear();
+        QString previewTitle;
+        whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
+            whenShown(QStringLiteral("ReportPreview"), [&](QWidget* preview) {
+                previewTitle = preview->windowTitle();
+                static_cast<QDialog*>(preview)->reject();
+            });
+            dialog->findChild<QCheckBox*>(QStringLiteral("cbFormOtch"))->setChecked(true);
+            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+        });
+        runCalculation(setup, *window);
+        QCOMPARE(previewTitle, QStringLiteral("Гидравлический расчет теплосети"));
+        QVERIFY(setup.dialogs.messages.isEmpty());
     }
 
     void viewerShowsTheSavedText()

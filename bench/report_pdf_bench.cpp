@@ -58,7 +58,7 @@ void ReportPdf(benchmark::State& state)
     const QString pdf = folder.filePath(QStringLiteral("report.pdf"));
     zurm::bench::resetPeakResident();
     for (auto _ : state) {
-        const zurm::ReportDocument report = zurm::buildCalculationReport(data, zurm::SegmentSort::ById, QLatin1Char(','));
+        const zurm::ReportDocument report = zurm::buildCalculationReport(data, QLatin1Char(','));
         const QString problem = zurm::render::writeReportPdf(report, pdf);
         if (!problem.isEmpty()) {
             state.SkipWithError(qPrintable(problem));

@@ -11,13 +11,16 @@
 #include "indicators/IndicatorCheck.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
+#include "output/CalculationReport.h"
 #include "output/ReportWorkbook.h"
 #include "render/MapPicture.h"
+#include "render/ReportPages.h"
 #include "render/SchemaPainter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -37,8 +40,8 @@ namespace {
 const char* const kUsage =
     "Использование:\n"
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
-    "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА]\n"
-    "  zurm-calc ФАЙЛ --no-run --xlsx КНИГА [--digits N]\n"
+    "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА] [--pdf ОТЧЕТ]\n"
+    "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc --help\n"
     "\n"
@@ -63,6 +66,9 @@ const char* const kUsage =
     "                     заголовка, участки и магистрали) в книгу\n"
     "                     Microsoft Excel; к имени добавляется .xlsx, если\n"
     "                     его нет; книга заменяется целиком\n"
+    "  --pdf ОТЧЕТ        после расчета записать печатный отчет (по\n"
+    "                     описанию 0.rav-3.rav из папки программы) в файл\n"
+    "                     PDF; файл заменяется целиком\n"
     "  --no-run           не выполнять расчет, а выгрузить результаты,\n"
     "                     сохраненные в ФАЙЛе последним расчетом; ФАЙЛ не\n"
     "                     изменяется\n"
@@ -155,17 +161,29 @@ struct CalculationRequest {
     QString textFile;              // --text
     std::optional<int> digits;     // --digits
     QString workbook;              // --xlsx, with ".xlsx" added when missing
+    QString pdf;                   // --pdf
     bool run = true;               // false: --no-run, the stored results are exported
 };
 
 const QString kReportNoun = QStringLiteral("Отчет");
 
-// Writes the report of the finished calculation; a failure prints its own text.
+// Writes the outputs of the finished calculation (the workbook, the printed
+// report as PDF); a failure prints its own text.
 int exportWorkbook(zurm::DataModule& data, zurm::Progress& progress, const CalculationRequest& request)
 {
     try {
-        zurm::writeReportWorkbook(data, QFileInfo(request.workbook).absoluteFilePath(), progress,
-                                  request.digits.value_or(3));
+        if (!request.workbook.isEmpty())
+            zurm::writeReportWorkbook(data, QFileInfo(request.workbook).absoluteFilePath(), progress,
+                                      request.digits.value_or(3));
+        if (!request.pdf.isEmpty()) {
+            const zurm::ReportDocument report =
+                zurm::buildCalculationReport(data, QLocale::system().decimalPoint().at(0), request.digits.value_or(-1));
+            const QString problem = zurm::render::writeReportPdf(report, QFileInfo(request.pdf).absoluteFilePath());
+            if (!problem.isEmpty()) {
+                printLine(stderr, problem);
+                return 1;
+            }
+        }
     } catch (const zurm::Failure& failure) {
         printLine(stderr, failure.text());
         return 1;
@@ -189,7 +207,7 @@ int exportStoredResults(const QString& file, const CalculationRequest& request)
         return 1;
     }
     if (!data.calculationDone()) {
-        printLine(stderr, zurm::kExportNeedsCalculation);
+        printLine(stderr, request.workbook.isEmpty() ? zurm::kReportNeedsCalculation : zurm::kExportNeedsCalculation);
         return 1;
     }
     return exportWorkbook(data, progress, request);
@@ -280,7 +298,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
-    return request.workbook.isEmpty() ? 0 : exportWorkbook(data, progress, request);
+    return request.workbook.isEmpty() && request.pdf.isEmpty() ? 0 : exportWorkbook(data, progress, request);
 }
 
 int process(const QString& givenFile, const QString& givenReference,
@@ -309,8 +327,13 @@ int process(const QString& givenFile, const QString& givenReference,
             problem = outputFileProblem(QStringLiteral("Текст расчета"), text, file, reference);
         if (problem.isEmpty() && !workbook.isEmpty())
             problem = outputFileProblem(kReportNoun, workbook, file, reference);
+        const QString pdf = calculation->pdf.isEmpty() ? QString() : QFileInfo(calculation->pdf).absoluteFilePath();
+        if (problem.isEmpty() && !pdf.isEmpty())
+            problem = outputFileProblem(kReportNoun, pdf, file, reference);
         if (problem.isEmpty() && !text.isEmpty() && text == workbook)
             problem = QStringLiteral("Текст расчета и отчет нельзя записать в один файл ") + text + QLatin1Char('.');
+        if (problem.isEmpty() && !pdf.isEmpty() && (pdf == text || pdf == workbook))
+            problem = QStringLiteral("Два результата нельзя записать в один файл ") + pdf + QLatin1Char('.');
         if (!problem.isEmpty()) {
             printLine(stderr, problem);
             return 2;
@@ -443,7 +466,8 @@ int runCommand(const QStringList& args)
         }
         if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
             || arg == QLatin1String("--digits") || arg == QLatin1String("--schema") || arg == QLatin1String("--zoom")
-            || arg == QLatin1String("--labels") || arg == QLatin1String("--select") || arg == QLatin1String("--xlsx")) {
+            || arg == QLatin1String("--labels") || arg == QLatin1String("--select") || arg == QLatin1String("--xlsx")
+            || arg == QLatin1String("--pdf")) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             const QString value = args[++i];
@@ -479,6 +503,8 @@ int runCommand(const QStringList& args)
             } else if (arg == QLatin1String("--text")) {
                 request.textFile = value;
                 calculationOptions = true;
+            } else if (arg == QLatin1String("--pdf")) {
+                request.pdf = value;
             } else if (arg == QLatin1String("--xlsx")) {
                 request.workbook = zurm::withXlsxSuffix(value);
                 calculationOptions = true;
@@ -514,8 +540,8 @@ int runCommand(const QStringList& args)
             return usageError(QStringLiteral("Не указан файл расчета."));
         return drawSchema(calculationFile, schema);
     }
-    if (!request.run && request.workbook.isEmpty())
-        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx."));
+    if (!request.run && request.workbook.isEmpty() && request.pdf.isEmpty())
+        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx или --pdf."));
     if (!request.run && !request.textFile.isEmpty())
         return usageError(QStringLiteral("Параметр --no-run не сочетается с --text: расчет не выполняется."));
     if (prepareMode)
@@ -535,7 +561,15 @@ int main(int argc, char** argv)
     // Only painting the schema needs fonts, and with them a (window-less) platform.
     bool painting = false;
     for (int i = 1; i < argc; ++i)
-        painting = painting || std::strcmp(argv[i], "--schema") == 0;
+        painting = painting || std::strcmp(argv[i], "--schema") == 0 || std::strcmp(argv[i], "--pdf") == 0;
+    // The platform's remark about a missing runtime folder is no message of
+    // this program: stderr carries only what the user is to read.
+    if (painting)
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths:")))
+                return;
+            std::fputs(qPrintable(qFormatLogMessage(type, context, text) + QLatin1Char('\n')), stderr);
+        });
     if (painting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =

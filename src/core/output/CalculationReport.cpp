@@ -178,8 +178,9 @@ QString reportDefinitionName(int networkType, bool designMode)
     return QString::number(2 * networkType + (designMode ? 1 : 0)) + QStringLiteral(".rav");
 }
 
-ReportDocument buildCalculationReport(DataModule& data, SegmentSort order, QChar decimalPoint)
+ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int digitsAsked)
 {
+    const SegmentSort order = data.segmentSort();
     const QSqlDatabase db = data.calculation();
     const CalculationRow::NetworkParameters parameters = CalculationRow(db).networkParameters();
     const QString definition =
@@ -192,6 +193,8 @@ ReportDocument buildCalculationReport(DataModule& data, SegmentSort order, QChar
         if (!stored.isNull())
             digits = std::clamp(stored.toInt(), 0, 18);
     }
+    if (digitsAsked >= 0)
+        digits = std::min(digitsAsked, 18);
     const Formatter format(digits, decimalPoint);
     if (data.settingsOpen())
         settings = singleRow(data.settings(), QStringLiteral("Настройки"), format);

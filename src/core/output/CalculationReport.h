@@ -37,13 +37,14 @@ inline constexpr int kReportRowsPerPiece = 1000;
 //              reports, `landscape` when they are many, and `groups` of at
 //              most 12 of them (`columns`, `first`, `last`), each with its
 //              `pieces` of `rows` (id, НачУзел, КонУзел, Примечание and the
-//              group's `cells`), the segments in the given order;
+//              group's `cells`), the segments in the grid's order;
 //   rcKonMag   `rows` of the mains (every field by name), sorted by id_m;
 //   rcNastr    the settings row; rcRashPod, rcRashObr the full names of the
 //              two flow indicators.
-// Numbers carry the report precision (ТочностьЧиселВОтч) and the given decimal
+// Numbers carry the report precision (ТочностьЧиселВОтч, or `digits` when it is
+// 0 or more) and the given decimal
 // point, with no thousands separator; text is escaped by the template.
 // Throws Failure (the definition missing or unreadable, a table unreadable).
-ReportDocument buildCalculationReport(DataModule& data, SegmentSort order, QChar decimalPoint);
+ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int digits = -1);
 
 } // namespace zurm

@@ -42,7 +42,7 @@ void ReportCommands::formReport()
     ReportDocument report;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        report = buildCalculationReport(session.data(), session.viewState().sort, QLocale::system().decimalPoint().at(0));
+        report = buildCalculationReport(session.data(), QLocale::system().decimalPoint().at(0));
     } catch (const Failure& failure) {
         QApplication::restoreOverrideCursor();
         // The failure's own text: a missing definition file says which.

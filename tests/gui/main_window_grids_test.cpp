@@ -127,7 +127,7 @@ private slots:
         QTest::newRow("import") << "miDataLoadFromME" << "tbLoadFromME" << "Загрузить данные из Microsoft Excel"
                                 << false;
         QTest::newRow("run") << "miDataVipRas" << "tbVipRas" << "Выполнить расчет" << true;
-        QTest::newRow("report") << "miDataFormOtsh" << "tbFormOtsh" << "Формировать отчет" << false;
+        QTest::newRow("report") << "miDataFormOtsh" << "tbFormOtsh" << "Формировать отчет" << true;
         QTest::newRow("export") << "miDataVigrV_ME" << "tbVigrV_ME" << "Выгрузить отчет в Microsoft Excel" << true;
         QTest::newRow("graph") << "miDataGr" << "tbGr" << "Формировать график" << false;
         QTest::newRow("by nodes") << "miDataSortPoNU" << "tbSortPoNU" << "Сортировать по номерам участков" << true;

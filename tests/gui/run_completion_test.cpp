@@ -197,9 +197,10 @@ private slots:
         setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
         auto window = setup.show();
         // Stand-ins for the output windows: the commands record that they ran
-        // and whether the run had finished by then.
+        // and whether the run had finished by then (instead of their own work).
         QStringList ran;
         for (QAction* command : followUpCommands(*window, true)) {
+            disconnect(command, &QAction::triggered, nullptr, nullptr);
             connect(command, &QAction::triggered, this, [&ran, &window, name = command->objectName()] {
                 ran.append(name);
                 QVERIFY(window->session().data().calculationDone());

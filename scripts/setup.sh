@@ -12,7 +12,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 locales
 xvfb xauth qt6-qpa-plugins fonts-dejavu-core
-qt6-translations-l10n libqt6svg6
+qt6-translations-l10n libqt6svg6 qt6-svg-dev
 "
 missing=""
 for p in $PACKAGES; do

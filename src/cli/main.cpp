@@ -11,6 +11,8 @@
 #include "indicators/IndicatorCheck.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
+#include "output/GraphSeries.h"
+#include "render/GraphPainter.h"
 #include "render/MapPicture.h"
 #include "render/SchemaPainter.h"
 
@@ -20,9 +22,13 @@
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QSvgGenerator>
+#include <QBuffer>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QPainter>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -38,6 +44,7 @@ const char* const kUsage =
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
     "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
+    "  zurm-calc ФАЙЛ [--no-run] --graph ГРАФИК --main N [--type K] [--from A] [--to B]\n"
     "  zurm-calc --help\n"
     "\n"
     "Обрабатывает файл гидравлического расчета (*.mdb) без окон программы.\n"
@@ -65,6 +72,18 @@ const char* const kUsage =
     "                     и конечные узлы, 2 - без надписей\n"
     "  --select N,N,...   выделить узлы с этими номерами (и прямоугольник\n"
     "                     вокруг них, если узлов больше одного)\n"
+    "  --graph ГРАФИК     после расчета построить график вдоль магистрали и\n"
+    "                     записать его в ГРАФИК: рисунок PNG или SVG (по\n"
+    "                     окончанию имени) или точки графика в CSV (.csv:\n"
+    "                     положение, надпись, по столбцу на каждую линию)\n"
+    "  --main N           номер магистрали\n"
+    "  --type K           тип графика: 0 - пьезометрический (по умолчанию),\n"
+    "                     1 - температура воды, 2 - РасхПод, далее, как в\n"
+    "                     окне \"Формировать график\"\n"
+    "  --from A, --to B   начальный и конечный узлы участка магистрали (по\n"
+    "                     умолчанию - вся магистраль)\n"
+    "  --no-run           не выполнять расчет, а взять результаты последнего\n"
+    "                     расчета из ФАЙЛА; ФАЙЛ не изменяется\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
     "                     программы)\n"
     "  --help             эта справка\n"
@@ -91,21 +110,22 @@ QString systemError(int error)
 // an empty text when it may. The run replaces `out`, so it must be a regular
 // file other than the two open databases, or not exist yet in a folder that
 // exists and can be written.
-QString textFileProblem(const QString& out, const QString& calculationFile, const QString& referenceFile)
+QString textFileProblem(const QString& out, const QString& calculationFile, const QString& referenceFile,
+                        const QString& what = QStringLiteral("Текст расчета"))
 {
     struct stat target {};
     if (::lstat(QFile::encodeName(out).constData(), &target) == 0) {
         if (S_ISDIR(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это папка.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это папка.");
         if (S_ISLNK(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out
+            return what + QStringLiteral(" нельзя записать в ") + out
                 + QStringLiteral(": это символическая ссылка.");
         if (!S_ISREG(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
         if (zurm::sameFileObject(out, calculationFile))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
         if (zurm::sameFileObject(out, referenceFile))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out
+            return what + QStringLiteral(" нельзя записать в ") + out
                 + QStringLiteral(": это файл справочников.");
     } else if (const int error = errno; error != ENOENT && error != ENOTDIR) {
         return QStringLiteral("Файл ") + out + QStringLiteral(" недоступен: ") + systemError(error);
@@ -145,6 +165,126 @@ struct CalculationRequest {
     QString textFile;              // --text
     std::optional<int> digits;     // --digits
 };
+
+struct GraphRequest {
+    QString out;                   // --graph
+    int main = 0;                  // --main
+    int type = 0;                  // --type
+    std::optional<int> from, to;   // --from, --to
+    bool noRun = false;            // --no-run
+    std::optional<int> digits;     // --digits: decimals of the value marks
+};
+
+// Draws the graph of the stored results (the calculation-done flag must be
+// set) and writes it by the ending of its name: PNG, SVG or CSV points.
+// Returns the exit code.
+int writeGraph(const zurm::DataModule& data, const GraphRequest& request)
+{
+    const QString out = QFileInfo(request.out).absoluteFilePath();
+    zurm::GraphCatalogue catalogue = zurm::readGraphCatalogue(data);
+    catalogue.precision = request.digits.value_or(3);
+    zurm::GraphRequest graph;
+    const auto main = std::find_if(catalogue.mains.begin(), catalogue.mains.end(),
+                                   [&](const zurm::GraphMain& m) { return m.id == request.main; });
+    if (main == catalogue.mains.end()) {
+        printLine(stderr, QStringLiteral("Магистраль %1 не найдена.").arg(request.main));
+        return 1;
+    }
+    graph.mainIndex = int(main - catalogue.mains.begin());
+    if (request.type >= catalogue.types.size()) {
+        printLine(stderr, QStringLiteral("Тип графика %1 не найден: типов графика %2 (0 - %3).")
+                              .arg(request.type)
+                              .arg(catalogue.types.size())
+                              .arg(catalogue.types.size() - 1));
+        return 1;
+    }
+    graph.typeIndex = request.type;
+    if (request.from) {
+        const std::vector<int> starts = catalogue.startNodes(graph.mainIndex);
+        if (std::find(starts.begin(), starts.end(), *request.from) == starts.end()) {
+            printLine(stderr, QStringLiteral("Узел %1 не является начальным узлом участка магистрали %2.")
+                                  .arg(*request.from)
+                                  .arg(request.main));
+            return 1;
+        }
+        graph.startNode = request.from;
+    }
+    if (request.to) {
+        const std::vector<int> ends =
+            catalogue.endNodes(graph.mainIndex, graph.startNode.value_or(main->segments.front().start));
+        if (std::find(ends.begin(), ends.end(), *request.to) == ends.end()) {
+            printLine(stderr, QStringLiteral("Узел %1 не является конечным узлом участка магистрали %2 после узла %3.")
+                                  .arg(*request.to)
+                                  .arg(request.main)
+                                  .arg(graph.startNode.value_or(main->segments.front().start)));
+            return 1;
+        }
+        graph.endNode = request.to;
+    }
+    const zurm::GraphOutcome outcome = zurm::computeGraph(data, catalogue, graph);
+    if (!outcome.refusal.isEmpty()) {
+        printLine(stderr, outcome.refusal);
+        return 1;
+    }
+    QByteArray bytes;
+    const QString suffix = QFileInfo(out).suffix().toLower();
+    if (suffix == QLatin1String("csv")) {
+        bytes = zurm::graphCsv(outcome.graph).toUtf8();
+    } else {
+        const zurm::render::GraphPainter painter(outcome.graph, {});
+        const QSize size(zurm::render::kGraphPictureWidth, zurm::render::kGraphPictureHeight);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (suffix == QLatin1String("svg")) {
+            QSvgGenerator svg;
+            svg.setOutputDevice(&buffer);
+            svg.setSize(size);
+            svg.setViewBox(QRect(QPoint(0, 0), size));
+            svg.setTitle(outcome.graph.title);
+            QPainter canvas(&svg);
+            painter.paint(canvas, QRectF(QPointF(0, 0), QSizeF(size)));
+        } else {
+            QImageWriter writer(&buffer, "png");
+            writer.write(painter.picture(size));
+        }
+    }
+    QSaveFile target(out);
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit()) {
+        printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + target.errorString());
+        return 1;
+    }
+    return 0;
+}
+
+// The graph of the results stored by the last run, without running: the file
+// is opened for reading only.
+int drawStoredGraph(const QString& givenFile, const QString& givenReference, const GraphRequest& request)
+{
+    const QString file = QFileInfo(givenFile).absoluteFilePath();
+    if (!QFileInfo::exists(file)) {
+        printLine(stderr, QStringLiteral("Файл ") + file + QStringLiteral(" не найден."));
+        return 1;
+    }
+    const QString problem = textFileProblem(QFileInfo(request.out).absoluteFilePath(), file,
+                                            givenReference.isEmpty() ? QString() : QFileInfo(givenReference).absoluteFilePath(),
+                                            QStringLiteral("График"));
+    if (!problem.isEmpty()) {
+        printLine(stderr, problem);
+        return 2;
+    }
+    BatchDialogs dialogs;
+    zurm::DataModule data(QCoreApplication::applicationDirPath());
+    const QString context = QStringLiteral("Ошибка при формировании графика.");
+    try {
+        data.createWorkDatabase(QString(), dialogs);
+        data.openCalculation(file, true);
+        data.loadCalculationDoneFlag();
+        return writeGraph(data, request);
+    } catch (const zurm::Failure& failure) {
+        printLine(stderr, zurm::errorReport(context, failure));
+        return 1;
+    }
+}
 
 QString networkStatusText(const zurm::TopologyResult& result)
 {
@@ -235,7 +375,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
 }
 
 int process(const QString& givenFile, const QString& givenReference,
-            const std::optional<CalculationRequest>& calculation)
+            const std::optional<CalculationRequest>& calculation, const std::optional<GraphRequest>& graph = {})
 {
     // Names on the command line are relative to the current directory, not to
     // the program folder.
@@ -259,6 +399,14 @@ int process(const QString& givenFile, const QString& givenReference,
             return 2;
         }
     }
+    if (graph) {
+        const QString problem =
+            textFileProblem(QFileInfo(graph->out).absoluteFilePath(), file, reference, QStringLiteral("График"));
+        if (!problem.isEmpty()) {
+            printLine(stderr, problem);
+            return 2;
+        }
+    }
     QString context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
     try {
         data.createWorkDatabase(QString(), dialogs);
@@ -274,7 +422,11 @@ int process(const QString& givenFile, const QString& givenReference,
             return 1;
         if (calculation) {
             context = QStringLiteral("Ошибка при выполнении расчета.");
-            return calculate(data, dialogs, progress, *calculation);
+            const int code = calculate(data, dialogs, progress, *calculation);
+            if (code != 0 || !graph)
+                return code;
+            context = QStringLiteral("Ошибка при формировании графика.");
+            return writeGraph(data, *graph);
         }
         const qlonglong segments =
             zurm::selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM Табл")).toLongLong();
@@ -376,6 +528,8 @@ int runCommand(const QStringList& args)
     bool calculationOptions = false;
     SchemaRequest schema;
     bool schemaOptions = false;
+    GraphRequest graph;
+    bool graphOptions = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -384,7 +538,9 @@ int runCommand(const QStringList& args)
         }
         if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
             || arg == QLatin1String("--digits") || arg == QLatin1String("--schema") || arg == QLatin1String("--zoom")
-            || arg == QLatin1String("--labels") || arg == QLatin1String("--select")) {
+            || arg == QLatin1String("--labels") || arg == QLatin1String("--select") || arg == QLatin1String("--graph")
+            || arg == QLatin1String("--main") || arg == QLatin1String("--type") || arg == QLatin1String("--from")
+            || arg == QLatin1String("--to")) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             const QString value = args[++i];
@@ -395,6 +551,28 @@ int runCommand(const QStringList& args)
                 prepareMode = true;
             } else if (arg == QLatin1String("--reference")) {
                 referenceFile = value;
+            } else if (arg == QLatin1String("--graph")) {
+                graph.out = value;
+            } else if (arg == QLatin1String("--main") || arg == QLatin1String("--type") || arg == QLatin1String("--from")
+                       || arg == QLatin1String("--to")) {
+                bool ok = false;
+                const int number = value.toInt(&ok);
+                const int lowest = arg == QLatin1String("--main") ? 1 : 0;
+                if (!ok || number < lowest || number > 32700)
+                    return usageError(arg == QLatin1String("--main")
+                                          ? QStringLiteral("Номер магистрали должен быть целым от 1 до 32700.")
+                                          : arg == QLatin1String("--type")
+                                          ? QStringLiteral("Тип графика должен быть целым числом от 0.")
+                                          : QStringLiteral("Номер узла должен быть целым от 0 до 32700."));
+                if (arg == QLatin1String("--main"))
+                    graph.main = number;
+                else if (arg == QLatin1String("--type"))
+                    graph.type = number;
+                else if (arg == QLatin1String("--from"))
+                    graph.from = number;
+                else
+                    graph.to = number;
+                graphOptions = true;
             } else if (arg == QLatin1String("--schema")) {
                 schema.out = value;
             } else if (arg == QLatin1String("--zoom")) {
@@ -430,6 +608,11 @@ int runCommand(const QStringList& args)
             }
             continue;
         }
+        if (arg == QLatin1String("--no-run")) {
+            graph.noRun = true;
+            graphOptions = true;
+            continue;
+        }
         if (arg.startsWith(QLatin1Char('-')))
             return usageError(QStringLiteral("Неизвестный параметр ") + arg + QLatin1Char('.'));
         if (!calculationFile.isEmpty())
@@ -440,6 +623,23 @@ int runCommand(const QStringList& args)
         return usageError(QStringLiteral("Параметр --prepare не сочетается с расчетом сети."));
     if (schemaOptions && schema.out.isEmpty())
         return usageError(QStringLiteral("Параметры --zoom, --labels и --select задаются только с --schema."));
+    if (graphOptions && graph.out.isEmpty())
+        return usageError(QStringLiteral("Параметры --main, --type, --from, --to и --no-run задаются только с --graph."));
+    if (!graph.out.isEmpty()) {
+        if (prepareMode || !schema.out.isEmpty())
+            return usageError(QStringLiteral("Параметр --graph не сочетается с --prepare и --schema."));
+        if (graph.main == 0)
+            return usageError(QStringLiteral("Не указан номер магистрали (--main)."));
+        if (calculationFile.isEmpty())
+            return usageError(QStringLiteral("Не указан файл расчета."));
+        graph.digits = request.digits;
+        if (graph.noRun) {
+            if (!request.textFile.isEmpty())
+                return usageError(QStringLiteral("Параметр --no-run не сочетается с --text."));
+            return drawStoredGraph(calculationFile, referenceFile, graph);
+        }
+        return process(calculationFile, referenceFile, request, graph);
+    }
     if (!schema.out.isEmpty()) {
         if (prepareMode || calculationOptions)
             return usageError(QStringLiteral("Параметр --schema не сочетается с расчетом сети."));
@@ -464,7 +664,7 @@ int main(int argc, char** argv)
     // Only painting the schema needs fonts, and with them a (window-less) platform.
     bool painting = false;
     for (int i = 1; i < argc; ++i)
-        painting = painting || std::strcmp(argv[i], "--schema") == 0;
+        painting = painting || std::strcmp(argv[i], "--schema") == 0 || std::strcmp(argv[i], "--graph") == 0;
     if (painting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =

@@ -9,6 +9,7 @@
 #include "gui/help/Help.h"
 #include "gui/hydraulics/RunCommands.h"
 #include "gui/network/NetworkCommands.h"
+#include "gui/output/GraphWindow.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "gui/settings/SettingsDialog.h"
 #include "session/DocumentSession.h"
@@ -191,7 +192,7 @@ void MainWindow::createCommands()
     add(data, toolbar, {"miDataVipRas", "tbVipRas", "Выполнить расчет", "run"}, [this] { runCommands_->run(); });
     add(data, toolbar, {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report"}, nullptr);
     add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"}, nullptr);
-    add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, nullptr);
+    add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, [this] { showGraphWindow(*this); });
     data->addSeparator();
     dataCommands_->addSortCommands(data, toolbar);
     toolbar->addSeparator();

@@ -393,9 +393,11 @@ GraphOutcome computeGraph(const DataModule& data, const GraphCatalogue& catalogu
             returnHead = next[kReturnHeadStart];
             supplyHead = next[kSupplyHeadStart];
         } else {
+            // A one-pipe network's КонМаг has no return columns.
             QSqlQuery q = selectSql(data.calculation(),
-                                    QStringLiteral("SELECT [ПНапОбр], [ПНапПод] FROM [КонМаг] WHERE [КонУзел] = ? "
-                                                   "ORDER BY [id_m] LIMIT 1"),
+                                    QStringLiteral("SELECT ") + (two ? QStringLiteral("[ПНапОбр]") : QStringLiteral("NULL"))
+                                        + QStringLiteral(", [ПНапПод] FROM [КонМаг] WHERE [КонУзел] = ? "
+                                                         "ORDER BY [id_m] LIMIT 1"),
                                     {lastSegment.end});
             if (q.next()) {
                 returnHead = number(q.value(0));

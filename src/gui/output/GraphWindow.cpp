@@ -169,6 +169,12 @@ bool GraphWindow::prepare(int fontSize)
     return true;
 }
 
+void GraphWindow::releaseData()
+{
+    catalogue_ = {};
+    crt_->show(Graph{}, cbBW_->isChecked(), fontSize_);
+}
+
 void GraphWindow::fillNodeLists()
 {
     fillNodes(cbNachUz_, catalogue_.startNodes(cbMag_->currentIndex()), false);
@@ -240,6 +246,7 @@ void showGraphWindow(CommandHost& host)
         window = new GraphWindow(session.data(), dialogs, &host.window());
     if (window->prepare(host.fontSizes().graphs))
         window->exec();
+    window->releaseData();
     grids.restoreSegmentPosition(position);
 }
 

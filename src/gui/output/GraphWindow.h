@@ -48,6 +48,9 @@ public:
     // Reads the lists of the open calculation and clears the chart; false
     // (after the error report) when they cannot be read.
     bool prepare(int fontSize);
+    // Lets go of the lists and the graph once the window is closed (a large
+    // network's mains take megabytes); prepare reads them again.
+    void releaseData();
     void generate();        // miGenerateClick
     void copyToClipboard(); // miCopyClick
 

@@ -164,10 +164,23 @@ GraphCatalogue readGraphCatalogue(const DataModule& data)
     // Each main from the source outward: "id_m ASC, NппУчВМ DESC", sorted here
     // rather than by the database, which is several times faster on a large
     // network.
+    // The four small integers of a row come packed in one value: a large
+    // network has over a million rows, and every value read costs.
     std::map<int, std::vector<GraphMainSegment>> rows;
-    QSqlQuery q = selectSql(db, QStringLiteral("SELECT [id_m], [NппУчВМ], [НачУзел], [КонУзел] FROM [МагистралиТС]"));
-    while (q.next())
-        rows[q.value(0).toInt()].push_back({q.value(2).toInt(), q.value(3).toInt(), q.value(1).toInt()});
+    QSqlQuery q = selectSql(db, QStringLiteral("SELECT (([id_m] & 65535) << 48) | (([NппУчВМ] & 65535) << 32) "
+                                               "| (([НачУзел] & 65535) << 16) | ([КонУзел] & 65535) "
+                                               "FROM [МагистралиТС]"));
+    std::vector<GraphMainSegment>* current = nullptr;
+    int currentId = 0;
+    while (q.next()) {
+        const quint64 packed = q.value(0).toULongLong();
+        const int id = qint16(quint16(packed >> 48));
+        if (!current || id != currentId) {
+            current = &rows[id];
+            currentId = id;
+        }
+        current->push_back({qint16(quint16(packed >> 16)), qint16(quint16(packed)), qint16(quint16(packed >> 32))});
+    }
     q.finish();
     catalogue.mains.reserve(rows.size());
     for (auto& [id, segments] : rows) {

@@ -8,6 +8,7 @@
 #include "gui/entry/RunStop.h"
 #include "gui/help/Help.h"
 #include "gui/hydraulics/RunCommands.h"
+#include "gui/output/ReportCommands.h"
 #include "gui/network/NetworkCommands.h"
 #include "gui/output/GraphWindow.h"
 #include "gui/platform/WidgetDialogs.h"
@@ -104,6 +105,7 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     dataCommands_ = new DataCommands(*this);
     networkCommands_ = new NetworkCommands(*this);
     runCommands_ = new RunCommands(*this);
+    reportCommands_ = new ReportCommands(*this);
     createCommands();
     restoreWindowGeometry();
     bindGrids();
@@ -118,6 +120,7 @@ MainWindow::~MainWindow()
     delete dataCommands_;
     delete networkCommands_;
     delete runCommands_;
+    delete reportCommands_;
     delete settingsDialog_;
 }
 
@@ -190,7 +193,8 @@ void MainWindow::createCommands()
     add(data, toolbar, {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", "import-excel"},
         nullptr);
     add(data, toolbar, {"miDataVipRas", "tbVipRas", "Выполнить расчет", "run"}, [this] { runCommands_->run(); });
-    add(data, toolbar, {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report"}, nullptr);
+    add(data, toolbar, {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report"},
+        [this] { reportCommands_->formReport(); });
     add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"}, nullptr);
     add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, [this] { showGraphWindow(*this); });
     data->addSeparator();

@@ -2,6 +2,7 @@
 
 #include "base/UserDialogs.h"
 #include "output/CalculationReport.h"
+#include "render/ReportTable.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -31,6 +32,32 @@ QString styleOf(const QString& html)
     return css;
 }
 
+// A declaration of a rule of the style sheet ("body", "font-size"), empty when
+// there is none.
+QString cssValue(const QString& css, const QString& selector, const QString& property)
+{
+    const QRegularExpression rule(QStringLiteral("(^|[}\\s,])") + QRegularExpression::escape(selector)
+                                  + QStringLiteral("\\s*\\{([^}]*)\\}"));
+    const QRegularExpressionMatch match = rule.match(css);
+    if (!match.hasMatch())
+        return {};
+    const QRegularExpression declaration(QRegularExpression::escape(property) + QStringLiteral("\\s*:\\s*([^;]+)"));
+    return declaration.match(match.captured(2)).captured(1).trimmed();
+}
+
+QFont cssFont(const QString& css, const QString& selector, double fallbackPoints, bool bold)
+{
+    QString family = cssValue(css, QStringLiteral("body"), QStringLiteral("font-family")).section(QLatin1Char(','), 0, 0);
+    family.remove(QLatin1Char('"'));
+    QFont font(family.trimmed().isEmpty() ? QStringLiteral("DejaVu Sans") : family.trimmed());
+    const QString size = cssValue(css, selector, QStringLiteral("font-size"));
+    bool ok = false;
+    const double points = QString(size).remove(QStringLiteral("pt")).trimmed().toDouble(&ok);
+    font.setPointSizeF(ok && size.endsWith(QStringLiteral("pt")) && points > 0 ? points : fallbackPoints);
+    font.setBold(bold);
+    return font;
+}
+
 } // namespace
 
 int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progress* progress)
@@ -49,6 +76,12 @@ int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progres
             progress->setStatus(QStringLiteral("Формирование отчета: ") + QString::number(index + 1)
                                 + QStringLiteral(" из ") + QString::number(pieces.size()));
             progress->processEvents();
+        }
+        // Plain tables are painted straight; anything else is laid out as text.
+        if (const std::optional<ReportTable> table = parseReportTable(pieces[index])) {
+            printed += paintReportTable(*table, painter, device, cssFont(css, QStringLiteral("body"), 8, false),
+                                        cssFont(css, QStringLiteral("h2"), 10, true), printed == 0);
+            continue;
         }
         QTextDocument document;
         document.documentLayout()->setPaintDevice(&device);

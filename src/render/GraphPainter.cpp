@@ -10,6 +10,8 @@ namespace zurm::render {
 
 namespace {
 
+constexpr double kAxisFontSize = 10; // points
+
 // A round step that cuts `span` into about `wanted` parts: 1, 2 or 5 times a
 // power of ten.
 double tickStep(double span, int wanted)
@@ -67,12 +69,17 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(area.adjusted(0.5, 0.5, -0.5, -0.5)); // the chart's border
 
+    // The marks and the point labels take the graphs' font size; the titles
+    // and the left axis keep the usual one.
     QFont font = options_.font;
-    font.setPointSizeF(std::max(1, options_.fontSize));
+    font.setPointSizeF(kAxisFontSize);
+    QFont labelFont = font;
+    labelFont.setPointSizeF(std::max(1, options_.fontSize));
     QFont titleFont = font;
     titleFont.setPointSizeF(font.pointSizeF() + 2);
     titleFont.setBold(true);
     const QFontMetricsF metrics(font, painter.device());
+    const QFontMetricsF labelMetrics(labelFont, painter.device());
     const QFontMetricsF titleMetrics(titleFont, painter.device());
     const double gap = metrics.height() / 2;
 
@@ -113,7 +120,7 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
         } else {
             labels.push_back({step.x, step.label});
         }
-        longestLabel = std::max(longestLabel, metrics.horizontalAdvance(labels.back().text));
+        longestLabel = std::max(longestLabel, labelMetrics.horizontalAdvance(labels.back().text));
     }
     longestLabel = std::min(longestLabel, area.height() / 3);
 
@@ -121,8 +128,8 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
     const double leftTitleWidth = graph_.leftTitle.isEmpty() ? 0 : metrics.height() * leftTitleLines.size();
     const double titleHeight = graph_.title.isEmpty() ? gap : titleMetrics.height() + gap;
     const double bottomTitleHeight = graph_.bottomTitle.isEmpty() ? 0 : metrics.height() + gap / 2;
-    QRectF plot = area.adjusted(gap + leftTitleWidth + gap + widestTick + gap, gap + titleHeight + metrics.height(),
-                                -(gap + metrics.height() * 2), -(gap + bottomTitleHeight + longestLabel + gap));
+    QRectF plot = area.adjusted(gap + leftTitleWidth + gap + widestTick + gap, gap + titleHeight + labelMetrics.height(),
+                                -(gap + labelMetrics.height() * 2), -(gap + bottomTitleHeight + longestLabel + gap));
     if (plot.width() < 10 || plot.height() < 10) {
         painter.restore();
         return;
@@ -136,7 +143,7 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
                      graph_.title);
     painter.setFont(font);
     if (!graph_.bottomTitle.isEmpty())
-        painter.drawText(QRectF(plot.left(), area.bottom() - gap - metrics.height(), plot.width(), metrics.height()),
+        painter.drawText(QRectF(area.left(), area.bottom() - gap - metrics.height(), area.width(), metrics.height()),
                          Qt::AlignCenter, graph_.bottomTitle);
     if (!graph_.leftTitle.isEmpty()) {
         painter.save();
@@ -158,10 +165,11 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
         painter.drawText(QRectF(plot.left() - gap - widestTick, y - metrics.height() / 2, widestTick, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, text);
     }
+    painter.setFont(labelFont);
     double lastLabelX = -1e300;
     for (const Label& label : labels) {
         const double x = xAxis.map(label.x);
-        if (x - lastLabelX < metrics.height())
+        if (x - lastLabelX < labelMetrics.height())
             continue; // would cover the label before it
         lastLabelX = x;
         painter.setPen(gridPen);
@@ -171,8 +179,8 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
         painter.save();
         painter.translate(x, plot.bottom() + gap / 2 + 2);
         painter.rotate(-90);
-        const QString text = metrics.elidedText(label.text, Qt::ElideRight, longestLabel);
-        painter.drawText(QRectF(-longestLabel, -metrics.height() / 2, longestLabel, metrics.height()),
+        const QString text = labelMetrics.elidedText(label.text, Qt::ElideRight, longestLabel);
+        painter.drawText(QRectF(-longestLabel, -labelMetrics.height() / 2, longestLabel, labelMetrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, text);
         painter.restore();
     }
@@ -237,9 +245,9 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
             if (value.kind != GraphValue::Point)
                 continue;
             const QString text = graphNumberText(value.value, graph_.precision);
-            const double width = metrics.horizontalAdvance(text) + 4;
+            const double width = labelMetrics.horizontalAdvance(text) + 4;
             const QPointF at(xAxis.map(step.x), yAxis.map(value.value));
-            QRectF box(at.x() - width / 2, at.y() - metrics.height() - 6, width, metrics.height() + 2);
+            QRectF box(at.x() - width / 2, at.y() - labelMetrics.height() - 6, width, labelMetrics.height() + 2);
             if (!previous.isNull() && box.intersects(previous))
                 continue;
             previous = box;

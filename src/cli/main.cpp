@@ -628,6 +628,9 @@ int runCommand(const QStringList& args)
     if (!graph.out.isEmpty()) {
         if (prepareMode || !schema.out.isEmpty())
             return usageError(QStringLiteral("Параметр --graph не сочетается с --prepare и --schema."));
+        const QString ending = QFileInfo(graph.out).suffix().toLower();
+        if (ending != QLatin1String("png") && ending != QLatin1String("svg") && ending != QLatin1String("csv"))
+            return usageError(QStringLiteral("Имя файла графика должно оканчиваться на .png, .svg или .csv."));
         if (graph.main == 0)
             return usageError(QStringLiteral("Не указан номер магистрали (--main)."));
         if (calculationFile.isEmpty())

@@ -317,6 +317,8 @@ TEST(ZurmCalc, GraphOfAMainAsPictureOrPoints)
           QStringLiteral("--from"), QStringLiteral("101")},
          1, nullptr, {}, QStringLiteral("Узел 1 не является конечным узлом участка магистрали 3 после узла 101.")},
         {{calculation, graph, out("b.csv")}, 2, nullptr, {}, QStringLiteral("Не указан номер магистрали (--main).")},
+        {{calculation, graph, out("b.jpg"), main, QStringLiteral("3")}, 2, nullptr, {},
+         QStringLiteral("Имя файла графика должно оканчиваться на .png, .svg или .csv.")},
         {{calculation, main, QStringLiteral("3")}, 2, nullptr, {},
          QStringLiteral("Параметры --main, --type, --from, --to и --no-run задаются только с --graph.")},
     };
@@ -340,4 +342,5 @@ TEST(ZurmCalc, GraphOfAMainAsPictureOrPoints)
     }
     EXPECT_FALSE(QFile::exists(out("a.csv")));
     EXPECT_FALSE(QFile::exists(out("b.csv")));
+    EXPECT_FALSE(QFile::exists(out("b.jpg")));
 }

@@ -163,7 +163,7 @@ TEST(ZurmCalc, TextPlaceThatMayNotBeReplacedIsRefusedBeforeAnythingIsWritten)
     const QString other = folder.docs(QStringLiteral("other.txt"));
     QFile::copy(reference, other);
     QDir docs(folder.docsFolder());
-    docs.mkdir(QStringLiteral("folder"));
+    docs.mkdir(QStringLiteral("folder.png"));
     const QByteArray hard = QFile::encodeName(folder.docs(QStringLiteral("hard.mdb")));
     ASSERT_EQ(::link(QFile::encodeName(calculation).constData(), hard.constData()), 0);
     ASSERT_TRUE(QFile::link(folder.docsFolder(), folder.docs(QStringLiteral("again"))));
@@ -284,7 +284,7 @@ TEST(ZurmCalc, GraphOfAMainAsPictureOrPoints)
     const QString calculation = folder.filePath(QStringLiteral("district.mdb"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), calculation));
     QFile::setPermissions(calculation, QFile::ReadOwner | QFile::WriteOwner);
-    QDir(folder.path()).mkdir(QStringLiteral("folder"));
+    QDir(folder.path()).mkdir(QStringLiteral("folder.png"));
     auto out = [&](const char* name) { return folder.filePath(QString::fromUtf8(name)); };
     const QString noRun = QStringLiteral("--no-run"), graph = QStringLiteral("--graph"), main = QStringLiteral("--main");
 
@@ -309,8 +309,8 @@ TEST(ZurmCalc, GraphOfAMainAsPictureOrPoints)
         {{calculation, noRun, graph, out("t.svg"), main, QStringLiteral("3"), QStringLiteral("--type"), QStringLiteral("1"),
           QStringLiteral("--from"), QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("101")},
          0, "t.svg", "<?xml", {}},
-        {{calculation, noRun, graph, out("folder"), main, QStringLiteral("3")}, 2, nullptr, {},
-         QStringLiteral("График нельзя записать в ") + out("folder") + QStringLiteral(": это папка.")},
+        {{calculation, noRun, graph, out("folder.png"), main, QStringLiteral("3")}, 2, nullptr, {},
+         QStringLiteral("График нельзя записать в ") + out("folder.png") + QStringLiteral(": это папка.")},
         {{calculation, noRun, graph, out("b.csv"), main, QStringLiteral("99")}, 1, nullptr, {},
          QStringLiteral("Магистраль 99 не найдена.")},
         {{calculation, noRun, graph, out("b.csv"), main, QStringLiteral("3"), QStringLiteral("--to"), QStringLiteral("1"),

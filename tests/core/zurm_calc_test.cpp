@@ -163,7 +163,7 @@ TEST(ZurmCalc, TextPlaceThatMayNotBeReplacedIsRefusedBeforeAnythingIsWritten)
     const QString other = folder.docs(QStringLiteral("other.txt"));
     QFile::copy(reference, other);
     QDir docs(folder.docsFolder());
-    docs.mkdir(QStringLiteral("folder.png"));
+    docs.mkdir(QStringLiteral("folder"));
     const QByteArray hard = QFile::encodeName(folder.docs(QStringLiteral("hard.mdb")));
     ASSERT_EQ(::link(QFile::encodeName(calculation).constData(), hard.constData()), 0);
     ASSERT_TRUE(QFile::link(folder.docsFolder(), folder.docs(QStringLiteral("again"))));

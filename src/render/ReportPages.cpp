@@ -70,7 +70,8 @@ int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progres
         return 0;
     int printed = 0;
     for (int index = 0; index < pieces.size(); ++index) {
-        if (pieces[index].trimmed().isEmpty())
+        const QString piece = report.expandPiece ? report.expandPiece(pieces[index]) : pieces[index];
+        if (piece.trimmed().isEmpty())
             continue;
         if (progress) {
             progress->setStatus(QStringLiteral("Формирование отчета: ") + QString::number(index + 1)
@@ -78,7 +79,10 @@ int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progres
             progress->processEvents();
         }
         // Plain tables are painted straight; anything else is laid out as text.
-        if (const std::optional<ReportTable> table = parseReportTable(pieces[index])) {
+        // The document's closing tags end the last piece; they are no part of its table.
+        static const QRegularExpression closing(QStringLiteral("(</body>\\s*)?</html>\\s*$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        if (const std::optional<ReportTable> table = parseReportTable(QString(piece).remove(closing))) {
             printed += paintReportTable(*table, painter, device, cssFont(css, QStringLiteral("body"), 8, false),
                                         cssFont(css, QStringLiteral("h2"), 10, true), printed == 0);
             continue;
@@ -86,7 +90,7 @@ int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progres
         QTextDocument document;
         document.documentLayout()->setPaintDevice(&device);
         document.setDefaultStyleSheet(css);
-        document.setHtml(pieces[index]);
+        document.setHtml(piece);
         document.setPageSize(page.size());
         const int pages = document.pageCount();
         for (int p = 0; p < pages; ++p) {

@@ -9,10 +9,12 @@
 #include <QFile>
 #include <QHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <mstch/mstch.hpp>
 
 namespace zurm {
@@ -171,6 +173,88 @@ QString readDefinition(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
+// The segment rows of the report, filled in piece by piece when printed.
+struct DeferredRows {
+    struct Group {
+        QStringList names;
+        mstch::array captions;
+        bool first = false;
+        bool last = false;
+    };
+    DeferredRows(DataModule& data, const Formatter& format) : data(data), format(format) {}
+
+    static QString mark(int group, int piece)
+    {
+        return QStringLiteral("<!--rows %1 %2-->").arg(group).arg(piece);
+    }
+
+    // The piece with the rows of its marks filled in.
+    QString expand(const QString& piece) const
+    {
+        static const QRegularExpression marks(QStringLiteral("<!--rows (\\d+) (\\d+)-->"));
+        QString result;
+        qsizetype from = 0;
+        for (auto it = marks.globalMatch(piece); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            result += QStringView(piece).mid(from, match.capturedStart() - from);
+            result += rowsOf(match.captured(1).toInt(), match.captured(2).toInt());
+            from = match.capturedEnd();
+        }
+        if (from == 0)
+            return piece;
+        result += QStringView(piece).mid(from);
+        return result;
+    }
+
+    QString rowsOf(int group, int piece) const
+    {
+        if (group < 0 || group >= int(groups.size()))
+            return {};
+        const size_t begin = size_t(piece) * kReportRowsPerPiece;
+        const size_t end = std::min(keys.size(), begin + kReportRowsPerPiece);
+        if (begin >= end)
+            return {};
+        const std::vector<qint64> ids(keys.begin() + qsizetype(begin), keys.begin() + qsizetype(end));
+        QHash<qint64, int> at;
+        for (size_t i = 0; i < ids.size(); ++i)
+            at.insert(ids[i], int(i));
+        const Group& shown = groups[size_t(group)];
+        QSqlQuery query = selectSql(data.calculation(),
+                                    QStringLiteral("SELECT * FROM Табл WHERE id IN (SELECT value FROM json_each(?))"),
+                                    {jsonIds(ids)});
+        const QSqlRecord record = query.record();
+        const QList<int> columns = indexesOf(record, shown.names);
+        const QStringList fixed = {QStringLiteral("id"), QStringLiteral("НачУзел"), QStringLiteral("КонУзел"),
+                                   QStringLiteral("Примечание")};
+        const int idColumn = record.indexOf(QStringLiteral("id"));
+        std::vector<mstch::node> rows(ids.size());
+        while (query.next())
+            rows[size_t(at.value(query.value(idColumn).toLongLong()))] = tableRow(query, fixed, columns, record, format);
+        const mstch::map context{{"rows", mstch::array(std::move(rows))},
+                                 {"columns", shown.captions},
+                                 {"first", shown.first},
+                                 {"last", shown.last}};
+        return QString::fromStdString(mstch::render("{{#rows}}" + rowMarkup + "{{/rows}}", context));
+    }
+
+    static QString jsonIds(const std::vector<qint64>& ids)
+    {
+        QString text(QLatin1Char('['));
+        for (qint64 id : ids) {
+            if (text.size() > 1)
+                text += QLatin1Char(',');
+            text += QString::number(id);
+        }
+        return text + QLatin1Char(']');
+    }
+
+    DataModule& data;
+    Formatter format;
+    std::vector<qint64> keys;
+    std::vector<Group> groups;
+    std::string rowMarkup;
+};
+
 } // namespace
 
 QString reportDefinitionName(int networkType, bool designMode)
@@ -214,35 +298,42 @@ ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int 
 
     const Columns segmentColumns = reportColumns(db, QStringLiteral("Табл"), indicators);
     const bool landscape = segmentColumns.names.size() > kPortraitColumns;
+    // The segments are read piece by piece while the report is printed: the
+    // template's row markup is taken from its section and each piece of rows
+    // stands as a mark in the filled text until then.
+    auto rows = std::make_shared<DeferredRows>(data, format);
+    {
+        QSqlQuery keys = selectSql(db, QStringLiteral("SELECT id FROM Табл ORDER BY ") + segmentSortClause(order));
+        while (keys.next())
+            rows->keys.push_back(keys.value(0).toLongLong());
+    }
     // A wide table is printed as several tables of at most kGroupColumns
     // columns each, every one beginning with the segment.
     const qsizetype groupCount = std::max<qsizetype>(1, (segmentColumns.names.size() + kGroupColumns - 1) / kGroupColumns);
+    const qsizetype pieceCount = std::max<qsizetype>(1, (qsizetype(rows->keys.size()) + kReportRowsPerPiece - 1) / kReportRowsPerPiece);
     mstch::array groups;
     for (qsizetype group = 0; group < groupCount; ++group) {
         const qsizetype first = group * kGroupColumns;
         const qsizetype count = std::min<qsizetype>(kGroupColumns, segmentColumns.names.size() - first);
-        const QStringList names = segmentColumns.names.mid(first, count);
-        mstch::array captions(segmentColumns.captions.begin() + first, segmentColumns.captions.begin() + first + count);
-        QSqlQuery query = selectSql(db, QStringLiteral("SELECT * FROM Табл ORDER BY ") + segmentSortClause(order));
-        const QSqlRecord record = query.record();
-        const QList<int> shown = indexesOf(record, names);
-        const QStringList fixed = {QStringLiteral("id"), QStringLiteral("НачУзел"), QStringLiteral("КонУзел"),
-                                   QStringLiteral("Примечание")};
+        DeferredRows::Group shown;
+        shown.names = segmentColumns.names.mid(first, count);
+        shown.captions = mstch::array(segmentColumns.captions.begin() + first, segmentColumns.captions.begin() + first + count);
+        shown.first = group == 0;
+        shown.last = group == groupCount - 1;
+        rows->groups.push_back(shown);
         mstch::array pieces;
-        mstch::array rows;
-        while (query.next()) {
-            rows.push_back(tableRow(query, fixed, shown, record, format));
-            if (int(rows.size()) == kReportRowsPerPiece) {
-                pieces.push_back(mstch::map{{"rows", std::move(rows)}});
-                rows = mstch::array();
-            }
+        for (qsizetype piece = 0; piece < pieceCount; ++piece) {
+            const QString mark = DeferredRows::mark(int(group), int(piece));
+            pieces.push_back(mstch::map{{"rows", mstch::lambda{[rows, mark](const std::string& section) -> mstch::node {
+                                             if (rows->rowMarkup.empty())
+                                                 rows->rowMarkup = section;
+                                             return utf8(mark);
+                                         }}}});
         }
-        if (!rows.empty() || pieces.empty())
-            pieces.push_back(mstch::map{{"rows", std::move(rows)}});
-        groups.push_back(mstch::map{{"columns", std::move(captions)},
+        groups.push_back(mstch::map{{"columns", shown.captions},
                                     {"pieces", std::move(pieces)},
-                                    {"first", group == 0},
-                                    {"last", group == groupCount - 1}});
+                                    {"first", shown.first},
+                                    {"last", shown.last}});
     }
     mstch::map segments{{"columns", segmentColumns.captions}, {"groups", std::move(groups)}, {"landscape", landscape}};
 
@@ -276,6 +367,7 @@ ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int 
     report.html = QString::fromStdString(mstch::render(utf8(definition), context));
     report.title = QStringLiteral("Гидравлический расчет теплосети");
     report.landscape = landscape;
+    report.expandPiece = [rows](const QString& piece) { return rows->expand(piece); };
     return report;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QString>
+#include <functional>
 
 namespace zurm {
 
@@ -22,6 +23,9 @@ struct ReportDocument {
     QString html;
     QString title;
     bool landscape = false;
+    // A piece of `html` as it is printed: the segment rows are read and filled
+    // in only then (the calculation must stay open until the report is printed).
+    std::function<QString(const QString& piece)> expandPiece;
 };
 inline const QString kReportPieceBreak = QStringLiteral("<!--piece-->");
 

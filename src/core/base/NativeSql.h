@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace zurm {
+
+// A statement run directly on the SQLite connection of a QSqlDatabase (the
+// QSQLITE driver over the system's libsqlite3), for reads and writes of many
+// rows, where moving every value through QVariant and QSqlQuery costs more than
+// the database's own work. It takes part in the connection's transactions like
+// any other statement. Every failure throws Failure with the database's text.
+class NativeStatement {
+public:
+    NativeStatement(const QSqlDatabase& db, const QString& sql);
+    ~NativeStatement();
+    NativeStatement(const NativeStatement&) = delete;
+    NativeStatement& operator=(const NativeStatement&) = delete;
+
+    sqlite3_stmt* get() const { return statement_; }
+    // Binds a text (by copy) to the 1-based parameter.
+    void bindText(int index, const QString& text);
+    // Runs to the next row: true while there is one. After the last row (or a
+    // statement without rows) the statement is reset for new bindings.
+    bool step();
+    // Runs a statement without rows and resets it for new bindings.
+    void run();
+    // Throws the failure of a call on the statement that returned `code`
+    // (sqlite3_bind_*), after resetting it.
+    [[noreturn]] void fail(int code) const;
+
+private:
+
+    sqlite3* connection_ = nullptr;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+} // namespace zurm

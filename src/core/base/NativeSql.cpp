@@ -63,6 +63,26 @@ bool NativeStatement::step()
     return false;
 }
 
+QVariant NativeStatement::value(int column) const
+{
+    switch (sqlite3_column_type(statement_, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(statement_, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement_, column));
+    case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(statement_, column)));
+    }
+    case SQLITE_BLOB: {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement_, column));
+        return QVariant(QByteArray(data, sqlite3_column_bytes(statement_, column)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
 void NativeStatement::run()
 {
     while (step()) {

@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -26,6 +27,9 @@ public:
     // Runs to the next row: true while there is one. After the last row (or a
     // statement without rows) the statement is reset for new bindings.
     bool step();
+    // A column of the current row (0-based) as the QSQLITE driver gives it:
+    // qlonglong, double, QString, QByteArray or a null QVariant.
+    QVariant value(int column) const;
     // Runs a statement without rows and resets it for new bindings.
     void run();
     // Throws the failure of a call on the statement that returned `code`

@@ -165,6 +165,7 @@ void SchemaEditRecorder::touch(const QString& table, const QString& column, cons
                                                      + QStringLiteral(" IN ") + kNumberList);
     select.bindText(1, jsonNumbers(values));
     const int columns = int(entry.table.columns.size());
+    entry.table.values.reserve(entry.table.values.size() + size_t(values.size()) * size_t(columns));
     while (select.step()) {
         const qint64 rowid = sqlite3_column_int64(select.get(), 0);
         if (entry.rows.contains(rowid))
@@ -196,11 +197,15 @@ SchemaEditStep SchemaEditRecorder::finish()
         for (size_t i = 0; i < table.rowids.size(); ++i)
             index.insert(table.rowids[i], i);
         table.after.assign(table.rowids.size(), -1);
-        NativeStatement select(db, QStringLiteral("SELECT rowid, * FROM ") + quoteName(table.name)
-                                       + QStringLiteral(" WHERE rowid IN ") + kNumberList);
-        select.bindText(1, jsonNumbers(table.rowids));
-        while (select.step())
-            table.after[index.value(sqlite3_column_int64(select.get(), 0))] = storeRow(select.get(), 1, columns, table);
+        // An emptied table has no after-images to look for.
+        if (selectValue(db, QStringLiteral("SELECT 1 FROM ") + quoteName(table.name) + QStringLiteral(" LIMIT 1")).isValid()) {
+            NativeStatement select(db, QStringLiteral("SELECT rowid, * FROM ") + quoteName(table.name)
+                                           + QStringLiteral(" WHERE rowid IN ") + kNumberList);
+            select.bindText(1, jsonNumbers(table.rowids));
+            while (select.step())
+                table.after[index.value(sqlite3_column_int64(select.get(), 0))] =
+                    storeRow(select.get(), 1, columns, table);
+        }
         // Only the rows that changed stay in the step.
         size_t kept = 0;
         for (size_t i = 0; i < table.rowids.size(); ++i)

@@ -1,6 +1,7 @@
 #include "network/SchemaEditing.h"
 
 #include "base/Failure.h"
+#include "base/NativeSql.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/CalculationRow.h"
@@ -15,6 +16,8 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
+#include <sqlite3.h>
+#include <tuple>
 
 namespace zurm {
 
@@ -39,8 +42,8 @@ struct Segment {
 std::vector<Segment> readSegments(const QSqlDatabase& db)
 {
     std::vector<Segment> segments;
-    QSqlQuery query = selectSql(db, QStringLiteral("SELECT id, НачУзел, КонУзел FROM Табл ORDER BY id"));
-    while (query.next())
+    NativeStatement query(db, QStringLiteral("SELECT id, НачУзел, КонУзел FROM Табл ORDER BY id"));
+    while (query.step())
         segments.push_back({query.value(0).toLongLong(), intOrNone(query.value(1)), intOrNone(query.value(2))});
     return segments;
 }
@@ -164,13 +167,16 @@ int SchemaEditing::OperSelAllUz()
     const QSqlDatabase work = data_.work();
     Transaction transaction(work);
     clearSchemaSelection(work);
-    QSqlQuery insert = prepareSql(work, QStringLiteral("INSERT OR IGNORE INTO ВыделУзлыТС (Nуз) VALUES (?)"));
     SelectionRect box{schema.nodes[0].x, schema.nodes[0].y, schema.nodes[0].x, schema.nodes[0].y};
+    std::vector<int> numbers;
+    numbers.reserve(schema.nodes.size());
     for (const SchemaNode& node : schema.nodes) {
-        insert.bindValue(0, node.number);
-        execPrepared(insert);
+        numbers.push_back(node.number);
         box = {std::min(box.x1, node.x), std::min(box.y1, node.y), std::max(box.x2, node.x), std::max(box.y2, node.y)};
     }
+    // One statement for all, in the nodes' order.
+    execSql(work, QStringLiteral("INSERT OR IGNORE INTO ВыделУзлыТС (Nуз) SELECT value FROM json_each(?)"),
+            {jsonNumbers(numbers)});
     if (schema.nodes.size() >= 2)
         setSelectionRect(work, box);
     transaction.commit();
@@ -211,6 +217,7 @@ int SchemaEditing::OperDelPartTS()
         const QSqlDatabase db = data_.calculation();
         const std::vector<Segment> segments = readSegments(db);
         QHash<int, std::vector<int>> children;
+        children.reserve(qsizetype(segments.size()));
         for (const Segment& segment : segments)
             if (segment.from && segment.to)
                 children[*segment.from].push_back(*segment.to);
@@ -219,12 +226,16 @@ int SchemaEditing::OperDelPartTS()
         std::vector<int> level{root};
         while (!level.empty()) {
             std::vector<int> next;
-            for (int node : level)
-                for (int child : children.value(node))
+            for (int node : level) {
+                const auto found = children.constFind(node);
+                if (found == children.constEnd())
+                    continue;
+                for (int child : *found)
                     if (!removed.contains(child)) {
                         removed.insert(child);
                         next.push_back(child);
                     }
+            }
             level = std::move(next);
         }
         QSet<int> segmentIds;
@@ -234,9 +245,20 @@ int SchemaEditing::OperDelPartTS()
         recorder.touch(kSegments, QStringLiteral("id"), segmentIds);
         recorder.touch(kNodes, QStringLiteral("Nуз"), removed);
         recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removed);
-        execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(segmentIds)});
-        execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
-        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
+        // The whole network from its start: the tables are emptied at once.
+        if (segmentIds.size() == qsizetype(segments.size()))
+            execSql(db, QStringLiteral("DELETE FROM Табл"));
+        else
+            execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(segmentIds)});
+        const QString removedList = jsonNumbers(removed);
+        if (!selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС WHERE Nуз IS NULL OR Nуз NOT IN ") + kNumberList
+                                 + QStringLiteral(" LIMIT 1"),
+                         {removedList})
+                 .isValid())
+            execSql(db, QStringLiteral("DELETE FROM УзлыТС"));
+        else
+            execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {removedList});
+        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {removedList});
         clearSchemaSelection(work);
     });
     return boxAfterChange();
@@ -360,12 +382,16 @@ int SchemaEditing::OperDelSelUz()
         recorder.touch(kSegments, QStringLiteral("id"), changedSegments + droppedSegments);
         recorder.touch(kNodes, QStringLiteral("Nуз"), removedNodes);
         recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removedNodes);
-        QSqlQuery update = prepareSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"));
+        NativeStatement update(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"));
         for (const Segment& segment : segments) {
             const int id = int(segment.id);
-            if (changedSegments.contains(id) && !droppedSegments.contains(id))
-                execSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"),
-                        {segment.from ? QVariant(*segment.from) : QVariant(), id});
+            if (changedSegments.contains(id) && !droppedSegments.contains(id)) {
+                int code = segment.from ? sqlite3_bind_int(update.get(), 1, *segment.from)
+                                              : sqlite3_bind_null(update.get(), 1);
+                if (code != SQLITE_OK || (code = sqlite3_bind_int64(update.get(), 2, segment.id)) != SQLITE_OK)
+                    update.fail(code);
+                update.run();
+            }
         }
         execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(droppedSegments)});
         const QString removed = jsonNumbers(removedInOrder);
@@ -416,7 +442,31 @@ RenameRun SchemaEditing::renameNodes()
         plan.push_back({rows.value(0).toInt(), rows.value(1)});
     runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
         const QSqlDatabase db = data_.calculation();
-        QSqlQuery result = prepareSql(work, QStringLiteral("UPDATE ПереимУз SET Рез = ? WHERE Nуз = ?"));
+        // The node numbers as the plan goes: each renaming is checked against
+        // the renamings before it.
+        QSet<int> numbers;
+        {
+            NativeStatement all(db, QStringLiteral("SELECT Nуз FROM УзлыТС WHERE typeof(Nуз) = 'integer'"));
+            while (all.step())
+                numbers.insert(sqlite3_column_int(all.get(), 0));
+        }
+        // Renaming b → n in turn changes every value b to n, so a value ends
+        // where the renamings after one another take it: the value each
+        // original value holds now, and which original values hold a value.
+        std::vector<std::pair<int, int>> renamings;
+        QHash<int, int> now;
+        QHash<int, QList<int>> holders;
+        const auto rename = [&](int b, int n) {
+            QList<int> moving = holders.take(b);
+            if (!now.contains(b))
+                moving.append(b);
+            for (int original : moving)
+                now.insert(original, n);
+            holders[n].append(moving);
+            if (numbers.remove(b))
+                numbers.insert(n);
+            renamings.emplace_back(b, n);
+        };
         for (const PlanRow& row : plan) {
             const int b = row.node;
             QString text;
@@ -428,37 +478,80 @@ RenameRun SchemaEditing::renameNodes()
                 text = QStringLiteral("Поле \"Новый номер узла\" должно быть заполнено.");
             } else if (!ok || e < 0 || e > kLastNodeNumber) {
                 text = QStringLiteral("Значение поля \"Новый номер узла\" должно быть целым числом от 0 до 32700.");
-            } else if (nodePosition(db, int(e))) {
+            } else if (numbers.contains(int(e))) {
                 text = QStringLiteral("Узел ") + QString::number(e)
                     + QStringLiteral(" уже есть в схеме теплосети. Введите другое значение в поле \"Новый номер узла\".");
             }
             if (!text.isEmpty()) {
                 run.success = false;
             } else {
-                const int n = int(e);
-                recorder.touch(kSegments, QStringLiteral("НачУзел"), {b});
-                recorder.touch(kSegments, QStringLiteral("КонУзел"), {b});
-                recorder.touch(kNodes, QStringLiteral("Nуз"), {b});
-                recorder.touch(kHeadChanges, QStringLiteral("Nуз"), {b});
-                recorder.touch(kEndsOfMains, QStringLiteral("КонУзел"), {b});
-                execSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE НачУзел = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE КонУзел = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE УзлыТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE ИзмПНапВУзлахТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE КонМаг SET КонУзел = ? WHERE КонУзел = ?"), {n, b});
-                execSql(work, QStringLiteral("UPDATE ВыделУзлыТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
-                const CalculationRow calculation(db);
-                for (const QString& field : {CalculationRow::kStartNode, CalculationRow::kSupplyHeadNode,
-                                             CalculationRow::kAvailableHeadNode})
-                    if (intOrNone(calculation.value(field)) == b)
-                        calculation.setValue(field, n);
+                rename(b, int(e));
                 text = QStringLiteral("Выполнено.");
             }
-            result.bindValue(0, text);
-            result.bindValue(1, b);
-            execPrepared(result);
             run.results.append(text);
         }
+        NativeStatement result(work, QStringLiteral("UPDATE ПереимУз SET Рез = ? WHERE Nуз = ?"));
+        for (size_t i = 0; i < plan.size(); ++i) {
+            result.bindText(1, run.results[qsizetype(i)]);
+            const int code = sqlite3_bind_int(result.get(), 2, plan[i].node);
+            if (code != SQLITE_OK)
+                result.fail(code);
+            result.run();
+        }
+        if (renamings.empty())
+            return;
+        const QSet<int> originals(now.keyBegin(), now.keyEnd());
+        recorder.touch(kSegments, QStringLiteral("НачУзел"), originals);
+        recorder.touch(kSegments, QStringLiteral("КонУзел"), originals);
+        recorder.touch(kNodes, QStringLiteral("Nуз"), originals);
+        recorder.touch(kHeadChanges, QStringLiteral("Nуз"), originals);
+        recorder.touch(kEndsOfMains, QStringLiteral("КонУзел"), originals);
+        // Numbers that must stay unique change one renaming after another
+        // (by their index); the other columns at once, to where they end.
+        for (const auto& [table, column, database] :
+             {std::tuple{kNodes, QStringLiteral("Nуз"), db}, std::tuple{QStringLiteral("ВыделУзлыТС"), QStringLiteral("Nуз"), work}}) {
+            NativeStatement update(database, QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ")
+                                                 + quoteName(column) + QStringLiteral(" = ? WHERE ")
+                                                 + quoteName(column) + QStringLiteral(" = ?"));
+            for (const auto& [b, n] : renamings) {
+                int code = sqlite3_bind_int(update.get(), 1, n);
+                if (code != SQLITE_OK || (code = sqlite3_bind_int(update.get(), 2, b)) != SQLITE_OK)
+                    update.fail(code);
+                update.run();
+            }
+        }
+        const QString originalList = jsonNumbers(originals);
+        for (const auto& [table, column] : {std::pair{kSegments, QStringLiteral("НачУзел")},
+                                            std::pair{kSegments, QStringLiteral("КонУзел")},
+                                            std::pair{kHeadChanges, QStringLiteral("Nуз")},
+                                            std::pair{kEndsOfMains, QStringLiteral("КонУзел")}}) {
+            // The rows first (by rowid), then each to where its value ends.
+            std::vector<std::pair<qint64, int>> rows;
+            NativeStatement select(db, QStringLiteral("SELECT rowid, ") + quoteName(column) + QStringLiteral(" FROM ")
+                                           + quoteName(table) + QStringLiteral(" WHERE ") + quoteName(column)
+                                           + QStringLiteral(" IN ") + kNumberList);
+            select.bindText(1, originalList);
+            while (select.step()) {
+                const int original = sqlite3_column_int(select.get(), 1);
+                const int end = now.value(original, original);
+                if (end != original)
+                    rows.emplace_back(sqlite3_column_int64(select.get(), 0), end);
+            }
+            NativeStatement update(db, QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ")
+                                           + quoteName(column) + QStringLiteral(" = ? WHERE rowid = ?"));
+            for (const auto& [rowid, end] : rows) {
+                int code = sqlite3_bind_int(update.get(), 1, end);
+                if (code != SQLITE_OK || (code = sqlite3_bind_int64(update.get(), 2, rowid)) != SQLITE_OK)
+                    update.fail(code);
+                update.run();
+            }
+        }
+        const CalculationRow calculation(db);
+        for (const QString& field : {CalculationRow::kStartNode, CalculationRow::kSupplyHeadNode,
+                                     CalculationRow::kAvailableHeadNode})
+            if (const std::optional<int> value = intOrNone(calculation.value(field)))
+                if (now.contains(*value))
+                    calculation.setValue(field, now.value(*value));
     });
     if (!run.success)
         run.message = QStringLiteral("Не все выделенные узлы удалось переименовать.\r\rЗакройте форму \"Переименование "
@@ -601,13 +694,13 @@ QString ComputeLengthsFromScale(DataModule& data, const QObject* source)
         return QStringLiteral("Длины участков не вычислены по масштабу карты: масштаб карты должен быть больше нуля.");
     const bool twoPipe = calculation.networkParameters().type() == 1;
     QHash<int, QPoint> positions;
-    QSqlQuery nodes = selectSql(db, QStringLiteral("SELECT Nуз, x, y FROM УзлыТС ORDER BY rowid"));
-    while (nodes.next())
+    NativeStatement nodes(db, QStringLiteral("SELECT Nуз, x, y FROM УзлыТС ORDER BY rowid"));
+    while (nodes.step())
         if (!nodes.value(0).isNull() && !positions.contains(nodes.value(0).toInt()))
             positions.insert(nodes.value(0).toInt(), QPoint(nodes.value(1).toInt(), nodes.value(2).toInt()));
     Transaction transaction(db);
-    QSqlQuery update = prepareSql(db, twoPipe ? QStringLiteral("UPDATE Табл SET ДлНаУчПод = ?, ДлНаУчОбр = ? WHERE id = ?")
-                                              : QStringLiteral("UPDATE Табл SET ДлНаУчПод = ? WHERE id = ?"));
+    NativeStatement update(db, twoPipe ? QStringLiteral("UPDATE Табл SET ДлНаУчПод = ?1, ДлНаУчОбр = ?1 WHERE id = ?2")
+                                       : QStringLiteral("UPDATE Табл SET ДлНаУчПод = ?1 WHERE id = ?2"));
     for (const Segment& segment : readSegments(db)) {
         if (!segment.from || !segment.to || !positions.contains(*segment.from) || !positions.contains(*segment.to))
             continue;
@@ -617,12 +710,10 @@ QString ComputeLengthsFromScale(DataModule& data, const QObject* source)
         const double dy = a.y() - b.y();
         // length × 100 = scale × distance: rounded there, halves away from zero.
         const double length = std::round(scale * std::sqrt(dx * dx + dy * dy)) / 100.0;
-        int at = 0;
-        update.bindValue(at++, length);
-        if (twoPipe)
-            update.bindValue(at++, length);
-        update.bindValue(at, segment.id);
-        execPrepared(update);
+        int code = sqlite3_bind_double(update.get(), 1, length);
+        if (code != SQLITE_OK || (code = sqlite3_bind_int64(update.get(), 2, segment.id)) != SQLITE_OK)
+            update.fail(code);
+        update.run();
     }
     transaction.commit();
     data.noteInputChanged(source);

@@ -5,12 +5,22 @@
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
 
+#include <climits>
 #include <cstring>
 #include <sqlite3.h>
 
 namespace zurm {
 
 namespace {
+
+// A statement over n of a table's rows searches each when n is less than a
+// fourth of the rows, else it goes over the whole table once.
+constexpr qint64 kScanShare = 4;
+
+qint64 rowCount(const QSqlDatabase& db, const QString& table)
+{
+    return selectValue(db, QStringLiteral("SELECT count(*) FROM ") + quoteName(table)).toLongLong();
+}
 
 const QStringList& calculationNodeFields()
 {
@@ -160,13 +170,27 @@ void SchemaEditRecorder::touch(const QString& table, const QString& column, cons
     if (values.isEmpty())
         return;
     Log& entry = log(table);
-    NativeStatement select(data_.calculation(), QStringLiteral("SELECT rowid, * FROM ") + quoteName(table)
-                                                     + QStringLiteral(" WHERE ") + quoteName(column)
-                                                     + QStringLiteral(" IN ") + kNumberList);
-    select.bindText(1, jsonNumbers(values));
+    const QSqlDatabase db = data_.calculation();
     const int columns = int(entry.table.columns.size());
+    // Many values: one pass over the table costs less than a search for each.
+    const int at = int(entry.table.columns.indexOf(column));
+    const bool scan = at >= 0 && qint64(values.size()) * kScanShare >= rowCount(db, table);
+    NativeStatement select(db, QStringLiteral("SELECT rowid, * FROM ") + quoteName(table)
+                                   + (scan ? QString()
+                                           : QStringLiteral(" WHERE ") + quoteName(column) + QStringLiteral(" IN ")
+                                               + kNumberList));
+    if (!scan)
+        select.bindText(1, jsonNumbers(values));
     entry.table.values.reserve(entry.table.values.size() + size_t(values.size()) * size_t(columns));
     while (select.step()) {
+        if (scan) {
+            // As "column IN (the values)": integers only.
+            if (sqlite3_column_type(select.get(), at + 1) != SQLITE_INTEGER)
+                continue;
+            const qint64 value = sqlite3_column_int64(select.get(), at + 1);
+            if (value < INT_MIN || value > INT_MAX || !values.contains(int(value)))
+                continue;
+        }
         const qint64 rowid = sqlite3_column_int64(select.get(), 0);
         if (entry.rows.contains(rowid))
             continue;
@@ -197,14 +221,20 @@ SchemaEditStep SchemaEditRecorder::finish()
         for (size_t i = 0; i < table.rowids.size(); ++i)
             index.insert(table.rowids[i], i);
         table.after.assign(table.rowids.size(), -1);
-        // An emptied table has no after-images to look for.
-        if (selectValue(db, QStringLiteral("SELECT 1 FROM ") + quoteName(table.name) + QStringLiteral(" LIMIT 1")).isValid()) {
+        // An emptied table has no after-images to look for; for many rows one
+        // pass over the table costs less than a search for each.
+        const qint64 rows = rowCount(db, table.name);
+        if (rows > 0) {
+            const bool scan = qint64(table.rowids.size()) * kScanShare >= rows;
             NativeStatement select(db, QStringLiteral("SELECT rowid, * FROM ") + quoteName(table.name)
-                                           + QStringLiteral(" WHERE rowid IN ") + kNumberList);
-            select.bindText(1, jsonNumbers(table.rowids));
-            while (select.step())
-                table.after[index.value(sqlite3_column_int64(select.get(), 0))] =
-                    storeRow(select.get(), 1, columns, table);
+                                           + (scan ? QString() : QStringLiteral(" WHERE rowid IN ") + kNumberList));
+            if (!scan)
+                select.bindText(1, jsonNumbers(table.rowids));
+            while (select.step()) {
+                const auto found = index.constFind(sqlite3_column_int64(select.get(), 0));
+                if (found != index.constEnd())
+                    table.after[*found] = storeRow(select.get(), 1, columns, table);
+            }
         }
         // Only the rows that changed stay in the step.
         size_t kept = 0;
@@ -271,9 +301,20 @@ void SchemaEditHistory::apply(DataModule& data, const SchemaEditStep& step, bool
         // Every row the step touched goes first, so that keys freed by one
         // row can be taken by another.
         for (const SchemaEditStep::Table& table : step.tables) {
+            // When the step holds every row of the table, the table is emptied at once.
+            bool every = qint64(table.rowids.size()) * kScanShare >= rowCount(db, table.name);
+            if (every) {
+                const QSet<qint64> rowids(table.rowids.begin(), table.rowids.end());
+                NativeStatement all(db, QStringLiteral("SELECT rowid FROM ") + quoteName(table.name));
+                while (every && all.step())
+                    every = rowids.contains(sqlite3_column_int64(all.get(), 0));
+                if (!every)
+                    sqlite3_reset(all.get());
+            }
             NativeStatement remove(db, QStringLiteral("DELETE FROM ") + quoteName(table.name)
-                                           + QStringLiteral(" WHERE rowid IN ") + kNumberList);
-            remove.bindText(1, jsonNumbers(table.rowids));
+                                           + (every ? QString() : QStringLiteral(" WHERE rowid IN ") + kNumberList));
+            if (!every)
+                remove.bindText(1, jsonNumbers(table.rowids));
             remove.run();
         }
         for (const SchemaEditStep::Table& table : step.tables) {

@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <sqlite3.h>
 #include <tuple>
@@ -46,6 +47,22 @@ std::vector<Segment> readSegments(const QSqlDatabase& db)
     while (query.step())
         segments.push_back({query.value(0).toLongLong(), intOrNone(query.value(1)), intOrNone(query.value(2))});
     return segments;
+}
+
+// Whether every row of the table has its Nуз among the numbers (a statement
+// over all rows then needs no search for each).
+bool coversEveryRow(const QSqlDatabase& db, const QString& table, const QSet<int>& numbers)
+{
+    NativeStatement all(db, QStringLiteral("SELECT Nуз FROM ") + quoteName(table));
+    while (all.step()) {
+        const qint64 number = sqlite3_column_int64(all.get(), 0);
+        if (sqlite3_column_type(all.get(), 0) != SQLITE_INTEGER || number < INT_MIN || number > INT_MAX
+            || !numbers.contains(int(number))) {
+            sqlite3_reset(all.get());
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<int> startNodeOf(const QSqlDatabase& db)
@@ -251,10 +268,7 @@ int SchemaEditing::OperDelPartTS()
         else
             execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(segmentIds)});
         const QString removedList = jsonNumbers(removed);
-        if (!selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС WHERE Nуз IS NULL OR Nуз NOT IN ") + kNumberList
-                                 + QStringLiteral(" LIMIT 1"),
-                         {removedList})
-                 .isValid())
+        if (coversEveryRow(db, QStringLiteral("УзлыТС"), removed))
             execSql(db, QStringLiteral("DELETE FROM УзлыТС"));
         else
             execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {removedList});
@@ -659,8 +673,12 @@ void SchemaEditing::mouseRelease(QPoint down, QPoint up, int mode, QSize picture
             const QSqlDatabase db = data_.calculation();
             const QSet<int> nodes(selection.nodes.begin(), selection.nodes.end());
             recorder.touch(kNodes, QStringLiteral("Nуз"), nodes);
-            execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ? WHERE Nуз IN ") + kNumberList,
-                    {mx, my, jsonNumbers(selection.nodes)});
+            // Every node selected: the whole table moves.
+            if (coversEveryRow(db, QStringLiteral("УзлыТС"), nodes))
+                execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ?"), {mx, my});
+            else
+                execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ? WHERE Nуз IN ") + kNumberList,
+                        {mx, my, jsonNumbers(selection.nodes)});
             setSelectionRect(work, moved);
         });
         return;

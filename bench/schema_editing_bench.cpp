@@ -111,7 +111,14 @@ void registerAll()
          [](zurm::SchemaEditing& e) { e.OperDelSelUz(); }},
         {"DeleteAllNodesFromStart", [](zurm::SchemaEditing&, zurm::DataModule& d) { selectOnly(d, 0); },
          [](zurm::SchemaEditing& e) { e.OperDelPartTS(); }},
-        {"AddNodesAllSelected", [](zurm::SchemaEditing& e, zurm::DataModule&) { e.OperSelAllUz(); },
+        // A thousand street nodes deleted first (and kept deleted): their
+        // numbers are free for a thousand new nodes before all nodes.
+        {"AddNodesAllSelected",
+         [](zurm::SchemaEditing& e, zurm::DataModule& d) {
+             selectAll(d, kStreetNodes + QStringLiteral(" LIMIT 1000"));
+             e.OperDelSelUz();
+             e.OperSelAllUz();
+         },
          [](zurm::SchemaEditing& e) { e.OperAddUz(); }},
         {"DeleteStreetNodes", [](zurm::SchemaEditing&, zurm::DataModule& d) { selectAll(d, kStreetNodes); },
          [](zurm::SchemaEditing& e) { e.OperDelSelUz(); }},

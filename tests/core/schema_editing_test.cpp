@@ -262,6 +262,18 @@ TEST_F(SchemaEditingTest, TheHistoryKeepsItsLastHundredSteps)
     while (limited.redo(data)) {
     }
     EXPECT_EQ(everything(), states.back());
+    // Steps over every row: all nodes moved, then the whole network deleted.
+    editing.OperSelAllUz();
+    editing.mouseRelease({30, 60}, {40, 70}, kModeMoveSelection, kPicture);
+    EXPECT_EQ(column(QStringLiteral("SELECT x || ',' || y FROM УзлыТС WHERE Nуз IN (0, 105) ORDER BY Nуз")),
+              QStringLiteral("30,60 530,100"));
+    select({0});
+    dialogs.answers = {true};
+    editing.OperDelPartTS();
+    EXPECT_EQ(nodes(), QString());
+    history.undo(data);
+    history.undo(data);
+    EXPECT_EQ(everything(), states.back());
 }
 
 TEST_F(SchemaEditingTest, AFailureHalfWayChangesNothing)

@@ -89,6 +89,17 @@ void NativeStatement::run()
     }
 }
 
+void NativeStatement::run(std::initializer_list<qint64> values)
+{
+    int index = 0;
+    for (const qint64 value : values) {
+        const int code = sqlite3_bind_int64(statement_, ++index, value);
+        if (code != SQLITE_OK)
+            fail(code);
+    }
+    run();
+}
+
 void NativeStatement::fail(int code) const
 {
     // The statement keeps no half-done state behind a failure.

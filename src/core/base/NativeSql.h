@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+#include <initializer_list>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -22,6 +23,10 @@ public:
     NativeStatement& operator=(const NativeStatement&) = delete;
 
     sqlite3_stmt* get() const { return statement_; }
+    sqlite3* connection() const { return connection_; }
+    // Binds whole numbers to the parameters 1, 2, … and runs the statement
+    // (one without rows).
+    void run(std::initializer_list<qint64> values);
     // Binds a text (by copy) to the 1-based parameter.
     void bindText(int index, const QString& text);
     // Runs to the next row: true while there is one. After the last row (or a

@@ -17,9 +17,13 @@ namespace {
 // fourth of the rows, else it goes over the whole table once.
 constexpr qint64 kScanShare = 4;
 
-qint64 rowCount(const QSqlDatabase& db, const QString& table)
+// Whether n rows are many for the table: a fourth of its rows or more (a
+// few rows never are; counting would cost more than searching them).
+bool manyRows(const QSqlDatabase& db, const QString& table, qint64 n)
 {
-    return selectValue(db, QStringLiteral("SELECT count(*) FROM ") + quoteName(table)).toLongLong();
+    constexpr qint64 kFew = 8;
+    return n >= kFew
+        && n * kScanShare >= selectValue(db, QStringLiteral("SELECT count(*) FROM ") + quoteName(table)).toLongLong();
 }
 
 const QStringList& calculationNodeFields()
@@ -35,22 +39,25 @@ qint64 storeRow(sqlite3_stmt* row, int first, int count, SchemaEditStep::Table& 
 {
     const qint64 at = qint64(table.values.size());
     for (int column = first; column < first + count; ++column) {
+        // The value as the row holds it: one call into the connection per
+        // column (the connection is used from this thread only).
+        sqlite3_value* stored = sqlite3_column_value(row, column);
         SchemaEditStep::Value value;
-        value.type = sqlite3_column_type(row, column);
+        value.type = sqlite3_value_type(stored);
         switch (value.type) {
         case SQLITE_INTEGER:
-            value.bits = sqlite3_column_int64(row, column);
+            value.bits = sqlite3_value_int64(stored);
             break;
         case SQLITE_FLOAT: {
-            const double real = sqlite3_column_double(row, column);
+            const double real = sqlite3_value_double(stored);
             std::memcpy(&value.bits, &real, sizeof real);
             break;
         }
         case SQLITE_TEXT:
         case SQLITE_BLOB: {
-            const void* data = value.type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(row, column))
-                                                         : sqlite3_column_blob(row, column);
-            value.size = quint32(sqlite3_column_bytes(row, column));
+            const void* data = value.type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(stored))
+                                                         : sqlite3_value_blob(stored);
+            value.size = quint32(sqlite3_value_bytes(stored));
             value.bits = qint64(table.bytes.size());
             if (value.size > 0)
                 table.bytes.append(static_cast<const char*>(data), value.size);
@@ -124,6 +131,10 @@ void writeSelection(const DataModule& data, const SchemaSelection& selection)
     if (!data.workOpen())
         return;
     const QSqlDatabase work = data.work();
+    // Mostly the selection is what it was (a group move): left as it is.
+    const SchemaSelection now = readSchemaSelection(work);
+    if (now.nodes == selection.nodes && now.rect == selection.rect)
+        return;
     Transaction transaction(work);
     clearSchemaSelection(work);
     if (!selection.nodes.empty())
@@ -174,7 +185,7 @@ void SchemaEditRecorder::touch(const QString& table, const QString& column, cons
     const int columns = int(entry.table.columns.size());
     // Many values: one pass over the table costs less than a search for each.
     const int at = int(entry.table.columns.indexOf(column));
-    const bool scan = at >= 0 && qint64(values.size()) * kScanShare >= rowCount(db, table);
+    const bool scan = at >= 0 && manyRows(db, table, values.size());
     NativeStatement select(db, QStringLiteral("SELECT rowid, * FROM ") + quoteName(table)
                                    + (scan ? QString()
                                            : QStringLiteral(" WHERE ") + quoteName(column) + QStringLiteral(" IN ")
@@ -223,9 +234,9 @@ SchemaEditStep SchemaEditRecorder::finish()
         table.after.assign(table.rowids.size(), -1);
         // An emptied table has no after-images to look for; for many rows one
         // pass over the table costs less than a search for each.
-        const qint64 rows = rowCount(db, table.name);
-        if (rows > 0) {
-            const bool scan = qint64(table.rowids.size()) * kScanShare >= rows;
+        if (selectValue(db, QStringLiteral("SELECT 1 FROM ") + quoteName(table.name) + QStringLiteral(" LIMIT 1"))
+                .isValid()) {
+            const bool scan = manyRows(db, table.name, qint64(table.rowids.size()));
             NativeStatement select(db, QStringLiteral("SELECT rowid, * FROM ") + quoteName(table.name)
                                            + (scan ? QString() : QStringLiteral(" WHERE rowid IN ") + kNumberList));
             if (!scan)
@@ -302,7 +313,7 @@ void SchemaEditHistory::apply(DataModule& data, const SchemaEditStep& step, bool
         // row can be taken by another.
         for (const SchemaEditStep::Table& table : step.tables) {
             // When the step holds every row of the table, the table is emptied at once.
-            bool every = qint64(table.rowids.size()) * kScanShare >= rowCount(db, table.name);
+            bool every = manyRows(db, table.name, qint64(table.rowids.size()));
             if (every) {
                 const QSet<qint64> rowids(table.rowids.begin(), table.rowids.end());
                 NativeStatement all(db, QStringLiteral("SELECT rowid FROM ") + quoteName(table.name));

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <set>
 #include <sqlite3.h>
 #include <tuple>
 
@@ -80,40 +81,60 @@ bool hasNodes(const QSqlDatabase& db)
     return selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС LIMIT 1")).isValid();
 }
 
-std::optional<QPoint> nodePosition(const QSqlDatabase& db, int node)
-{
-    QSqlQuery query = selectSql(db, QStringLiteral("SELECT x, y FROM УзлыТС WHERE Nуз = ?"), {node});
-    if (!query.next())
-        return std::nullopt;
-    return QPoint(query.value(0).toInt(), query.value(1).toInt());
-}
-
-void insertNode(const QSqlDatabase& db, SchemaEditRecorder& recorder, int node, int x, int y)
-{
-    execSql(db, QStringLiteral("INSERT INTO УзлыТС (Nуз, x, y) VALUES (?, ?, ?)"), {node, x, y});
-    recorder.inserted(kNodes, selectValue(db, QStringLiteral("SELECT last_insert_rowid()")).toLongLong());
-}
-
-// A new segment from → to with the next free key and the defaults of a new row.
-void insertSegment(const QSqlDatabase& db, SchemaEditRecorder& recorder, int from, int to)
-{
-    const QVariant maxId = selectValue(db, QStringLiteral("SELECT max(id) FROM Табл"));
-    std::vector<qint64> ids;
-    if (!maxId.isNull()) {
-        if (maxId.toLongLong() < 2147483600) {
-            ids.push_back(maxId.toLongLong());
-        } else {
-            QSqlQuery all = selectSql(db, QStringLiteral("SELECT id FROM Табл ORDER BY id ASC"));
-            while (all.next())
-                ids.push_back(all.value(0).toLongLong());
-        }
+// The rows a drawing operation adds, through statements prepared once.
+class NetworkInserts {
+public:
+    NetworkInserts(const QSqlDatabase& db, SchemaEditRecorder& recorder)
+        : db_(db),
+          recorder_(recorder),
+          node_(db, QStringLiteral("INSERT INTO УзлыТС (Nуз, x, y) VALUES (?, ?, ?)")),
+          segment_(db, QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел) VALUES (?, ?, ?)")),
+          largestId_(db, QStringLiteral("SELECT max(id) FROM Табл"))
+    {
     }
-    const std::optional<qint64> id = nextSegmentKey(ids);
-    if (!id)
-        throw Failure(QString::fromLatin1(kSqlErrorClass), QStringLiteral("Невозможно сгенерировать значение ключевого поля."));
-    execSql(db, QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел) VALUES (?, ?, ?)"), {*id, from, to});
-    recorder.inserted(kSegments, *id);
-}
+
+    void node(int number, int x, int y)
+    {
+        node_.run({number, x, y});
+        recorder_.inserted(kNodes, sqlite3_last_insert_rowid(node_.connection()));
+    }
+
+    // A new segment from → to with the next free key and the defaults of a
+    // new row; returns its key.
+    qint64 segment(int from, int to)
+    {
+        QVariant maxId;
+        if (largestId_.step()) {
+            maxId = largestId_.value(0);
+            while (largestId_.step()) {
+            }
+        }
+        std::vector<qint64> ids;
+        if (!maxId.isNull()) {
+            if (maxId.toLongLong() < 2147483600) {
+                ids.push_back(maxId.toLongLong());
+            } else {
+                NativeStatement all(db_, QStringLiteral("SELECT id FROM Табл ORDER BY id ASC"));
+                while (all.step())
+                    ids.push_back(all.value(0).toLongLong());
+            }
+        }
+        const std::optional<qint64> id = nextSegmentKey(ids);
+        if (!id)
+            throw Failure(QString::fromLatin1(kSqlErrorClass),
+                          QStringLiteral("Невозможно сгенерировать значение ключевого поля."));
+        segment_.run({*id, from, to});
+        recorder_.inserted(kSegments, *id);
+        return *id;
+    }
+
+private:
+    QSqlDatabase db_;
+    SchemaEditRecorder& recorder_;
+    NativeStatement node_;
+    NativeStatement segment_;
+    NativeStatement largestId_;
+};
 
 // One recorded change of the network: both databases in a transaction, the
 // step into the history, one note of the input change.
@@ -162,15 +183,22 @@ int SchemaEditing::boxAfterChange() const
 int SchemaEditing::GenerateNodeNumber() const
 {
     const QSqlDatabase db = data_.calculation();
-    const QVariant largest = selectValue(db, QStringLiteral("SELECT max(Nуз) FROM УзлыТС"));
+    QVariant largest;
+    {
+        NativeStatement max(db, QStringLiteral("SELECT max(Nуз) FROM УзлыТС"));
+        if (max.step())
+            largest = max.value(0);
+    }
     if (largest.isNull() || !largest.isValid())
         return 0;
     if (largest.toInt() < kLastNodeNumber)
         return largest.toInt() + 1;
-    QSqlQuery rows = selectSql(db, QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз ASC"));
-    for (int r = 0; r <= kLastNodeNumber && rows.next(); ++r)
-        if (rows.value(0).toInt() > r)
+    NativeStatement rows(db, QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз ASC"));
+    for (int r = 0; r <= kLastNodeNumber && rows.step(); ++r)
+        if (rows.value(0).toInt() > r) {
+            sqlite3_reset(rows.get());
             return r;
+        }
     return -1;
 }
 
@@ -289,33 +317,97 @@ int SchemaEditing::OperAddUz()
     bool outOfNumbers = false;
     runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
         const QSqlDatabase db = data_.calculation();
+        // The network in memory as the insertions go: node positions, the
+        // segments entering each node by key, the start of each segment.
+        QHash<int, QPoint> positions;
+        {
+            NativeStatement nodes(db, QStringLiteral("SELECT Nуз, x, y FROM УзлыТС WHERE typeof(Nуз) = 'integer'"));
+            while (nodes.step()) {
+                const qint64 number = sqlite3_column_int64(nodes.get(), 0);
+                if (number >= INT_MIN && number <= INT_MAX && !positions.contains(int(number)))
+                    positions.insert(int(number), QPoint(nodes.value(1).toInt(), nodes.value(2).toInt()));
+            }
+        }
+        QHash<int, std::set<qint64>> entering;
+        QHash<qint64, int> startOf;
+        {
+            NativeStatement segments(
+                db, QStringLiteral("SELECT id, НачУзел, КонУзел FROM Табл WHERE typeof(КонУзел) = 'integer'"));
+            while (segments.step()) {
+                const qint64 to = sqlite3_column_int64(segments.get(), 2);
+                if (to < INT_MIN || to > INT_MAX)
+                    continue;
+                const qint64 id = sqlite3_column_int64(segments.get(), 0);
+                entering[int(to)].insert(id);
+                startOf.insert(id, segments.value(1).toInt());
+            }
+        }
+        // The node numbers in ascending order, to generate new numbers as
+        // GenerateNodeNumber does, while every number is a whole number.
+        std::vector<int> numbers;
+        bool wholeNumbers = !selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС WHERE typeof(Nуз) <> 'integer' "
+                                                            "OR Nуз NOT BETWEEN -2147483648 AND 2147483647 LIMIT 1"))
+                                 .isValid();
+        if (wholeNumbers) {
+            NativeStatement all(db, QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз"));
+            while (all.step())
+                numbers.push_back(sqlite3_column_int(all.get(), 0));
+        }
+        const auto newNumber = [&]() {
+            if (!wholeNumbers)
+                return GenerateNodeNumber();
+            if (numbers.empty())
+                return 0;
+            if (numbers.back() < kLastNodeNumber)
+                return numbers.back() + 1;
+            for (int r = 0; r <= kLastNodeNumber && r < int(numbers.size()); ++r)
+                if (numbers[size_t(r)] > r)
+                    return r;
+            return -1;
+        };
+        std::optional<int> start = startNodeOf(db);
+        recorder.touch(kSegments, QStringLiteral("КонУзел"), QSet<int>(selection.nodes.begin(), selection.nodes.end()));
+        NetworkInserts insert(db, recorder);
+        NativeStatement redirect(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE id = ?"));
+        const auto addNode = [&](int n, QPoint at) {
+            insert.node(n, at.x(), at.y());
+            positions.insert(n, at);
+            if (wholeNumbers)
+                numbers.insert(std::lower_bound(numbers.begin(), numbers.end(), n), n);
+        };
+        const auto addSegment = [&](int from, int to) {
+            const qint64 id = insert.segment(from, to);
+            entering[to].insert(id);
+            startOf.insert(id, from);
+        };
         for (int b : selection.nodes) {
-            const int n = GenerateNodeNumber();
+            const int n = newNumber();
             if (n < 0) {
                 outOfNumbers = true;
                 break;
             }
-            const std::optional<QPoint> at = nodePosition(db, b);
-            if (!at)
+            if (!positions.contains(b))
                 continue;
-            if (startNodeOf(db) == b) {
-                insertNode(db, recorder, n, std::max(at->x() - 50, 17), std::max(at->y() - 50, 42));
+            const QPoint at = positions.value(b);
+            if (start == b) {
+                addNode(n, QPoint(std::max(at.x() - 50, 17), std::max(at.y() - 50, 42)));
                 setStartNode(db, n);
-                insertSegment(db, recorder, n, b);
+                start = n;
+                addSegment(n, b);
                 continue;
             }
-            QSqlQuery entering =
-                selectSql(db, QStringLiteral("SELECT id, НачУзел FROM Табл WHERE КонУзел = ? ORDER BY id LIMIT 1"), {b});
-            if (!entering.next())
+            const auto in = entering.find(b);
+            if (in == entering.end() || in->empty())
                 continue;
-            const qint64 id = entering.value(0).toLongLong();
-            const std::optional<QPoint> from = nodePosition(db, entering.value(1).toInt());
-            if (!from)
+            const qint64 id = *in->begin();
+            if (!positions.contains(startOf.value(id)))
                 continue;
-            recorder.touch(kSegments, QStringLiteral("id"), {int(id)});
-            insertNode(db, recorder, n, midpoint(from->x(), at->x()), midpoint(from->y(), at->y()));
-            execSql(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE id = ?"), {n, id});
-            insertSegment(db, recorder, n, b);
+            const QPoint from = positions.value(startOf.value(id));
+            addNode(n, QPoint(midpoint(from.x(), at.x()), midpoint(from.y(), at.y())));
+            redirect.run({n, id});
+            entering[b].erase(id);
+            entering[n].insert(id);
+            addSegment(n, b);
         }
     });
     if (outOfNumbers)
@@ -596,7 +688,7 @@ int SchemaEditing::mousePress(QPoint point, int mode, QSize picture)
                         {clamped.x(), clamped.y(), start});
             } else {
                 setStartNode(db, 0);
-                insertNode(db, recorder, 0, clamped.x(), clamped.y());
+                NetworkInserts(db, recorder).node(0, clamped.x(), clamped.y());
             }
             if (schema.nodes.empty() || schema.node(start))
                 selectOnly(work, start);
@@ -615,8 +707,9 @@ int SchemaEditing::mousePress(QPoint point, int mode, QSize picture)
         }
         runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
             const QSqlDatabase db = data_.calculation();
-            insertNode(db, recorder, n, clamped.x(), clamped.y());
-            insertSegment(db, recorder, schema.selection.nodes.front(), n);
+            NetworkInserts insert(db, recorder);
+            insert.node(n, clamped.x(), clamped.y());
+            insert.segment(schema.selection.nodes.front(), n);
             selectOnly(work, n);
         });
         return mode;

@@ -366,7 +366,26 @@ int SchemaEditing::OperAddUz()
             return -1;
         };
         std::optional<int> start = startNodeOf(db);
-        recorder.touch(kSegments, QStringLiteral("КонУзел"), QSet<int>(selection.nodes.begin(), selection.nodes.end()));
+        // The segments to be redirected are recorded ahead, for the next
+        // selected nodes in growing batches (the numbers may run out first),
+        // and one by one where a segment was not foreseen.
+        QSet<int> recorded;
+        size_t recordedUpTo = 0;
+        size_t batch = 64;
+        const auto recordAhead = [&](size_t i) {
+            if (i < recordedUpTo)
+                return;
+            QSet<int> ids;
+            recordedUpTo = std::min(selection.nodes.size(), i + batch);
+            batch *= 2;
+            for (size_t k = i; k < recordedUpTo; ++k) {
+                const auto in = entering.constFind(selection.nodes[k]);
+                if (in != entering.constEnd() && !in->empty())
+                    ids.insert(int(*in->begin()));
+            }
+            recorder.touch(kSegments, QStringLiteral("id"), ids);
+            recorded += ids;
+        };
         NetworkInserts insert(db, recorder);
         NativeStatement redirect(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE id = ?"));
         const auto addNode = [&](int n, QPoint at) {
@@ -380,12 +399,14 @@ int SchemaEditing::OperAddUz()
             entering[to].insert(id);
             startOf.insert(id, from);
         };
-        for (int b : selection.nodes) {
+        for (size_t i = 0; i < selection.nodes.size(); ++i) {
+            const int b = selection.nodes[i];
             const int n = newNumber();
             if (n < 0) {
                 outOfNumbers = true;
                 break;
             }
+            recordAhead(i);
             if (!positions.contains(b))
                 continue;
             const QPoint at = positions.value(b);
@@ -403,6 +424,10 @@ int SchemaEditing::OperAddUz()
             if (!positions.contains(startOf.value(id)))
                 continue;
             const QPoint from = positions.value(startOf.value(id));
+            if (!recorded.contains(int(id))) {
+                recorder.touch(kSegments, QStringLiteral("id"), {int(id)});
+                recorded.insert(int(id));
+            }
             addNode(n, QPoint(midpoint(from.x(), at.x()), midpoint(from.y(), at.y())));
             redirect.run({n, id});
             entering[b].erase(id);

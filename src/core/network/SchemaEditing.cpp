@@ -518,7 +518,7 @@ int SchemaEditing::OperDelSelUz()
             const int id = int(segment.id);
             if (changedSegments.contains(id) && !droppedSegments.contains(id)) {
                 int code = segment.from ? sqlite3_bind_int(update.get(), 1, *segment.from)
-                                              : sqlite3_bind_null(update.get(), 1);
+                                        : sqlite3_bind_null(update.get(), 1);
                 if (code != SQLITE_OK || (code = sqlite3_bind_int64(update.get(), 2, segment.id)) != SQLITE_OK)
                     update.fail(code);
                 update.run();
@@ -577,7 +577,8 @@ RenameRun SchemaEditing::renameNodes()
         // the renamings before it.
         QSet<int> numbers;
         {
-            NativeStatement all(db, QStringLiteral("SELECT Nуз FROM УзлыТС WHERE typeof(Nуз) = 'integer'"));
+            NativeStatement all(db, QStringLiteral("SELECT Nуз FROM УзлыТС WHERE typeof(Nуз) = 'integer' "
+                                                   "AND Nуз BETWEEN -2147483648 AND 2147483647"));
             while (all.step())
                 numbers.insert(sqlite3_column_int(all.get(), 0));
         }

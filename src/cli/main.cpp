@@ -11,12 +11,16 @@
 #include "indicators/IndicatorCheck.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
+#include "output/CalculationReport.h"
+#include "output/ReportWorkbook.h"
 #include "render/MapPicture.h"
+#include "render/ReportPages.h"
 #include "render/SchemaPainter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -36,7 +40,8 @@ namespace {
 const char* const kUsage =
     "Использование:\n"
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
-    "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N]\n"
+    "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА] [--pdf ОТЧЕТ]\n"
+    "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc --help\n"
     "\n"
@@ -55,8 +60,18 @@ const char* const kUsage =
     "                     ФАЙЛ заменяется целиком, поэтому он не может быть\n"
     "                     файлом расчета или справочников, папкой, ссылкой\n"
     "                     или иным необычным файлом\n"
-    "  --digits N         число знаков после запятой в тексте расчета\n"
-    "                     (0-18; по умолчанию 3)\n"
+    "  --digits N         число знаков после запятой в тексте расчета и\n"
+    "                     в отчете (0-18; по умолчанию 3)\n"
+    "  --xlsx КНИГА       после расчета выгрузить отчет (показатели\n"
+    "                     заголовка, участки и магистрали) в книгу\n"
+    "                     Microsoft Excel; к имени добавляется .xlsx, если\n"
+    "                     его нет; книга заменяется целиком\n"
+    "  --pdf ОТЧЕТ        после расчета записать печатный отчет (по\n"
+    "                     описанию 0.rav-3.rav из папки программы) в файл\n"
+    "                     PDF; файл заменяется целиком\n"
+    "  --no-run           не выполнять расчет, а выгрузить результаты,\n"
+    "                     сохраненные в ФАЙЛе последним расчетом; ФАЙЛ не\n"
+    "                     изменяется\n"
     "  --schema РИСУНОК   нарисовать схему теплосети целиком, как в окне\n"
     "                     рисования схемы, и записать ее в РИСУНОК (PNG);\n"
     "                     расчет не выполняется, ФАЙЛ не изменяется\n"
@@ -87,25 +102,26 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Why the calculation text may not be written to `out` (an absolute path), or
-// an empty text when it may. The run replaces `out`, so it must be a regular
-// file other than the two open databases, or not exist yet in a folder that
-// exists and can be written.
-QString textFileProblem(const QString& out, const QString& calculationFile, const QString& referenceFile)
+// Why an output (`what`: the calculation text, the report) may not be written
+// to `out` (an absolute path), or an empty text when it may. The output
+// replaces `out`, so it must be a regular file other than the two open
+// databases, or not exist yet in a folder that exists and can be written.
+QString outputFileProblem(const QString& what, const QString& out, const QString& calculationFile,
+                          const QString& referenceFile)
 {
     struct stat target {};
     if (::lstat(QFile::encodeName(out).constData(), &target) == 0) {
         if (S_ISDIR(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это папка.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это папка.");
         if (S_ISLNK(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out
+            return what + QStringLiteral(" нельзя записать в ") + out
                 + QStringLiteral(": это символическая ссылка.");
         if (!S_ISREG(target.st_mode))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
         if (zurm::sameFileObject(out, calculationFile))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
+            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
         if (zurm::sameFileObject(out, referenceFile))
-            return QStringLiteral("Текст расчета нельзя записать в ") + out
+            return what + QStringLiteral(" нельзя записать в ") + out
                 + QStringLiteral(": это файл справочников.");
     } else if (const int error = errno; error != ENOENT && error != ENOTDIR) {
         return QStringLiteral("Файл ") + out + QStringLiteral(" недоступен: ") + systemError(error);
@@ -144,7 +160,58 @@ int usageError(const QString& text)
 struct CalculationRequest {
     QString textFile;              // --text
     std::optional<int> digits;     // --digits
+    QString workbook;              // --xlsx, with ".xlsx" added when missing
+    QString pdf;                   // --pdf
+    bool run = true;               // false: --no-run, the stored results are exported
 };
+
+const QString kReportNoun = QStringLiteral("Отчет");
+
+// Writes the outputs of the finished calculation (the workbook, the printed
+// report as PDF); a failure prints its own text.
+int exportWorkbook(zurm::DataModule& data, zurm::Progress& progress, const CalculationRequest& request)
+{
+    try {
+        if (!request.workbook.isEmpty())
+            zurm::writeReportWorkbook(data, QFileInfo(request.workbook).absoluteFilePath(), progress,
+                                      request.digits.value_or(3));
+        if (!request.pdf.isEmpty()) {
+            const zurm::ReportDocument report =
+                zurm::buildCalculationReport(data, QLocale::system().decimalPoint().at(0), request.digits.value_or(-1));
+            const QString problem = zurm::render::writeReportPdf(report, QFileInfo(request.pdf).absoluteFilePath());
+            if (!problem.isEmpty()) {
+                printLine(stderr, problem);
+                return 1;
+            }
+        }
+    } catch (const zurm::Failure& failure) {
+        printLine(stderr, failure.text());
+        return 1;
+    }
+    return 0;
+}
+
+// --no-run: the results stored by the last run, the file opened for reading only.
+int exportStoredResults(const QString& file, const CalculationRequest& request)
+{
+    BatchDialogs dialogs;
+    zurm::SilentProgress progress;
+    zurm::DataModule data(QCoreApplication::applicationDirPath());
+    try {
+        data.createWorkDatabase(QString(), dialogs);
+        data.openCalculation(file, true);
+        data.loadCalculationDoneFlag();
+    } catch (const zurm::Failure& failure) {
+        printLine(stderr, zurm::errorReport(
+                              QStringLiteral("Ошибка при открытии базы данных гидравлического расчета."), failure));
+        return 1;
+    }
+    if (!data.calculationDone()) {
+        printLine(stderr, request.workbook.isEmpty() ? zurm::kReportNeedsCalculation : zurm::kExportNeedsCalculation);
+        return 1;
+    }
+    return exportWorkbook(data, progress, request);
+}
 
 QString networkStatusText(const zurm::TopologyResult& result)
 {
@@ -231,7 +298,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
-    return 0;
+    return request.workbook.isEmpty() && request.pdf.isEmpty() ? 0 : exportWorkbook(data, progress, request);
 }
 
 int process(const QString& givenFile, const QString& givenReference,
@@ -251,13 +318,28 @@ int process(const QString& givenFile, const QString& givenReference,
             return 1;
         }
     }
-    // The place of the text is judged before anything is written.
-    if (calculation && !calculation->textFile.isEmpty()) {
-        const QString problem = textFileProblem(QFileInfo(calculation->textFile).absoluteFilePath(), file, reference);
+    // The places of the outputs are judged before anything is written.
+    if (calculation) {
+        const QString text = calculation->textFile.isEmpty() ? QString() : QFileInfo(calculation->textFile).absoluteFilePath();
+        const QString workbook = calculation->workbook.isEmpty() ? QString() : QFileInfo(calculation->workbook).absoluteFilePath();
+        QString problem;
+        if (!text.isEmpty())
+            problem = outputFileProblem(QStringLiteral("Текст расчета"), text, file, reference);
+        if (problem.isEmpty() && !workbook.isEmpty())
+            problem = outputFileProblem(kReportNoun, workbook, file, reference);
+        const QString pdf = calculation->pdf.isEmpty() ? QString() : QFileInfo(calculation->pdf).absoluteFilePath();
+        if (problem.isEmpty() && !pdf.isEmpty())
+            problem = outputFileProblem(kReportNoun, pdf, file, reference);
+        if (problem.isEmpty() && !text.isEmpty() && text == workbook)
+            problem = QStringLiteral("Текст расчета и отчет нельзя записать в один файл ") + text + QLatin1Char('.');
+        if (problem.isEmpty() && !pdf.isEmpty() && (pdf == text || pdf == workbook))
+            problem = QStringLiteral("Два результата нельзя записать в один файл ") + pdf + QLatin1Char('.');
         if (!problem.isEmpty()) {
             printLine(stderr, problem);
             return 2;
         }
+        if (!calculation->run)
+            return exportStoredResults(file, *calculation);
     }
     QString context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
     try {
@@ -384,7 +466,8 @@ int runCommand(const QStringList& args)
         }
         if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
             || arg == QLatin1String("--digits") || arg == QLatin1String("--schema") || arg == QLatin1String("--zoom")
-            || arg == QLatin1String("--labels") || arg == QLatin1String("--select")) {
+            || arg == QLatin1String("--labels") || arg == QLatin1String("--select") || arg == QLatin1String("--xlsx")
+            || arg == QLatin1String("--pdf")) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             const QString value = args[++i];
@@ -420,6 +503,11 @@ int runCommand(const QStringList& args)
             } else if (arg == QLatin1String("--text")) {
                 request.textFile = value;
                 calculationOptions = true;
+            } else if (arg == QLatin1String("--pdf")) {
+                request.pdf = value;
+            } else if (arg == QLatin1String("--xlsx")) {
+                request.workbook = zurm::withXlsxSuffix(value);
+                calculationOptions = true;
             } else {
                 bool ok = false;
                 const int digits = value.toInt(&ok);
@@ -428,6 +516,11 @@ int runCommand(const QStringList& args)
                 request.digits = digits;
                 calculationOptions = true;
             }
+            continue;
+        }
+        if (arg == QLatin1String("--no-run")) {
+            request.run = false;
+            calculationOptions = true;
             continue;
         }
         if (arg.startsWith(QLatin1Char('-')))
@@ -447,6 +540,10 @@ int runCommand(const QStringList& args)
             return usageError(QStringLiteral("Не указан файл расчета."));
         return drawSchema(calculationFile, schema);
     }
+    if (!request.run && request.workbook.isEmpty() && request.pdf.isEmpty())
+        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx или --pdf."));
+    if (!request.run && !request.textFile.isEmpty())
+        return usageError(QStringLiteral("Параметр --no-run не сочетается с --text: расчет не выполняется."));
     if (prepareMode)
         return process(prepareFile, referenceFile, std::nullopt);
     if (calculationFile.isEmpty())
@@ -464,7 +561,15 @@ int main(int argc, char** argv)
     // Only painting the schema needs fonts, and with them a (window-less) platform.
     bool painting = false;
     for (int i = 1; i < argc; ++i)
-        painting = painting || std::strcmp(argv[i], "--schema") == 0;
+        painting = painting || std::strcmp(argv[i], "--schema") == 0 || std::strcmp(argv[i], "--pdf") == 0;
+    // The platform's remark about a missing runtime folder is no message of
+    // this program: stderr carries only what the user is to read.
+    if (painting)
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths:")))
+                return;
+            std::fputs(qPrintable(qFormatLogMessage(type, context, text) + QLatin1Char('\n')), stderr);
+        });
     if (painting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =

@@ -244,3 +244,61 @@ TEST(NetworkEditorRules, SegmentSaveStatement)
 }
 
 } // namespace
+
+// Drawing on tables that hold no correct network asks to empty them: which
+// question, what Yes empties (the head changes go with the nodes), and that No
+// keeps everything and opens no window. Closing the window checks the drawn
+// network and computes the lengths only with a usable scale.
+TEST_F(NetworkEditorTest, DrawingEmptiesABrokenNetworkOnlyWhenAgreed)
+{
+    struct Case {
+        const char* segments; // the Табл rows to insert
+        bool answer;
+        bool opens;
+        const char* questionStart;
+        const char* nodesAfter;
+        const char* segmentsAfter;
+    } cases[] = {
+        {"", true, true, "Таблица \"Участки теплосети\" пуста.\r\rДля рисования схемы теплосети необходимо очистить "
+                         "таблицу \"Узлы теплосети\".\rОчистить таблицу \"Узлы теплосети\"?", "", ""},
+        {"(1,1,2),(2,3,2)", true, true, "", "", ""},
+        {"(1,1,2),(2,3,2)", false, false, "", "1 2 3", "1 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.segments);
+        exec(QStringLiteral("DELETE FROM Табл"));
+        exec(QStringLiteral("DELETE FROM УзлыТС"));
+        exec(QStringLiteral("DELETE FROM ИзмПНапВУзлахТС"));
+        exec(QStringLiteral("INSERT INTO УзлыТС (Nуз, x, y, ГеодВыс) VALUES (1,0,0,0), (2,10,0,0), (3,10,20,0)"));
+        exec(QStringLiteral("INSERT INTO ИзмПНапВУзлахТС (Nуз, ТрПр, ИзмПНап) VALUES (2, 1, 5)"));
+        if (*c.segments)
+            exec(QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел) VALUES ") + QString::fromUtf8(c.segments));
+        dialogs.questions.clear();
+        dialogs.answers = {c.answer};
+        NetworkEditorState state(*data, dialogs, progress);
+        state.open(3, QString());
+        EXPECT_EQ(state.beginDrawing(QStringLiteral("1")), c.opens);
+        ASSERT_EQ(dialogs.questions.size(), 1);
+        EXPECT_TRUE(dialogs.questions[0].startsWith(QStringLiteral("ЗУРМ|") + QString::fromUtf8(c.questionStart)));
+        EXPECT_EQ(column(QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз")), QString::fromUtf8(c.nodesAfter));
+        EXPECT_EQ(column(QStringLiteral("SELECT id FROM Табл ORDER BY id")), QString::fromUtf8(c.segmentsAfter));
+        EXPECT_EQ(column(QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС")), c.opens ? "0" : "1");
+        EXPECT_EQ(state.manualFill(), !c.opens);
+    }
+
+    // After drawing: a scale that is not positive is said, and typed lengths stay.
+    exec(QStringLiteral("DELETE FROM Табл"));
+    exec(QStringLiteral("DELETE FROM УзлыТС"));
+    smallNetwork();
+    exec(QStringLiteral("UPDATE Табл SET ДлНаУчПод = 7"));
+    exec(QStringLiteral("UPDATE НазвРасч SET NНачУз = 1, ВычДлПоМасш = 1, МасштабКарты = 0"));
+    dialogs.messages.clear();
+    NetworkEditorState state(*data, dialogs, progress);
+    state.open(0, QString());
+    state.checkDrawnNetwork(QStringLiteral("1"));
+    state.finishDrawing();
+    EXPECT_EQ(state.status(), 0);
+    EXPECT_EQ(dialogs.messages,
+              QStringList({"Длины участков не вычислены по масштабу карты: масштаб карты должен быть больше нуля."}));
+    EXPECT_EQ(column(QStringLiteral("SELECT ДлНаУчПод FROM Табл ORDER BY id")), "7 7");
+}

@@ -128,7 +128,7 @@ private slots:
                                 << false;
         QTest::newRow("run") << "miDataVipRas" << "tbVipRas" << "Выполнить расчет" << true;
         QTest::newRow("report") << "miDataFormOtsh" << "tbFormOtsh" << "Формировать отчет" << false;
-        QTest::newRow("export") << "miDataVigrV_ME" << "tbVigrV_ME" << "Выгрузить отчет в Microsoft Excel" << false;
+        QTest::newRow("export") << "miDataVigrV_ME" << "tbVigrV_ME" << "Выгрузить отчет в Microsoft Excel" << true;
         QTest::newRow("graph") << "miDataGr" << "tbGr" << "Формировать график" << false;
         QTest::newRow("by nodes") << "miDataSortPoNU" << "tbSortPoNU" << "Сортировать по номерам участков" << true;
         QTest::newRow("by id") << "miDataSortPoVnutrSc" << "tbSortPoVnutrSc" << "Сортировать по внутреннему счетчику"

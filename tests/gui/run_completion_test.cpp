@@ -5,7 +5,9 @@
 #include "gui/entry/MainWindow.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
+#include "output/ReportWorkbook.h"
 #include "platform/Cp1251.h"
+#include "platform/XlsxReader.h"
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 
@@ -249,6 +251,34 @@ private slots:
         QVERIFY(window->session().data().calculationDone());
         QVERIFY(ran.isEmpty());
         QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // The spreadsheet export: refused before a run; ticked in the completion
+    // dialog it asks for the name, writes the workbook and opens it.
+    void spreadsheetFollowUpWritesTheWorkbook()
+    {
+        SampleWindow setup;
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
+        auto window = setup.show();
+        QAction* command = window->findChild<QAction*>(QStringLiteral("miDataVigrV_ME"));
+        QVERIFY(command->isEnabled());
+        command->trigger();
+        QCOMPARE(setup.dialogs.messages, QStringList{zurm::kExportNeedsCalculation});
+        QVERIFY(setup.dialogs.fileRequests.isEmpty());
+        setup.dialogs.messages.clear();
+
+        setup.dialogs.files = {setup.docs(QStringLiteral("report"))};
+        whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
+            dialog->findChild<QCheckBox*>(QStringLiteral("cbVigrV_ME"))->setChecked(true);
+            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+        });
+        runCalculation(setup, *window);
+        const QString workbook = setup.docs(QStringLiteral("report.xlsx"));
+        QCOMPARE(setup.dialogs.openedFiles, QStringList{workbook});
+        QCOMPARE(zurm::XlsxReader(workbook).sheetNames(), QStringList{QStringLiteral("ЗУРМ")});
+        QVERIFY(setup.dialogs.messages.isEmpty());
+        QVERIFY(window->menuBar()->isEnabled());
+        QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
     }
 
     void viewerShowsTheSavedText()

@@ -24,6 +24,7 @@ public:
     std::deque<bool> answers;          // for askYesNo; empty means No
     std::deque<std::optional<QString>> files; // for the file dialogs; empty means cancelled
     QList<FileRequest> fileRequests;
+    QStringList openedFiles;           // shown in the default application
 
     void showMessage(const QString& text) override { messages.append(text); }
     bool askYesNo(const QString& caption, const QString& text) override
@@ -43,6 +44,8 @@ public:
     {
         return nextFile({QStringLiteral("save"), title, folder, filter});
     }
+
+    void openWithDefaultApplication(const QString& path) override { openedFiles.append(path); }
 
 private:
     std::optional<QString> nextFile(FileRequest request)

@@ -18,6 +18,7 @@
 #include "gui/network/AutoFillEndNodesDialog.h"
 #include "gui/network/AutoFillNodesDialog.h"
 #include "gui/network/MapScaleDialog.h"
+#include "gui/network/SchemaDrawingWindow.h"
 #include "gui/platform/Translations.h"
 #include "session/DocumentSession.h"
 
@@ -134,6 +135,8 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    for (const QString& report : QDir(binFolder).entryList({QStringLiteral("*.rav")}, QDir::Files))
+        copyFile(binFolder + QLatin1Char('/') + report, programFolder.filePath(report));
     const QString calculation = documents.filePath(QFileInfo(args.at(2)).fileName());
     if (!copyFile(args.at(2), calculation)) {
         std::fprintf(stderr, "Нет файла %s.\n", qPrintable(args.at(2)));
@@ -192,6 +195,7 @@ int main(int argc, char** argv)
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
     photographModals({{QStringLiteral("TParTSForm"), QStringLiteral("8-network-editor")}}, trigger("miDataParTS"));
     save(&window, QStringLiteral("6-main-window-after-run"));
+    photographModals({{QStringLiteral("ReportPreview"), QStringLiteral("14-report-preview")}}, trigger("miDataFormOtsh"));
     {
         // The network editor's two auto-fill dialogs, as its commands open them.
         zurm::gui::AutoFillNodesDialog nodes(window.session(), &window);
@@ -213,6 +217,19 @@ int main(int argc, char** argv)
         // The map scale dialog of the drawing window's menu "Карта".
         zurm::gui::MapScaleDialog scale(window.session().data(), dialogs, &window);
         photographModals({{QStringLiteral("TKartaScaleForm"), QStringLiteral("11-map-scale")}}, [&scale] { scale.run(); });
+    }
+    {
+        // The drawing window over the district's map, every node selected, and
+        // the renaming dialog of the selection.
+        zurm::gui::SchemaDrawingWindow drawing(window.session(), dialogs, &window);
+        drawing.prepare();
+        drawing.show();
+        drawing.chooseItem(zurm::kOperSelectAll);
+        wait(1000);
+        save(&drawing, QStringLiteral("12-drawing-window"));
+        photographModals({{QStringLiteral("TRenameUzForm"), QStringLiteral("13-rename-nodes")}},
+                         [&drawing] { drawing.chooseItem(zurm::kOperRenameNodes); });
+        drawing.reject();
     }
     trigger("miHlp")();
     wait(1000);

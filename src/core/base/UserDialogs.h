@@ -24,6 +24,9 @@ public:
                                                     const QString& filter) = 0;
     virtual std::optional<QString> chooseFileToSave(const QString& title, const QString& initialFolder,
                                                     const QString& filter) = 0;
+    // Shows a file the program has written (a workbook) in the desktop's
+    // default application for it; batch use shows nothing.
+    virtual void openWithDefaultApplication(const QString& /*path*/) {}
 };
 
 // What a long operation shows while it works.

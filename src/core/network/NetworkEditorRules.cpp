@@ -7,7 +7,9 @@
 #include "document/DataModule.h"
 #include "document/NetworkKinds.h"
 #include "hydraulics/TopologyCheck.h"
+#include "network/MapCommands.h"
 #include "network/SchemaData.h"
+#include "network/SchemaEditing.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -158,6 +160,63 @@ int NetworkEditorState::close(const QString& startNodeText)
     if (!unknown.isEmpty())
         dialogs_.showMessage(unknown);
     return status_;
+}
+
+bool NetworkEditorState::beginDrawing(const QString& startNodeText)
+{
+    const TopologyResult result = ParTSCorrF(data_, progress_, startNodeText);
+    const QSqlDatabase db = data_.calculation();
+    const bool hasRows = selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС UNION ALL SELECT 1 FROM Табл LIMIT 1")).isValid();
+    if (hasRows && result.status != kNetworkCorrect) {
+        const QString question = result.status == kNetworkEmpty
+            ? kEmptyNetwork + QStringLiteral("\r\rДля рисования схемы теплосети необходимо очистить таблицу \"Узлы "
+                                             "теплосети\".\rОчистить таблицу \"Узлы теплосети\"?")
+            : result.message + QStringLiteral("\r\rДля рисования схемы теплосети необходимо очистить таблицы \"Узлы "
+                                              "теплосети\", \"Участки теплосети\".\rОчистить таблицы \"Узлы "
+                                              "теплосети\", \"Участки теплосети\"?");
+        if (!dialogs_.askYesNo(QStringLiteral("ЗУРМ"), question))
+            return false;
+        Transaction transaction(db);
+        if (result.status == kNetworkError)
+            execSql(db, QStringLiteral("DELETE FROM Табл"));
+        // Head changes would otherwise attach to the new nodes of the same numbers.
+        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС"));
+        execSql(db, QStringLiteral("DELETE FROM УзлыТС"));
+        transaction.commit();
+        data_.noteInputChanged(nullptr);
+    }
+    manualFill_ = false;
+    endNodeEditing_ = false;
+    return true;
+}
+
+void NetworkEditorState::checkDrawnNetwork(const QString& startNodeText)
+{
+    const TopologyResult result = ParTSCorrF(data_, progress_, startNodeText);
+    status_ = result.status;
+    message_ = result.message;
+}
+
+void NetworkEditorState::finishDrawing()
+{
+    if (readMapScale(data_).lengthsFromScale) {
+        progress_.setBusy(true);
+        progress_.setStatus(QStringLiteral("Вычисление длины участков сети."));
+        QString refusal;
+        try {
+            refusal = ComputeLengthsFromScale(data_);
+        } catch (...) {
+            progress_.setStatus(QString());
+            progress_.setBusy(false);
+            throw;
+        }
+        progress_.setStatus(QString());
+        progress_.setBusy(false);
+        if (!refusal.isEmpty())
+            dialogs_.showMessage(refusal);
+    }
+    if (status_ != kNetworkCorrect)
+        dialogs_.showMessage(networkStatusText(status_, message_));
 }
 
 QString unknownHeadChangeNodes(DataModule& data)

@@ -69,6 +69,19 @@ public:
     // is reported. Returns the status stored.
     int close(const QString& startNodeText);
 
+    // Drawing the schema (miShTSRis), before the drawing window opens: the
+    // topology check; tables that hold a network that cannot be drawn on are
+    // emptied when the user agrees (their head changes go with the nodes).
+    // False when the user keeps them: the window is not opened. Otherwise the
+    // two modes go off. Throws Failure.
+    bool beginDrawing(const QString& startNodeText);
+    // After the window closed: the topology check of the drawn network; its
+    // status becomes the editor's.
+    void checkDrawnNetwork(const QString& startNodeText);
+    // Then (the schema repainted) the lengths from the map scale when they are
+    // to follow it, and the network's message when the status is not 0.
+    void finishDrawing();
+
 private:
     DataModule& data_;
     UserDialogs& dialogs_;

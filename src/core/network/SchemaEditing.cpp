@@ -180,6 +180,11 @@ int SchemaEditing::boxAfterChange() const
     return hasNodes(data_.calculation()) ? kModeSelectNode : kModePlaceStartNode;
 }
 
+bool SchemaEditing::networkHasNodes() const
+{
+    return hasNodes(data_.calculation());
+}
+
 int SchemaEditing::GenerateNodeNumber() const
 {
     const QSqlDatabase db = data_.calculation();

@@ -92,6 +92,10 @@ public:
     // selected node.
     void mouseRelease(QPoint down, QPoint up, int mode, QSize picture);
 
+    // Whether the network has a node; the box falls back to placing the start
+    // node when it has none.
+    bool networkHasNodes() const;
+
 private:
     int boxAfterChange() const;
 

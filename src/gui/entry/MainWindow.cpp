@@ -9,6 +9,8 @@
 #include "gui/help/Help.h"
 #include "gui/hydraulics/RunCommands.h"
 #include "gui/network/NetworkCommands.h"
+#include "gui/output/ReportCommands.h"
+#include "gui/output/ReportExportCommand.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "gui/settings/SettingsDialog.h"
 #include "session/DocumentSession.h"
@@ -103,6 +105,7 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     dataCommands_ = new DataCommands(*this);
     networkCommands_ = new NetworkCommands(*this);
     runCommands_ = new RunCommands(*this);
+    reportCommands_ = new ReportCommands(*this);
     createCommands();
     restoreWindowGeometry();
     bindGrids();
@@ -117,6 +120,7 @@ MainWindow::~MainWindow()
     delete dataCommands_;
     delete networkCommands_;
     delete runCommands_;
+    delete reportCommands_;
     delete settingsDialog_;
 }
 
@@ -189,8 +193,10 @@ void MainWindow::createCommands()
     add(data, toolbar, {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", "import-excel"},
         nullptr);
     add(data, toolbar, {"miDataVipRas", "tbVipRas", "Выполнить расчет", "run"}, [this] { runCommands_->run(); });
-    add(data, toolbar, {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report"}, nullptr);
-    add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"}, nullptr);
+    add(data, toolbar, {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report"},
+        [this] { reportCommands_->formReport(); });
+    add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"},
+        [this] { exportReportToSpreadsheet(*this); });
     add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, nullptr);
     data->addSeparator();
     dataCommands_->addSortCommands(data, toolbar);

@@ -23,6 +23,7 @@ class CalculationGrids;
 class DataCommands;
 class NetworkCommands;
 class ParametersDialog;
+class ReportCommands;
 class RunCommands;
 class SettingsDialog;
 class WidgetDialogs;
@@ -110,6 +111,7 @@ private:
     CalculationGrids* grids_ = nullptr;
     DataCommands* dataCommands_ = nullptr;
     NetworkCommands* networkCommands_ = nullptr;
+    ReportCommands* reportCommands_ = nullptr;
     RunCommands* runCommands_ = nullptr;
     bool started_ = false;
     bool startedUp_ = false;

@@ -295,8 +295,7 @@ void NetworkEditor::createMenus(QMenuBar* bar)
     };
     QMenu* scheme = bar->addMenu(QStringLiteral("Схема теплосети"));
     scheme->setObjectName(QStringLiteral("miShTS"));
-    // Drawing the schema comes with the drawing window.
-    add(scheme, "miShTSRis", QStringLiteral("Рисование схемы теплосети"), nullptr);
+    add(scheme, "miShTSRis", QStringLiteral("Рисование схемы теплосети"), [this] { drawNetworkSchema(); });
     add(scheme, "miShTSCopy", QStringLiteral("Копировать схему в буфер обмена"), [this] { schema_->copyToClipboard(); });
     scheme->addSeparator();
     add(scheme, "miShTSRZapT", QStringLiteral("Ручное заполнение таблиц \"Узлы теплосети\", \"Участки теплосети\""),
@@ -733,7 +732,8 @@ void NetworkEditor::reselect()
 
 void NetworkEditor::inputChangedElsewhere(const QObject* source)
 {
-    if (!isVisible() || closing_)
+    // The drawing window's changes are read once it closes.
+    if (!isVisible() || closing_ || drawing_)
         return;
     for (NetworkTableModel* model : std::as_const(models_))
         if (source == model)

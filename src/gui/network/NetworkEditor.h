@@ -29,6 +29,7 @@ namespace zurm::gui {
 class AutoFillEndNodesDialog;
 class AutoFillNodesDialog;
 class CalculationGrid;
+class SchemaDrawingWindow;
 class SchemaView;
 
 // TParTSForm "Параметры теплосети": the nodes, segments, head changes and
@@ -52,6 +53,8 @@ public:
     // The grids take the program's cell and column-title sizes.
     void applyFontSizes(const FontSizes& sizes);
     const NetworkEditorState& state() const { return *state_; }
+    // The drawing window (created on first use).
+    SchemaDrawingWindow* drawingWindow();
 
     void done(int result) override;
 
@@ -90,6 +93,7 @@ private:
     void closeEditor();
 
     // Commands of the menus.
+    void drawNetworkSchema();
     void switchManualFillOn();
     void switchEndNodeEditingOn();
     void autoFillNodes();
@@ -118,6 +122,8 @@ private:
     SchemaView* schema_ = nullptr;
     AutoFillNodesDialog* autoFillNodes_ = nullptr;
     AutoFillEndNodesDialog* autoFillEndNodes_ = nullptr;
+    SchemaDrawingWindow* drawingWindow_ = nullptr;
+    bool drawing_ = false;
     CalculationGrid* dgUzTS_ = nullptr;
     CalculationGrid* dgGeodVis_ = nullptr;
     CalculationGrid* dgNU_ = nullptr;

@@ -3,11 +3,14 @@
 
 #include "base/Guarded.h"
 #include "gui/entry/CalculationGrid.h"
+#include "gui/network/SchemaDrawingWindow.h"
 #include "gui/network/SchemaView.h"
+#include "document/CalculationRow.h"
 #include "network/NetworkEditorRules.h"
 #include "session/DocumentSession.h"
 
 #include <QItemSelection>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <algorithm>
 
@@ -131,6 +134,50 @@ void NetworkEditor::selectCurrentNodes(NetworkTable table)
     if (table == NetworkTable::HeadChanges && selected == 0)
         dialogs_.showMessage(QStringLiteral("Узел ") + model->value(row, 0).toString()
                              + QStringLiteral(" не найден на схеме теплосети."));
+}
+
+SchemaDrawingWindow* NetworkEditor::drawingWindow()
+{
+    if (!drawingWindow_)
+        drawingWindow_ = new SchemaDrawingWindow(session_, dialogs_, this);
+    return drawingWindow_;
+}
+
+void NetworkEditor::drawNetworkSchema()
+{
+    DataSave();
+    // A row that could not be saved stays in its grid (it has been explained):
+    // drawing would read the tables again and lose it.
+    for (NetworkTableModel* model : std::as_const(models_))
+        if (model->pendingRow() >= 0)
+            return;
+    for (CalculationGrid* grid : grids_)
+        grid->setUpdatesEnabled(false);
+    bool draw = false;
+    guarded(kCommandContext, [&] { draw = state_->beginDrawing(startNodeText()); });
+    if (draw) {
+        reselect();
+        UpdateEditorMenus();
+        schema_->releaseMap();
+        drawing_ = true;
+        drawingWindow()->run();
+        drawing_ = false;
+        guarded(kCommandContext, [&] {
+            const QVariant start = CalculationRow(session_.data().calculation()).value(CalculationRow::kStartNode);
+            edNachUzTS_->setText(start.isNull() ? QString() : start.toString());
+            state_->checkDrawnNetwork(startNodeText());
+        });
+        schema_->setEditorNetwork(state_->twoPipe() ? 1 : 0, state_->status());
+        setWindowTitle(schema_->loadMap());
+        guarded(kCommandContext, [&] { state_->finishDrawing(); });
+        reselect();
+        // The lengths leave both tables on their first rows.
+        setCurrentRow(dgUzTS_, 0);
+        setCurrentRow(dgNU_, 0);
+    }
+    for (CalculationGrid* grid : grids_)
+        grid->setUpdatesEnabled(true);
+    schema_->setFocus();
 }
 
 void NetworkEditor::selectNodesByNumbers()

@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -23,6 +24,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <cmath>
 #include <memory>
@@ -48,8 +50,8 @@ constexpr qint64 kCachedPoints = 16LL * 1000 * 1000;
 class Canvas : public QWidget {
 public:
     Canvas(std::function<void(QPainter&, const QRect&)> paint, std::function<void(QMouseEvent*)> press,
-           QWidget* parent)
-        : QWidget(parent), paint_(std::move(paint)), press_(std::move(press))
+           std::function<void(QMouseEvent*)> release, QWidget* parent)
+        : QWidget(parent), paint_(std::move(paint)), press_(std::move(press)), release_(std::move(release))
     {
         setObjectName(QStringLiteral("imShTS"));
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -62,10 +64,12 @@ protected:
         paint_(painter, event->rect());
     }
     void mousePressEvent(QMouseEvent* event) override { press_(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { release_(event); }
 
 private:
     std::function<void(QPainter&, const QRect&)> paint_;
     std::function<void(QMouseEvent*)> press_;
+    std::function<void(QMouseEvent*)> release_;
 };
 
 } // namespace
@@ -94,6 +98,7 @@ public:
     bool clickSelects = false;
     bool fit = true;
     bool applyingScale = false;
+    bool released = false;  // the map is freed while another window draws
     QImage shown;       // the shown picture while it is small enough to keep
     bool shownValid = false;
 
@@ -187,6 +192,10 @@ public:
 
     void press(QMouseEvent* event)
     {
+        if (window == SchemaWindow::Drawing) {
+            emit view.picturePressed(view.toPicture(event->position().toPoint()), event->button());
+            return;
+        }
         if (event->button() != Qt::LeftButton || !clickSelects)
             return;
         const std::optional<int> node = view.nodeAt(event->position().toPoint());
@@ -226,12 +235,23 @@ SchemaView::SchemaView(DocumentSession& session, SchemaWindow window, QWidget* p
         d_->scale->addItem(QString::number(n) + QLatin1Char('%'));
     d_->scale->setCurrentIndex(0);
     d_->scale->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    layout->addWidget(d_->scale, 0, Qt::AlignLeft);
+    auto* scaleRow = new QHBoxLayout;
+    auto* scaleLabel = new QLabel(QStringLiteral("Масштаб: "), this);
+    scaleLabel->setBuddy(d_->scale);
+    scaleRow->addWidget(scaleLabel);
+    scaleRow->addWidget(d_->scale);
+    scaleRow->addStretch();
+    layout->addLayout(scaleRow);
     d_->scroll = new QScrollArea(this);
     d_->scroll->setObjectName(QStringLiteral("sbShTS"));
     d_->scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     d_->canvas = new Canvas([this](QPainter& p, const QRect& r) { d_->paintCanvas(p, r); },
-                            [this](QMouseEvent* e) { d_->press(e); }, d_->scroll);
+                            [this](QMouseEvent* e) { d_->press(e); },
+                            [this](QMouseEvent* e) {
+                                if (d_->window == SchemaWindow::Drawing)
+                                    emit pictureReleased(toPicture(e->position().toPoint()), e->button());
+                            },
+                            d_->scroll);
     d_->scroll->setWidget(d_->canvas);
     d_->scroll->setWidgetResizable(true);
     layout->addWidget(d_->scroll, 1);
@@ -239,7 +259,13 @@ SchemaView::SchemaView(DocumentSession& session, SchemaWindow window, QWidget* p
     connect(d_->scale, &QComboBox::activated, this, [this] { applyScale(); });
     d_->scale->lineEdit()->installEventFilter(this);
     // Every open view re-reads after an edit of the input data has been written.
-    connect(&session.events(), &DocumentEvents::inputChanged, this, [this] { paintSchema(); }, Qt::QueuedConnection);
+    connect(
+        &session.events(), &DocumentEvents::inputChanged, this,
+        [this](const QObject* source) {
+            if (!d_->released && source != this)
+                paintSchema();
+        },
+        Qt::QueuedConnection);
 }
 
 SchemaView::~SchemaView()
@@ -270,8 +296,18 @@ void SchemaView::setDialogs(UserDialogs& dialogs)
     d_->dialogs = &dialogs;
 }
 
+void SchemaView::releaseMap()
+{
+    d_->released = true;
+    d_->map = render::whiteCanvas();
+    d_->schema = SchemaData();
+    d_->shown = QImage();
+    d_->repaint();
+}
+
 QString SchemaView::loadMap()
 {
+    d_->released = false;
     d_->readSchema();
     const render::MapPicture map = render::loadMapPicture(d_->schema.mapFile, d_->session.programFolder());
     d_->map = map.image;
@@ -384,8 +420,18 @@ QSize SchemaView::pictureSize() const
 
 std::optional<int> SchemaView::nodeAt(const QPoint& onImage) const
 {
-    const QPoint point = toPicturePoint(onImage, displayFactor(d_->map.size(), d_->canvas->size()));
+    const QPoint point = toPicture(onImage);
     return HitTestNode(d_->schema, point.x(), point.y());
+}
+
+QPoint SchemaView::toPicture(const QPoint& onImage) const
+{
+    return toPicturePoint(onImage, displayFactor(d_->map.size(), d_->canvas->size()));
+}
+
+QWidget* SchemaView::canvas() const
+{
+    return d_->canvas;
 }
 
 } // namespace zurm::gui

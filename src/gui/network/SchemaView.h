@@ -64,10 +64,22 @@ public:
     // picture's image (the display factor applied), for the windows' tools.
     QSize pictureSize() const;
     std::optional<int> nodeAt(const QPoint& onImage) const;
+    // A position on the picture's image as a point of the picture.
+    QPoint toPicture(const QPoint& onImage) const;
+    // The schema image, for the windows' tools.
+    QWidget* canvas() const;
+
+    // While another window draws the network the view frees its map picture
+    // and follows no input changes; loadMap takes it up again.
+    void releaseMap();
 
 signals:
     // A click selected a node (after the view repainted).
     void nodeClicked(int node);
+    // The drawing window's mouse: a press and a release on the schema image,
+    // as points of the picture.
+    void picturePressed(QPoint point, Qt::MouseButton button);
+    void pictureReleased(QPoint point, Qt::MouseButton button);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,12 +1,14 @@
 #include "gui/platform/WidgetDialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUrl>
 
 namespace zurm::gui {
 
@@ -74,6 +76,11 @@ std::optional<QString> WidgetDialogs::chooseFileToSave(const QString& title, con
     if (name.isEmpty())
         return std::nullopt;
     return name;
+}
+
+void WidgetDialogs::openWithDefaultApplication(const QString& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void WindowProgress::setStatus(const QString& text)

@@ -1,0 +1,81 @@
+// The spreadsheet export of a finished calculation (writeReportWorkbook) on
+// generated street networks of 1 000, 10 000 and 32 700 nodes: the template's
+// indicators (about 40 columns a segment), every segment and main, the workbook
+// written and moved into place. The calculation runs once before timing,
+// without its text. Goal at 32 700 nodes: at most 2 s.
+//
+// Counters: segments, mains, the workbook size in bytes and the peak resident
+// memory of the timed exports (MB).
+#include "base/Sql.h"
+#include "base/UserDialogs.h"
+#include "document/DataModule.h"
+#include "document/TableStructure.h"
+#include "hydraulics/CalculationRun.h"
+#include "hydraulics/TopologyCheck.h"
+#include "indicators/IndicatorCheck.h"
+#include "output/ReportWorkbook.h"
+#include "support/BenchSupport.h"
+#include "support/PeakMemory.h"
+#include "support/StreetNetwork.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void ReportWorkbook(benchmark::State& state)
+{
+    const int nodes = int(state.range(0));
+    const QString& path = zurm::bench::streetCalculation(nodes);
+    zurm::bench::QuietDialogs dialogs;
+    zurm::SilentProgress progress;
+    zurm::DataModule data(QFileInfo(path).absolutePath());
+    data.createWorkDatabase(QString(), dialogs);
+    data.openCalculation(path);
+    data.openReference(QStringLiteral(ZURM_BIN_DIR "/Spr.mdb"));
+    data.loadCalculationDoneFlag();
+    if (!data.calculationDone()) {
+        zurm::GridLayout layout;
+        if (!zurm::CheckIndicators(data, dialogs, progress)
+            || !zurm::SetUpTableStructure(data, dialogs, progress, layout)) {
+            state.SkipWithError("the indicator definitions do not pass their check");
+            return;
+        }
+        const zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, QStringLiteral("0"));
+        zurm::RunOptions options;
+        options.indicatorsValid = true;
+        options.networkStatus = topology.status;
+        options.supplyHeadNodeText = options.availableHeadNodeText = QStringLiteral("0");
+        options.writeText = false;
+        options.askConfirmation = false;
+        options.offerTextSave = false;
+        options.keepTextInOutcome = false;
+        options.showCompletion = [](const QString&) {};
+        const zurm::RunOutcome outcome = zurm::runCalculation(data, dialogs, progress, options);
+        if (!outcome.succeeded) {
+            state.SkipWithError(qPrintable(outcome.error));
+            return;
+        }
+    }
+    QTemporaryDir folder;
+    const QString workbook = folder.filePath(QStringLiteral("report.xlsx"));
+    zurm::bench::resetPeakResident();
+    for (auto _ : state)
+        zurm::writeReportWorkbook(data, workbook, progress, 3);
+    const QSqlDatabase db = data.calculation();
+    state.counters["peakMB"] = zurm::bench::peakResidentMegabytes();
+    state.counters["segments"] = zurm::selectValue(db, QStringLiteral("SELECT count(*) FROM Табл")).toDouble();
+    state.counters["mains"] = zurm::selectValue(db, QStringLiteral("SELECT count(*) FROM КонМаг")).toDouble();
+    state.counters["bytes"] = double(QFileInfo(workbook).size());
+}
+BENCHMARK(ReportWorkbook)
+    ->ArgNames({"nodes"})
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(32700)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+} // namespace

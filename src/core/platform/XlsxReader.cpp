@@ -1,0 +1,395 @@
+#include "platform/XlsxReader.h"
+
+#include "base/Failure.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+#include <unzip.h>
+
+namespace zurm {
+
+namespace {
+
+const QString kErrorClass = QStringLiteral("XlsxError");
+
+// Number formats every spreadsheet program knows by number alone.
+QString builtInFormat(int id)
+{
+    switch (id) {
+    case 0: return QStringLiteral("General");
+    case 1: return QStringLiteral("0");
+    case 2: return QStringLiteral("0.00");
+    case 3: return QStringLiteral("#,##0");
+    case 4: return QStringLiteral("#,##0.00");
+    case 9: return QStringLiteral("0%");
+    case 10: return QStringLiteral("0.00%");
+    case 11: return QStringLiteral("0.00E+00");
+    case 14: return QStringLiteral("mm-dd-yy");
+    case 49: return QStringLiteral("@");
+    default: return QStringLiteral("General");
+    }
+}
+
+// Characters that XML cannot carry are stored as "_xHHHH_".
+QString unescapeText(const QString& text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('_') && i + 6 < text.size() && text[i + 1] == QLatin1Char('x')
+            && text[i + 6] == QLatin1Char('_')) {
+            bool ok = false;
+            const ushort code = text.mid(i + 2, 4).toUShort(&ok, 16);
+            if (ok) {
+                out.append(QChar(code));
+                i += 6;
+                continue;
+            }
+        }
+        out.append(text[i]);
+    }
+    return out;
+}
+
+bool flagAttribute(const QXmlStreamAttributes& attributes, QStringView name, bool absent)
+{
+    if (!attributes.hasAttribute(name.toString()))
+        return absent;
+    const QStringView value = attributes.value(name.toString());
+    return value != QLatin1String("0") && value != QLatin1String("false");
+}
+
+// Text of all <t> elements inside the current element, leaving out phonetic runs.
+QString collectText(QXmlStreamReader& xml)
+{
+    QString text;
+    int phonetic = 0;
+    const QString end = xml.name().toString();
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() == QLatin1String("rPh"))
+                ++phonetic;
+            else if (xml.name() == QLatin1String("t") && phonetic == 0)
+                text += xml.readElementText();
+        } else if (xml.isEndElement()) {
+            if (xml.name() == QLatin1String("rPh"))
+                --phonetic;
+            else if (xml.name() == end)
+                break;
+        }
+    }
+    return unescapeText(text);
+}
+
+} // namespace
+
+bool parseCellReference(QStringView reference, int& row, int& column)
+{
+    column = 0;
+    row = 0;
+    qsizetype i = 0;
+    for (; i < reference.size() && reference[i].isLetter(); ++i) {
+        const char16_t c = reference[i].toUpper().unicode();
+        if (c < u'A' || c > u'Z' || column > 16384)
+            return false;
+        column = column * 26 + int(c - u'A' + 1);
+    }
+    if (i == 0 || i == reference.size())
+        return false;
+    for (; i < reference.size(); ++i) {
+        const char16_t c = reference[i].unicode();
+        if (c < u'0' || c > u'9' || row > 10'000'000)
+            return false;
+        row = row * 10 + int(c - u'0');
+    }
+    return row > 0 && column > 0;
+}
+
+const XlsxCell& XlsxSheet::cell(int row, int column) const
+{
+    static const XlsxCell empty;
+    const auto it = cells.constFind(key(row, column));
+    return it == cells.constEnd() ? empty : *it;
+}
+
+XlsxReader::XlsxReader(const QString& path) : path_(path)
+{
+    zip_ = unzOpen64(QFile::encodeName(path).constData());
+    if (!zip_)
+        fail(QStringLiteral("файл не найден или не является книгой Microsoft Excel (*.xlsx)"));
+    try {
+        readWorkbook();
+        readSharedStrings();
+        readStyles();
+    } catch (...) {
+        unzClose(zip_);
+        throw;
+    }
+}
+
+XlsxReader::~XlsxReader()
+{
+    unzClose(zip_);
+}
+
+void XlsxReader::fail(const QString& why) const
+{
+    throw Failure(kErrorClass, QStringLiteral("Не удалось прочитать книгу ") + path_ + QStringLiteral(": ") + why + '.');
+}
+
+QByteArray XlsxReader::part(const QString& name, bool required) const
+{
+    QString inZip = name;
+    if (inZip.startsWith(QLatin1Char('/')))
+        inZip.remove(0, 1);
+    if (unzLocateFile(zip_, inZip.toUtf8().constData(), 0) != UNZ_OK) {
+        if (required)
+            fail(QStringLiteral("нет части ") + inZip);
+        return {};
+    }
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK
+        || unzOpenCurrentFile(zip_) != UNZ_OK)
+        fail(QStringLiteral("часть ") + inZip + QStringLiteral(" повреждена"));
+    QByteArray bytes;
+    bytes.reserve(qsizetype(std::min<ZPOS64_T>(info.uncompressed_size, 1u << 30)));
+    char buffer[65536];
+    int got = 0;
+    while ((got = unzReadCurrentFile(zip_, buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, got);
+    const int closed = unzCloseCurrentFile(zip_);
+    if (got < 0 || closed != UNZ_OK)
+        fail(QStringLiteral("часть ") + inZip + QStringLiteral(" повреждена"));
+    return bytes;
+}
+
+void XlsxReader::readWorkbook()
+{
+    QHash<QString, QString> targets;
+    {
+        QXmlStreamReader xml(part(QStringLiteral("xl/_rels/workbook.xml.rels")));
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == QLatin1String("Relationship"))
+                targets.insert(xml.attributes().value(QLatin1String("Id")).toString(),
+                               xml.attributes().value(QLatin1String("Target")).toString());
+        }
+    }
+    QXmlStreamReader xml(part(QStringLiteral("xl/workbook.xml")));
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement() || xml.name() != QLatin1String("sheet"))
+            continue;
+        QString id;
+        for (const QXmlStreamAttribute& attribute : xml.attributes())
+            if (attribute.name() == QLatin1String("id") && !attribute.namespaceUri().isEmpty())
+                id = attribute.value().toString();
+        QString target = targets.value(id);
+        if (target.isEmpty())
+            fail(QStringLiteral("лист без части"));
+        if (!target.startsWith(QLatin1Char('/')))
+            target = QStringLiteral("xl/") + target;
+        sheetNames_.append(xml.attributes().value(QLatin1String("name")).toString());
+        sheetParts_.append(target);
+    }
+    if (xml.hasError())
+        fail(xml.errorString());
+}
+
+void XlsxReader::readSharedStrings()
+{
+    const QByteArray bytes = part(QStringLiteral("xl/sharedStrings.xml"), false);
+    if (bytes.isEmpty())
+        return;
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("si"))
+            sharedStrings_.append(collectText(xml));
+    }
+    if (xml.hasError())
+        fail(xml.errorString());
+}
+
+void XlsxReader::readStyles()
+{
+    const QByteArray bytes = part(QStringLiteral("xl/styles.xml"), false);
+    QHash<int, QString> formats;
+    struct Font {
+        bool bold = false;
+        double size = 11;
+    };
+    struct Border {
+        bool left = false, top = false, right = false, bottom = false;
+    };
+    QList<Font> fonts;
+    QList<Border> borders;
+    QXmlStreamReader xml(bytes);
+    bool inCellFormats = false;
+    XlsxStyle* current = nullptr;
+    while (!xml.atEnd() && !bytes.isEmpty()) {
+        xml.readNext();
+        if (xml.isEndElement()) {
+            if (xml.name() == QLatin1String("cellXfs"))
+                inCellFormats = false;
+            continue;
+        }
+        if (!xml.isStartElement())
+            continue;
+        const QStringView name = xml.name();
+        const QXmlStreamAttributes a = xml.attributes();
+        if (name == QLatin1String("numFmt")) {
+            formats.insert(a.value(QLatin1String("numFmtId")).toInt(), a.value(QLatin1String("formatCode")).toString());
+        } else if (name == QLatin1String("font")) {
+            fonts.append(Font{});
+        } else if (name == QLatin1String("b") && !fonts.isEmpty()) {
+            fonts.last().bold = flagAttribute(a, u"val", true);
+        } else if (name == QLatin1String("sz") && !fonts.isEmpty()) {
+            fonts.last().size = a.value(QLatin1String("val")).toDouble();
+        } else if (name == QLatin1String("border")) {
+            borders.append(Border{});
+        } else if (!borders.isEmpty()
+                   && (name == QLatin1String("left") || name == QLatin1String("right") || name == QLatin1String("top")
+                       || name == QLatin1String("bottom"))) {
+            const QStringView line = a.value(QLatin1String("style"));
+            const bool drawn = !line.isEmpty() && line != QLatin1String("none");
+            Border& border = borders.last();
+            (name == QLatin1String("left") ? border.left
+             : name == QLatin1String("right") ? border.right
+             : name == QLatin1String("top")   ? border.top
+                                              : border.bottom) = drawn;
+        } else if (name == QLatin1String("cellXfs")) {
+            inCellFormats = true;
+        } else if (name == QLatin1String("xf") && inCellFormats) {
+            XlsxStyle style;
+            const int formatId = a.value(QLatin1String("numFmtId")).toInt();
+            style.numberFormat = formats.value(formatId, builtInFormat(formatId));
+            const qsizetype font = a.value(QLatin1String("fontId")).toInt();
+            if (font >= 0 && font < fonts.size()) {
+                style.bold = fonts[font].bold;
+                style.fontSize = fonts[font].size;
+            }
+            const qsizetype border = a.value(QLatin1String("borderId")).toInt();
+            if (border >= 0 && border < borders.size()) {
+                style.left = borders[border].left;
+                style.top = borders[border].top;
+                style.right = borders[border].right;
+                style.bottom = borders[border].bottom;
+            }
+            styles_.append(style);
+            current = &styles_.last();
+        } else if (name == QLatin1String("alignment") && inCellFormats && current) {
+            current->horizontal = a.value(QLatin1String("horizontal")).toString();
+            current->vertical = a.value(QLatin1String("vertical")).toString();
+            current->wrap = flagAttribute(a, u"wrapText", false);
+        }
+    }
+    if (xml.hasError())
+        fail(xml.errorString());
+    if (styles_.isEmpty()) {
+        XlsxStyle general;
+        general.numberFormat = QStringLiteral("General");
+        styles_.append(general);
+    }
+}
+
+const XlsxStyle& XlsxReader::style(int index) const
+{
+    return styles_[index >= 0 && index < styles_.size() ? index : 0];
+}
+
+XlsxSheet XlsxReader::sheet(int index) const
+{
+    if (index < 0 || index >= sheetParts_.size())
+        fail(QStringLiteral("нет листа номер ") + QString::number(index + 1));
+    XlsxSheet sheet;
+    sheet.name = sheetNames_[index];
+    QXmlStreamReader xml(part(sheetParts_[index]));
+    int row = 0;
+    int column = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const QStringView name = xml.name();
+        const QXmlStreamAttributes a = xml.attributes();
+        if (name == QLatin1String("row")) {
+            const QStringView r = a.value(QLatin1String("r"));
+            row = r.isEmpty() ? row + 1 : r.toInt();
+            column = 0;
+            if (a.hasAttribute(QLatin1String("ht")))
+                sheet.rowHeights.insert(row, a.value(QLatin1String("ht")).toDouble());
+        } else if (name == QLatin1String("col")) {
+            const int first = std::max(1, a.value(QLatin1String("min")).toInt());
+            const int last = std::min(16384, a.value(QLatin1String("max")).toInt());
+            for (int c = first; c <= last; ++c)
+                sheet.columnWidths.insert(c, a.value(QLatin1String("width")).toDouble());
+        } else if (name == QLatin1String("mergeCell")) {
+            const QStringList corners = a.value(QLatin1String("ref")).toString().split(QLatin1Char(':'));
+            XlsxRange range;
+            if (corners.size() == 2 && parseCellReference(corners[0], range.firstRow, range.firstColumn)
+                && parseCellReference(corners[1], range.lastRow, range.lastColumn))
+                sheet.merges.append(range);
+        } else if (name == QLatin1String("c")) {
+            int cellRow = row;
+            const QStringView reference = a.value(QLatin1String("r"));
+            if (reference.isEmpty() || !parseCellReference(reference, cellRow, column))
+                ++column;
+            row = cellRow;
+            XlsxCell cell;
+            cell.style = a.value(QLatin1String("s")).toInt();
+            const QString type = a.value(QLatin1String("t")).toString();
+            QString value;
+            bool hasValue = false;
+            while (!xml.atEnd()) {
+                xml.readNext();
+                if (xml.isEndElement() && xml.name() == QLatin1String("c"))
+                    break;
+                if (!xml.isStartElement())
+                    continue;
+                if (xml.name() == QLatin1String("f")) {
+                    cell.formula = true;
+                    xml.skipCurrentElement();
+                } else if (xml.name() == QLatin1String("v")) {
+                    value = xml.readElementText();
+                    hasValue = true;
+                } else if (xml.name() == QLatin1String("is")) {
+                    value = collectText(xml);
+                    hasValue = true;
+                }
+            }
+            if (hasValue) {
+                if (type == QLatin1String("s")) {
+                    const qsizetype i = value.toInt();
+                    cell.kind = XlsxCell::Kind::Text;
+                    cell.text = i >= 0 && i < sharedStrings_.size() ? sharedStrings_[i] : QString();
+                } else if (type == QLatin1String("inlineStr") || type == QLatin1String("str")
+                           || type == QLatin1String("d")) {
+                    cell.kind = XlsxCell::Kind::Text;
+                    cell.text = type == QLatin1String("inlineStr") ? value : unescapeText(value);
+                } else if (type == QLatin1String("b")) {
+                    cell.kind = XlsxCell::Kind::Boolean;
+                    cell.number = value.trimmed() == QLatin1String("1") ? 1 : 0;
+                } else if (type == QLatin1String("e")) {
+                    cell.kind = XlsxCell::Kind::Error;
+                    cell.text = value;
+                } else {
+                    bool ok = false;
+                    cell.number = value.toDouble(&ok);
+                    cell.kind = ok ? XlsxCell::Kind::Number : XlsxCell::Kind::Empty;
+                }
+            }
+            sheet.rowCount = std::max(sheet.rowCount, row);
+            sheet.columnCount = std::max(sheet.columnCount, column);
+            sheet.cells.insert(XlsxSheet::key(row, column), cell);
+        }
+    }
+    if (xml.hasError())
+        fail(xml.errorString());
+    return sheet;
+}
+
+} // namespace zurm

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace zurm {
+
+// One cell of a worksheet as stored: shared and inline strings are Text, a
+// formula cell holds the result its writer stored (no formula is evaluated).
+struct XlsxCell {
+    enum class Kind { Empty, Number, Text, Boolean, Error };
+    Kind kind = Kind::Empty;
+    double number = 0;   // Number, Boolean (0 or 1)
+    QString text;        // Text, Error ("#DIV/0!")
+    bool formula = false;
+    int style = 0;       // index into the cell formats (XlsxStyle)
+};
+
+// How a cell looks: enough to check what a workbook asks of the spreadsheet
+// program (number format, font, alignment, which sides have a line).
+struct XlsxStyle {
+    QString numberFormat;   // "General", "@", "0", "#,##0.0##" …
+    bool bold = false;
+    double fontSize = 11;
+    bool wrap = false;
+    QString horizontal;     // "center", "left" …; empty: general
+    QString vertical;       // "top", "center" …; empty: bottom
+    bool left = false, top = false, right = false, bottom = false; // a line on that side
+};
+
+// A rectangle of cells, 1-based and inclusive.
+struct XlsxRange {
+    int firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0;
+    bool operator==(const XlsxRange&) const = default;
+};
+
+struct XlsxSheet {
+    QString name;
+    int rowCount = 0;     // the highest row with a cell
+    int columnCount = 0;  // the highest column with a cell
+    QList<XlsxRange> merges;
+    QMap<int, double> columnWidths; // 1-based column -> width as stored
+    QMap<int, double> rowHeights;   // 1-based row -> height in points, where set
+
+    // The cell at (row, column), 1-based; an Empty cell where none is stored.
+    const XlsxCell& cell(int row, int column) const;
+
+    QHash<qint64, XlsxCell> cells;
+    static qint64 key(int row, int column) { return (qint64(row) << 20) | qint64(column); }
+};
+
+// Reads .xlsx workbooks (Office Open XML): the sheet list, the cells of a
+// sheet with their values, its merges, column widths and row heights, and the
+// cell formats. Throws Failure (class "XlsxError") naming the file when it is
+// no workbook or a part of it cannot be read.
+class XlsxReader {
+public:
+    explicit XlsxReader(const QString& path);
+    ~XlsxReader();
+    XlsxReader(const XlsxReader&) = delete;
+    XlsxReader& operator=(const XlsxReader&) = delete;
+
+    const QStringList& sheetNames() const { return sheetNames_; }
+    XlsxSheet sheet(int index) const;
+    const XlsxStyle& style(int index) const;
+
+private:
+    QByteArray part(const QString& name, bool required = true) const;
+    void readWorkbook();
+    void readSharedStrings();
+    void readStyles();
+    [[noreturn]] void fail(const QString& why) const;
+
+    QString path_;
+    void* zip_ = nullptr;
+    QStringList sheetNames_;
+    QStringList sheetParts_;
+    QStringList sharedStrings_;
+    QList<XlsxStyle> styles_;
+};
+
+// "B12" -> (12, 2); false when the text is no cell reference.
+bool parseCellReference(QStringView reference, int& row, int& column);
+
+} // namespace zurm

@@ -1,0 +1,138 @@
+#include "render/ReportPages.h"
+
+#include "base/UserDialogs.h"
+#include "output/CalculationReport.h"
+#include "render/ReportTable.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QTextDocument>
+#include <cstdio>
+
+namespace zurm::render {
+
+namespace {
+
+// The report's style sheet, given to every piece.
+QString styleOf(const QString& html)
+{
+    static const QRegularExpression style(QStringLiteral("<style[^>]*>(.*?)</style>"),
+                                          QRegularExpression::DotMatchesEverythingOption
+                                              | QRegularExpression::CaseInsensitiveOption);
+    QString css;
+    for (auto it = style.globalMatch(html); it.hasNext();)
+        css += it.next().captured(1);
+    return css;
+}
+
+// A declaration of a rule of the style sheet ("body", "font-size"), empty when
+// there is none.
+QString cssValue(const QString& css, const QString& selector, const QString& property)
+{
+    const QRegularExpression rule(QStringLiteral("(^|[}\\s,])") + QRegularExpression::escape(selector)
+                                  + QStringLiteral("\\s*\\{([^}]*)\\}"));
+    const QRegularExpressionMatch match = rule.match(css);
+    if (!match.hasMatch())
+        return {};
+    const QRegularExpression declaration(QRegularExpression::escape(property) + QStringLiteral("\\s*:\\s*([^;]+)"));
+    return declaration.match(match.captured(2)).captured(1).trimmed();
+}
+
+QFont cssFont(const QString& css, const QString& selector, double fallbackPoints, bool bold)
+{
+    QString family = cssValue(css, QStringLiteral("body"), QStringLiteral("font-family")).section(QLatin1Char(','), 0, 0);
+    family.remove(QLatin1Char('"'));
+    QFont font(family.trimmed().isEmpty() ? QStringLiteral("DejaVu Sans") : family.trimmed());
+    const QString size = cssValue(css, selector, QStringLiteral("font-size"));
+    bool ok = false;
+    const double points = QString(size).remove(QStringLiteral("pt")).trimmed().toDouble(&ok);
+    font.setPointSizeF(ok && size.endsWith(QStringLiteral("pt")) && points > 0 ? points : fallbackPoints);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progress* progress)
+{
+    const QStringList pieces = report.html.split(kReportPieceBreak);
+    const QString css = styleOf(pieces.value(0));
+    const QRectF page(0, 0, device.width(), device.height());
+    QPainter painter(&device);
+    if (!painter.isActive())
+        return 0;
+    int printed = 0;
+    for (int index = 0; index < pieces.size(); ++index) {
+        if (pieces[index].trimmed().isEmpty())
+            continue;
+        if (progress) {
+            progress->setStatus(QStringLiteral("Формирование отчета: ") + QString::number(index + 1)
+                                + QStringLiteral(" из ") + QString::number(pieces.size()));
+            progress->processEvents();
+        }
+        // Plain tables are painted straight; anything else is laid out as text.
+        if (const std::optional<ReportTable> table = parseReportTable(pieces[index])) {
+            printed += paintReportTable(*table, painter, device, cssFont(css, QStringLiteral("body"), 8, false),
+                                        cssFont(css, QStringLiteral("h2"), 10, true), printed == 0);
+            continue;
+        }
+        QTextDocument document;
+        document.documentLayout()->setPaintDevice(&device);
+        document.setDefaultStyleSheet(css);
+        document.setHtml(pieces[index]);
+        document.setPageSize(page.size());
+        const int pages = document.pageCount();
+        for (int p = 0; p < pages; ++p) {
+            if (printed > 0)
+                device.newPage();
+            painter.save();
+            const QRectF clip(0, p * page.height(), page.width(), page.height());
+            painter.translate(0, -clip.top());
+            document.drawContents(&painter, clip);
+            painter.restore();
+            ++printed;
+        }
+    }
+    painter.end();
+    if (progress)
+        progress->setStatus(QString());
+    return printed;
+}
+
+QString writeReportPdf(const ReportDocument& report, const QString& file, Progress* progress)
+{
+    const QFileInfo target(file);
+    const QString temporary = target.absolutePath() + QStringLiteral("/~$") + target.fileName();
+    QFile::remove(temporary);
+    int pages = 0;
+    {
+        QPdfWriter writer(temporary);
+        writer.setTitle(report.title);
+        writer.setCreator(QStringLiteral("ЗУРМ"));
+        writer.setResolution(300);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                         report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                         QMarginsF(15, 12, 12, 12), QPageLayout::Millimeter));
+        pages = printReport(report, writer, progress);
+    }
+    QFile written(temporary);
+    if (pages == 0 || !written.exists() || written.size() == 0) {
+        written.remove();
+        return QStringLiteral("Не удалось записать файл \"") + QDir::toNativeSeparators(file) + QStringLiteral("\".");
+    }
+    // Replaces an older file of the name in one step.
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(file).constData()) != 0) {
+        written.remove();
+        return QStringLiteral("Не удалось записать файл \"") + QDir::toNativeSeparators(file) + QStringLiteral("\".");
+    }
+    return {};
+}
+
+} // namespace zurm::render

@@ -5,14 +5,14 @@ set -e
 PACKAGES="
 build-essential cmake pkg-config git python3
 qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6opengl6-dev
-qt6-charts-dev libgl-dev
+libgl-dev
 libxlsxwriter-dev libminizip-dev libfreexl-dev libmstch-dev libjpeg-dev
 sqlite3 libsqlite3-dev poppler-utils
 libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 locales
 xvfb xauth qt6-qpa-plugins fonts-dejavu-core
-qt6-translations-l10n libqt6svg6
+qt6-translations-l10n libqt6svg6 qt6-svg-dev
 "
 missing=""
 for p in $PACKAGES; do

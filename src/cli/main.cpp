@@ -12,7 +12,9 @@
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
 #include "output/CalculationReport.h"
+#include "output/GraphSeries.h"
 #include "output/ReportWorkbook.h"
+#include "render/GraphPainter.h"
 #include "render/MapPicture.h"
 #include "render/ReportPages.h"
 #include "render/SchemaPainter.h"
@@ -21,6 +23,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
+#include <QPainter>
+#include <QBuffer>
+#include <QSvgGenerator>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -42,6 +48,7 @@ const char* const kUsage =
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
     "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА] [--pdf ОТЧЕТ]\n"
     "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N]\n"
+    "  zurm-calc ФАЙЛ [--no-run] --graph ГРАФИК --main N [--type K] [--from A] [--to B]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc --help\n"
     "\n"
@@ -60,8 +67,9 @@ const char* const kUsage =
     "                     ФАЙЛ заменяется целиком, поэтому он не может быть\n"
     "                     файлом расчета или справочников, папкой, ссылкой\n"
     "                     или иным необычным файлом\n"
-    "  --digits N         число знаков после запятой в тексте расчета и\n"
-    "                     в отчете (0-18; по умолчанию 3)\n"
+    "  --digits N         число знаков после запятой в тексте расчета, в\n"
+    "                     отчете и в подписях значений на графике (0-18;\n"
+    "                     по умолчанию 3)\n"
     "  --xlsx КНИГА       после расчета выгрузить отчет (показатели\n"
     "                     заголовка, участки и магистрали) в книгу\n"
     "                     Microsoft Excel; к имени добавляется .xlsx, если\n"
@@ -69,6 +77,16 @@ const char* const kUsage =
     "  --pdf ОТЧЕТ        после расчета записать печатный отчет (по\n"
     "                     описанию 0.rav-3.rav из папки программы) в файл\n"
     "                     PDF; файл заменяется целиком\n"
+    "  --graph ГРАФИК     после расчета построить график вдоль магистрали и\n"
+    "                     записать его в ГРАФИК: рисунок PNG или SVG (по\n"
+    "                     окончанию имени) или точки графика в CSV (.csv:\n"
+    "                     положение, надпись, по столбцу на каждую линию)\n"
+    "  --main N           номер магистрали\n"
+    "  --type K           тип графика: 0 - пьезометрический (по умолчанию),\n"
+    "                     1 - температура воды, 2 - РасхПод, далее, как в\n"
+    "                     окне \"Формировать график\"\n"
+    "  --from A, --to B   начальный и конечный узлы участка магистрали (по\n"
+    "                     умолчанию - вся магистраль)\n"
     "  --no-run           не выполнять расчет, а выгрузить результаты,\n"
     "                     сохраненные в ФАЙЛе последним расчетом; ФАЙЛ не\n"
     "                     изменяется\n"
@@ -157,19 +175,110 @@ int usageError(const QString& text)
     return 2;
 }
 
+struct GraphRequest {
+    QString out;                   // --graph
+    int main = 0;                  // --main
+    int type = 0;                  // --type
+    std::optional<int> from, to;   // --from, --to
+    std::optional<int> digits;     // --digits: decimals of the value marks
+};
+
 struct CalculationRequest {
     QString textFile;              // --text
     std::optional<int> digits;     // --digits
     QString workbook;              // --xlsx, with ".xlsx" added when missing
     QString pdf;                   // --pdf
     bool run = true;               // false: --no-run, the stored results are exported
+    std::optional<GraphRequest> graph; // --graph
 };
+
+
+// Draws the graph of the stored results (the calculation-done flag must be
+// set) and writes it by the ending of its name: PNG, SVG or CSV points.
+// Returns the exit code.
+int writeGraph(const zurm::DataModule& data, const GraphRequest& request)
+{
+    const QString out = QFileInfo(request.out).absoluteFilePath();
+    zurm::GraphCatalogue catalogue = zurm::readGraphCatalogue(data);
+    catalogue.precision = request.digits.value_or(3);
+    zurm::GraphRequest graph;
+    const auto main = std::find_if(catalogue.mains.begin(), catalogue.mains.end(),
+                                   [&](const zurm::GraphMain& m) { return m.id == request.main; });
+    if (main == catalogue.mains.end()) {
+        printLine(stderr, QStringLiteral("Магистраль %1 не найдена.").arg(request.main));
+        return 1;
+    }
+    graph.mainIndex = int(main - catalogue.mains.begin());
+    if (request.type >= catalogue.types.size()) {
+        printLine(stderr, QStringLiteral("Тип графика %1 не найден: типов графика %2 (0 - %3).")
+                              .arg(request.type)
+                              .arg(catalogue.types.size())
+                              .arg(catalogue.types.size() - 1));
+        return 1;
+    }
+    graph.typeIndex = request.type;
+    if (request.from) {
+        const std::vector<int> starts = catalogue.startNodes(graph.mainIndex);
+        if (std::find(starts.begin(), starts.end(), *request.from) == starts.end()) {
+            printLine(stderr, QStringLiteral("Узел %1 не является начальным узлом участка магистрали %2.")
+                                  .arg(*request.from)
+                                  .arg(request.main));
+            return 1;
+        }
+        graph.startNode = request.from;
+    }
+    if (request.to) {
+        const std::vector<int> ends =
+            catalogue.endNodes(graph.mainIndex, graph.startNode.value_or(main->segments.front().start));
+        if (std::find(ends.begin(), ends.end(), *request.to) == ends.end()) {
+            printLine(stderr, QStringLiteral("Узел %1 не является конечным узлом участка магистрали %2 после узла %3.")
+                                  .arg(*request.to)
+                                  .arg(request.main)
+                                  .arg(graph.startNode.value_or(main->segments.front().start)));
+            return 1;
+        }
+        graph.endNode = request.to;
+    }
+    const zurm::GraphOutcome outcome = zurm::computeGraph(data, catalogue, graph);
+    if (!outcome.refusal.isEmpty()) {
+        printLine(stderr, outcome.refusal);
+        return 1;
+    }
+    QByteArray bytes;
+    const QString suffix = QFileInfo(out).suffix().toLower();
+    if (suffix == QLatin1String("csv")) {
+        bytes = zurm::graphCsv(outcome.graph).toUtf8();
+    } else {
+        const zurm::render::GraphPainter painter(outcome.graph, {});
+        const QSize size(zurm::render::kGraphPictureWidth, zurm::render::kGraphPictureHeight);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (suffix == QLatin1String("svg")) {
+            QSvgGenerator svg;
+            svg.setOutputDevice(&buffer);
+            svg.setSize(size);
+            svg.setViewBox(QRect(QPoint(0, 0), size));
+            svg.setTitle(outcome.graph.title);
+            QPainter canvas(&svg);
+            painter.paint(canvas, QRectF(QPointF(0, 0), QSizeF(size)));
+        } else {
+            QImageWriter writer(&buffer, "png");
+            writer.write(painter.picture(size));
+        }
+    }
+    QSaveFile target(out);
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit()) {
+        printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + target.errorString());
+        return 1;
+    }
+    return 0;
+}
 
 const QString kReportNoun = QStringLiteral("Отчет");
 
 // Writes the outputs of the finished calculation (the workbook, the printed
-// report as PDF); a failure prints its own text.
-int exportWorkbook(zurm::DataModule& data, zurm::Progress& progress, const CalculationRequest& request)
+// report as PDF, the graph); a failure of the reports prints its own text.
+int writeOutputs(zurm::DataModule& data, zurm::Progress& progress, const CalculationRequest& request)
 {
     try {
         if (!request.workbook.isEmpty())
@@ -187,6 +296,14 @@ int exportWorkbook(zurm::DataModule& data, zurm::Progress& progress, const Calcu
     } catch (const zurm::Failure& failure) {
         printLine(stderr, failure.text());
         return 1;
+    }
+    if (request.graph) {
+        try {
+            return writeGraph(data, *request.graph);
+        } catch (const zurm::Failure& failure) {
+            printLine(stderr, zurm::errorReport(QStringLiteral("Ошибка при формировании графика."), failure));
+            return 1;
+        }
     }
     return 0;
 }
@@ -206,11 +323,13 @@ int exportStoredResults(const QString& file, const CalculationRequest& request)
                               QStringLiteral("Ошибка при открытии базы данных гидравлического расчета."), failure));
         return 1;
     }
-    if (!data.calculationDone()) {
+    // Each output is refused with its own command's message; the graph says
+    // its refusal itself.
+    if (!data.calculationDone() && (!request.workbook.isEmpty() || !request.pdf.isEmpty())) {
         printLine(stderr, request.workbook.isEmpty() ? zurm::kReportNeedsCalculation : zurm::kExportNeedsCalculation);
         return 1;
     }
-    return exportWorkbook(data, progress, request);
+    return writeOutputs(data, progress, request);
 }
 
 QString networkStatusText(const zurm::TopologyResult& result)
@@ -298,7 +417,8 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
-    return request.workbook.isEmpty() && request.pdf.isEmpty() ? 0 : exportWorkbook(data, progress, request);
+    return request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph ? 0
+                                                                                 : writeOutputs(data, progress, request);
 }
 
 int process(const QString& givenFile, const QString& givenReference,
@@ -334,6 +454,11 @@ int process(const QString& givenFile, const QString& givenReference,
             problem = QStringLiteral("Текст расчета и отчет нельзя записать в один файл ") + text + QLatin1Char('.');
         if (problem.isEmpty() && !pdf.isEmpty() && (pdf == text || pdf == workbook))
             problem = QStringLiteral("Два результата нельзя записать в один файл ") + pdf + QLatin1Char('.');
+        const QString graph = calculation->graph ? QFileInfo(calculation->graph->out).absoluteFilePath() : QString();
+        if (problem.isEmpty() && !graph.isEmpty())
+            problem = outputFileProblem(QStringLiteral("График"), graph, file, reference);
+        if (problem.isEmpty() && !graph.isEmpty() && (graph == text || graph == workbook || graph == pdf))
+            problem = QStringLiteral("Два результата нельзя записать в один файл ") + graph + QLatin1Char('.');
         if (!problem.isEmpty()) {
             printLine(stderr, problem);
             return 2;
@@ -458,6 +583,8 @@ int runCommand(const QStringList& args)
     bool calculationOptions = false;
     SchemaRequest schema;
     bool schemaOptions = false;
+    GraphRequest graph;
+    bool graphOptions = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -467,7 +594,8 @@ int runCommand(const QStringList& args)
         if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
             || arg == QLatin1String("--digits") || arg == QLatin1String("--schema") || arg == QLatin1String("--zoom")
             || arg == QLatin1String("--labels") || arg == QLatin1String("--select") || arg == QLatin1String("--xlsx")
-            || arg == QLatin1String("--pdf")) {
+            || arg == QLatin1String("--pdf") || arg == QLatin1String("--graph") || arg == QLatin1String("--main")
+            || arg == QLatin1String("--type") || arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
             const QString value = args[++i];
@@ -503,6 +631,28 @@ int runCommand(const QStringList& args)
             } else if (arg == QLatin1String("--text")) {
                 request.textFile = value;
                 calculationOptions = true;
+            } else if (arg == QLatin1String("--graph")) {
+                graph.out = value;
+            } else if (arg == QLatin1String("--main") || arg == QLatin1String("--type") || arg == QLatin1String("--from")
+                       || arg == QLatin1String("--to")) {
+                bool ok = false;
+                const int number = value.toInt(&ok);
+                const int lowest = arg == QLatin1String("--main") ? 1 : 0;
+                if (!ok || number < lowest || number > 32700)
+                    return usageError(arg == QLatin1String("--main")
+                                          ? QStringLiteral("Номер магистрали должен быть целым от 1 до 32700.")
+                                          : arg == QLatin1String("--type")
+                                          ? QStringLiteral("Тип графика задается целым числом от 0.")
+                                          : QStringLiteral("Номер узла должен быть целым от 0 до 32700."));
+                if (arg == QLatin1String("--main"))
+                    graph.main = number;
+                else if (arg == QLatin1String("--type"))
+                    graph.type = number;
+                else if (arg == QLatin1String("--from"))
+                    graph.from = number;
+                else
+                    graph.to = number;
+                graphOptions = true;
             } else if (arg == QLatin1String("--pdf")) {
                 request.pdf = value;
             } else if (arg == QLatin1String("--xlsx")) {
@@ -540,8 +690,21 @@ int runCommand(const QStringList& args)
             return usageError(QStringLiteral("Не указан файл расчета."));
         return drawSchema(calculationFile, schema);
     }
-    if (!request.run && request.workbook.isEmpty() && request.pdf.isEmpty())
-        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx или --pdf."));
+    if (graphOptions && graph.out.isEmpty())
+        return usageError(QStringLiteral("Параметры --main, --type, --from и --to задаются только с --graph."));
+    if (!graph.out.isEmpty()) {
+        if (prepareMode || !schema.out.isEmpty())
+            return usageError(QStringLiteral("Параметр --graph не сочетается с --prepare и --schema."));
+        const QString ending = QFileInfo(graph.out).suffix().toLower();
+        if (ending != QLatin1String("png") && ending != QLatin1String("svg") && ending != QLatin1String("csv"))
+            return usageError(QStringLiteral("Имя файла графика должно оканчиваться на .png, .svg или .csv."));
+        if (graph.main == 0)
+            return usageError(QStringLiteral("Не указан номер магистрали (--main)."));
+        graph.digits = request.digits;
+        request.graph = graph;
+    }
+    if (!request.run && request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph)
+        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf или --graph."));
     if (!request.run && !request.textFile.isEmpty())
         return usageError(QStringLiteral("Параметр --no-run не сочетается с --text: расчет не выполняется."));
     if (prepareMode)
@@ -561,7 +724,8 @@ int main(int argc, char** argv)
     // Only painting the schema needs fonts, and with them a (window-less) platform.
     bool painting = false;
     for (int i = 1; i < argc; ++i)
-        painting = painting || std::strcmp(argv[i], "--schema") == 0 || std::strcmp(argv[i], "--pdf") == 0;
+        painting = painting || std::strcmp(argv[i], "--schema") == 0 || std::strcmp(argv[i], "--pdf") == 0
+                   || std::strcmp(argv[i], "--graph") == 0;
     // The platform's remark about a missing runtime folder is no message of
     // this program: stderr carries only what the user is to read.
     if (painting)

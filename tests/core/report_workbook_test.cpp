@@ -3,6 +3,7 @@
 // formats, merges, borders, widths and heights, the four forms of the mains
 // block, the command's questions and refusals, and zurm-calc --xlsx on the
 // three examples.
+#include "base/Failure.h"
 #include "base/Sql.h"
 #include "document/DataModule.h"
 #include "output/ReportExport.h"
@@ -15,8 +16,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
-#include <cmath>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <zip.h>
 
 namespace {
 
@@ -373,6 +375,135 @@ TEST(ReportWorkbook, ZurmCalcExportsTheExamples)
     }
     const CalcRun usage = zurmCalc({QStringLiteral("x.mdb"), QStringLiteral("--no-run")});
     EXPECT_EQ(usage.exitCode, 2);
+    // The place of the workbook is judged before the run.
+    zurm::test::ProgramFolderFixture folder;
+    const QString file = folder.newCalculation();
+    const QString place = folder.docs(QStringLiteral("folder.xlsx"));
+    ASSERT_TRUE(QDir().mkdir(place));
+    const QByteArray before = digest(file);
+    const CalcRun refused = zurmCalc({file, QStringLiteral("--xlsx"), place});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err.trimmed(), QStringLiteral("Отчет нельзя записать в ") + place + QStringLiteral(": это папка."));
+    EXPECT_EQ(digest(file), before);
+}
+
+} // namespace
+
+namespace {
+
+// A workbook packed from hand-written parts, in the ways other programs write
+// them: shared strings with runs and phonetic text, inline strings, escapes,
+// formulas with their stored results, booleans, errors, cells without a
+// reference, a relative and an absolute sheet target.
+void packWorkbook(const QString& path, const QList<QPair<const char*, QByteArray>>& parts)
+{
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    ASSERT_TRUE(zip);
+    for (const auto& [name, bytes] : parts) {
+        zip_fileinfo info{};
+        ASSERT_EQ(zipOpenNewFileInZip64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                        Z_DEFAULT_COMPRESSION, 0),
+                  ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())), ZIP_OK);
+        zipCloseFileInZip(zip);
+    }
+    zipClose(zip, nullptr);
+}
+
+TEST(XlsxReader, ReadsCellsAsOtherProgramsStoreThem)
+{
+    const QByteArray ns = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("book.xlsx"));
+    packWorkbook(path, {
+        {"xl/workbook.xml", "<workbook" + ns + R"(><sheets><sheet name="Данные" sheetId="1" r:id="rId1"/>)"
+                            R"(<sheet name="Второй" sheetId="2" r:id="rId2"/></sheets></workbook>)"},
+        {"xl/_rels/workbook.xml.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="rId1" Target="worksheets/sheet1.xml"/><Relationship Id="rId2" Target="/xl/worksheets/s2.xml"/>)"
+         "</Relationships>"},
+        {"xl/sharedStrings.xml", "<sst" + ns + "><si><t>Узел</t></si><si><r><t>a</t></r><r><t xml:space=\"preserve\"> b</t></r>"
+                                 "<rPh><t>x</t></rPh></si><si><t>line_x000D_end</t></si></sst>"},
+        {"xl/styles.xml", "<styleSheet" + ns + R"(><numFmts><numFmt numFmtId="164" formatCode="#,##0.0##"/></numFmts>)"
+                          R"(<fonts><font><sz val="11"/></font><font><b/><sz val="8"/></font></fonts><borders><border/>)"
+                          R"(<border><left style="thin"/><right style="none"/><top style="thin"/><bottom/></border></borders>)"
+                          R"(<cellStyleXfs><xf numFmtId="0" fontId="0" borderId="0"/></cellStyleXfs><cellXfs>)"
+                          R"(<xf numFmtId="0" fontId="0" borderId="0"/><xf numFmtId="164" fontId="1" borderId="1">)"
+                          R"(<alignment horizontal="center" wrapText="1"/></xf><xf numFmtId="49" fontId="0" borderId="0"/>)"
+                          "</cellXfs></styleSheet>"},
+        {"xl/worksheets/sheet1.xml",
+         "<worksheet" + ns + R"(><cols><col min="2" max="3" width="9.5"/></cols><sheetData>)"
+         R"(<row r="1" ht="30"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s" s="2"><v>1</v></c><c t="s"><v>2</v></c></row>)"
+         R"(<row r="3"><c r="A3" s="1"><v>1.5E3</v></c><c r="B3" t="b"><v>1</v></c><c r="C3" t="e"><v>#DIV/0!</v></c>)"
+         R"(<c r="D3"><f>A3*2</f><v>3000</v></c><c r="E3" t="str"><f>A1</f><v>Узел</v></c>)"
+         R"(<c r="F3" t="inlineStr"><is><t>=1+1</t></is></c><c r="G3" s="1"/></row></sheetData>)"
+         R"(<mergeCells><mergeCell ref="A1:C1"/></mergeCells></worksheet>)"},
+        {"xl/worksheets/s2.xml", "<worksheet" + ns + R"(><sheetData><row r="2"><c r="AB2"><v>-7</v></c></row></sheetData></worksheet>)"},
+    });
+
+    const zurm::XlsxReader book(path);
+    EXPECT_EQ(book.sheetNames(), (QStringList{QStringLiteral("Данные"), QStringLiteral("Второй")}));
+    const XlsxSheet sheet = book.sheet(0);
+    struct Expected {
+        int row, column;
+        XlsxCell::Kind kind;
+        double number;
+        QString text;
+        bool formula;
+    };
+    using K = XlsxCell::Kind;
+    const Expected cells[] = {
+        {1, 1, K::Text, 0, QStringLiteral("Узел"), false},
+        {1, 2, K::Text, 0, QStringLiteral("a b"), false},
+        {1, 3, K::Text, 0, QStringLiteral("line\rend"), false},
+        {3, 1, K::Number, 1500, {}, false},
+        {3, 2, K::Boolean, 1, {}, false},
+        {3, 3, K::Error, 0, QStringLiteral("#DIV/0!"), false},
+        {3, 4, K::Number, 3000, {}, true},
+        {3, 5, K::Text, 0, QStringLiteral("Узел"), true},
+        {3, 6, K::Text, 0, QStringLiteral("=1+1"), false},
+        {3, 7, K::Empty, 0, {}, false},
+        {2, 1, K::Empty, 0, {}, false},
+    };
+    for (const Expected& e : cells) {
+        const XlsxCell& cell = sheet.cell(e.row, e.column);
+        EXPECT_EQ(cell.kind, e.kind) << e.row << "," << e.column;
+        EXPECT_EQ(cell.number, e.number) << e.row << "," << e.column;
+        EXPECT_EQ(cell.text, e.text) << e.row << "," << e.column;
+        EXPECT_EQ(cell.formula, e.formula) << e.row << "," << e.column;
+    }
+    EXPECT_EQ(sheet.rowCount, 3);
+    EXPECT_EQ(sheet.columnCount, 7);
+    EXPECT_EQ(sheet.merges, QList<XlsxRange>{(XlsxRange{1, 1, 1, 3})});
+    EXPECT_EQ(sheet.columnWidths, (QMap<int, double>{{2, 9.5}, {3, 9.5}}));
+    EXPECT_EQ(sheet.rowHeights, (QMap<int, double>{{1, 30}}));
+    const zurm::XlsxStyle value = book.style(sheet.cell(3, 7).style);
+    EXPECT_EQ(value.numberFormat, QStringLiteral("#,##0.0##"));
+    EXPECT_TRUE(value.bold);
+    EXPECT_EQ(value.fontSize, 8);
+    EXPECT_TRUE(value.wrap);
+    EXPECT_EQ(value.horizontal, QStringLiteral("center"));
+    EXPECT_TRUE(value.left && value.top && !value.right && !value.bottom);
+    EXPECT_EQ(book.style(sheet.cell(1, 2).style).numberFormat, QStringLiteral("@"));
+    EXPECT_EQ(book.sheet(1).cell(2, 28).number, -7);
+
+    // No workbook at all, and a zip without the workbook part.
+    const QString text = dir.filePath(QStringLiteral("plain.xlsx"));
+    QFile plain(text);
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("not a zip");
+    plain.close();
+    const QString empty = dir.filePath(QStringLiteral("empty.xlsx"));
+    packWorkbook(empty, {{"readme.txt", "x"}});
+    for (const QString& bad : {text, empty, dir.filePath(QStringLiteral("missing.xlsx"))}) {
+        try {
+            zurm::XlsxReader reader(bad);
+            ADD_FAILURE() << "read " << bad.toStdString();
+        } catch (const zurm::Failure& failure) {
+            EXPECT_TRUE(failure.text().startsWith(QStringLiteral("Не удалось прочитать книгу ") + bad))
+                << failure.text().toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -277,3 +277,70 @@ TEST(ZurmCalc, StoredValuesThatAreNoInputsExitWithTheirMessage)
         EXPECT_EQ(valueOn(file, QStringLiteral("SELECT ПарТСКорр FROM НазвРасч")).toInt(), c.networkStatus);
     }
 }
+
+TEST(ZurmCalc, GraphOfAMainAsPictureOrPoints)
+{
+    QTemporaryDir folder;
+    const QString calculation = folder.filePath(QStringLiteral("district.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), calculation));
+    QFile::setPermissions(calculation, QFile::ReadOwner | QFile::WriteOwner);
+    QDir(folder.path()).mkdir(QStringLiteral("folder.png"));
+    auto out = [&](const char* name) { return folder.filePath(QString::fromUtf8(name)); };
+    const QString noRun = QStringLiteral("--no-run"), graph = QStringLiteral("--graph"), main = QStringLiteral("--main");
+
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* file;    // written, or nullptr
+        QByteArray contents; // what the file holds
+        QString message;     // on stderr
+    } cases[] = {
+        // The stored results are not those of a finished run yet.
+        {{calculation, noRun, graph, out("a.csv"), main, QStringLiteral("3")}, 1, nullptr, {},
+         QStringLiteral("Перед формированием графика необходимо выполнить расчет (Команда: Данные / Выполнить расчет).")},
+        {{calculation, graph, out("heads.csv"), main, QStringLiteral("3")}, 0, "heads.csv",
+         "Положение,Надпись,ГеодВыс,Обр,Под\r\n0,\"0; 0\",152,169.419089515644,220\r\n220,,,170.376748755705,", {}},
+        {{calculation, noRun, graph, out("diameters.csv"), main, QStringLiteral("3"), QStringLiteral("--type"),
+          QStringLiteral("5"), QStringLiteral("--from"), QStringLiteral("1")},
+         0, "diameters.csv", "Положение,Надпись,ДуПод\r\n220,\"1; 220\",", {}},
+        {{calculation, noRun, graph, out("flows.png"), main, QStringLiteral("3"), QStringLiteral("--type"),
+          QStringLiteral("4")},
+         0, "flows.png", "\x89PNG", {}},
+        {{calculation, noRun, graph, out("t.svg"), main, QStringLiteral("3"), QStringLiteral("--type"), QStringLiteral("1"),
+          QStringLiteral("--from"), QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("101")},
+         0, "t.svg", "<?xml", {}},
+        {{calculation, noRun, graph, out("folder.png"), main, QStringLiteral("3")}, 2, nullptr, {},
+         QStringLiteral("График нельзя записать в ") + out("folder.png") + QStringLiteral(": это папка.")},
+        {{calculation, noRun, graph, out("b.csv"), main, QStringLiteral("99")}, 1, nullptr, {},
+         QStringLiteral("Магистраль 99 не найдена.")},
+        {{calculation, noRun, graph, out("b.csv"), main, QStringLiteral("3"), QStringLiteral("--to"), QStringLiteral("1"),
+          QStringLiteral("--from"), QStringLiteral("101")},
+         1, nullptr, {}, QStringLiteral("Узел 1 не является конечным узлом участка магистрали 3 после узла 101.")},
+        {{calculation, graph, out("b.csv")}, 2, nullptr, {}, QStringLiteral("Не указан номер магистрали (--main).")},
+        {{calculation, graph, out("b.jpg"), main, QStringLiteral("3")}, 2, nullptr, {},
+         QStringLiteral("Имя файла графика должно оканчиваться на .png, .svg или .csv.")},
+        {{calculation, main, QStringLiteral("3")}, 2, nullptr, {},
+         QStringLiteral("Параметры --main, --type, --from и --to задаются только с --graph.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const QByteArray before = digest(calculation);
+        const bool runs = !c.arguments.contains(noRun) && c.exitCode == 0;
+        const Outcome outcome = zurmCalc(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err.toStdString();
+        if (!c.message.isEmpty()) {
+            EXPECT_TRUE(outcome.err.contains(c.message)) << outcome.err.toStdString();
+        }
+        if (!runs) {
+            EXPECT_EQ(digest(calculation), before) << "only a run writes to the calculation";
+        }
+        if (c.file) {
+            QFile written(out(c.file));
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(written.readAll().startsWith(c.contents));
+        }
+    }
+    EXPECT_FALSE(QFile::exists(out("a.csv")));
+    EXPECT_FALSE(QFile::exists(out("b.csv")));
+    EXPECT_FALSE(QFile::exists(out("b.jpg")));
+}

@@ -127,9 +127,9 @@ private slots:
         QTest::newRow("import") << "miDataLoadFromME" << "tbLoadFromME" << "Загрузить данные из Microsoft Excel"
                                 << false;
         QTest::newRow("run") << "miDataVipRas" << "tbVipRas" << "Выполнить расчет" << true;
-        QTest::newRow("report") << "miDataFormOtsh" << "tbFormOtsh" << "Формировать отчет" << false;
+        QTest::newRow("report") << "miDataFormOtsh" << "tbFormOtsh" << "Формировать отчет" << true;
         QTest::newRow("export") << "miDataVigrV_ME" << "tbVigrV_ME" << "Выгрузить отчет в Microsoft Excel" << true;
-        QTest::newRow("graph") << "miDataGr" << "tbGr" << "Формировать график" << false;
+        QTest::newRow("graph") << "miDataGr" << "tbGr" << "Формировать график" << true;
         QTest::newRow("by nodes") << "miDataSortPoNU" << "tbSortPoNU" << "Сортировать по номерам участков" << true;
         QTest::newRow("by id") << "miDataSortPoVnutrSc" << "tbSortPoVnutrSc" << "Сортировать по внутреннему счетчику"
                                << true;

@@ -5,6 +5,7 @@
 #include "gui/entry/MainWindow.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
+#include "output/CalculationReport.h"
 #include "output/ReportWorkbook.h"
 #include "platform/Cp1251.h"
 #include "platform/XlsxReader.h"
@@ -196,9 +197,10 @@ private slots:
         setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
         auto window = setup.show();
         // Stand-ins for the output windows: the commands record that they ran
-        // and whether the run had finished by then.
+        // and whether the run had finished by then (instead of their own work).
         QStringList ran;
         for (QAction* command : followUpCommands(*window, true)) {
+            disconnect(command, &QAction::triggered, nullptr, nullptr);
             connect(command, &QAction::triggered, this, [&ran, &window, name = command->objectName()] {
                 ran.append(name);
                 QVERIFY(window->session().data().calculationDone());
@@ -224,7 +226,12 @@ private slots:
                 else
                     QTest::keyClick(dialog, Qt::Key_Escape);
             });
+            // The graphs open their window: closed at once.
+            QPointer<QTimer> graphWindow;
+            if (started.contains(QStringLiteral("miDataGr")))
+                graphWindow = whenShown(QStringLiteral("TGrForm"), [](QWidget* shown) { static_cast<QDialog*>(shown)->reject(); });
             runCalculation(setup, *window);
+            delete graphWindow;
             QCOMPARE(boxesAtStart, (QList<bool>{false, false, false}));
             QVERIFY(shownDialog);
             QCOMPARE(shownDialog->result(), result);
@@ -279,6 +286,30 @@ private slots:
         QVERIFY(setup.dialogs.messages.isEmpty());
         QVERIFY(window->menuBar()->isEnabled());
         QCOMPARE(window->statusText(), QStringLiteral("Расчет выполнен."));
+    }
+
+    // The printed report: refused before a run; ticked in the completion
+    // dialog it shows the preview of the filled definition.
+    void reportFollowUpShowsThePreview()
+    {
+        SampleWindow setup;
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
+        auto window = setup.show();
+        window->findChild<QAction*>(QStringLiteral("miDataFormOtsh"))->trigger();
+        QCOMPARE(setup.dialogs.messages, QStringList{zurm::kReportNeedsCalculation});
+        setup.dialogs.messages.clear();
+        QString previewTitle;
+        whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
+            whenShown(QStringLiteral("ReportPreview"), [&](QWidget* preview) {
+                previewTitle = preview->windowTitle();
+                static_cast<QDialog*>(preview)->reject();
+            });
+            dialog->findChild<QCheckBox*>(QStringLiteral("cbFormOtch"))->setChecked(true);
+            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+        });
+        runCalculation(setup, *window);
+        QCOMPARE(previewTitle, QStringLiteral("Гидравлический расчет теплосети"));
+        QVERIFY(setup.dialogs.messages.isEmpty());
     }
 
     void viewerShowsTheSavedText()

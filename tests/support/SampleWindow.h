@@ -13,6 +13,7 @@
 #include "support/FakeDialogs.h"
 #pragma GCC diagnostic pop
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -99,6 +100,9 @@ public:
     {
         for (const char* name : {"GidrRas.mdb", "Spr.mdb", "Nastr.mdb"})
             copy(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(name), program(QString::fromUtf8(name)));
+        // The report definitions beside the program.
+        for (const QString& report : QDir(QStringLiteral(ZURM_BIN_DIR)).entryList({QStringLiteral("*.rav")}, QDir::Files))
+            copy(QStringLiteral(ZURM_BIN_DIR "/") + report, program(report));
         calculation = docs(QStringLiteral("sample.mdb"));
         copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), calculation);
         if (naming == CalculationNamed)

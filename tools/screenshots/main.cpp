@@ -1,7 +1,7 @@
 // Takes screenshots of the program's windows on the two-pipe example
 // calculation: the main window, the calculation parameters, the completion
 // dialog and the text viewer, the settings, the network parameters editor
-// with its auto-fill dialogs, and the help window. Run it under a real display
+// with its auto-fill dialogs, the graph window, and the help window. Run it under a real display
 // server (scripts/screenshots.sh starts one with Xvfb):
 //
 //   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb [FONT_SIZE]
@@ -19,12 +19,14 @@
 #include "gui/network/AutoFillNodesDialog.h"
 #include "gui/network/MapScaleDialog.h"
 #include "gui/network/SchemaDrawingWindow.h"
+#include "gui/output/GraphWindow.h"
 #include "gui/platform/Translations.h"
 #include "session/DocumentSession.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
@@ -230,6 +232,35 @@ int main(int argc, char** argv)
         photographModals({{QStringLiteral("TRenameUzForm"), QStringLiteral("13-rename-nodes")}},
                          [&drawing] { drawing.chooseItem(zurm::kOperRenameNodes); });
         drawing.reject();
+    }
+    {
+        // The graph window after the run: the piezometric graph of the longest
+        // main, then its flows in black and white.
+        zurm::gui::GraphWindow graphs(window.session().data(), dialogs, &window);
+        if (graphs.prepare(window.fontSizes().graphs)) {
+            auto* mains = graphs.findChild<QComboBox*>(QStringLiteral("cbMag"));
+            auto* starts = graphs.findChild<QComboBox*>(QStringLiteral("cbNachUz"));
+            int longest = 0, longestCount = 0;
+            for (int i = 0; i < mains->count(); ++i) {
+                mains->setCurrentIndex(i);
+                if (starts->count() > longestCount) {
+                    longest = i;
+                    longestCount = starts->count();
+                }
+            }
+            mains->setCurrentIndex(longest);
+            graphs.resize(1200, 800);
+            graphs.show();
+            graphs.generate();
+            wait(700);
+            save(&graphs, QStringLiteral("14-graph-heads"));
+            graphs.findChild<QComboBox*>(QStringLiteral("cbTipGr"))->setCurrentIndex(4);
+            graphs.findChild<QCheckBox*>(QStringLiteral("cbBW"))->setChecked(true);
+            graphs.generate();
+            wait(700);
+            save(&graphs, QStringLiteral("15-graph-flows-black-and-white"));
+            graphs.reject();
+        }
     }
     trigger("miHlp")();
     wait(1000);

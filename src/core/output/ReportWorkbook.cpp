@@ -93,14 +93,18 @@ public:
         // system's temporary folder may be small.
         tmpdir_ = QFile::encodeName(QFileInfo(targetPath).absolutePath());
         options.tmpdir = tmpdir_.data();
-        options.use_zip64 = LXW_TRUE;
         book_ = workbook_new_opt(QFile::encodeName(temporaryPath).constData(), &options);
         if (!book_)
             fail(QStringLiteral("недостаточно памяти"));
         sheet_ = workbook_add_worksheet(book_, QByteArrayLiteral("ЗУРМ").constData());
-        if (!sheet_)
+        if (!sheet_) {
+            lxw_workbook_free(std::exchange(book_, nullptr));
             fail(QStringLiteral("не удалось создать лист"));
-        check(worksheet_set_column(sheet_, 0, LXW_COL_MAX - 1, kColumnWidth, nullptr));
+        }
+        if (const lxw_error error = worksheet_set_column(sheet_, 0, LXW_COL_MAX - 1, kColumnWidth, nullptr)) {
+            lxw_workbook_free(std::exchange(book_, nullptr));
+            check(error);
+        }
     }
     ~SheetWriter()
     {

@@ -11,6 +11,7 @@
 #include "gui/network/NetworkCommands.h"
 #include "gui/output/ReportCommands.h"
 #include "gui/output/ReportExportCommand.h"
+#include "gui/output/GraphWindow.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "gui/settings/SettingsDialog.h"
 #include "session/DocumentSession.h"
@@ -197,7 +198,7 @@ void MainWindow::createCommands()
         [this] { reportCommands_->formReport(); });
     add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"},
         [this] { exportReportToSpreadsheet(*this); });
-    add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, nullptr);
+    add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, [this] { showGraphWindow(*this); });
     data->addSeparator();
     dataCommands_->addSortCommands(data, toolbar);
     toolbar->addSeparator();

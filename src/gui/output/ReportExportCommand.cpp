@@ -22,7 +22,10 @@ void exportReportToSpreadsheet(CommandHost& host)
     const CalculationGrids::SegmentPosition position = grids.segmentPosition();
     // An edit still in the grids clears the calculation-done flag when it is
     // posted, and then the export refuses.
-    if (guardedStep(host.dialogs(), kSaveContext, [&] { session.postPendingEdits(); }))
+    if (guardedStep(host.dialogs(), kSaveContext, [&] {
+            grids.finishEditing();
+            session.postPendingEdits();
+        }))
         guardedStep(host.dialogs(), kExportContext,
                     [&] { exportReport(session.data(), host.dialogs(), host.progress()); });
     host.bindGridsIfReleased();

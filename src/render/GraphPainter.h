@@ -1,0 +1,44 @@
+#pragma once
+
+#include "output/GraphSeries.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRectF>
+
+class QPainter;
+
+namespace zurm::render {
+
+struct GraphPaintOptions {
+    bool blackAndWhite = false; // cbBW: both head lines black
+    int fontSize = 10;          // РШрифтаГр: the value marks and the labels of the bottom axis
+    QFont font;                 // the family; its size is fontSize
+};
+
+// Draws a graph of the graph window (and of zurm-calc): white background with
+// a border, the title, the left axis with its fixed range and numbers, the
+// bottom axis with the point labels as text (one label where several points
+// share a position), both axis titles, the area series hatched diagonally,
+// the two lines (red supply, blue return; black in black and white), broken
+// at gaps, and the value marks of every point in the format "#,##0.##" of
+// the report precision. Marks and labels that would cover the one drawn
+// before them are left out, so a long main stays readable.
+class GraphPainter {
+public:
+    GraphPainter(const Graph& graph, GraphPaintOptions options);
+
+    void paint(QPainter& painter, const QRectF& area) const;
+    // The graph on a white picture of the given size.
+    QImage picture(const QSize& size) const;
+
+private:
+    const Graph& graph_;
+    GraphPaintOptions options_;
+};
+
+// The size of a graph picture when none is asked for.
+inline constexpr int kGraphPictureWidth = 1200;
+inline constexpr int kGraphPictureHeight = 800;
+
+} // namespace zurm::render

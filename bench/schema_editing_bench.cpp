@@ -1,10 +1,13 @@
 // The drawing operations on the generated street network of 32 700 nodes:
 // each operation (without the repaint), and the undo of each. Every iteration
 // undoes what it did, so all run on the same network. The worst cases are
-// deleting the whole network from the start node and moving every node.
-// Goal: at most 0.2 s for each operation and for each undo.
+// deleting the whole network from the start node and moving every node, and
+// the operations on many selected nodes. Goal: at most 0.2 s for each
+// operation and for each undo. The lengths from the map scale go over every
+// segment once, when the drawing window closes.
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "network/SchemaData.h"
 #include "network/SchemaEditHistory.h"
@@ -74,6 +77,21 @@ void selectOnly(zurm::DataModule& data, int node)
     zurm::addSelectedNode(data.work(), node);
 }
 
+// Selects the nodes the query gives.
+void selectAll(zurm::DataModule& data, const QString& sql)
+{
+    std::vector<int> nodes;
+    QSqlQuery query = zurm::selectSql(data.calculation(), sql);
+    while (query.next())
+        nodes.push_back(query.value(0).toInt());
+    zurm::clearSchemaSelection(data.work());
+    zurm::execSql(data.work(), QStringLiteral("INSERT INTO ВыделУзлыТС (Nуз) SELECT value FROM json_each(?)"),
+                  {zurm::jsonNumbers(nodes)});
+}
+
+// Every node in the middle of a street.
+const QString kStreetNodes = QStringLiteral("SELECT НачУзел FROM Табл WHERE НачУзел <> 0 GROUP BY НачУзел HAVING count(*) = 1");
+
 // Where the group move presses: a corner of the rectangle of all nodes.
 QPoint groupCorner;
 
@@ -93,6 +111,25 @@ void registerAll()
          [](zurm::SchemaEditing& e) { e.OperDelSelUz(); }},
         {"DeleteAllNodesFromStart", [](zurm::SchemaEditing&, zurm::DataModule& d) { selectOnly(d, 0); },
          [](zurm::SchemaEditing& e) { e.OperDelPartTS(); }},
+        // A thousand street nodes deleted first (and kept deleted): their
+        // numbers are free for a thousand new nodes before all nodes.
+        {"AddNodesAllSelected",
+         [](zurm::SchemaEditing& e, zurm::DataModule& d) {
+             selectAll(d, kStreetNodes + QStringLiteral(" LIMIT 1000"));
+             e.OperDelSelUz();
+             e.OperSelAllUz();
+         },
+         [](zurm::SchemaEditing& e) { e.OperAddUz(); }},
+        {"DeleteStreetNodes", [](zurm::SchemaEditing&, zurm::DataModule& d) { selectAll(d, kStreetNodes); },
+         [](zurm::SchemaEditing& e) { e.OperDelSelUz(); }},
+        // 1 → 32700, then 2 → 1, 3 → 2, …: a thousand renamings that all succeed.
+        {"Rename1000Nodes",
+         [](zurm::SchemaEditing& e, zurm::DataModule& d) {
+             selectAll(d, QStringLiteral("SELECT Nуз FROM УзлыТС WHERE Nуз BETWEEN 1 AND 1000"));
+             e.OperRenameSelUz();
+             zurm::execSql(d.work(), QStringLiteral("UPDATE ПереимУз SET НовыйNуз = CASE Nуз WHEN 1 THEN 32700 ELSE Nуз - 1 END"));
+         },
+         [](zurm::SchemaEditing& e) { e.renameNodes(); }},
         {"RenameNode",
          [](zurm::SchemaEditing& e, zurm::DataModule& d) {
              selectOnly(d, streetNode(d));
@@ -121,5 +158,21 @@ void registerAll()
 }
 
 const int registered = (registerAll(), 0);
+
+void LengthsFromScale(benchmark::State& state)
+{
+    const QString& original = zurm::bench::streetCalculation(kNodes);
+    const QString path = QFileInfo(original).absolutePath() + QStringLiteral("/lengths.gdb");
+    QFile::remove(path);
+    QFile::copy(original, path);
+    zurm::bench::QuietDialogs dialogs;
+    zurm::DataModule data(QFileInfo(path).absolutePath());
+    data.openCalculation(path);
+    zurm::CalculationRow(data.calculation()).setValue(zurm::CalculationRow::kMapScale, 250);
+    for (auto _ : state)
+        if (!zurm::ComputeLengthsFromScale(data).isEmpty())
+            state.SkipWithError("no lengths");
+}
+BENCHMARK(LengthsFromScale)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace

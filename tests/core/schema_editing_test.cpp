@@ -243,6 +243,39 @@ TEST_F(SchemaEditingTest, ClicksPlaceDrawSelectAndDrag)
     EXPECT_EQ(nodes(), QString());
 }
 
+TEST_F(SchemaEditingTest, TheHistoryKeepsItsLastHundredSteps)
+{
+    SchemaEditHistory limited;
+    SchemaEditing drawing(data, dialogs, &limited);
+    drawing.mousePress({20, 50}, kModePlaceStartNode, kPicture);
+    std::vector<QString> states{everything()};
+    for (int i = 1; i <= 105; ++i) {
+        drawing.mousePress({20 + 20 * (i % 40), 50 + 20 * (i / 40)}, kModeDrawSegment, kPicture);
+        states.push_back(everything());
+    }
+    EXPECT_EQ(limited.size(), 100);
+    int undone = 0;
+    while (limited.undo(data))
+        ++undone;
+    EXPECT_EQ(undone, 100);
+    EXPECT_EQ(everything(), states[5]); // after the first 6 steps
+    while (limited.redo(data)) {
+    }
+    EXPECT_EQ(everything(), states.back());
+    // Steps over every row: all nodes moved, then the whole network deleted.
+    editing.OperSelAllUz();
+    editing.mouseRelease({30, 60}, {40, 70}, kModeMoveSelection, kPicture);
+    EXPECT_EQ(column(QStringLiteral("SELECT x || ',' || y FROM УзлыТС WHERE Nуз IN (0, 105) ORDER BY Nуз")),
+              QStringLiteral("30,60 530,100"));
+    select({0});
+    dialogs.answers = {true};
+    editing.OperDelPartTS();
+    EXPECT_EQ(nodes(), QString());
+    history.undo(data);
+    history.undo(data);
+    EXPECT_EQ(everything(), states.back());
+}
+
 TEST_F(SchemaEditingTest, AFailureHalfWayChangesNothing)
 {
     network("0:100,100 1:200,100", "0>1");

@@ -1,5 +1,6 @@
 #include "network/SchemaData.h"
 
+#include "base/NativeSql.h"
 #include "base/Sql.h"
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
@@ -53,15 +54,16 @@ SchemaData readSchemaData(const DataModule& data)
         schema.mapScale = row[3];
         schema.lengthsFromScale = row[4].toBool();
     }
-    QSqlQuery nodes = selectSql(db, QStringLiteral("SELECT [Nуз], [x], [y] FROM [УзлыТС] ORDER BY rowid"));
-    while (nodes.next()) {
+    // Whole tables: read on the connection itself.
+    NativeStatement nodes(db, QStringLiteral("SELECT [Nуз], [x], [y] FROM [УзлыТС] ORDER BY rowid"));
+    while (nodes.step()) {
         const std::optional<int> number = intOrNone(nodes.value(0));
         if (!number)
             continue;
         schema.nodes.push_back({*number, nodes.value(1).toInt(), nodes.value(2).toInt()});
     }
-    QSqlQuery segments = selectSql(db, QStringLiteral("SELECT [НачУзел], [КонУзел] FROM [Табл] ORDER BY [id]"));
-    while (segments.next())
+    NativeStatement segments(db, QStringLiteral("SELECT [НачУзел], [КонУзел] FROM [Табл] ORDER BY [id]"));
+    while (segments.step())
         schema.segments.push_back({intOrNone(segments.value(0)), intOrNone(segments.value(1))});
     schema.index();
     if (data.workOpen())
@@ -72,8 +74,8 @@ SchemaData readSchemaData(const DataModule& data)
 SchemaSelection readSchemaSelection(const QSqlDatabase& work)
 {
     SchemaSelection selection;
-    QSqlQuery nodes = selectSql(work, QStringLiteral("SELECT [Nуз] FROM [ВыделУзлыТС] ORDER BY rowid"));
-    while (nodes.next())
+    NativeStatement nodes(work, QStringLiteral("SELECT [Nуз] FROM [ВыделУзлыТС] ORDER BY rowid"));
+    while (nodes.step())
         if (const std::optional<int> number = intOrNone(nodes.value(0)))
             selection.nodes.push_back(*number);
     QSqlQuery rects = selectSql(work, QStringLiteral("SELECT [x1], [y1], [x2], [y2] FROM [ВыделПрямоуг] LIMIT 2"));

@@ -10,6 +10,7 @@
 #include <QVariantList>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace zurm {
@@ -33,17 +34,25 @@ QString jsonNumbers(const Numbers& numbers)
 
 // The rows one drawing operation changed: per table the rows by rowid as they
 // were before and after (none where the row did not exist), the node fields of
-// the calculation row, and the selection before and after.
+// the calculation row, and the selection before and after. Rows are kept as
+// SQLite stores them (every value with its storage class), so that writing
+// them back gives the very same rows.
 struct SchemaEditStep {
-    struct Row {
-        qint64 rowid = 0;
-        std::optional<QVariantList> before; // every column, table order
-        std::optional<QVariantList> after;
+    struct Value {
+        int type = 5; // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL (5)
+        quint32 size = 0; // bytes of a text or a blob
+        qint64 bits = 0;  // the integer, the double's bits, or where a text or blob begins in `bytes`
     };
     struct Table {
         QString name;
         QStringList columns;
-        std::vector<Row> rows;
+        std::vector<qint64> rowids;
+        // Per row the index in `values` of its first column as it was before
+        // and after the step; −1 where the row did not exist.
+        std::vector<qint64> before;
+        std::vector<qint64> after;
+        std::vector<Value> values;
+        std::string bytes; // texts and blobs
     };
     std::vector<Table> tables;
     QVariantList calculationBefore; // NНачУз, NузПНапПод, NузРНап
@@ -70,17 +79,13 @@ public:
 
 private:
     struct Log {
-        QStringList columns;
-        QHash<qint64, QVariantList> before;
-        QSet<qint64> fresh; // rows that did not exist before
-        std::vector<qint64> order;
-        bool has(qint64 rowid) const { return before.contains(rowid) || fresh.contains(rowid); }
+        SchemaEditStep::Table table; // rowids and before-images
+        QSet<qint64> rows;
     };
     Log& log(const QString& table);
 
     const DataModule& data_;
-    QHash<QString, Log> logs_;
-    QStringList tableOrder_;
+    std::vector<Log> logs_; // in the order of their first touch
     SchemaEditStep step_;
 };
 

@@ -1,6 +1,7 @@
 #include "network/SchemaEditing.h"
 
 #include "base/Failure.h"
+#include "base/NativeSql.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/CalculationRow.h"
@@ -14,7 +15,11 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <set>
+#include <sqlite3.h>
+#include <tuple>
 
 namespace zurm {
 
@@ -39,10 +44,26 @@ struct Segment {
 std::vector<Segment> readSegments(const QSqlDatabase& db)
 {
     std::vector<Segment> segments;
-    QSqlQuery query = selectSql(db, QStringLiteral("SELECT id, НачУзел, КонУзел FROM Табл ORDER BY id"));
-    while (query.next())
+    NativeStatement query(db, QStringLiteral("SELECT id, НачУзел, КонУзел FROM Табл ORDER BY id"));
+    while (query.step())
         segments.push_back({query.value(0).toLongLong(), intOrNone(query.value(1)), intOrNone(query.value(2))});
     return segments;
+}
+
+// Whether every row of the table has its Nуз among the numbers (a statement
+// over all rows then needs no search for each).
+bool coversEveryRow(const QSqlDatabase& db, const QString& table, const QSet<int>& numbers)
+{
+    NativeStatement all(db, QStringLiteral("SELECT Nуз FROM ") + quoteName(table));
+    while (all.step()) {
+        const qint64 number = sqlite3_column_int64(all.get(), 0);
+        if (sqlite3_column_type(all.get(), 0) != SQLITE_INTEGER || number < INT_MIN || number > INT_MAX
+            || !numbers.contains(int(number))) {
+            sqlite3_reset(all.get());
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<int> startNodeOf(const QSqlDatabase& db)
@@ -60,40 +81,60 @@ bool hasNodes(const QSqlDatabase& db)
     return selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС LIMIT 1")).isValid();
 }
 
-std::optional<QPoint> nodePosition(const QSqlDatabase& db, int node)
-{
-    QSqlQuery query = selectSql(db, QStringLiteral("SELECT x, y FROM УзлыТС WHERE Nуз = ?"), {node});
-    if (!query.next())
-        return std::nullopt;
-    return QPoint(query.value(0).toInt(), query.value(1).toInt());
-}
-
-void insertNode(const QSqlDatabase& db, SchemaEditRecorder& recorder, int node, int x, int y)
-{
-    execSql(db, QStringLiteral("INSERT INTO УзлыТС (Nуз, x, y) VALUES (?, ?, ?)"), {node, x, y});
-    recorder.inserted(kNodes, selectValue(db, QStringLiteral("SELECT last_insert_rowid()")).toLongLong());
-}
-
-// A new segment from → to with the next free key and the defaults of a new row.
-void insertSegment(const QSqlDatabase& db, SchemaEditRecorder& recorder, int from, int to)
-{
-    const QVariant maxId = selectValue(db, QStringLiteral("SELECT max(id) FROM Табл"));
-    std::vector<qint64> ids;
-    if (!maxId.isNull()) {
-        if (maxId.toLongLong() < 2147483600) {
-            ids.push_back(maxId.toLongLong());
-        } else {
-            QSqlQuery all = selectSql(db, QStringLiteral("SELECT id FROM Табл ORDER BY id ASC"));
-            while (all.next())
-                ids.push_back(all.value(0).toLongLong());
-        }
+// The rows a drawing operation adds, through statements prepared once.
+class NetworkInserts {
+public:
+    NetworkInserts(const QSqlDatabase& db, SchemaEditRecorder& recorder)
+        : db_(db),
+          recorder_(recorder),
+          node_(db, QStringLiteral("INSERT INTO УзлыТС (Nуз, x, y) VALUES (?, ?, ?)")),
+          segment_(db, QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел) VALUES (?, ?, ?)")),
+          largestId_(db, QStringLiteral("SELECT max(id) FROM Табл"))
+    {
     }
-    const std::optional<qint64> id = nextSegmentKey(ids);
-    if (!id)
-        throw Failure(QString::fromLatin1(kSqlErrorClass), QStringLiteral("Невозможно сгенерировать значение ключевого поля."));
-    execSql(db, QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел) VALUES (?, ?, ?)"), {*id, from, to});
-    recorder.inserted(kSegments, *id);
-}
+
+    void node(int number, int x, int y)
+    {
+        node_.run({number, x, y});
+        recorder_.inserted(kNodes, sqlite3_last_insert_rowid(node_.connection()));
+    }
+
+    // A new segment from → to with the next free key and the defaults of a
+    // new row; returns its key.
+    qint64 segment(int from, int to)
+    {
+        QVariant maxId;
+        if (largestId_.step()) {
+            maxId = largestId_.value(0);
+            while (largestId_.step()) {
+            }
+        }
+        std::vector<qint64> ids;
+        if (!maxId.isNull()) {
+            if (maxId.toLongLong() < 2147483600) {
+                ids.push_back(maxId.toLongLong());
+            } else {
+                NativeStatement all(db_, QStringLiteral("SELECT id FROM Табл ORDER BY id ASC"));
+                while (all.step())
+                    ids.push_back(all.value(0).toLongLong());
+            }
+        }
+        const std::optional<qint64> id = nextSegmentKey(ids);
+        if (!id)
+            throw Failure(QString::fromLatin1(kSqlErrorClass),
+                          QStringLiteral("Невозможно сгенерировать значение ключевого поля."));
+        segment_.run({*id, from, to});
+        recorder_.inserted(kSegments, *id);
+        return *id;
+    }
+
+private:
+    QSqlDatabase db_;
+    SchemaEditRecorder& recorder_;
+    NativeStatement node_;
+    NativeStatement segment_;
+    NativeStatement largestId_;
+};
 
 // One recorded change of the network: both databases in a transaction, the
 // step into the history, one note of the input change.
@@ -147,15 +188,22 @@ bool SchemaEditing::networkHasNodes() const
 int SchemaEditing::GenerateNodeNumber() const
 {
     const QSqlDatabase db = data_.calculation();
-    const QVariant largest = selectValue(db, QStringLiteral("SELECT max(Nуз) FROM УзлыТС"));
+    QVariant largest;
+    {
+        NativeStatement max(db, QStringLiteral("SELECT max(Nуз) FROM УзлыТС"));
+        if (max.step())
+            largest = max.value(0);
+    }
     if (largest.isNull() || !largest.isValid())
         return 0;
     if (largest.toInt() < kLastNodeNumber)
         return largest.toInt() + 1;
-    QSqlQuery rows = selectSql(db, QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз ASC"));
-    for (int r = 0; r <= kLastNodeNumber && rows.next(); ++r)
-        if (rows.value(0).toInt() > r)
+    NativeStatement rows(db, QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз ASC"));
+    for (int r = 0; r <= kLastNodeNumber && rows.step(); ++r)
+        if (rows.value(0).toInt() > r) {
+            sqlite3_reset(rows.get());
             return r;
+        }
     return -1;
 }
 
@@ -169,13 +217,16 @@ int SchemaEditing::OperSelAllUz()
     const QSqlDatabase work = data_.work();
     Transaction transaction(work);
     clearSchemaSelection(work);
-    QSqlQuery insert = prepareSql(work, QStringLiteral("INSERT OR IGNORE INTO ВыделУзлыТС (Nуз) VALUES (?)"));
     SelectionRect box{schema.nodes[0].x, schema.nodes[0].y, schema.nodes[0].x, schema.nodes[0].y};
+    std::vector<int> numbers;
+    numbers.reserve(schema.nodes.size());
     for (const SchemaNode& node : schema.nodes) {
-        insert.bindValue(0, node.number);
-        execPrepared(insert);
+        numbers.push_back(node.number);
         box = {std::min(box.x1, node.x), std::min(box.y1, node.y), std::max(box.x2, node.x), std::max(box.y2, node.y)};
     }
+    // One statement for all, in the nodes' order.
+    execSql(work, QStringLiteral("INSERT OR IGNORE INTO ВыделУзлыТС (Nуз) SELECT value FROM json_each(?)"),
+            {jsonNumbers(numbers)});
     if (schema.nodes.size() >= 2)
         setSelectionRect(work, box);
     transaction.commit();
@@ -216,6 +267,7 @@ int SchemaEditing::OperDelPartTS()
         const QSqlDatabase db = data_.calculation();
         const std::vector<Segment> segments = readSegments(db);
         QHash<int, std::vector<int>> children;
+        children.reserve(qsizetype(segments.size()));
         for (const Segment& segment : segments)
             if (segment.from && segment.to)
                 children[*segment.from].push_back(*segment.to);
@@ -224,12 +276,16 @@ int SchemaEditing::OperDelPartTS()
         std::vector<int> level{root};
         while (!level.empty()) {
             std::vector<int> next;
-            for (int node : level)
-                for (int child : children.value(node))
+            for (int node : level) {
+                const auto found = children.constFind(node);
+                if (found == children.constEnd())
+                    continue;
+                for (int child : *found)
                     if (!removed.contains(child)) {
                         removed.insert(child);
                         next.push_back(child);
                     }
+            }
             level = std::move(next);
         }
         QSet<int> segmentIds;
@@ -239,9 +295,17 @@ int SchemaEditing::OperDelPartTS()
         recorder.touch(kSegments, QStringLiteral("id"), segmentIds);
         recorder.touch(kNodes, QStringLiteral("Nуз"), removed);
         recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removed);
-        execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(segmentIds)});
-        execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
-        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {jsonNumbers(removed)});
+        // The whole network from its start: the tables are emptied at once.
+        if (segmentIds.size() == qsizetype(segments.size()))
+            execSql(db, QStringLiteral("DELETE FROM Табл"));
+        else
+            execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(segmentIds)});
+        const QString removedList = jsonNumbers(removed);
+        if (coversEveryRow(db, QStringLiteral("УзлыТС"), removed))
+            execSql(db, QStringLiteral("DELETE FROM УзлыТС"));
+        else
+            execSql(db, QStringLiteral("DELETE FROM УзлыТС WHERE Nуз IN ") + kNumberList, {removedList});
+        execSql(db, QStringLiteral("DELETE FROM ИзмПНапВУзлахТС WHERE Nуз IN ") + kNumberList, {removedList});
         clearSchemaSelection(work);
     });
     return boxAfterChange();
@@ -258,33 +322,122 @@ int SchemaEditing::OperAddUz()
     bool outOfNumbers = false;
     runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
         const QSqlDatabase db = data_.calculation();
-        for (int b : selection.nodes) {
-            const int n = GenerateNodeNumber();
+        // The network in memory as the insertions go: node positions, the
+        // segments entering each node by key, the start of each segment.
+        QHash<int, QPoint> positions;
+        {
+            NativeStatement nodes(db, QStringLiteral("SELECT Nуз, x, y FROM УзлыТС WHERE typeof(Nуз) = 'integer'"));
+            while (nodes.step()) {
+                const qint64 number = sqlite3_column_int64(nodes.get(), 0);
+                if (number >= INT_MIN && number <= INT_MAX && !positions.contains(int(number)))
+                    positions.insert(int(number), QPoint(nodes.value(1).toInt(), nodes.value(2).toInt()));
+            }
+        }
+        QHash<int, std::set<qint64>> entering;
+        QHash<qint64, int> startOf;
+        {
+            NativeStatement segments(
+                db, QStringLiteral("SELECT id, НачУзел, КонУзел FROM Табл WHERE typeof(КонУзел) = 'integer'"));
+            while (segments.step()) {
+                const qint64 to = sqlite3_column_int64(segments.get(), 2);
+                if (to < INT_MIN || to > INT_MAX)
+                    continue;
+                const qint64 id = sqlite3_column_int64(segments.get(), 0);
+                entering[int(to)].insert(id);
+                startOf.insert(id, segments.value(1).toInt());
+            }
+        }
+        // The node numbers in ascending order, to generate new numbers as
+        // GenerateNodeNumber does, while every number is a whole number.
+        std::vector<int> numbers;
+        bool wholeNumbers = !selectValue(db, QStringLiteral("SELECT 1 FROM УзлыТС WHERE typeof(Nуз) <> 'integer' "
+                                                            "OR Nуз NOT BETWEEN -2147483648 AND 2147483647 LIMIT 1"))
+                                 .isValid();
+        if (wholeNumbers) {
+            NativeStatement all(db, QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз"));
+            while (all.step())
+                numbers.push_back(sqlite3_column_int(all.get(), 0));
+        }
+        const auto newNumber = [&]() {
+            if (!wholeNumbers)
+                return GenerateNodeNumber();
+            if (numbers.empty())
+                return 0;
+            if (numbers.back() < kLastNodeNumber)
+                return numbers.back() + 1;
+            for (int r = 0; r <= kLastNodeNumber && r < int(numbers.size()); ++r)
+                if (numbers[size_t(r)] > r)
+                    return r;
+            return -1;
+        };
+        std::optional<int> start = startNodeOf(db);
+        // The segments to be redirected are recorded ahead, for the next
+        // selected nodes in growing batches (the numbers may run out first),
+        // and one by one where a segment was not foreseen.
+        QSet<int> recorded;
+        size_t recordedUpTo = 0;
+        size_t batch = 64;
+        const auto recordAhead = [&](size_t i) {
+            if (i < recordedUpTo)
+                return;
+            QSet<int> ids;
+            recordedUpTo = std::min(selection.nodes.size(), i + batch);
+            batch *= 2;
+            for (size_t k = i; k < recordedUpTo; ++k) {
+                const auto in = entering.constFind(selection.nodes[k]);
+                if (in != entering.constEnd() && !in->empty())
+                    ids.insert(int(*in->begin()));
+            }
+            recorder.touch(kSegments, QStringLiteral("id"), ids);
+            recorded += ids;
+        };
+        NetworkInserts insert(db, recorder);
+        NativeStatement redirect(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE id = ?"));
+        const auto addNode = [&](int n, QPoint at) {
+            insert.node(n, at.x(), at.y());
+            positions.insert(n, at);
+            if (wholeNumbers)
+                numbers.insert(std::lower_bound(numbers.begin(), numbers.end(), n), n);
+        };
+        const auto addSegment = [&](int from, int to) {
+            const qint64 id = insert.segment(from, to);
+            entering[to].insert(id);
+            startOf.insert(id, from);
+        };
+        for (size_t i = 0; i < selection.nodes.size(); ++i) {
+            const int b = selection.nodes[i];
+            const int n = newNumber();
             if (n < 0) {
                 outOfNumbers = true;
                 break;
             }
-            const std::optional<QPoint> at = nodePosition(db, b);
-            if (!at)
+            recordAhead(i);
+            if (!positions.contains(b))
                 continue;
-            if (startNodeOf(db) == b) {
-                insertNode(db, recorder, n, std::max(at->x() - 50, 17), std::max(at->y() - 50, 42));
+            const QPoint at = positions.value(b);
+            if (start == b) {
+                addNode(n, QPoint(std::max(at.x() - 50, 17), std::max(at.y() - 50, 42)));
                 setStartNode(db, n);
-                insertSegment(db, recorder, n, b);
+                start = n;
+                addSegment(n, b);
                 continue;
             }
-            QSqlQuery entering =
-                selectSql(db, QStringLiteral("SELECT id, НачУзел FROM Табл WHERE КонУзел = ? ORDER BY id LIMIT 1"), {b});
-            if (!entering.next())
+            const auto in = entering.find(b);
+            if (in == entering.end() || in->empty())
                 continue;
-            const qint64 id = entering.value(0).toLongLong();
-            const std::optional<QPoint> from = nodePosition(db, entering.value(1).toInt());
-            if (!from)
+            const qint64 id = *in->begin();
+            if (!positions.contains(startOf.value(id)))
                 continue;
-            recorder.touch(kSegments, QStringLiteral("id"), {int(id)});
-            insertNode(db, recorder, n, midpoint(from->x(), at->x()), midpoint(from->y(), at->y()));
-            execSql(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE id = ?"), {n, id});
-            insertSegment(db, recorder, n, b);
+            const QPoint from = positions.value(startOf.value(id));
+            if (!recorded.contains(int(id))) {
+                recorder.touch(kSegments, QStringLiteral("id"), {int(id)});
+                recorded.insert(int(id));
+            }
+            addNode(n, QPoint(midpoint(from.x(), at.x()), midpoint(from.y(), at.y())));
+            redirect.run({n, id});
+            entering[b].erase(id);
+            entering[n].insert(id);
+            addSegment(n, b);
         }
     });
     if (outOfNumbers)
@@ -365,12 +518,16 @@ int SchemaEditing::OperDelSelUz()
         recorder.touch(kSegments, QStringLiteral("id"), changedSegments + droppedSegments);
         recorder.touch(kNodes, QStringLiteral("Nуз"), removedNodes);
         recorder.touch(kHeadChanges, QStringLiteral("Nуз"), removedNodes);
-        QSqlQuery update = prepareSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"));
+        NativeStatement update(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"));
         for (const Segment& segment : segments) {
             const int id = int(segment.id);
-            if (changedSegments.contains(id) && !droppedSegments.contains(id))
-                execSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE id = ?"),
-                        {segment.from ? QVariant(*segment.from) : QVariant(), id});
+            if (changedSegments.contains(id) && !droppedSegments.contains(id)) {
+                int code = segment.from ? sqlite3_bind_int(update.get(), 1, *segment.from)
+                                        : sqlite3_bind_null(update.get(), 1);
+                if (code != SQLITE_OK || (code = sqlite3_bind_int64(update.get(), 2, segment.id)) != SQLITE_OK)
+                    update.fail(code);
+                update.run();
+            }
         }
         execSql(db, QStringLiteral("DELETE FROM Табл WHERE id IN ") + kNumberList, {jsonNumbers(droppedSegments)});
         const QString removed = jsonNumbers(removedInOrder);
@@ -421,7 +578,32 @@ RenameRun SchemaEditing::renameNodes()
         plan.push_back({rows.value(0).toInt(), rows.value(1)});
     runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
         const QSqlDatabase db = data_.calculation();
-        QSqlQuery result = prepareSql(work, QStringLiteral("UPDATE ПереимУз SET Рез = ? WHERE Nуз = ?"));
+        // The node numbers as the plan goes: each renaming is checked against
+        // the renamings before it.
+        QSet<int> numbers;
+        {
+            NativeStatement all(db, QStringLiteral("SELECT Nуз FROM УзлыТС WHERE typeof(Nуз) = 'integer' "
+                                                   "AND Nуз BETWEEN -2147483648 AND 2147483647"));
+            while (all.step())
+                numbers.insert(sqlite3_column_int(all.get(), 0));
+        }
+        // Renaming b → n in turn changes every value b to n, so a value ends
+        // where the renamings after one another take it: the value each
+        // original value holds now, and which original values hold a value.
+        std::vector<std::pair<int, int>> renamings;
+        QHash<int, int> now;
+        QHash<int, QList<int>> holders;
+        const auto rename = [&](int b, int n) {
+            QList<int> moving = holders.take(b);
+            if (!now.contains(b))
+                moving.append(b);
+            for (int original : moving)
+                now.insert(original, n);
+            holders[n].append(moving);
+            if (numbers.remove(b))
+                numbers.insert(n);
+            renamings.emplace_back(b, n);
+        };
         for (const PlanRow& row : plan) {
             const int b = row.node;
             QString text;
@@ -433,37 +615,80 @@ RenameRun SchemaEditing::renameNodes()
                 text = QStringLiteral("Поле \"Новый номер узла\" должно быть заполнено.");
             } else if (!ok || e < 0 || e > kLastNodeNumber) {
                 text = QStringLiteral("Значение поля \"Новый номер узла\" должно быть целым числом от 0 до 32700.");
-            } else if (nodePosition(db, int(e))) {
+            } else if (numbers.contains(int(e))) {
                 text = QStringLiteral("Узел ") + QString::number(e)
                     + QStringLiteral(" уже есть в схеме теплосети. Введите другое значение в поле \"Новый номер узла\".");
             }
             if (!text.isEmpty()) {
                 run.success = false;
             } else {
-                const int n = int(e);
-                recorder.touch(kSegments, QStringLiteral("НачУзел"), {b});
-                recorder.touch(kSegments, QStringLiteral("КонУзел"), {b});
-                recorder.touch(kNodes, QStringLiteral("Nуз"), {b});
-                recorder.touch(kHeadChanges, QStringLiteral("Nуз"), {b});
-                recorder.touch(kEndsOfMains, QStringLiteral("КонУзел"), {b});
-                execSql(db, QStringLiteral("UPDATE Табл SET НачУзел = ? WHERE НачУзел = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE Табл SET КонУзел = ? WHERE КонУзел = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE УзлыТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE ИзмПНапВУзлахТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
-                execSql(db, QStringLiteral("UPDATE КонМаг SET КонУзел = ? WHERE КонУзел = ?"), {n, b});
-                execSql(work, QStringLiteral("UPDATE ВыделУзлыТС SET Nуз = ? WHERE Nуз = ?"), {n, b});
-                const CalculationRow calculation(db);
-                for (const QString& field : {CalculationRow::kStartNode, CalculationRow::kSupplyHeadNode,
-                                             CalculationRow::kAvailableHeadNode})
-                    if (intOrNone(calculation.value(field)) == b)
-                        calculation.setValue(field, n);
+                rename(b, int(e));
                 text = QStringLiteral("Выполнено.");
             }
-            result.bindValue(0, text);
-            result.bindValue(1, b);
-            execPrepared(result);
             run.results.append(text);
         }
+        NativeStatement result(work, QStringLiteral("UPDATE ПереимУз SET Рез = ? WHERE Nуз = ?"));
+        for (size_t i = 0; i < plan.size(); ++i) {
+            result.bindText(1, run.results[qsizetype(i)]);
+            const int code = sqlite3_bind_int(result.get(), 2, plan[i].node);
+            if (code != SQLITE_OK)
+                result.fail(code);
+            result.run();
+        }
+        if (renamings.empty())
+            return;
+        const QSet<int> originals(now.keyBegin(), now.keyEnd());
+        recorder.touch(kSegments, QStringLiteral("НачУзел"), originals);
+        recorder.touch(kSegments, QStringLiteral("КонУзел"), originals);
+        recorder.touch(kNodes, QStringLiteral("Nуз"), originals);
+        recorder.touch(kHeadChanges, QStringLiteral("Nуз"), originals);
+        recorder.touch(kEndsOfMains, QStringLiteral("КонУзел"), originals);
+        // Numbers that must stay unique change one renaming after another
+        // (by their index); the other columns at once, to where they end.
+        for (const auto& [table, column, database] :
+             {std::tuple{kNodes, QStringLiteral("Nуз"), db}, std::tuple{QStringLiteral("ВыделУзлыТС"), QStringLiteral("Nуз"), work}}) {
+            NativeStatement update(database, QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ")
+                                                 + quoteName(column) + QStringLiteral(" = ? WHERE ")
+                                                 + quoteName(column) + QStringLiteral(" = ?"));
+            for (const auto& [b, n] : renamings) {
+                int code = sqlite3_bind_int(update.get(), 1, n);
+                if (code != SQLITE_OK || (code = sqlite3_bind_int(update.get(), 2, b)) != SQLITE_OK)
+                    update.fail(code);
+                update.run();
+            }
+        }
+        const QString originalList = jsonNumbers(originals);
+        for (const auto& [table, column] : {std::pair{kSegments, QStringLiteral("НачУзел")},
+                                            std::pair{kSegments, QStringLiteral("КонУзел")},
+                                            std::pair{kHeadChanges, QStringLiteral("Nуз")},
+                                            std::pair{kEndsOfMains, QStringLiteral("КонУзел")}}) {
+            // The rows first (by rowid), then each to where its value ends.
+            std::vector<std::pair<qint64, int>> rows;
+            NativeStatement select(db, QStringLiteral("SELECT rowid, ") + quoteName(column) + QStringLiteral(" FROM ")
+                                           + quoteName(table) + QStringLiteral(" WHERE ") + quoteName(column)
+                                           + QStringLiteral(" IN ") + kNumberList);
+            select.bindText(1, originalList);
+            while (select.step()) {
+                const int original = sqlite3_column_int(select.get(), 1);
+                const int end = now.value(original, original);
+                if (end != original)
+                    rows.emplace_back(sqlite3_column_int64(select.get(), 0), end);
+            }
+            NativeStatement update(db, QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ")
+                                           + quoteName(column) + QStringLiteral(" = ? WHERE rowid = ?"));
+            for (const auto& [rowid, end] : rows) {
+                int code = sqlite3_bind_int(update.get(), 1, end);
+                if (code != SQLITE_OK || (code = sqlite3_bind_int64(update.get(), 2, rowid)) != SQLITE_OK)
+                    update.fail(code);
+                update.run();
+            }
+        }
+        const CalculationRow calculation(db);
+        for (const QString& field : {CalculationRow::kStartNode, CalculationRow::kSupplyHeadNode,
+                                     CalculationRow::kAvailableHeadNode})
+            if (const std::optional<int> value = intOrNone(calculation.value(field)))
+                if (now.contains(*value))
+                    calculation.setValue(field, now.value(*value));
     });
     if (!run.success)
         run.message = QStringLiteral("Не все выделенные узлы удалось переименовать.\r\rЗакройте форму \"Переименование "
@@ -494,7 +719,7 @@ int SchemaEditing::mousePress(QPoint point, int mode, QSize picture)
                         {clamped.x(), clamped.y(), start});
             } else {
                 setStartNode(db, 0);
-                insertNode(db, recorder, 0, clamped.x(), clamped.y());
+                NetworkInserts(db, recorder).node(0, clamped.x(), clamped.y());
             }
             if (schema.nodes.empty() || schema.node(start))
                 selectOnly(work, start);
@@ -513,8 +738,9 @@ int SchemaEditing::mousePress(QPoint point, int mode, QSize picture)
         }
         runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {
             const QSqlDatabase db = data_.calculation();
-            insertNode(db, recorder, n, clamped.x(), clamped.y());
-            insertSegment(db, recorder, schema.selection.nodes.front(), n);
+            NetworkInserts insert(db, recorder);
+            insert.node(n, clamped.x(), clamped.y());
+            insert.segment(schema.selection.nodes.front(), n);
             selectOnly(work, n);
         });
         return mode;
@@ -571,8 +797,12 @@ void SchemaEditing::mouseRelease(QPoint down, QPoint up, int mode, QSize picture
             const QSqlDatabase db = data_.calculation();
             const QSet<int> nodes(selection.nodes.begin(), selection.nodes.end());
             recorder.touch(kNodes, QStringLiteral("Nуз"), nodes);
-            execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ? WHERE Nуз IN ") + kNumberList,
-                    {mx, my, jsonNumbers(selection.nodes)});
+            // Every node selected: the whole table moves.
+            if (coversEveryRow(db, QStringLiteral("УзлыТС"), nodes))
+                execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ?"), {mx, my});
+            else
+                execSql(db, QStringLiteral("UPDATE УзлыТС SET x = x + ?, y = y + ? WHERE Nуз IN ") + kNumberList,
+                        {mx, my, jsonNumbers(selection.nodes)});
             setSelectionRect(work, moved);
         });
         return;
@@ -606,13 +836,13 @@ QString ComputeLengthsFromScale(DataModule& data, const QObject* source)
         return QStringLiteral("Длины участков не вычислены по масштабу карты: масштаб карты должен быть больше нуля.");
     const bool twoPipe = calculation.networkParameters().type() == 1;
     QHash<int, QPoint> positions;
-    QSqlQuery nodes = selectSql(db, QStringLiteral("SELECT Nуз, x, y FROM УзлыТС ORDER BY rowid"));
-    while (nodes.next())
+    NativeStatement nodes(db, QStringLiteral("SELECT Nуз, x, y FROM УзлыТС ORDER BY rowid"));
+    while (nodes.step())
         if (!nodes.value(0).isNull() && !positions.contains(nodes.value(0).toInt()))
             positions.insert(nodes.value(0).toInt(), QPoint(nodes.value(1).toInt(), nodes.value(2).toInt()));
     Transaction transaction(db);
-    QSqlQuery update = prepareSql(db, twoPipe ? QStringLiteral("UPDATE Табл SET ДлНаУчПод = ?, ДлНаУчОбр = ? WHERE id = ?")
-                                              : QStringLiteral("UPDATE Табл SET ДлНаУчПод = ? WHERE id = ?"));
+    NativeStatement update(db, twoPipe ? QStringLiteral("UPDATE Табл SET ДлНаУчПод = ?1, ДлНаУчОбр = ?1 WHERE id = ?2")
+                                       : QStringLiteral("UPDATE Табл SET ДлНаУчПод = ?1 WHERE id = ?2"));
     for (const Segment& segment : readSegments(db)) {
         if (!segment.from || !segment.to || !positions.contains(*segment.from) || !positions.contains(*segment.to))
             continue;
@@ -622,12 +852,10 @@ QString ComputeLengthsFromScale(DataModule& data, const QObject* source)
         const double dy = a.y() - b.y();
         // length × 100 = scale × distance: rounded there, halves away from zero.
         const double length = std::round(scale * std::sqrt(dx * dx + dy * dy)) / 100.0;
-        int at = 0;
-        update.bindValue(at++, length);
-        if (twoPipe)
-            update.bindValue(at++, length);
-        update.bindValue(at, segment.id);
-        execPrepared(update);
+        int code = sqlite3_bind_double(update.get(), 1, length);
+        if (code != SQLITE_OK || (code = sqlite3_bind_int64(update.get(), 2, segment.id)) != SQLITE_OK)
+            update.fail(code);
+        update.run();
     }
     transaction.commit();
     data.noteInputChanged(source);

@@ -6,13 +6,9 @@
 // flows and a user indicator of the segments.
 #include "base/Sql.h"
 #include "document/DataModule.h"
-#include "document/TableStructure.h"
-#include "hydraulics/CalculationRun.h"
-#include "hydraulics/TopologyCheck.h"
-#include "indicators/IndicatorCheck.h"
 #include "output/GraphSeries.h"
 #include "render/GraphPainter.h"
-#include "support/BenchSupport.h"
+#include "support/CalculatedNetwork.h"
 #include "support/RunBenchmarks.h"
 #include "support/StreetNetwork.h"
 
@@ -25,39 +21,14 @@ namespace {
 
 constexpr int kNodes = 32700;
 
-struct CalculatedNetwork {
-    zurm::bench::QuietDialogs dialogs;
-    zurm::SilentProgress progress;
-    zurm::DataModule data;
+struct CalculatedNetwork : zurm::bench::CalculatedNetwork {
     zurm::GraphCatalogue catalogue;
     int longest = 0;
-    QString problem;
 
-    CalculatedNetwork() : data(QFileInfo(zurm::bench::streetCalculation(kNodes)).absolutePath())
+    CalculatedNetwork() : zurm::bench::CalculatedNetwork(kNodes, QFileInfo(zurm::bench::streetCalculation(kNodes)).absolutePath())
     {
-        data.createWorkDatabase(QString(), dialogs);
-        data.openCalculation(zurm::bench::streetCalculation(kNodes));
-        data.openReference(QStringLiteral(ZURM_BIN_DIR "/Spr.mdb"));
-        data.loadCalculationDoneFlag();
-        zurm::GridLayout layout;
-        if (!zurm::CheckIndicators(data, dialogs, progress) || !zurm::SetUpTableStructure(data, dialogs, progress, layout)) {
-            problem = QStringLiteral("the indicator definitions do not pass their check");
+        if (!problem.isEmpty())
             return;
-        }
-        const zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, QStringLiteral("0"));
-        zurm::RunOptions options;
-        options.indicatorsValid = true;
-        options.networkStatus = topology.status;
-        options.supplyHeadNodeText = options.availableHeadNodeText = QStringLiteral("0");
-        options.writeText = false;
-        options.askConfirmation = false;
-        options.offerTextSave = false;
-        options.showCompletion = [](const QString&) {};
-        const zurm::RunOutcome outcome = zurm::runCalculation(data, dialogs, progress, options);
-        if (!outcome.succeeded) {
-            problem = outcome.error;
-            return;
-        }
         catalogue = zurm::readGraphCatalogue(data);
         for (size_t i = 0; i < catalogue.mains.size(); ++i)
             if (catalogue.mains[i].segments.size() > catalogue.mains[size_t(longest)].segments.size())

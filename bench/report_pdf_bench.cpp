@@ -3,18 +3,12 @@
 // on street networks of 1 000, 10 000 and 32 700 nodes (two-pipe, the
 // template's indicators, calculated once before timing). Goals at 32 700
 // nodes: at most 30 s and at most 500 MB peak memory.
-#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/TableStructure.h"
-#include "hydraulics/CalculationRun.h"
-#include "hydraulics/TopologyCheck.h"
-#include "indicators/IndicatorCheck.h"
 #include "output/CalculationReport.h"
 #include "render/ReportPages.h"
-#include "support/BenchSupport.h"
+#include "support/CalculatedNetwork.h"
 #include "support/PeakMemory.h"
 #include "support/RunBenchmarks.h"
-#include "support/StreetNetwork.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -27,35 +21,13 @@ namespace {
 void ReportPdf(benchmark::State& state)
 {
     const int nodes = int(state.range(0));
-    const QString& path = zurm::bench::streetCalculation(nodes);
-    zurm::bench::QuietDialogs dialogs;
-    zurm::SilentProgress progress;
-    zurm::DataModule data(QStringLiteral(ZURM_BIN_DIR));
-    data.createWorkDatabase(QString(), dialogs);
-    data.openCalculation(path);
-    data.openReference(QStringLiteral(ZURM_BIN_DIR "/Spr.mdb"));
-    data.loadCalculationDoneFlag();
-    zurm::GridLayout layout;
-    if (!zurm::CheckIndicators(data, dialogs, progress) || !zurm::SetUpTableStructure(data, dialogs, progress, layout)) {
-        state.SkipWithError("the indicator definitions do not pass their check");
+    zurm::bench::CalculatedNetwork network(nodes);
+    if (!network.problem.isEmpty()) {
+        state.SkipWithError(qPrintable(network.problem));
         return;
     }
-    const zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, QStringLiteral("0"));
-    zurm::RunOptions options;
-    options.indicatorsValid = true;
-    options.networkStatus = topology.status;
-    options.supplyHeadNodeText = options.availableHeadNodeText = QStringLiteral("0");
-    options.writeText = false;
-    options.askConfirmation = false;
-    options.offerTextSave = false;
-    options.keepTextInOutcome = false;
-    options.showCompletion = [](const QString&) {};
+    zurm::DataModule& data = network.data;
     QTemporaryDir folder;
-    options.temporaryTextFile = folder.filePath(QStringLiteral("text.tx_"));
-    if (!zurm::runCalculation(data, dialogs, progress, options).succeeded) {
-        state.SkipWithError("the calculation did not run");
-        return;
-    }
     const QString pdf = folder.filePath(QStringLiteral("report.pdf"));
     zurm::bench::resetPeakResident();
     double buildSeconds = 0;

@@ -7,14 +7,9 @@
 // Counters: segments, mains, the workbook size in bytes and the peak resident
 // memory of the timed exports (MB).
 #include "base/Sql.h"
-#include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/TableStructure.h"
-#include "hydraulics/CalculationRun.h"
-#include "hydraulics/TopologyCheck.h"
-#include "indicators/IndicatorCheck.h"
 #include "output/ReportWorkbook.h"
-#include "support/BenchSupport.h"
+#include "support/CalculatedNetwork.h"
 #include "support/PeakMemory.h"
 #include "support/StreetNetwork.h"
 
@@ -27,37 +22,13 @@ namespace {
 void ReportWorkbook(benchmark::State& state)
 {
     const int nodes = int(state.range(0));
-    const QString& path = zurm::bench::streetCalculation(nodes);
-    zurm::bench::QuietDialogs dialogs;
-    zurm::SilentProgress progress;
-    zurm::DataModule data(QFileInfo(path).absolutePath());
-    data.createWorkDatabase(QString(), dialogs);
-    data.openCalculation(path);
-    data.openReference(QStringLiteral(ZURM_BIN_DIR "/Spr.mdb"));
-    data.loadCalculationDoneFlag();
-    if (!data.calculationDone()) {
-        zurm::GridLayout layout;
-        if (!zurm::CheckIndicators(data, dialogs, progress)
-            || !zurm::SetUpTableStructure(data, dialogs, progress, layout)) {
-            state.SkipWithError("the indicator definitions do not pass their check");
-            return;
-        }
-        const zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, QStringLiteral("0"));
-        zurm::RunOptions options;
-        options.indicatorsValid = true;
-        options.networkStatus = topology.status;
-        options.supplyHeadNodeText = options.availableHeadNodeText = QStringLiteral("0");
-        options.writeText = false;
-        options.askConfirmation = false;
-        options.offerTextSave = false;
-        options.keepTextInOutcome = false;
-        options.showCompletion = [](const QString&) {};
-        const zurm::RunOutcome outcome = zurm::runCalculation(data, dialogs, progress, options);
-        if (!outcome.succeeded) {
-            state.SkipWithError(qPrintable(outcome.error));
-            return;
-        }
+    zurm::bench::CalculatedNetwork network(nodes, QFileInfo(zurm::bench::streetCalculation(nodes)).absolutePath());
+    if (!network.problem.isEmpty()) {
+        state.SkipWithError(qPrintable(network.problem));
+        return;
     }
+    zurm::DataModule& data = network.data;
+    zurm::Progress& progress = network.progress;
     QTemporaryDir folder;
     const QString workbook = folder.filePath(QStringLiteral("report.xlsx"));
     zurm::bench::resetPeakResident();

@@ -32,13 +32,7 @@ void MainWindowOpen(benchmark::State& state)
     OpeningDialogs dialogs;
     dialogs.file = zurm::bench::streetCalculation(nodes);
     zurm::gui::MainWindow window(zurm::bench::desktopProgramFolder(), &dialogs);
-    window.resize(1280, 800);
-    window.show();
-    // The start-up sequence runs once the window is on the screen.
-    QElapsedTimer startUp;
-    startUp.start();
-    while (!window.startedUp() && startUp.elapsed() < 30000)
-        QApplication::processEvents();
+    zurm::bench::showStartedUp(window);
     QAction* open = window.findChild<QAction*>(QStringLiteral("miFileOpenRas"));
     auto* segments = window.findChild<QTableView*>(QStringLiteral("DGGlavn"));
     if (!open || !segments) {

@@ -32,12 +32,7 @@ void NetworkEditorOpen(benchmark::State& state)
     OpeningDialogs dialogs;
     dialogs.file = zurm::bench::streetCalculation(nodes);
     zurm::gui::MainWindow window(zurm::bench::desktopProgramFolder(), &dialogs);
-    window.resize(1280, 800);
-    window.show();
-    QElapsedTimer startUp;
-    startUp.start();
-    while (!window.startedUp() && startUp.elapsed() < 30000)
-        QApplication::processEvents();
+    zurm::bench::showStartedUp(window);
     window.findChild<QAction*>(QStringLiteral("miFileOpenRas"))->trigger();
     QAction* command = window.findChild<QAction*>(QStringLiteral("miDataParTS"));
     if (!command || !command->isEnabled()) {

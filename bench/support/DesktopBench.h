@@ -4,7 +4,10 @@
 // calculation file, and a program folder with copies of the delivered files.
 
 #include "base/UserDialogs.h"
+#include "gui/entry/MainWindow.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -34,6 +37,18 @@ inline QString desktopProgramFolder()
         }
     }
     return path;
+}
+
+// Shows the main window (on desktopProgramFolder(), asking with `dialogs`)
+// and waits until its start-up sequence has run.
+inline void showStartedUp(gui::MainWindow& window)
+{
+    window.resize(1280, 800);
+    window.show();
+    QElapsedTimer startUp;
+    startUp.start();
+    while (!window.startedUp() && startUp.elapsed() < 30000)
+        QApplication::processEvents();
 }
 
 } // namespace zurm::bench

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "document/CalculationRow.h"
+#include "output/ReportCaptions.h"
 #include "settings/SettingsRow.h"
 
 #include <QDir>
@@ -59,48 +60,6 @@ private:
     QChar decimalPoint_;
 };
 
-// The caption of an indicator in reports, empty when it is not shown there.
-class ReportIndicators {
-public:
-    explicit ReportIndicators(const QSqlDatabase& db)
-    {
-        const CalculationRow calculation(db);
-        supplyHeadNode_ = calculation.value(CalculationRow::kSupplyHeadNode).toString();
-        availableHeadNode_ = calculation.value(CalculationRow::kAvailableHeadNode).toString();
-        for (const char* table : {"Формулы", "ФлыПредопрПок"}) {
-            QSqlQuery query = selectSql(db, QStringLiteral("SELECT НаимПокСокр, НаимПок, ВывВОтчТабл FROM ")
-                                                + QString::fromUtf8(table));
-            while (query.next())
-                entries_.insert(query.value(0).toString(), {query.value(1).toString(), query.value(2).toBool()});
-        }
-    }
-
-    QString caption(const QString& name) const
-    {
-        const auto found = entries_.constFind(name);
-        if (found == entries_.cend() || !found->shown)
-            return {};
-        QString display = found->name;
-        if (name == QStringLiteral("ПНапНаУзПод"))
-            display = QStringLiteral("Полный напор на узле ") + supplyHeadNode_ + QStringLiteral(" в подающем трубопроводе, м.");
-        else if (name == QStringLiteral("РНапНаУз"))
-            display = QStringLiteral("Располагаемый напор на узле ") + availableHeadNode_ + QStringLiteral(", м.");
-        return display;
-    }
-
-    QString fullName(const QString& name) const { return entries_.value(name).name; }
-
-private:
-    struct Entry {
-        QString name;
-        bool shown = false;
-    };
-    // The predefined catalogue wins over a formula of the same short name.
-    QHash<QString, Entry> entries_;
-    QString supplyHeadNode_;
-    QString availableHeadNode_;
-};
-
 mstch::map rowFields(const QSqlRecord& record, const QSqlQuery& query, const Formatter& format)
 {
     mstch::map fields;
@@ -123,15 +82,15 @@ struct Columns {
 };
 
 // The table's columns shown in reports, in the table's order.
-Columns reportColumns(const QSqlDatabase& db, const QString& table, const ReportIndicators& indicators)
+Columns reportColumns(const QSqlDatabase& db, const QString& table, const ReportCaptions& indicators)
 {
     Columns columns;
     for (const ColumnInfo& column : tableColumns(db, table)) {
-        const QString caption = indicators.caption(column.name);
-        if (caption.isEmpty())
+        const std::optional<QString> caption = indicators.displayName(column.name);
+        if (!caption)
             continue;
         columns.names.append(column.name);
-        columns.captions.push_back(mstch::map{{"caption", utf8(caption)}, {"name", utf8(column.name)}});
+        columns.captions.push_back(mstch::map{{"caption", utf8(*caption)}, {"name", utf8(column.name)}});
     }
     return columns;
 }
@@ -282,7 +241,7 @@ ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int 
     const Formatter format(digits, decimalPoint);
     if (data.settingsOpen())
         settings = singleRow(data.settings(), QStringLiteral("Настройки"), format);
-    const ReportIndicators indicators(db);
+    const ReportCaptions indicators(db);
 
     mstch::map header = singleRow(db, QStringLiteral("Заг"), format);
     {
@@ -290,7 +249,7 @@ ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int 
         const Columns shown = reportColumns(db, QStringLiteral("Заг"), indicators);
         for (int i = 0; i < shown.names.size(); ++i) {
             const auto value = header.find(utf8(shown.names[i]));
-            items.push_back(mstch::map{{"caption", utf8(indicators.caption(shown.names[i]))},
+            items.push_back(mstch::map{{"caption", utf8(indicators.displayName(shown.names[i]).value_or(QString()))},
                                        {"value", value == header.end() ? mstch::node(std::string()) : value->second}});
         }
         header.emplace("items", std::move(items));

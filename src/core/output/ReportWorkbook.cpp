@@ -1,10 +1,12 @@
 #include "output/ReportWorkbook.h"
+#include "output/ReportCaptions.h"
 
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
+#include "output/ReportCaptions.h"
 #include "platform/ZipCompression.h"
 #include "settings/SettingsRow.h"
 
@@ -224,65 +226,6 @@ private:
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     QHash<quint32, lxw_format*> formats_;
-};
-
-// Display names and export flags of the indicators, by short name: the
-// predefined catalogue first, then the user's.
-class Captions {
-public:
-    explicit Captions(const QSqlDatabase& db)
-    {
-        const CalculationRow row(db);
-        const QVariantList nodes = row.read({CalculationRow::kSupplyHeadNode, CalculationRow::kAvailableHeadNode});
-        supplyNode_ = nodes.value(0).isNull() ? QString() : nodes.value(0).toString();
-        availableNode_ = nodes.value(1).isNull() ? QString() : nodes.value(1).toString();
-        read(db, QStringLiteral("ФлыПредопрПок"), predefined_);
-        read(db, QStringLiteral("Формулы"), user_);
-    }
-
-    // "full name (short name)", or nothing for an indicator left out of the report.
-    std::optional<QString> of(const QString& shortName) const
-    {
-        QString name;
-        if (const auto it = predefined_.constFind(shortName); it != predefined_.constEnd()) {
-            if (!it->exported)
-                return std::nullopt;
-            if (shortName == QStringLiteral("ПНапНаУзПод"))
-                name = QStringLiteral("Полный напор на узле ") + supplyNode_ + QStringLiteral(" в подающем трубопроводе, м.");
-            else if (shortName == QStringLiteral("РНапНаУз"))
-                name = QStringLiteral("Располагаемый напор на узле ") + availableNode_ + QStringLiteral(", м.");
-            else
-                name = it->fullName;
-        } else if (const auto user = user_.constFind(shortName); user != user_.constEnd()) {
-            if (!user->exported)
-                return std::nullopt;
-            name = user->fullName;
-        } else {
-            return std::nullopt;
-        }
-        return name + QStringLiteral(" (") + shortName + QLatin1Char(')');
-    }
-
-private:
-    struct Entry {
-        QString fullName;
-        bool exported = false;
-    };
-    static void read(const QSqlDatabase& db, const QString& table, QHash<QString, Entry>& into)
-    {
-        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [НаимПокСокр], [НаимПок], [ВывВОтчТабл] FROM ")
-                                        + quoteName(table) + QStringLiteral(" ORDER BY rowid"));
-        while (q.next()) {
-            const QString shortName = q.value(0).toString();
-            if (!into.contains(shortName))
-                into.insert(shortName, {q.value(1).toString(), !q.value(2).isNull() && q.value(2).toDouble() != 0});
-        }
-    }
-
-    QString supplyNode_;
-    QString availableNode_;
-    QHash<QString, Entry> predefined_;
-    QHash<QString, Entry> user_;
 };
 
 struct MainsColumn {
@@ -521,7 +464,7 @@ private:
     SegmentSort sort_;
     SheetWriter& out_;
     Progress& progress_;
-    Captions captions_;
+    ReportCaptions captions_;
 };
 
 // Removes the temporary workbook on every way out unless it was moved away.

@@ -6,7 +6,9 @@
 #include "output/ReportCaptions.h"
 #include "settings/SettingsRow.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QHash>
 #include <QLocale>
@@ -226,8 +228,16 @@ ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int 
     const SegmentSort order = data.segmentSort();
     const QSqlDatabase db = data.calculation();
     const CalculationRow::NetworkParameters parameters = CalculationRow(db).networkParameters();
-    const QString definition =
-        readDefinition(QDir(data.programFolder()).filePath(reportDefinitionName(parameters.type(), parameters.designMode)));
+    // The program folder first (a user's copy of the program's files may hold
+    // edited definitions), then the folder the program runs from.
+    const QString name = reportDefinitionName(parameters.type(), parameters.designMode);
+    QString path = QDir(data.programFolder()).filePath(name);
+    if (!QFileInfo::exists(path) && QCoreApplication::instance()) {
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+        if (QFileInfo::exists(beside))
+            path = beside;
+    }
+    const QString definition = readDefinition(path);
 
     int digits = 3;
     mstch::map settings;

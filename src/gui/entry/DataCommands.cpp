@@ -6,6 +6,7 @@
 #include "gui/entry/Commands.h"
 #include "gui/entry/CommandHost.h"
 #include "gui/entry/ParametersDialog.h"
+#include "gui/entry/RepeatedEntryDialog.h"
 #include "session/DocumentSession.h"
 
 #include <QActionGroup>
@@ -23,6 +24,7 @@ const QString kSaveContext = QStringLiteral("Ошибка при сохране�
 const QString kSortContext = QStringLiteral("Ошибка при сортировке таблицы участков сети.");
 const QString kParametersContext = QStringLiteral("Ошибка при открытии параметров расчета.");
 const QString kHeadNodesContext = QStringLiteral("Ошибка при записи номеров узлов с заданными напорами.");
+const QString kRepeatedEntryContext = QStringLiteral("Ошибка при открытии окна ввода повторяющихся данных.");
 const QString kCheckContext = QStringLiteral("Ошибка при проверке параметров расчета.");
 
 // The main window's commands are disabled while one of its modal dialogs runs
@@ -60,6 +62,7 @@ DataCommands::DataCommands(CommandHost& host) : QObject(&host.window()), host_(h
 DataCommands::~DataCommands()
 {
     delete parametersDialog_;
+    delete repeatedEntryDialog_;
 }
 
 // ---------------------------------------------------------------- sorting
@@ -168,6 +171,49 @@ void DataCommands::parameters()
     // released; they come back only for a sound catalogue and a correct network.
     guardedStep(dialogs, kCheckContext, [&] { session.recheckIndicators(); });
     host_.bindGridsIfReleased();
+    grids.restoreSegmentPosition(position);
+}
+
+// ---------------------------------------------------------------- repeated data entry
+
+RepeatedEntryDialog* DataCommands::repeatedEntryDialog()
+{
+    if (!repeatedEntryDialog_)
+        repeatedEntryDialog_ = new RepeatedEntryDialog(host_.session().data(), host_.dialogs(), &host_.window());
+    return repeatedEntryDialog_;
+}
+
+void DataCommands::repeatedEntry()
+{
+    DocumentSession& session = host_.session();
+    UserDialogs& dialogs = host_.dialogs();
+    CalculationGrids& grids = host_.grids();
+    if (!session.data().calculationOpen() || !session.indicatorsValid())
+        return;
+    if (session.data().calculationReadOnly()) {
+        dialogs.showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
+        return;
+    }
+    const CommandsDisabled disabled(host_.window());
+    grids.takeTypedFields();
+    const CalculationGrids::SegmentPosition position = grids.segmentPosition();
+    if (!guardedStep(dialogs, kSaveContext, [&] {
+            session.data().noteInputChanged(&grids);
+            grids.finishEditing();
+            grids.saveAllPendingSegmentRows();
+        }))
+        return;
+    RepeatedEntryDialog* dialog = repeatedEntryDialog();
+    int segments = 0;
+    if (!guardedStep(dialogs, kRepeatedEntryContext, [&] { segments = dialog->prepare(); }))
+        return;
+    if (segments == 0) {
+        dialogs.showMessage(
+            QStringLiteral("В таблице с исходными данными о участках сети должна быть хотя бы одна запись."));
+        return;
+    }
+    dialog->applyFontSizes(host_.fontSizes());
+    dialog->exec();
     grids.restoreSegmentPosition(position);
 }
 

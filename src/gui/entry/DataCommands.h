@@ -12,6 +12,7 @@ namespace zurm::gui {
 
 class CommandHost;
 class ParametersDialog;
+class RepeatedEntryDialog;
 
 // Commands of the "Данные" menu that work on the open calculation: its
 // parameters and the two sorts of the segment rows.
@@ -25,6 +26,10 @@ public:
     ParametersDialog* parametersDialog();
     void parameters();
 
+    // "Ввод повторяющихся данных", created on first use and reused.
+    RepeatedEntryDialog* repeatedEntryDialog();
+    void repeatedEntry();
+
     // The two sorts: radio items in the menu, a grouped pair of check buttons
     // on the toolbar; the command keeps the two in agreement.
     void addSortCommands(QMenu* menu, QToolBar* toolbar);
@@ -35,6 +40,7 @@ private:
 
     CommandHost& host_;
     ParametersDialog* parametersDialog_ = nullptr;
+    RepeatedEntryDialog* repeatedEntryDialog_ = nullptr;
     QAction* miSortByNodes_ = nullptr;
     QAction* miSortById_ = nullptr;
     QAction* tbSortByNodes_ = nullptr;

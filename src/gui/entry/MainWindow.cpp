@@ -190,7 +190,8 @@ void MainWindow::createCommands()
     add(data, nullptr, {"miDataParR", nullptr, "Параметры расчета", nullptr}, [this] { dataCommands_->parameters(); });
     add(data, toolbar, {"miDataParTS", "tbParTS", "Параметры теплосети", "network"},
         [this] { networkCommands_->networkParameters(); });
-    add(data, toolbar, {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", "repeated-entry"}, nullptr);
+    add(data, toolbar, {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", "repeated-entry"},
+        [this] { dataCommands_->repeatedEntry(); });
     add(data, toolbar, {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", "import-excel"},
         nullptr);
     add(data, toolbar, {"miDataVipRas", "tbVipRas", "Выполнить расчет", "run"}, [this] { runCommands_->run(); });

@@ -123,7 +123,7 @@ private slots:
         QTest::newRow("save as") << "miFileSaveRasAs" << "tbSaveRasAs" << "Сохранить расчет как..." << true;
         QTest::newRow("parameters") << "miDataParR" << "" << "Параметры расчета" << true;
         QTest::newRow("network") << "miDataParTS" << "tbParTS" << "Параметры теплосети" << true;
-        QTest::newRow("repeated") << "miDataVvPovtD" << "tbVvPovtD" << "Ввод повторяющихся данных" << false;
+        QTest::newRow("repeated") << "miDataVvPovtD" << "tbVvPovtD" << "Ввод повторяющихся данных" << true;
         QTest::newRow("import") << "miDataLoadFromME" << "tbLoadFromME" << "Загрузить данные из Microsoft Excel"
                                 << false;
         QTest::newRow("run") << "miDataVipRas" << "tbVipRas" << "Выполнить расчет" << true;

@@ -144,6 +144,21 @@ TEST_F(RepeatedEntryTest, ABadNumberWritesNothingUnlessNothingIsMarked)
     EXPECT_EQ(writeAssignments(*data, lines), 0);
 }
 
+// The write is set-based: the statements that reach the file do not grow with
+// the number of marked segments.
+TEST_F(RepeatedEntryTest, StatementsDoNotGrowWithTheMarkedSegments)
+{
+    exec("WITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+         "INSERT INTO Табл (id, НачУзел, КонУзел, Заполн_Уч) SELECT i, i, i + 1, 'Д' FROM n");
+    int statements = 0;
+    setStatementObserver([&](const QString&, const QString&) { ++statements; });
+    const int marked = writeAssignments(*data, {{"РасхПод", "3", ""}, {"РасхОбр", "", "РасхПод"}});
+    setStatementObserver({});
+    EXPECT_EQ(marked, 393);
+    EXPECT_LE(statements, 8);
+    EXPECT_EQ(selectValue(data->calculation(), "SELECT count(*) FROM Табл WHERE РасхОбр = 3").toInt(), 393);
+}
+
 TEST_F(RepeatedEntryTest, MarkCommands)
 {
     const struct {

@@ -1,0 +1,143 @@
+// The reference table editors: deleting marked rows by their identity (equal
+// keys, a real key off its 15-digit text, keys without a value), the cursor
+// after a deletion, and switching editing on.
+
+#include <QString>
+#include <ostream>
+
+static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+#include "base/Sql.h"
+#include "document/DataModule.h"
+#include "reference/ReferenceTableModel.h"
+// GCC 12 sees the scripted file answers as maybe uninitialized here (a false alarm).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "support/FakeDialogs.h"
+#pragma GCC diagnostic pop
+#include "support/ProgramFolder.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace zurm;
+using zurm::test::FakeDialogs;
+
+namespace {
+
+class ReferenceEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data = std::make_unique<DataModule>(folder.programFolder());
+        data->createWorkDatabase(QString(), dialogs);
+        data->openCalculation(folder.newCalculation());
+        data->openReference(folder.program(QStringLiteral("Spr.mdb")));
+        data->loadCalculationDoneFlag();
+    }
+    // The table's rows in the editor's order, "-" for an empty field.
+    QString rows(ReferenceTable table)
+    {
+        ReferenceTableModel model(*data, dialogs, table);
+        model.select();
+        QStringList out;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            QStringList fields;
+            for (int column = 0; column < model.columnCount(); ++column) {
+                const QVariant v = model.value(row, column);
+                fields.append(v.isNull() ? QStringLiteral("-") : v.toString());
+            }
+            out.append(fields.join(QLatin1Char('/')));
+        }
+        return out.join(QLatin1Char(' '));
+    }
+
+    test::ProgramFolderFixture folder;
+    FakeDialogs dialogs;
+    std::unique_ptr<DataModule> data;
+};
+
+// Only the marked rows go, whatever their keys: a key shared with an
+// unmarked row, a roughness stored as 0.1 + 0.2 (its 15-digit text "0.3"
+// names another number), a row without a key.
+TEST_F(ReferenceEditorTest, MarkedRowsAreDeletedByTheirIdentity)
+{
+    struct Case {
+        ReferenceTable table;
+        const char* fill;
+        QList<int> marked; // rows in the editor's order
+        const char* left;
+        int cursor;
+    };
+    const Case cases[] = {
+        {ReferenceTable::Diameters, "INSERT INTO ДиамТрПр VALUES (50, 51), (50, 52), (80, 82)", {0}, "50/52 80/82", 0},
+        {ReferenceTable::Diameters, "INSERT INTO ДиамТрПр VALUES (NULL, 10), (NULL, 11), (80, 82)", {1}, "-/10 80/82", 1},
+        {ReferenceTable::Density, "INSERT INTO ПлВодыОтТ VALUES (20, 998.2), (20, 111), (30, 996)", {1, 2}, "20/998.2", 0},
+        {ReferenceTable::Coefficients,
+         "INSERT INTO ПопрКоэфКУдПот VALUES (25, 0.1 + 0.2, 0.9), (25, 0.3, 0.8), (NULL, NULL, 1)", {2},
+         "-/-/1 25/0.3/0.8", 1},
+        {ReferenceTable::Coefficients,
+         "INSERT INTO ПопрКоэфКУдПот VALUES (25, 0.1 + 0.2, 0.9), (25, 0.3, 0.8), (NULL, NULL, 1)", {0, 2},
+         "25/0.3/0.8", 0},
+    };
+    for (const Case& c : cases) {
+        const ReferenceTableInfo& info = referenceTableInfo(c.table);
+        execSql(data->reference(), QStringLiteral("DELETE FROM ") + info.table);
+        execSql(data->reference(), QString::fromUtf8(c.fill));
+        ReferenceTableModel model(*data, dialogs, c.table);
+        model.select();
+        const int cursor = model.deleteRows(c.marked);
+        EXPECT_EQ(rows(c.table), QString::fromUtf8(c.left)) << c.fill;
+        EXPECT_EQ(cursor, c.cursor) << c.fill;
+    }
+}
+
+TEST(ReferenceEditor, RowAfterDeletion)
+{
+    struct Case {
+        int lastDeleted, count, rowCount, expected;
+    };
+    const Case cases[] = {
+        {4, 2, 8, 3},  // rows 3 and 5 of ten (from 1): the former row 6
+        {9, 2, 8, 7},  // the last rows: the new last row
+        {0, 1, 4, 0},  // the first row: the one after it
+        {2, 3, 0, -1}, // nothing left
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(rowAfterDeletion(c.lastDeleted, c.count, c.rowCount), c.expected) << c.lastDeleted;
+}
+
+// Read-only until editing is on; switching it on clears the
+// calculation-done flag; typed text is read as a number or refused.
+TEST_F(ReferenceEditorTest, EditingIsAllowedExplicitly)
+{
+    data->SetCalculationDoneFlag(true);
+    ReferenceTableModel model(*data, dialogs, ReferenceTable::Density);
+    model.select();
+    const QModelIndex cell = model.index(0, 1);
+    EXPECT_FALSE(model.flags(cell) & Qt::ItemIsEditable);
+    EXPECT_FALSE(model.setData(cell, QStringLiteral("5")));
+    model.setEditing(true);
+    EXPECT_FALSE(data->calculationDone());
+    struct Case {
+        int column;
+        const char* typed;
+        bool accepted;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {1, "1 000,5", true, "1000.5"}, {1, "abc", false, "1000.5"}, {1, "", true, "-"},
+        {0, "7", true, "7"},            {0, "7.5", false, "7"},      {0, "40000", false, "7"},
+    };
+    for (const Case& c : cases) {
+        dialogs.messages.clear();
+        EXPECT_EQ(model.setData(model.index(0, c.column), QString::fromUtf8(c.typed)), c.accepted) << c.typed;
+        EXPECT_EQ(dialogs.messages.size(), c.accepted ? 0 : 1) << c.typed;
+        const QVariant stored = selectValue(data->reference(), QStringLiteral("SELECT ") + QStringList{QStringLiteral("Т"), QStringLiteral("Плотность")}[c.column]
+                                                                   + QStringLiteral(" FROM ПлВодыОтТ WHERE rowid=?"),
+                                            {model.rowId(0)});
+        EXPECT_EQ(stored.isNull() ? QStringLiteral("-") : stored.toString(), QString::fromUtf8(c.stored)) << c.typed;
+    }
+}
+
+} // namespace

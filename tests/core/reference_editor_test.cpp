@@ -9,7 +9,9 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 #include "base/Sql.h"
 #include "document/DataModule.h"
+#include "platform/XlsxReader.h"
 #include "reference/ReferenceTableModel.h"
+#include "reference/ReferenceWorkbook.h"
 // GCC 12 sees the scripted file answers as maybe uninitialized here (a false alarm).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -18,10 +20,12 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 #include "support/ProgramFolder.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <memory>
 
 using namespace zurm;
 using zurm::test::FakeDialogs;
+using zurm::test::FakeProgress;
 
 namespace {
 
@@ -138,6 +142,67 @@ TEST_F(ReferenceEditorTest, EditingIsAllowedExplicitly)
                                             {model.rowId(0)});
         EXPECT_EQ(stored.isNull() ? QStringLiteral("-") : stored.toString(), QString::fromUtf8(c.stored)) << c.typed;
     }
+}
+
+// The export read back: the sheet, the title row, the captions, the values in
+// the editor's order, the number formats by column and precision, the
+// bordered block; an empty table writes nothing.
+TEST_F(ReferenceEditorTest, ExportLayout)
+{
+    struct Case {
+        ReferenceTable table;
+        int digits;
+        const char* sheet;
+        double titleHeight;
+        QStringList formats; // by column
+        const char* firstRow; // row 3, values joined by "/"
+        int rows;             // table rows
+    };
+    const Case cases[] = {
+        {ReferenceTable::Diameters, 3, "ДиамТП", 24, {"#,##0", "#,##0"}, "25/27", 24},
+        {ReferenceTable::Density, 2, "ПлВоды", 40, {"#,##0", "#,##0.0#"}, "1/1000.66", 200},
+        {ReferenceTable::Density, 0, "ПлВоды", 40, {"#,##0", "#,##0"}, "1/1000.66", 200},
+        {ReferenceTable::Coefficients, 3, "ПопрК", 40, {"#,##0", "#,##0.0##", "#,##0.0##"}, "25/0.1/0.669", 192},
+    };
+    for (const Case& c : cases) {
+        const ReferenceTableInfo& info = referenceTableInfo(c.table);
+        const QString path = folder.docs(QStringLiteral("ref.xlsx"));
+        FakeProgress progress;
+        ASSERT_TRUE(writeReferenceWorkbook(*data, c.table, path, progress, c.digits));
+        XlsxReader reader(path);
+        ASSERT_EQ(reader.sheetNames(), QStringList{QString::fromUtf8(c.sheet)});
+        const XlsxSheet sheet = reader.sheet(0);
+        const int columns = int(info.columns.size());
+        EXPECT_EQ(sheet.cell(1, 1).text, info.sheetTitle);
+        EXPECT_EQ(sheet.merges, (QList<XlsxRange>{{1, 1, 1, columns}}));
+        EXPECT_EQ(sheet.rowHeights.value(1), c.titleHeight);
+        EXPECT_EQ(reader.style(sheet.cell(1, 1).style).fontSize, 12);
+        EXPECT_EQ(reader.style(sheet.cell(1, 1).style).wrap, info.titleWrapped);
+        EXPECT_EQ(sheet.rowCount, c.rows + 2);
+        EXPECT_EQ(sheet.columnCount, columns);
+        QStringList first;
+        for (int col = 1; col <= columns; ++col) {
+            EXPECT_EQ(sheet.cell(2, col).text, info.captions[col - 1]);
+            EXPECT_NEAR(sheet.columnWidths.value(col), 18.71, 0.01); // 18 characters as stored
+            const XlsxStyle& caption = reader.style(sheet.cell(2, col).style);
+            EXPECT_TRUE(caption.left && caption.top && caption.right && caption.bottom && caption.wrap);
+            EXPECT_EQ(caption.fontSize, 8);
+            const XlsxCell& cell = sheet.cell(3, col);
+            EXPECT_EQ(cell.kind, XlsxCell::Kind::Number);
+            first.append(QString::number(cell.number));
+            const XlsxStyle& value = reader.style(sheet.cell(c.rows + 2, col).style);
+            EXPECT_EQ(value.numberFormat, c.formats[col - 1]) << c.sheet << col;
+            EXPECT_TRUE(value.left && value.top && value.right && value.bottom);
+            EXPECT_EQ(value.horizontal, QStringLiteral("center"));
+        }
+        EXPECT_EQ(first.join(QLatin1Char('/')), QString::fromUtf8(c.firstRow));
+        EXPECT_TRUE(progress.statuses.contains(info.progressText + QString::fromUtf8(c.firstRow).split(QLatin1Char('/'))[info.progressColumn]));
+    }
+    execSql(data->reference(), QStringLiteral("DELETE FROM ДиамТрПр"));
+    FakeProgress progress;
+    const QString empty = folder.docs(QStringLiteral("empty.xlsx"));
+    EXPECT_FALSE(writeReferenceWorkbook(*data, ReferenceTable::Diameters, empty, progress));
+    EXPECT_FALSE(QFile::exists(empty));
 }
 
 } // namespace

@@ -11,6 +11,7 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 #include "document/DataModule.h"
 #include "platform/XlsxReader.h"
 #include "reference/ReferenceTableModel.h"
+#include "reference/ReferenceReport.h"
 #include "reference/ReferenceWorkbook.h"
 // GCC 12 sees the scripted file answers as maybe uninitialized here (a false alarm).
 #pragma GCC diagnostic push
@@ -203,6 +204,33 @@ TEST_F(ReferenceEditorTest, ExportLayout)
     const QString empty = folder.docs(QStringLiteral("empty.xlsx"));
     EXPECT_FALSE(writeReferenceWorkbook(*data, ReferenceTable::Diameters, empty, progress));
     EXPECT_FALSE(QFile::exists(empty));
+}
+
+// The print definitions filled from their tables: the title, the captions and
+// the first row with the report precision and the user's decimal point.
+TEST_F(ReferenceEditorTest, PrintDefinitionsAreFilled)
+{
+    struct Case {
+        ReferenceTable table;
+        const char* firstRow;
+    };
+    const Case cases[] = {
+        {ReferenceTable::Diameters, "<tr><td>25</td><td>27</td></tr>"},
+        {ReferenceTable::Density, "<tr><td>1</td><td>1000,66</td></tr>"},
+        {ReferenceTable::Coefficients, "<tr><td>25</td><td>0,10</td><td>0,67</td></tr>"},
+    };
+    for (const Case& c : cases) {
+        const ReferenceTableInfo& info = referenceTableInfo(c.table);
+        test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/") + info.printDefinition,
+                                         folder.program(info.printDefinition));
+        const ReportDocument report = buildReferenceReport(*data, c.table, QLatin1Char(','), 2);
+        EXPECT_EQ(report.title, info.title);
+        EXPECT_TRUE(report.html.contains(QStringLiteral("<h1>") + info.title + QStringLiteral("</h1>")));
+        for (const QString& caption : info.captions) // up to a "/", which the template escapes
+            EXPECT_TRUE(report.html.contains(QStringLiteral("<th width=\"180\">") + caption.section(QLatin1Char('/'), 0, 0)))
+                << caption.toStdString();
+        EXPECT_TRUE(report.html.contains(QString::fromUtf8(c.firstRow))) << report.html.left(2000).toStdString();
+    }
 }
 
 } // namespace

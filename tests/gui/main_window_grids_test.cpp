@@ -133,10 +133,10 @@ private slots:
         QTest::newRow("by nodes") << "miDataSortPoNU" << "tbSortPoNU" << "Сортировать по номерам участков" << true;
         QTest::newRow("by id") << "miDataSortPoVnutrSc" << "tbSortPoVnutrSc" << "Сортировать по внутреннему счетчику"
                                << true;
-        QTest::newRow("density") << "miSpravoshPlVodiOtT" << "" << "Плотность воды при различной температуре" << false;
-        QTest::newRow("diameters") << "miSpravoshDiamTrPr" << "" << "Диаметры трубопровода" << false;
+        QTest::newRow("density") << "miSpravoshPlVodiOtT" << "" << "Плотность воды при различной температуре" << true;
+        QTest::newRow("diameters") << "miSpravoshDiamTrPr" << "" << "Диаметры трубопровода" << true;
         QTest::newRow("coefficients") << "miSpravoshPoprKoefKUdPot" << ""
-                                      << "Поправочные коэффициенты к удельным потерям давления" << false;
+                                      << "Поправочные коэффициенты к удельным потерям давления" << true;
         QTest::newRow("settings") << "miNastrNP" << "" << "Настройки программы" << true;
         QTest::newRow("help") << "miSpravkaSprZURM14" << "tbSprZURM" << "Справка ЗУРМ 1.4" << true;
         QTest::newRow("about") << "miSpravkaOProg" << "tbOProg" << "О программе" << true;

@@ -4,6 +4,7 @@
 #include "base/Sql.h"
 #include "document/CalculationRow.h"
 #include "output/ReportCaptions.h"
+#include "output/ReportTemplate.h"
 #include "settings/SettingsRow.h"
 
 #include <QCoreApplication>
@@ -27,48 +28,6 @@ namespace {
 // Segment columns shown at most on a portrait page, and in one table.
 constexpr int kPortraitColumns = 8;
 constexpr qsizetype kGroupColumns = 12;
-
-std::string utf8(const QString& text)
-{
-    return text.toStdString();
-}
-
-class Formatter {
-public:
-    Formatter(int digits, QChar decimalPoint) : digits_(digits), decimalPoint_(decimalPoint) {}
-
-    std::string operator()(const QVariant& value) const
-    {
-        if (value.isNull() || !value.isValid())
-            return {};
-        switch (value.metaType().id()) {
-        case QMetaType::Double:
-        case QMetaType::Float: {
-            const double number = value.toDouble();
-            if (!std::isfinite(number))
-                return {};
-            QString text = QLocale::c().toString(number, 'f', digits_);
-            text.remove(QLatin1Char(','));
-            if (decimalPoint_ != QLatin1Char('.'))
-                text.replace(QLatin1Char('.'), decimalPoint_);
-            return utf8(text);
-        }
-        default: return utf8(value.toString());
-        }
-    }
-
-private:
-    int digits_;
-    QChar decimalPoint_;
-};
-
-mstch::map rowFields(const QSqlRecord& record, const QSqlQuery& query, const Formatter& format)
-{
-    mstch::map fields;
-    for (int i = 0; i < record.count(); ++i)
-        fields.emplace(utf8(record.fieldName(i)), format(query.value(i)));
-    return fields;
-}
 
 mstch::map singleRow(const QSqlDatabase& db, const QString& table, const Formatter& format)
 {
@@ -120,18 +79,6 @@ QList<int> indexesOf(const QSqlRecord& record, const QStringList& names)
     for (const QString& name : names)
         indexes.append(record.indexOf(name));
     return indexes;
-}
-
-QString readDefinition(const QString& path)
-{
-    QFile file(path);
-    if (!file.exists())
-        throw Failure(QStringLiteral("ReportError"), QStringLiteral("Не найден файл описания отчета \"") + QDir::toNativeSeparators(path)
-                      + QStringLiteral("\"."));
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("ReportError"), QStringLiteral("Не удалось прочитать файл описания отчета \"") + QDir::toNativeSeparators(path)
-                      + QStringLiteral("\": ") + file.errorString());
-    return QString::fromUtf8(file.readAll());
 }
 
 // The segment rows of the report, filled in piece by piece when printed.
@@ -231,13 +178,7 @@ ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int 
     // The program folder first (a user's copy of the program's files may hold
     // edited definitions), then the folder the program runs from.
     const QString name = reportDefinitionName(parameters.type(), parameters.designMode);
-    QString path = QDir(data.programFolder()).filePath(name);
-    if (!QFileInfo::exists(path) && QCoreApplication::instance()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-        if (QFileInfo::exists(beside))
-            path = beside;
-    }
-    const QString definition = readDefinition(path);
+    const QString definition = readDefinition(reportDefinitionPath(data, name));
 
     int digits = 3;
     mstch::map settings;

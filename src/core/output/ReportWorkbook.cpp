@@ -1,5 +1,6 @@
 #include "output/ReportWorkbook.h"
 #include "output/ReportCaptions.h"
+#include "output/SheetWriter.h"
 
 #include "base/Failure.h"
 #include "base/Sql.h"
@@ -39,22 +40,6 @@ constexpr int kStatusStride = 256;
 constexpr double kWideRow = 24;
 constexpr double kColumnWidth = 16;
 
-// How one cell looks; packed into a number, the key of the format cache.
-struct Style {
-    enum Number : quint32 { General = 0, Text = 1, Integer = 2, Value = 3 };
-    quint32 number : 2 = General;
-    quint32 bold : 1 = 0;
-    quint32 small : 1 = 0;   // font size 8
-    quint32 wrap : 1 = 0;
-    quint32 centred : 1 = 0; // horizontally
-    quint32 vertical : 2 = 0; // 0 bottom (default), 1 top, 2 centre
-    quint32 boxed : 1 = 0;   // a thin line on all four sides (inside a bordered block)
-
-    quint32 key() const
-    {
-        return number | bold << 2 | small << 3 | wrap << 4 | centred << 5 | vertical << 6 | boxed << 8;
-    }
-};
 
 // Captions of the header rows of a bordered block: size 8, text, wrapped, at the top.
 Style captionStyle()
@@ -78,155 +63,6 @@ Style centredStyle(quint32 number)
     return s;
 }
 
-// One sheet of a libxlsxwriter workbook, addressed from 1 as the description
-// counts rows and columns.
-class SheetWriter {
-public:
-    SheetWriter(const QString& temporaryPath, const QString& targetPath, const QString& valueFormat)
-        : target_(targetPath), valueFormat_(valueFormat.toUtf8())
-    {
-        lxw_workbook_options options{};
-        // Each row goes to the file once the next one starts: a network of
-        // 32 700 segments never lives in memory as a million cells. The
-        // sheet is therefore written row by row, each row left to right, and
-        // a row's height is set before its first cell.
-        options.constant_memory = LXW_TRUE;
-        // libxlsxwriter's own scratch files go beside the target as well: the
-        // system's temporary folder may be small.
-        tmpdir_ = QFile::encodeName(QFileInfo(targetPath).absolutePath());
-        options.tmpdir = tmpdir_.data();
-        book_ = workbook_new_opt(QFile::encodeName(temporaryPath).constData(), &options);
-        if (!book_)
-            fail(QStringLiteral("недостаточно памяти"));
-        sheet_ = workbook_add_worksheet(book_, QByteArrayLiteral("ЗУРМ").constData());
-        if (!sheet_) {
-            lxw_workbook_free(std::exchange(book_, nullptr));
-            fail(QStringLiteral("не удалось создать лист"));
-        }
-        if (const lxw_error error = worksheet_set_column(sheet_, 0, LXW_COL_MAX - 1, kColumnWidth, nullptr)) {
-            lxw_workbook_free(std::exchange(book_, nullptr));
-            check(error);
-        }
-    }
-    ~SheetWriter()
-    {
-        // A workbook given up on is freed without writing anything.
-        if (book_)
-            lxw_workbook_free(book_);
-    }
-    SheetWriter(const SheetWriter&) = delete;
-    SheetWriter& operator=(const SheetWriter&) = delete;
-
-    void close()
-    {
-        lxw_workbook* book = std::exchange(book_, nullptr);
-        const ZipCompressionLevel fast(1);
-        check(workbook_close(book));
-    }
-
-    void text(int row, int column, const QString& text, Style style)
-    {
-        const QByteArray bytes = text.toUtf8();
-        check(worksheet_write_string(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), bytes.constData(),
-                                     format(style)));
-    }
-    void number(int row, int column, double value, Style style)
-    {
-        if (!std::isfinite(value))
-            blank(row, column, style);
-        else
-            check(worksheet_write_number(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), value, format(style)));
-    }
-    // A value as the table holds it: Null is an empty cell, a number is
-    // written as a number, anything else as its text.
-    void value(int row, int column, const QVariant& value, Style style)
-    {
-        if (value.isNull()) {
-            blank(row, column, style);
-            return;
-        }
-        switch (value.typeId()) {
-        case QMetaType::Double:
-        case QMetaType::Float:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Bool:
-            number(row, column, value.toDouble(), style);
-            return;
-        default:
-            text(row, column, value.toString(), style);
-        }
-    }
-    void blank(int row, int column, Style style)
-    {
-        check(worksheet_write_blank(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1), format(style)));
-    }
-    // The cells of one row from `first` to `last` merged, the text in the first.
-    void merged(int row, int first, int last, const QString& text, Style style)
-    {
-        const QByteArray bytes = text.toUtf8();
-        check(worksheet_merge_range(sheet_, lxw_row_t(row - 1), lxw_col_t(first - 1), lxw_row_t(row - 1),
-                                    lxw_col_t(last - 1), bytes.constData(), format(style)));
-    }
-    void rowHeight(int row, double height)
-    {
-        check(worksheet_set_row(sheet_, lxw_row_t(row - 1), height, nullptr));
-    }
-
-private:
-    lxw_format* format(Style style)
-    {
-        const quint32 key = style.key();
-        if (lxw_format* known = formats_.value(key))
-            return known;
-        lxw_format* f = workbook_add_format(book_);
-        if (!f)
-            fail(QStringLiteral("недостаточно памяти"));
-        switch (style.number) {
-        case Style::Text: format_set_num_format(f, "@"); break;
-        case Style::Integer: format_set_num_format(f, "0"); break;
-        case Style::Value: format_set_num_format(f, valueFormat_.constData()); break;
-        default: break;
-        }
-        if (style.bold)
-            format_set_bold(f);
-        if (style.small)
-            format_set_font_size(f, 8);
-        if (style.wrap)
-            format_set_text_wrap(f);
-        if (style.centred)
-            format_set_align(f, LXW_ALIGN_CENTER);
-        if (style.vertical == 1)
-            format_set_align(f, LXW_ALIGN_VERTICAL_TOP);
-        else if (style.vertical == 2)
-            format_set_align(f, LXW_ALIGN_VERTICAL_CENTER);
-        if (style.boxed)
-            format_set_border(f, LXW_BORDER_THIN);
-        formats_.insert(key, f);
-        return f;
-    }
-    void check(lxw_error error) const
-    {
-        if (error != LXW_NO_ERROR)
-            fail(QString::fromUtf8(lxw_strerror(error)));
-    }
-    [[noreturn]] void fail(const QString& why) const
-    {
-        throw Failure(QStringLiteral("XlsxError"),
-                      QStringLiteral("Не удалось записать файл ") + target_ + QStringLiteral(": ") + why);
-    }
-
-    QString target_;
-    QByteArray valueFormat_;
-    QByteArray tmpdir_;
-    lxw_workbook* book_ = nullptr;
-    lxw_worksheet* sheet_ = nullptr;
-    QHash<quint32, lxw_format*> formats_;
-};
 
 struct MainsColumn {
     const char* caption;
@@ -272,15 +108,6 @@ QString storedText(const QVariant& value)
     return value.isNull() ? QString() : value.toString();
 }
 
-int reportDigits(DataModule& data, int digits)
-{
-    if (digits >= 0)
-        return digits;
-    if (!data.settingsOpen())
-        return 3;
-    const QVariant stored = SettingsRow::value(data.settings(), QStringLiteral("ТочностьЧиселВОтч"));
-    return stored.isNull() ? 3 : std::clamp(stored.toInt(), 0, 18);
-}
 
 class ReportSheet {
 public:
@@ -467,47 +294,18 @@ private:
     ReportCaptions captions_;
 };
 
-// Removes the temporary workbook on every way out unless it was moved away.
-class TemporaryPath {
-public:
-    explicit TemporaryPath(const QString& target)
-    {
-        QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
-        file.setAutoRemove(false);
-        if (!file.open())
-            throw Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + target
-                                                           + QStringLiteral(": ") + file.errorString());
-        path_ = file.fileName();
-        // The workbook gets the permissions of any new file, not the private
-        // ones of a temporary file.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(QFile::encodeName(path_).constData(), 0666 & ~mask);
-    }
-    ~TemporaryPath()
-    {
-        if (!path_.isEmpty())
-            QFile::remove(path_);
-    }
-    TemporaryPath(const TemporaryPath&) = delete;
-    TemporaryPath& operator=(const TemporaryPath&) = delete;
-    const QString& path() const { return path_; }
-    void moveTo(const QString& target)
-    {
-        if (std::rename(QFile::encodeName(path_).constData(), QFile::encodeName(target).constData()) != 0) {
-            const int error = errno;
-            throw Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + target
-                                                           + QStringLiteral(": ")
-                                                           + QString::fromLocal8Bit(std::strerror(error)));
-        }
-        path_.clear();
-    }
-
-private:
-    QString path_;
-};
 
 } // namespace
+
+int reportDigits(DataModule& data, int digits)
+{
+    if (digits >= 0)
+        return digits;
+    if (!data.settingsOpen())
+        return 3;
+    const QVariant stored = SettingsRow::value(data.settings(), QStringLiteral("ТочностьЧиселВОтч"));
+    return stored.isNull() ? 3 : std::clamp(stored.toInt(), 0, 18);
+}
 
 QString reportValueFormat(int digits)
 {
@@ -530,7 +328,8 @@ void writeReportWorkbook(DataModule& data, const QString& path, Progress& progre
     progress.processEvents();
     TemporaryPath temporary(target);
     {
-        SheetWriter out(temporary.path(), target, reportValueFormat(reportDigits(data, digits)));
+        SheetWriter out(temporary.path(), target, reportValueFormat(reportDigits(data, digits)), QStringLiteral("ЗУРМ"),
+                        kColumnWidth);
         ReportSheet(data, out, progress).write();
         out.close();
     }

@@ -18,6 +18,10 @@ inline const QString kExportNeedsCalculation =
 // Every spreadsheet program shows it with the user's own separators.
 QString reportValueFormat(int digits);
 
+// The report precision: `digits` when not negative, else ТочностьЧиселВОтч of
+// the settings (3 when no settings file is open or nothing is stored there).
+int reportDigits(DataModule& data, int digits = -1);
+
 // ".xlsx" appended unless the name already ends in it (any case).
 QString withXlsxSuffix(const QString& fileName);
 

@@ -13,6 +13,7 @@
 #include "gui/output/ReportExportCommand.h"
 #include "gui/output/GraphWindow.h"
 #include "gui/platform/WidgetDialogs.h"
+#include "gui/reference/ReferenceWindow.h"
 #include "gui/settings/SettingsDialog.h"
 #include "session/DocumentSession.h"
 
@@ -123,6 +124,8 @@ MainWindow::~MainWindow()
     delete runCommands_;
     delete reportCommands_;
     delete settingsDialog_;
+    for (QDialog* form : referenceForms_)
+        delete form;
 }
 
 Progress& MainWindow::progress()
@@ -207,11 +210,12 @@ void MainWindow::createCommands()
     QMenu* reference = menuBar()->addMenu(QStringLiteral("Сп&равочники"));
     reference->setObjectName(QStringLiteral("miSpravosh"));
     add(reference, nullptr, {"miSpravoshPlVodiOtT", nullptr, "Плотность воды при различной температуре", nullptr},
-        nullptr);
-    add(reference, nullptr, {"miSpravoshDiamTrPr", nullptr, "Диаметры трубопровода", nullptr}, nullptr);
+        [this] { openReferenceEditor(int(ReferenceTable::Density)); });
+    add(reference, nullptr, {"miSpravoshDiamTrPr", nullptr, "Диаметры трубопровода", nullptr},
+        [this] { openReferenceEditor(int(ReferenceTable::Diameters)); });
     add(reference, nullptr,
         {"miSpravoshPoprKoefKUdPot", nullptr, "Поправочные коэффициенты к удельным потерям давления", nullptr},
-        nullptr);
+        [this] { openReferenceEditor(int(ReferenceTable::Coefficients)); });
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("&Настройки"));
     settings->setObjectName(QStringLiteral("miNastr"));
@@ -278,6 +282,23 @@ void MainWindow::bindGridsIfReleased()
 void MainWindow::PostPendingEdits()
 {
     grids_->postPendingEdits();
+}
+
+void MainWindow::openReferenceEditor(int table)
+{
+    DataModule& data = session_->data();
+    if (!data.calculationOpen() || !data.referenceOpen())
+        return;
+    QDialog*& form = referenceForms_[table];
+    if (!form) {
+        switch (ReferenceTable(table)) {
+        case ReferenceTable::Diameters: form = new TDiamTrPrForm(data, *dialogs_, this); break;
+        case ReferenceTable::Density: form = new TPlVodiOtTForm(data, *dialogs_, this); break;
+        case ReferenceTable::Coefficients: form = new TPoprKoefKUdPotForm(data, *dialogs_, this); break;
+        }
+    }
+    static_cast<TReferenceForm*>(form)->showEditor();
+    showStatus(QString());
 }
 
 // ---------------------------------------------------------------- status

@@ -101,9 +101,13 @@ private:
     void about();
     void editSettings();
     void applyFonts();
+    // "Справочники": the editor of one reference table (0 diameters, 1
+    // density, 2 coefficients), only while both files are connected.
+    void openReferenceEditor(int table);
 
     FontSizes fontSizes_;
     SettingsDialog* settingsDialog_ = nullptr;
+    QDialog* referenceForms_[3] = {};
     std::unique_ptr<WidgetDialogs> ownDialogs_;
     UserDialogs* dialogs_ = nullptr;
     std::unique_ptr<LockingProgress> progress_;

@@ -1,0 +1,89 @@
+// The reference editors opened from the main window: read-only until editing
+// is allowed (which ends "Расчет выполнен."), deleting selected rows leaves the
+// cursor on the row that followed them, an empty selection is refused; each
+// grid model passes the model tester.
+
+#include "gui/entry/CalculationGrid.h"
+#include "gui/reference/ReferenceWindow.h"
+#include "support/ModalWindows.h"
+#include "support/SampleWindow.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QStatusBar>
+
+using zurm::test::SampleWindow;
+using zurm::test::whenShown;
+
+class ReferenceEditorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void eachEditorOpensReadOnly()
+    {
+        SampleWindow setup;
+        auto window = setup.show();
+        const struct {
+            const char* command;
+            const char* form;
+            int columns;
+        } cases[] = {{"miSpravoshDiamTrPr", "DiamTrPrForm", 2},
+                     {"miSpravoshPlVodiOtT", "PlVodiOtTForm", 2},
+                     {"miSpravoshPoprKoefKUdPot", "PoprKoefKUdPotForm", 3}};
+        for (const auto& c : cases) {
+            bool shown = false;
+            whenShown(QString::fromUtf8(c.form), [&](QWidget* widget) {
+                shown = true;
+                auto* form = static_cast<zurm::gui::TReferenceForm*>(widget);
+                const auto closeAtEnd = qScopeGuard([form] { form->close(); });
+                QAbstractItemModelTester tester(form->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+                QCOMPARE(form->model()->columnCount(), c.columns);
+                QVERIFY(form->model()->rowCount() > 0);
+                QVERIFY(!(form->model()->flags(form->model()->index(0, 0)) & Qt::ItemIsEditable));
+                QVERIFY(form->windowTitle().endsWith(QStringLiteral(" - ") + form->model()->info().title));
+                QVERIFY(!form->findChild<QAction*>(QStringLiteral("miEditDelRec"))->isEnabled());
+            });
+            window->findChild<QAction*>(QString::fromUtf8(c.command))->trigger();
+            QVERIFY(shown);
+        }
+    }
+
+    void editingAndDeleting()
+    {
+        SampleWindow setup;
+        auto window = setup.show();
+        window->session().data().SetCalculationDoneFlag(true);
+        setup.dialogs.answers = {true, true};
+        bool shown = false;
+        whenShown(QStringLiteral("DiamTrPrForm"), [&](QWidget* widget) {
+            shown = true;
+            auto* form = static_cast<zurm::gui::TReferenceForm*>(widget);
+            const auto closeAtEnd = qScopeGuard([form] { form->close(); });
+            form->miEditDelRecClick();
+            QCOMPARE(setup.dialogs.messages.value(0), QStringLiteral("Выделите хотя бы одну запись."));
+            form->findChild<QAction*>(QStringLiteral("miEditRazrRed"))->trigger();
+            QVERIFY(!window->session().data().calculationDone());
+            QVERIFY(form->findChild<QAction*>(QStringLiteral("miEditDelRec"))->isEnabled());
+            QVERIFY(form->model()->flags(form->model()->index(0, 0)) & Qt::ItemIsEditable);
+            const int before = form->model()->rowCount();
+            const QVariant sixth = form->model()->value(5, 0);
+            auto* selection = form->grid()->selectionModel();
+            for (int row : {2, 4})
+                selection->select(form->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            form->miEditDelRecClick();
+            QCOMPARE(form->model()->rowCount(), before - 2);
+            QCOMPARE(form->grid()->currentIndex().row(), 3);
+            QCOMPARE(form->model()->value(3, 0), sixth);
+        });
+        window->findChild<QAction*>(QStringLiteral("miSpravoshDiamTrPr"))->trigger();
+        QVERIFY(shown);
+        QCOMPARE(setup.dialogs.questions.value(0).section(QLatin1Char('|'), 1),
+                 QStringLiteral("Изменение данных этого справочника может привести к изменениям в расчете. "
+                                "Разрешить редактирование?"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("lbCalculationDone"))->text(), QString());
+    }
+};
+
+QTEST_MAIN(ReferenceEditorTest)
+#include "reference_editor_test.moc"

@@ -262,6 +262,10 @@ int main(int argc, char** argv)
             graphs.reject();
         }
     }
+    photographModals({{QStringLiteral("DiamTrPrForm"), QStringLiteral("18-reference-diameters")}},
+                     trigger("miSpravoshDiamTrPr"));
+    // Opening repeated entry clears the calculation-done flag: it comes last.
+    photographModals({{QStringLiteral("TVvPovtDForm"), QStringLiteral("17-repeated-entry")}}, trigger("miDataVvPovtD"));
     trigger("miHlp")();
     wait(1000);
     for (QWidget* top : QApplication::topLevelWidgets())

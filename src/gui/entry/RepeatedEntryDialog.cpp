@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace zurm::gui {
@@ -49,6 +50,18 @@ RepeatedEntryDialog::RepeatedEntryDialog(DataModule& data, UserDialogs& dialogs,
     grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grid_->verticalHeader()->hide();
     grid_->installEventFilter(this);
+    // The three columns are shown whole: the grid is as wide as their captions.
+    {
+        int width = grid_->frameWidth() * 2 + grid_->verticalScrollBar()->sizeHint().width();
+        for (int column = 0; column < model_->columnCount(); ++column) {
+            const int caption = grid_->horizontalHeader()->fontMetrics().horizontalAdvance(
+                                    model_->headerData(column, Qt::Horizontal).toString())
+                + 28;
+            grid_->setColumnWidth(column, caption);
+            width += caption;
+        }
+        grid_->setMinimumWidth(width);
+    }
     left->addWidget(grid_, 1);
     panels->addLayout(left, 1);
 

@@ -109,6 +109,9 @@ void TReferenceForm::showEditor()
     const ReferenceTableInfo& info = model_->info();
     for (int c = 0; c < info.widths.size(); ++c)
         grid_->setColumnWidth(c, info.widths[c]);
+    // Long captions wrap within their columns rather than being cut.
+    grid_->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+    grid_->horizontalHeader()->setMinimumHeight(grid_->horizontalHeader()->fontMetrics().height() * 3);
     setReferenceEditing(false);
     goToRow(0);
     const QString path = data_.reference().databaseName();

@@ -128,6 +128,23 @@ ParametersDialog* DataCommands::parametersDialog()
     return parametersDialog_;
 }
 
+bool DataCommands::editableWithEditsSaved()
+{
+    DocumentSession& session = host_.session();
+    CalculationGrids& grids = host_.grids();
+    if (session.data().calculationReadOnly()) {
+        host_.dialogs().showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
+        return false;
+    }
+    // The name and the node numbers as typed survive the rebinding of the window.
+    grids.takeTypedFields();
+    return guardedStep(host_.dialogs(), kSaveContext, [&] {
+        session.data().noteInputChanged(&grids);
+        grids.finishEditing();
+        grids.saveAllPendingSegmentRows();
+    });
+}
+
 void DataCommands::parameters()
 {
     DocumentSession& session = host_.session();
@@ -135,24 +152,12 @@ void DataCommands::parameters()
     CalculationGrids& grids = host_.grids();
     if (!session.data().calculationOpen())
         return;
-    // The dialog writes the definitions and rebuilds the tables as it closes.
-    if (session.data().calculationReadOnly()) {
-        dialogs.showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
+    // The dialog writes the definitions and rebuilds the tables as it closes;
+    // a pending edit that cannot be saved keeps it closed.
+    if (!editableWithEditsSaved())
         return;
-    }
     const CommandsDisabled disabled(host_.window());
-    // The name and the node numbers as typed survive the rebinding of the window.
-    grids.takeTypedFields();
     const CalculationGrids::SegmentPosition position = grids.segmentPosition();
-
-    // A pending edit that cannot be saved keeps the dialog closed: the tables
-    // are not rebuilt under an unsaved row.
-    if (!guardedStep(dialogs, kSaveContext, [&] {
-            session.data().noteInputChanged(&grids);
-            grids.finishEditing();
-            grids.saveAllPendingSegmentRows();
-        }))
-        return;
     ParametersDialog* dialog = parametersDialog();
     const IndicatorCheckResult& lastCheck = session.lastIndicatorCheck();
     if (!guardedStep(dialogs, kParametersContext,
@@ -190,19 +195,10 @@ void DataCommands::repeatedEntry()
     CalculationGrids& grids = host_.grids();
     if (!session.data().calculationOpen() || !session.indicatorsValid())
         return;
-    if (session.data().calculationReadOnly()) {
-        dialogs.showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
+    if (!editableWithEditsSaved())
         return;
-    }
     const CommandsDisabled disabled(host_.window());
-    grids.takeTypedFields();
     const CalculationGrids::SegmentPosition position = grids.segmentPosition();
-    if (!guardedStep(dialogs, kSaveContext, [&] {
-            session.data().noteInputChanged(&grids);
-            grids.finishEditing();
-            grids.saveAllPendingSegmentRows();
-        }))
-        return;
     RepeatedEntryDialog* dialog = repeatedEntryDialog();
     int segments = 0;
     if (!guardedStep(dialogs, kRepeatedEntryContext, [&] { segments = dialog->prepare(); }))

@@ -36,6 +36,11 @@ public:
     void showSortChoice(SegmentSort sort);
 
 private:
+    // The preamble of a command that edits the input data: refused with the
+    // viewing message for a file open for viewing; the typed fields taken and
+    // every pending edit saved. False when the command is not to go on.
+    bool editableWithEditsSaved();
+
     void chooseSort(SegmentSort sort);
 
     CommandHost& host_;

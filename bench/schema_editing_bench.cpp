@@ -12,6 +12,7 @@
 #include "network/SchemaData.h"
 #include "network/SchemaEditHistory.h"
 #include "network/SchemaEditing.h"
+#include "network/SegmentLengths.h"
 #include "support/BenchSupport.h"
 #include "support/StreetNetwork.h"
 

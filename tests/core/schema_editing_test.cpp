@@ -16,6 +16,7 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 #include "network/SchemaData.h"
 #include "network/SchemaEditHistory.h"
 #include "network/SchemaEditing.h"
+#include "network/SegmentLengths.h"
 #include "support/FakeDialogs.h"
 #include "support/ProgramFolder.h"
 

@@ -9,7 +9,7 @@
 #include "hydraulics/TopologyCheck.h"
 #include "network/MapCommands.h"
 #include "network/SchemaData.h"
-#include "network/SchemaEditing.h"
+#include "network/SegmentLengths.h"
 
 #include <QSqlQuery>
 #include <algorithm>

@@ -10,6 +10,7 @@
 #include "output/ReportWorkbook.h"
 #include "platform/XlsxReader.h"
 #include "support/FakeDialogs.h"
+#include "support/PackedWorkbook.h"
 #include "support/ProgramFolder.h"
 
 #include <QCryptographicHash>
@@ -18,7 +19,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <zip.h>
 
 namespace {
 
@@ -391,24 +391,7 @@ TEST(ReportWorkbook, ZurmCalcExportsTheExamples)
 
 namespace {
 
-// A workbook packed from hand-written parts, in the ways other programs write
-// them: shared strings with runs and phonetic text, inline strings, escapes,
-// formulas with their stored results, booleans, errors, cells without a
-// reference, a relative and an absolute sheet target.
-void packWorkbook(const QString& path, const QList<QPair<const char*, QByteArray>>& parts)
-{
-    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
-    ASSERT_TRUE(zip);
-    for (const auto& [name, bytes] : parts) {
-        zip_fileinfo info{};
-        ASSERT_EQ(zipOpenNewFileInZip64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                        Z_DEFAULT_COMPRESSION, 0),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())), ZIP_OK);
-        zipCloseFileInZip(zip);
-    }
-    zipClose(zip, nullptr);
-}
+using zurm::test::packWorkbook;
 
 TEST(XlsxReader, ReadsCellsAsOtherProgramsStoreThem)
 {

@@ -50,6 +50,20 @@ void NativeStatement::bindText(int index, const QString& text)
         fail(code);
 }
 
+void NativeStatement::bindReal(int index, double value)
+{
+    const int code = sqlite3_bind_double(statement_, index, value);
+    if (code != SQLITE_OK)
+        fail(code);
+}
+
+void NativeStatement::bindInteger(int index, qint64 value)
+{
+    const int code = sqlite3_bind_int64(statement_, index, value);
+    if (code != SQLITE_OK)
+        fail(code);
+}
+
 bool NativeStatement::step()
 {
     const int code = sqlite3_step(statement_);

@@ -29,6 +29,9 @@ public:
     void run(std::initializer_list<qint64> values);
     // Binds a text (by copy) to the 1-based parameter.
     void bindText(int index, const QString& text);
+    // Binds a real or a whole number to the 1-based parameter.
+    void bindReal(int index, double value);
+    void bindInteger(int index, qint64 value);
     // Runs to the next row: true while there is one. After the last row (or a
     // statement without rows) the statement is reset for new bindings.
     bool step();

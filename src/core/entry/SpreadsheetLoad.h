@@ -1,0 +1,95 @@
+#pragma once
+
+#include "document/DataModule.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+namespace zurm {
+
+class Progress;
+
+// Loading segment values from a worksheet: each segment of Табл takes up to
+// eight indicators from the first row of a row range whose two node columns
+// hold its start and end node numbers.
+
+inline constexpr int kLoadLines = 8;
+
+// The dialog's fields as typed (the numbers as text), and the remembered
+// settings of the last load.
+struct LoadSettings {
+    QString workbook;
+    QString sheet;
+    QString firstRow, lastRow;
+    QString startColumn, endColumn;
+    std::array<QString, kLoadLines> names;
+    std::array<QString, kLoadLines> columns;
+};
+
+// The one row of НастрЗагрИзExcel in the settings file; Null fields are empty.
+LoadSettings readLoadSettings(const QSqlDatabase& settings);
+// Stores the fields: whole numbers as integers, anything else in a numeric
+// field (empty, text, fractions) as Null; empty texts as Null.
+void storeLoadSettings(const QSqlDatabase& settings, const LoadSettings& fields);
+
+// The indicators a load can fill, the same list for all eight lines: the
+// segment indicators the user enters whose columns Табл holds.
+QStringList loadableIndicators(const DataModule& data);
+
+// Which field a check failed on, to give it the focus.
+enum class LoadField { Sheet, FirstRow, LastRow, StartColumn, EndColumn, Column, Name };
+
+// A checked request: columns are 1-based, the sheet an index into the list.
+struct LoadPlan {
+    int sheetIndex = 0;
+    int firstRow = 1, lastRow = 1;
+    int startColumn = 1, endColumn = 1;
+    struct Line {
+        QString name;
+        int column = 1;
+    };
+    QList<Line> lines; // only the lines with a name, in their order
+};
+
+struct LoadCheck {
+    std::optional<LoadPlan> plan;
+    LoadField field = LoadField::Sheet;
+    int line = -1; // the line of a Column or Name failure (0-based)
+    QString message;
+};
+
+// The name boxes as the dialog leaves them: the sheet and each indicator name
+// matched without regard to case with its list and written as the list
+// writes it; a name not in its list becomes empty.
+LoadSettings normaliseLoadSettings(const LoadSettings& fields, const QStringList& sheets,
+                                   const QStringList& indicators);
+
+// The checks before a load, in order, on normalised fields; the first failure
+// is the message.
+LoadCheck checkLoadSettings(const LoadSettings& fields, const QStringList& sheets);
+
+struct LoadResult {
+    bool ok = false;
+    QString message;
+    // The cell that did not convert to a number (1-based); the workbook is
+    // then shown to the user.
+    std::optional<int> failedRow, failedColumn;
+    int loadedSegments = 0;
+};
+
+// Loads the planned values into Табл, in the grid's order, in one
+// transaction. Values written before an error stay written; the segment
+// whose cell failed takes none of its values. A workbook that cannot be
+// read, a segment without its node numbers and a cell that is no number end
+// the load with their message. Input changed on `source`'s behalf when a
+// segment was written.
+LoadResult loadFromWorkbook(DataModule& data, const QString& workbook, const LoadPlan& plan,
+                            Progress& progress, const QObject* source = nullptr);
+
+// The message of a cell that is no number, "why" being the conversion's text.
+QString cellConversionMessage(int row, int column, const QString& why);
+
+} // namespace zurm

@@ -1,0 +1,59 @@
+#include "support/PackedWorkbook.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <zip.h>
+
+namespace zurm::test {
+
+void packWorkbook(const QString& path, const QList<QPair<const char*, QByteArray>>& parts)
+{
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    ASSERT_TRUE(zip);
+    for (const auto& [name, bytes] : parts) {
+        zip_fileinfo info{};
+        ASSERT_EQ(zipOpenNewFileInZip64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                        Z_DEFAULT_COMPRESSION, 0),
+                  ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())), ZIP_OK);
+        zipCloseFileInZip(zip);
+    }
+    zipClose(zip, nullptr);
+}
+
+void packSheet(const QString& path, const QString& sheetName, const QList<QStringList>& rows)
+{
+    const QByteArray ns = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
+    QByteArray data;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        data += "<row r=\"" + QByteArray::number(r + 1) + "\">";
+        for (qsizetype c = 0; c < rows[r].size(); ++c) {
+            const QString& cell = rows[r][c];
+            if (cell.isEmpty())
+                continue;
+            QByteArray ref;
+            for (qsizetype n = c + 1; n > 0; n = (n - 1) / 26)
+                ref.prepend(char('A' + (n - 1) % 26));
+            ref += QByteArray::number(r + 1);
+            const QByteArray value = cell.mid(2).toHtmlEscaped().toUtf8();
+            switch (cell[0].unicode()) {
+            case 'n': data += "<c r=\"" + ref + "\"><v>" + value + "</v></c>"; break;
+            case 's': data += "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + value + "</t></is></c>"; break;
+            case 'b': data += "<c r=\"" + ref + "\" t=\"b\"><v>" + value + "</v></c>"; break;
+            case 'e': data += "<c r=\"" + ref + "\" t=\"e\"><v>" + value + "</v></c>"; break;
+            case 'f': data += "<c r=\"" + ref + "\"><f>1+1</f><v>" + value + "</v></c>"; break;
+            }
+        }
+        data += "</row>";
+    }
+    packWorkbook(path, {
+        {"xl/workbook.xml", "<workbook" + ns + "><sheets><sheet name=\"" + sheetName.toHtmlEscaped().toUtf8() +
+                                "\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="rId1" Target="worksheets/sheet1.xml"/></Relationships>)"},
+        {"xl/worksheets/sheet1.xml", "<worksheet" + ns + "><sheetData>" + data + "</sheetData></worksheet>"},
+    });
+}
+
+} // namespace zurm::test

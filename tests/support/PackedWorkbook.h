@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+namespace zurm::test {
+
+// A workbook packed from hand-written parts, in the ways other programs write
+// them (see packSheet for the usual parts).
+void packWorkbook(const QString& path, const QList<QPair<const char*, QByteArray>>& parts);
+
+// A one-sheet .xlsx whose rows hold cells written as "n:12.5" (number),
+// "s:text" (inline string), "b:1" (boolean), "e:#N/A" (error), "f:3" (a
+// formula with its stored number) or "" (no cell).
+void packSheet(const QString& path, const QString& sheetName, const QList<QStringList>& rows);
+
+} // namespace zurm::test

@@ -1,4 +1,5 @@
 // zurm-calc: the command-line front of the calculation core.
+#include "LoadOption.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -50,6 +51,8 @@ const char* const kUsage =
     "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N]\n"
     "  zurm-calc ФАЙЛ [--no-run] --graph ГРАФИК --main N [--type K] [--from A] [--to B]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
+    "  zurm-calc ФАЙЛ --load КНИГА --sheet ЛИСТ --rows N-M --nodes K1,K2 --column ПОКАЗАТЕЛЬ=K ...\n"
+    "            [--run [параметры расчета]]\n"
     "  zurm-calc --help\n"
     "\n"
     "Обрабатывает файл гидравлического расчета (*.mdb) без окон программы.\n"
@@ -98,6 +101,17 @@ const char* const kUsage =
     "                     и конечные узлы, 2 - без надписей\n"
     "  --select N,N,...   выделить узлы с этими номерами (и прямоугольник\n"
     "                     вокруг них, если узлов больше одного)\n"
+    "  --load КНИГА       загрузить значения показателей участков из книги\n"
+    "                     Microsoft Excel (*.xlsx, *.xls), как окно \"Загрузить\n"
+    "                     данные из Microsoft Excel\": участку берутся значения\n"
+    "                     первой строки, в колонках узлов которой его номера\n"
+    "                     узлов; пустая ячейка - 0; настройки окна не меняются\n"
+    "  --sheet ЛИСТ       имя листа книги\n"
+    "  --rows N-M         начальная и конечная строки таблицы данных (1-65536)\n"
+    "  --nodes K1,K2      колонки номеров начального и конечного узлов (1-256)\n"
+    "  --column П=K       показатель П загружается из колонки K (до 8 раз)\n"
+    "  --run              после загрузки выполнить расчет (также, если задан\n"
+    "                     --text, --xlsx, --pdf или --graph)\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
     "                     программы)\n"
     "  --help             эта справка\n"
@@ -422,7 +436,8 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
 }
 
 int process(const QString& givenFile, const QString& givenReference,
-            const std::optional<CalculationRequest>& calculation)
+            const std::optional<CalculationRequest>& calculation,
+            const std::optional<zurm::cli::LoadRequest>& load = std::nullopt)
 {
     // Names on the command line are relative to the current directory, not to
     // the program folder.
@@ -479,6 +494,13 @@ int process(const QString& givenFile, const QString& givenReference,
         zurm::GridLayout layout;
         if (!zurm::SetUpTableStructure(data, dialogs, progress, layout))
             return 1;
+        if (load) {
+            context = QStringLiteral("Ошибка при загрузке данных из Microsoft Excel.");
+            const zurm::cli::LoadOutcome loaded = zurm::cli::loadSegments(data, progress, *load);
+            printLine(loaded.exitCode == 0 ? stdout : stderr, loaded.message);
+            if (loaded.exitCode != 0 || !calculation)
+                return loaded.exitCode;
+        }
         if (calculation) {
             context = QStringLiteral("Ошибка при выполнении расчета.");
             return calculate(data, dialogs, progress, *calculation);
@@ -585,6 +607,9 @@ int runCommand(const QStringList& args)
     bool schemaOptions = false;
     GraphRequest graph;
     bool graphOptions = false;
+    zurm::cli::LoadRequest load;
+    bool loadOptions = false;
+    bool runAfterLoad = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -668,6 +693,19 @@ int runCommand(const QStringList& args)
             }
             continue;
         }
+        if (zurm::cli::isLoadOption(arg)) {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty())
+                return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
+            const QString refusal = zurm::cli::takeLoadOption(arg, args[++i], load);
+            if (!refusal.isEmpty())
+                return usageError(refusal);
+            loadOptions = loadOptions || arg != QLatin1String("--load");
+            continue;
+        }
+        if (arg == QLatin1String("--run")) {
+            runAfterLoad = true;
+            continue;
+        }
         if (arg == QLatin1String("--no-run")) {
             request.run = false;
             calculationOptions = true;
@@ -679,6 +717,12 @@ int runCommand(const QStringList& args)
             return usageError(QStringLiteral("Указано более одного файла расчета."));
         calculationFile = arg;
     }
+    if (loadOptions && load.workbook.isEmpty())
+        return usageError(QStringLiteral("Параметры --sheet, --rows, --nodes и --column задаются только с --load."));
+    if (runAfterLoad && load.workbook.isEmpty())
+        return usageError(QStringLiteral("Параметр --run задается только с --load."));
+    if (!load.workbook.isEmpty() && (prepareMode || !schema.out.isEmpty() || !request.run))
+        return usageError(QStringLiteral("Параметр --load не сочетается с --prepare, --schema и --no-run."));
     if (prepareMode && (!calculationFile.isEmpty() || calculationOptions))
         return usageError(QStringLiteral("Параметр --prepare не сочетается с расчетом сети."));
     if (schemaOptions && schema.out.isEmpty())
@@ -711,6 +755,10 @@ int runCommand(const QStringList& args)
         return process(prepareFile, referenceFile, std::nullopt);
     if (calculationFile.isEmpty())
         return usageError(QStringLiteral("Не указан файл расчета."));
+    if (!load.workbook.isEmpty()) {
+        const bool run = runAfterLoad || calculationOptions || request.graph;
+        return process(calculationFile, referenceFile, run ? std::optional(request) : std::nullopt, load);
+    }
     return process(calculationFile, referenceFile, request);
 }
 

@@ -1,6 +1,7 @@
 // zurm-calc as engineers and scripts call it: exit codes, messages on stderr,
 // and what --prepare does to a calculation file.
 #include "base/Sql.h"
+#include "support/PackedWorkbook.h"
 #include "support/ProgramFolder.h"
 
 #include <QCryptographicHash>
@@ -343,4 +344,50 @@ TEST(ZurmCalc, GraphOfAMainAsPictureOrPoints)
     EXPECT_FALSE(QFile::exists(out("a.csv")));
     EXPECT_FALSE(QFile::exists(out("b.csv")));
     EXPECT_FALSE(QFile::exists(out("b.jpg")));
+}
+
+TEST(ZurmCalc, LoadFromAWorkbookAloneOrBeforeTheRun)
+{
+    QTemporaryDir folder;
+    const QString calculation = folder.filePath(QStringLiteral("district.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), calculation));
+    QFile::setPermissions(calculation, QFile::ReadOwner | QFile::WriteOwner);
+    const QString book = folder.filePath(QStringLiteral("lengths.xlsx"));
+    zurm::test::packSheet(book, QStringLiteral("Длины"),
+                          {{"n:0", "n:1", "n:230"}, {"n:1", "n:2", "s:длина"}, {"n:2", "n:3", "n:260"}});
+    const QString settings = QStringLiteral(ZURM_BIN_DIR "/Nastr.mdb");
+    const QByteArray settingsBefore = digest(settings);
+    auto load = [&](const QString& rows, const QString& column, const QStringList& more = {}) {
+        return QStringList{calculation, QStringLiteral("--load"), book, QStringLiteral("--sheet"), QStringLiteral("длины"),
+                           QStringLiteral("--rows"), rows, QStringLiteral("--nodes"), QStringLiteral("1,2"),
+                           QStringLiteral("--column"), column} + more;
+    };
+    const QString lengths = QStringLiteral("SELECT group_concat(ДлНаУчПод, ' ') FROM (SELECT ДлНаУчПод FROM Табл "
+                                           "WHERE id <= 3 ORDER BY id)");
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        QString out, err; // the start of each stream
+        QString stored;
+    } cases[] = {
+        {load("3-1", "длнаучпод=3"), 2, {},
+         "Параметр \"Начальная строка таблицы данных\" должен быть меньше или равен параметру", "220.0 180.0 250.0"},
+        {load("1-1", "ДлНаУчПод=3"), 0, "Данные загружены успешно.\n", {}, "230.0 180.0 250.0"},
+        {load("1-3", "ДлНаУчПод=3", {QStringLiteral("--run")}), 1, {},
+         "Ошибка при чтении данных из ячейки таблицы Excel.\n\nАдрес ячейки:\nНомер строки: 2\nНомер колонки: 3\n",
+         "230.0 180.0 250.0"},
+        {load("3-3", "ДлНаУчПод=3", {QStringLiteral("--run")}), 0, "Данные загружены успешно.\nРасчет", {},
+         "230.0 180.0 260.0"},
+        {load("1-3", "Нет=3", {QStringLiteral("--column"), QStringLiteral("x")}), 2, {},
+         "Показатель и колонка задаются как ПОКАЗАТЕЛЬ=КОЛОНКА: x.", "230.0 180.0 260.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const Outcome outcome = zurmCalc(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.out.startsWith(c.out)) << outcome.out.toStdString();
+        EXPECT_TRUE(outcome.err.startsWith(c.err)) << outcome.err.toStdString();
+        EXPECT_EQ(valueOn(calculation, lengths).toString(), c.stored);
+    }
+    EXPECT_EQ(digest(settings), settingsBefore);
 }

@@ -28,9 +28,9 @@ private slots:
             const char* command;
             const char* form;
             int columns;
-        } cases[] = {{"miSpravoshDiamTrPr", "DiamTrPrForm", 2},
-                     {"miSpravoshPlVodiOtT", "PlVodiOtTForm", 2},
-                     {"miSpravoshPoprKoefKUdPot", "PoprKoefKUdPotForm", 3}};
+        } cases[] = {{"miSpravoshDiamTrPr", "TDiamTrPrForm", 2},
+                     {"miSpravoshPlVodiOtT", "TPlVodiOtTForm", 2},
+                     {"miSpravoshPoprKoefKUdPot", "TPoprKoefKUdPotForm", 3}};
         for (const auto& c : cases) {
             bool shown = false;
             whenShown(QString::fromUtf8(c.form), [&](QWidget* widget) {
@@ -56,7 +56,7 @@ private slots:
         window->session().data().SetCalculationDoneFlag(true);
         setup.dialogs.answers = {true, true};
         bool shown = false;
-        whenShown(QStringLiteral("DiamTrPrForm"), [&](QWidget* widget) {
+        whenShown(QStringLiteral("TDiamTrPrForm"), [&](QWidget* widget) {
             shown = true;
             auto* form = static_cast<zurm::gui::TReferenceForm*>(widget);
             const auto closeAtEnd = qScopeGuard([form] { form->close(); });
@@ -75,6 +75,21 @@ private slots:
             QCOMPARE(form->model()->rowCount(), before - 2);
             QCOMPARE(form->grid()->currentIndex().row(), 3);
             QCOMPARE(form->model()->value(3, 0), sixth);
+            // Down on the last row adds a row; left without a value, it goes again.
+            const int rows = form->model()->rowCount();
+            form->grid()->setFocus();
+            form->grid()->setCurrentIndex(form->model()->index(rows - 1, 0));
+            QTest::keyClick(form->grid(), Qt::Key_Down);
+            QCOMPARE(form->model()->rowCount(), rows + 1);
+            QCOMPARE(form->grid()->currentIndex().row(), rows);
+            QTest::keyClick(form->grid(), Qt::Key_Up);
+            QCOMPARE(form->model()->rowCount(), rows);
+            QTest::keyClick(form->grid(), Qt::Key_Insert);
+            QCOMPARE(form->grid()->currentIndex().row(), rows);
+            QVERIFY(form->model()->setData(form->model()->index(rows, 0), QStringLiteral("1200")));
+            QTest::keyClick(form->grid(), Qt::Key_Up);
+            QCOMPARE(form->model()->rowCount(), rows + 1);
+            QCOMPARE(form->model()->value(rows, 0).toInt(), 1200);
         });
         window->findChild<QAction*>(QStringLiteral("miSpravoshDiamTrPr"))->trigger();
         QVERIFY(shown);

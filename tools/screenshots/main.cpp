@@ -262,7 +262,7 @@ int main(int argc, char** argv)
             graphs.reject();
         }
     }
-    photographModals({{QStringLiteral("DiamTrPrForm"), QStringLiteral("18-reference-diameters")}},
+    photographModals({{QStringLiteral("TDiamTrPrForm"), QStringLiteral("18-reference-diameters")}},
                      trigger("miSpravoshDiamTrPr"));
     // Opening repeated entry clears the calculation-done flag: it comes last.
     photographModals({{QStringLiteral("TVvPovtDForm"), QStringLiteral("17-repeated-entry")}}, trigger("miDataVvPovtD"));

@@ -193,6 +193,21 @@ int ReferenceTableModel::appendRow()
     return at;
 }
 
+bool ReferenceTableModel::dropRowIfEmpty(int row)
+{
+    if (row < 0 || row >= rows_.size())
+        return false;
+    for (const QVariant& value : rows_[row].values)
+        if (!value.isNull())
+            return false;
+    execSql(data_.reference(), QStringLiteral("DELETE FROM ") + quoteName(info_.table) + QStringLiteral(" WHERE rowid = ?"),
+            {rows_[row].rowid});
+    beginRemoveRows(QModelIndex(), row, row);
+    rows_.removeAt(row);
+    endRemoveRows();
+    return true;
+}
+
 void ReferenceTableModel::refuse(const QString& message)
 {
     if (refusedInput)

@@ -75,6 +75,9 @@ public:
     // Appends an empty row to the table (editing mode only) and returns its
     // row number, or -1. Throws Failure.
     int appendRow();
+    // Deletes the row when every value of it is empty (a row appended and
+    // left without a value); true when it did. Throws Failure.
+    bool dropRowIfEmpty(int row);
 
     qint64 rowId(int row) const { return rows_.value(row).rowid; }
     QVariant value(int row, int column) const { return rows_.value(row).values.value(column); }

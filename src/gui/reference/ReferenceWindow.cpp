@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QLocale>
 #include <QMenuBar>
@@ -82,6 +83,24 @@ TReferenceForm::TReferenceForm(DataModule& data, UserDialogs& dialogs, Reference
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     model_->refusedInput = [this](const QString& message) { grid_->reportRefusedInput(message); };
+    // New rows come at the end, as in every table of the program: Down on the
+    // last row or Insert; a new row left without a value goes again.
+    connect(grid_, &CalculationGrid::navigationKey, this, [this](int code) { lastKeyDown_ = code == 40; });
+    connect(grid_, &CalculationGrid::edgeReached, this, [this](int row) {
+        if (lastKeyDown_ && row == model_->rowCount() - 1)
+            appendRow();
+    });
+    grid_->installEventFilter(this);
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (!previous.isValid() || previous.row() == current.row() || !model_->editing())
+                    return;
+                try {
+                    model_->dropRowIfEmpty(previous.row());
+                } catch (const Failure& failure) {
+                    dialogs_.showMessage(failure.text());
+                }
+            });
     layout->addWidget(grid_);
     status_ = new QStatusBar(this);
     status_->setObjectName(QStringLiteral("StatusBar1"));
@@ -146,6 +165,33 @@ void TReferenceForm::goToRow(int row)
     // The cursor moves without marking the row: only rows the user marks are deleted.
     grid_->selectionModel()->setCurrentIndex(model_->index(row, qMax(grid_->currentIndex().column(), 0)),
                                              QItemSelectionModel::NoUpdate);
+}
+
+bool TReferenceForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == grid_ && event->type() == QEvent::KeyPress && !grid_->editing()
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Insert) {
+        appendRow();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TReferenceForm::appendRow()
+{
+    if (!model_->editing())
+        return;
+    const int last = model_->rowCount() - 1;
+    // The last row is already a new one waiting for its values.
+    if (last >= 0 && model_->value(last, 0).isNull() && model_->value(last, 1).isNull()
+        && model_->value(last, model_->columnCount() - 1).isNull())
+        return goToRow(last);
+    grid_->finishEditing();
+    try {
+        goToRow(model_->appendRow());
+    } catch (const Failure& failure) {
+        dialogs_.showMessage(failure.text());
+    }
 }
 
 void TReferenceForm::miEditRazrRedClick()
@@ -288,21 +334,21 @@ void TReferenceForm::showEvent(QShowEvent* event)
 TDiamTrPrForm::TDiamTrPrForm(DataModule& data, UserDialogs& dialogs, QWidget* parent)
     : TReferenceForm(data, dialogs, ReferenceTable::Diameters, parent)
 {
-    setObjectName(QStringLiteral("DiamTrPrForm"));
+    setObjectName(QStringLiteral("TDiamTrPrForm"));
     grid()->setObjectName(QStringLiteral("DGDiamTrPr"));
 }
 
 TPlVodiOtTForm::TPlVodiOtTForm(DataModule& data, UserDialogs& dialogs, QWidget* parent)
     : TReferenceForm(data, dialogs, ReferenceTable::Density, parent)
 {
-    setObjectName(QStringLiteral("PlVodiOtTForm"));
+    setObjectName(QStringLiteral("TPlVodiOtTForm"));
     grid()->setObjectName(QStringLiteral("DGPlVodiOtT"));
 }
 
 TPoprKoefKUdPotForm::TPoprKoefKUdPotForm(DataModule& data, UserDialogs& dialogs, QWidget* parent)
     : TReferenceForm(data, dialogs, ReferenceTable::Coefficients, parent)
 {
-    setObjectName(QStringLiteral("PoprKoefKUdPotForm"));
+    setObjectName(QStringLiteral("TPoprKoefKUdPotForm"));
     grid()->setObjectName(QStringLiteral("DGPoprKoefKUdPot"));
 }
 

@@ -46,11 +46,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* action(const char* name, const QString& text, void (TReferenceForm::*handler)());
     bool reportEmpty();
     void goToRow(int row);
+    // A new empty row at the end (Insert, or Down on the last row), in editing mode.
+    void appendRow();
 
     DataModule& data_;
     UserDialogs& dialogs_;
@@ -61,6 +64,7 @@ private:
     QAction* miEditRazrRed_ = nullptr;
     QAction* miEditDelRec_ = nullptr;
     QAction* miEditDelAllRec_ = nullptr;
+    bool lastKeyDown_ = false;
 };
 
 class TDiamTrPrForm : public TReferenceForm {

@@ -17,13 +17,8 @@ constexpr int kSegments = 32700;
 
 void EightLines(benchmark::State& state)
 {
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("large.mdb"));
-    zurm::bench::generateCalculation(path, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"), kSegments);
-    zurm::bench::QuietDialogs dialogs;
-    zurm::DataModule data(QFileInfo(path).absolutePath());
-    data.createWorkDatabase(QString(), dialogs);
-    data.openCalculation(path);
+    zurm::bench::GeneratedCalculation generated(kSegments);
+    zurm::DataModule& data = *generated.data;
     zurm::execSql(data.calculation(), QStringLiteral("UPDATE Табл SET Заполн_Уч = 'Д'"));
     const QList<zurm::AssignmentLine> lines{
         {QStringLiteral("РасхПод"), QStringLiteral("12,5"), {}},

@@ -60,13 +60,8 @@ bool writeSheet(const QString& path, const QList<std::pair<int, int>>& pairs)
 
 void EightColumns(benchmark::State& state)
 {
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("large.mdb"));
-    zurm::bench::generateCalculation(path, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"), kSegments);
-    zurm::bench::QuietDialogs dialogs;
-    zurm::DataModule data(QFileInfo(path).absolutePath());
-    data.createWorkDatabase(QString(), dialogs);
-    data.openCalculation(path);
+    zurm::bench::GeneratedCalculation generated(kSegments);
+    zurm::DataModule& data = *generated.data;
 
     QList<std::pair<int, int>> pairs;
     QSqlQuery query = zurm::selectSql(data.calculation(), QStringLiteral("SELECT НачУзел, КонУзел FROM Табл"));
@@ -77,7 +72,7 @@ void EightColumns(benchmark::State& state)
     std::shuffle(pairs.begin(), pairs.end(), random);
     for (int extra = int(pairs.size()); extra < kRows; ++extra)
         pairs.append({40000 + extra, 50000 + extra});
-    const QString book = folder.filePath(QStringLiteral("segments.xlsx"));
+    const QString book = generated.folder.filePath(QStringLiteral("segments.xlsx"));
     if (!writeSheet(book, pairs)) {
         state.SkipWithError("the workbook could not be written");
         return;

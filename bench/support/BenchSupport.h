@@ -1,8 +1,11 @@
 #pragma once
 
 #include "base/UserDialogs.h"
+#include "document/DataModule.h"
 
+#include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 
 namespace zurm::bench {
 
@@ -13,6 +16,16 @@ public:
     bool askYesNo(const QString&, const QString&) override { return true; }
     std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+// A generated calculation of `segments` segments (NetworkGenerator) in a
+// folder of its own, opened for writing.
+struct GeneratedCalculation {
+    explicit GeneratedCalculation(int segments);
+    QTemporaryDir folder;
+    QString path;
+    QuietDialogs dialogs;
+    std::unique_ptr<DataModule> data;
 };
 
 } // namespace zurm::bench

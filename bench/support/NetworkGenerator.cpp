@@ -216,3 +216,16 @@ QHash<QString, bool> userEnteredIndicators(const QSqlDatabase& db)
 }
 
 } // namespace zurm::bench
+
+#include "support/BenchSupport.h"
+
+#include <QFileInfo>
+
+zurm::bench::GeneratedCalculation::GeneratedCalculation(int segments)
+    : path(folder.filePath(QStringLiteral("large.mdb")))
+{
+    generateCalculation(path, QStringLiteral(ZURM_BIN_DIR "/GidrRas.mdb"), segments);
+    data = std::make_unique<DataModule>(QFileInfo(path).absolutePath());
+    data->createWorkDatabase(QString(), dialogs);
+    data->openCalculation(path);
+}

@@ -138,13 +138,14 @@ SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dial
     constexpr int half = kLoadLines / 2;
     for (int block = 0; block < 2; ++block) {
         const int at = block * 4;
-        lineFields->addWidget(new QLabel(QStringLiteral("Показатель"), lines), 0, at + 1);
-        lineFields->addWidget(new QLabel(QStringLiteral("Номер колонки в таблице Excel"), lines), 0, at + 2);
+        lineFields->addWidget(new QLabel(QStringLiteral("Показатель"), lines), 0, at + 1, Qt::AlignBottom);
+        lineFields->addWidget(new QLabel(QStringLiteral("Номер колонки\nв таблице Excel"), lines), 0, at + 2,
+                              Qt::AlignBottom);
     }
     for (int k = 0; k < kLoadLines; ++k) {
         const QString n = QString::number(k + 1);
         names_[k] = typedBox(QStringLiteral("cbP") + n, lines);
-        names_[k]->setMinimumContentsLength(16);
+        names_[k]->setMinimumContentsLength(14);
         columns_[k] = numberBox(QStringLiteral("edP") + n, lines);
         const int row = k % half + 1;
         const int at = k / half * 4;
@@ -217,7 +218,8 @@ void SpreadsheetLoadDialog::applyFontSizes(const FontSizes& sizes)
         box->setFixedWidth(digits);
     for (QLineEdit* box : columns_)
         box->setFixedWidth(digits);
-    edFileExcel_->setMinimumWidth(metrics.averageCharWidth() * 60);
+    btHelp_->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("?")) * 4 + 12);
+    edFileExcel_->setMinimumWidth(metrics.averageCharWidth() * 40);
     adjustSize();
 }
 

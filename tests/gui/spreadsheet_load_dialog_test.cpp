@@ -155,6 +155,7 @@ private slots:
             field(&dialog, "edKonUz")->setText(QStringLiteral("два"));
         });
         QVERIFY2(opened, "the load window was not shown");
+        QCOMPARE(setup.dialogs.messages.size(), 1); // closing said nothing
 
         for (qsizetype i = 0; i < ids.size(); ++i) {
             QCOMPARE(file.value(QStringLiteral("SELECT РасхПод FROM Табл WHERE id = ?"), {ids[i]}).toDouble(),

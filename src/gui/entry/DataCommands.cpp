@@ -223,7 +223,7 @@ void DataCommands::loadFromSpreadsheet()
     DocumentSession& session = host_.session();
     UserDialogs& dialogs = host_.dialogs();
     CalculationGrids& grids = host_.grids();
-    if (!session.data().calculationOpen() || !session.indicatorsValid())
+    if (!session.data().calculationOpen() || !session.data().settingsOpen() || !session.indicatorsValid())
         return;
     if (const SegmentTableModel* segments = grids.segmentModel();
         segments && segments->rowCount() == 0 && !segments->canFetchMore(QModelIndex())) {

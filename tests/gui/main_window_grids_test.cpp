@@ -125,7 +125,7 @@ private slots:
         QTest::newRow("network") << "miDataParTS" << "tbParTS" << "Параметры теплосети" << true;
         QTest::newRow("repeated") << "miDataVvPovtD" << "tbVvPovtD" << "Ввод повторяющихся данных" << true;
         QTest::newRow("import") << "miDataLoadFromME" << "tbLoadFromME" << "Загрузить данные из Microsoft Excel"
-                                << false;
+                                << true;
         QTest::newRow("run") << "miDataVipRas" << "tbVipRas" << "Выполнить расчет" << true;
         QTest::newRow("report") << "miDataFormOtsh" << "tbFormOtsh" << "Формировать отчет" << true;
         QTest::newRow("export") << "miDataVigrV_ME" << "tbVigrV_ME" << "Выгрузить отчет в Microsoft Excel" << true;

@@ -1,7 +1,8 @@
 // Takes screenshots of the program's windows on the two-pipe example
 // calculation: the main window, the calculation parameters, the completion
 // dialog and the text viewer, the settings, the network parameters editor
-// with its auto-fill dialogs, the graph window, and the help window. Run it under a real display
+// with its auto-fill dialogs, the graph window, loading from a workbook (the
+// report's own workbook), and the help window. Run it under a real display
 // server (scripts/screenshots.sh starts one with Xvfb):
 //
 //   zurm-screenshots OUTPUT_FOLDER CALCULATION.mdb [FONT_SIZE]
@@ -14,6 +15,8 @@
 // photographed once it has been shown for a moment and then closed.
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "entry/SpreadsheetLoad.h"
+#include "output/ReportWorkbook.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/network/AutoFillEndNodesDialog.h"
 #include "gui/network/AutoFillNodesDialog.h"
@@ -262,10 +265,32 @@ int main(int argc, char** argv)
             graphs.reject();
         }
     }
+    // A workbook to load from: the report of the finished run, named in the
+    // remembered settings of the load window.
+    const QString workbook = documents.filePath(QStringLiteral("Отчет.xlsx"));
+    try {
+        zurm::SilentProgress quiet;
+        zurm::writeReportWorkbook(window.session().data(), workbook, quiet);
+        zurm::LoadSettings load;
+        load.workbook = workbook;
+        load.firstRow = QStringLiteral("8");
+        load.lastRow = QStringLiteral("40");
+        load.startColumn = QStringLiteral("2");
+        load.endColumn = QStringLiteral("3");
+        load.names[0] = QStringLiteral("РасхПод");
+        load.columns[0] = QStringLiteral("6");
+        load.names[1] = QStringLiteral("ДлНаУчПод");
+        load.columns[1] = QStringLiteral("4");
+        zurm::storeLoadSettings(window.session().data().settings(), load);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    }
     photographModals({{QStringLiteral("TDiamTrPrForm"), QStringLiteral("18-reference-diameters")}},
                      trigger("miSpravoshDiamTrPr"));
     // Opening repeated entry clears the calculation-done flag: it comes last.
     photographModals({{QStringLiteral("TVvPovtDForm"), QStringLiteral("17-repeated-entry")}}, trigger("miDataVvPovtD"));
+    photographModals({{QStringLiteral("TLoadFromMEForm"), QStringLiteral("19-load-from-spreadsheet")}},
+                     trigger("miDataLoadFromME"));
     trigger("miHlp")();
     wait(1000);
     for (QWidget* top : QApplication::topLevelWidgets())

@@ -2,11 +2,13 @@
 
 #include "base/Guarded.h"
 #include "entry/CalculationFields.h"
+#include "entry/SegmentTableModel.h"
 #include "gui/entry/CalculationGrids.h"
 #include "gui/entry/Commands.h"
 #include "gui/entry/CommandHost.h"
 #include "gui/entry/ParametersDialog.h"
 #include "gui/entry/RepeatedEntryDialog.h"
+#include "gui/entry/SpreadsheetLoadDialog.h"
 #include "session/DocumentSession.h"
 
 #include <QActionGroup>
@@ -25,6 +27,7 @@ const QString kSortContext = QStringLiteral("Ошибка при сортиро�
 const QString kParametersContext = QStringLiteral("Ошибка при открытии параметров расчета.");
 const QString kHeadNodesContext = QStringLiteral("Ошибка при записи номеров узлов с заданными напорами.");
 const QString kRepeatedEntryContext = QStringLiteral("Ошибка при открытии окна ввода повторяющихся данных.");
+const QString kLoadContext = QStringLiteral("Ошибка при открытии окна загрузки данных из Microsoft Excel.");
 const QString kCheckContext = QStringLiteral("Ошибка при проверке параметров расчета.");
 
 // The main window's commands are disabled while one of its modal dialogs runs
@@ -210,6 +213,33 @@ void DataCommands::repeatedEntry()
     }
     dialog->applyFontSizes(host_.fontSizes());
     dialog->exec();
+    grids.restoreSegmentPosition(position);
+}
+
+// ---------------------------------------------------------------- loading from a spreadsheet
+
+void DataCommands::loadFromSpreadsheet()
+{
+    DocumentSession& session = host_.session();
+    UserDialogs& dialogs = host_.dialogs();
+    CalculationGrids& grids = host_.grids();
+    if (!session.data().calculationOpen() || !session.data().settingsOpen() || !session.indicatorsValid())
+        return;
+    if (const SegmentTableModel* segments = grids.segmentModel();
+        segments && segments->rowCount() == 0 && !segments->canFetchMore(QModelIndex())) {
+        dialogs.showMessage(
+            QStringLiteral("В таблице с исходными данными о участках сети должна быть хотя бы одна запись."));
+        return;
+    }
+    if (!editableWithEditsSaved())
+        return;
+    const CommandsDisabled disabled(host_.window());
+    const CalculationGrids::SegmentPosition position = grids.segmentPosition();
+    SpreadsheetLoadDialog dialog(session.data(), dialogs, host_.progress(), &host_.window());
+    if (!guardedStep(dialogs, kLoadContext, [&] { dialog.prepare(); }))
+        return;
+    dialog.applyFontSizes(host_.fontSizes());
+    dialog.exec();
     grids.restoreSegmentPosition(position);
 }
 

@@ -30,6 +30,9 @@ public:
     RepeatedEntryDialog* repeatedEntryDialog();
     void repeatedEntry();
 
+    // "Загрузить данные из Microsoft Excel".
+    void loadFromSpreadsheet();
+
     // The two sorts: radio items in the menu, a grouped pair of check buttons
     // on the toolbar; the command keeps the two in agreement.
     void addSortCommands(QMenu* menu, QToolBar* toolbar);

@@ -196,7 +196,7 @@ void MainWindow::createCommands()
     add(data, toolbar, {"miDataVvPovtD", "tbVvPovtD", "Ввод повторяющихся данных", "repeated-entry"},
         [this] { dataCommands_->repeatedEntry(); });
     add(data, toolbar, {"miDataLoadFromME", "tbLoadFromME", "Загрузить данные из Microsoft Excel", "import-excel"},
-        nullptr);
+        [this] { dataCommands_->loadFromSpreadsheet(); });
     add(data, toolbar, {"miDataVipRas", "tbVipRas", "Выполнить расчет", "run"}, [this] { runCommands_->run(); });
     add(data, toolbar, {"miDataFormOtsh", "tbFormOtsh", "Формировать отчет", "report"},
         [this] { reportCommands_->formReport(); });

@@ -1,9 +1,11 @@
 #include "platform/XlsReader.h"
 
 #include "base/Failure.h"
+#include "platform/XlsRecords.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <freexl.h>
 #include <vector>
@@ -35,9 +37,11 @@ XlsReader::XlsReader(const QString& path) : path_(path)
     const QFileInfo info(path);
     if (!info.isFile())
         fail(QStringLiteral("файл не найден"));
-    if (info.size() > workbookLimits::kMaxXlsFileBytes)
-        fail(QStringLiteral("файл больше ") + QString::number(workbookLimits::kMaxXlsFileBytes >> 20)
-             + QStringLiteral(" МБ"));
+    // FreeXL reads no file that the walk over its records stopped.
+    XlsRecords records = readXlsRecords(path);
+    if (!records.damage.isEmpty())
+        fail(records.damage);
+    recordCells_ = std::move(records.cells);
     const int opened = freexl_open(QFile::encodeName(path).constData(), &handle_);
     if (opened != FREEXL_OK) {
         if (handle_)
@@ -148,6 +152,16 @@ XlsxSheet XlsReader::sheet(int index, const SheetWindow& window) const
                 continue;
             }
             sheet.cells.insert(XlsxSheet::key(row, column), cell);
+        }
+    }
+    // Booleans, error cells and formula results as the file stores them.
+    if (index < recordCells_.size()) {
+        const QHash<qint64, XlsxCell>& stored = recordCells_[index];
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+            const int row = int(it.key() >> 20);
+            const int column = int(it.key() & 0xFFFFF);
+            if (row >= firstRow && row <= lastRow && std::find(wanted.begin(), wanted.end(), column) != wanted.end())
+                sheet.cells.insert(it.key(), *it);
         }
     }
     // The extent of the sheet as FreeXL counts it (the last used row and column).

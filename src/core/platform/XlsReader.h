@@ -32,12 +32,7 @@ private:
     QString path_;
     const void* handle_ = nullptr;
     QStringList sheetNames_;
+    QList<QHash<qint64, XlsxCell>> recordCells_;
 };
-
-namespace workbookLimits {
-constexpr int kMaxXlsRows = 65536;
-constexpr int kMaxXlsColumns = 256;
-constexpr qint64 kMaxXlsFileBytes = 256LL << 20;
-}
 
 } // namespace zurm

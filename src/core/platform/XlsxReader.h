@@ -72,6 +72,10 @@ constexpr qint64 kMaxPartBytes = 256LL << 20;  // one unpacked part of a .xlsx
 constexpr qint64 kMaxTotalBytes = 1024LL << 20; // all parts one reader unpacks
 constexpr qint64 kMaxCells = 20'000'000;       // cells kept by one sheet read
 constexpr qint64 kMaxSharedStrings = 10'000'000;
+constexpr int kMaxXlsRows = 65536;              // .xls
+constexpr int kMaxXlsColumns = 256;             // .xls
+constexpr qint64 kMaxXlsFileBytes = 128LL << 20;
+constexpr quint64 kMaxXlsCells = 32'000'000;    // all sheet sizes of an .xls together
 }
 
 // Reads .xlsx workbooks (Office Open XML): the sheet list, the cells of a

@@ -19,7 +19,8 @@
 //   record, and shared-string skips beyond a record;
 // - more cell formats than FreeXL's table holds;
 // - sheet sizes (DIMENSION) that together ask for more cells than kMaxXlsCells,
-//   and cells or sizes beyond 65 536 rows or 256 columns;
+//   sizes beyond 65 536 rows or 256 columns, and cells outside their sheet's size
+//   or outside any sheet (FreeXL gives up on them, leaking their text);
 // - dates (cells with a date format) FreeXL would count out day by day for
 //   billions of days.
 // It also keeps what FreeXL leaves out: booleans and error cells (BOOLERR,
@@ -285,12 +286,21 @@ public:
             record(type, length, quint32(at));
             at += 4 + quint64(length);
         }
-        for (const Sheet& sheet : sheets_)
-            if (!sheet.dimension)
-                ++undeclaredSheets_;
-        if (dimensionCells_ + undeclaredSheets_ * largestSheet_ > workbookLimits::kMaxXlsCells)
-            damaged(QStringLiteral("листы книги больше ") + QString::number(workbookLimits::kMaxXlsCells)
-                    + QStringLiteral(" ячеек"));
+        // After its first pass FreeXL sizes each sheet without a DIMENSION to one
+        // cell, allocating them for the sheet last read instead and leaking what
+        // that sheet had.
+        for (qsizetype i = 0; i < sheets_.size(); ++i) {
+            if (sheets_[i].dimension)
+                continue;
+            sheets_[i].rows += 1;
+            sheets_[i].columns += 1;
+            if (active_ < 0)
+                continue;
+            Sheet& active = sheets_[active_];
+            if (active.allocated > 0)
+                damaged(QStringLiteral("у листа номер ") + QString::number(i + 1) + QStringLiteral(" нет размеров"));
+            allocate(active);
+        }
         out_.cells.resize(sheets_.size());
         for (qsizetype i = 0; i < sheets_.size(); ++i)
             out_.cells[i] = sheets_[i].cells;
@@ -301,7 +311,7 @@ private:
         quint32 offset = 0;
         bool dimension = false;
         quint32 rows = 0, columns = 0;
-        quint32 highestRow = 0, highestColumn = 0;
+        quint64 allocated = 0; // cells FreeXL holds for the sheet
         QHash<qint64, XlsxCell> cells;
     };
 
@@ -440,20 +450,20 @@ private:
         quint32 row = 0, column = 0;
     };
 
+    // FreeXL gives up on a cell outside every sheet or outside its sheet's size,
+    // leaking the cell's text: such a file stops here.
     Cell cellAt()
     {
         Cell c{active_, u16(record_), u16(record_ + 2)};
-        if (c.row >= quint32(workbookLimits::kMaxXlsRows) || c.column >= quint32(workbookLimits::kMaxXlsColumns))
+        const auto outside = [&] {
             damaged(QStringLiteral("ячейка за пределами листа (строка ") + QString::number(c.row + 1)
                     + QStringLiteral(", столбец ") + QString::number(c.column + 1) + ')');
-        if (active_ >= 0) {
-            Sheet& sheet = sheets_[active_];
-            if (!sheet.dimension) {
-                sheet.highestRow = std::max(sheet.highestRow, c.row);
-                sheet.highestColumn = std::max(sheet.highestColumn, c.column);
-                largestSheet_ = std::max(largestSheet_, quint64(sheet.highestRow + 2) * (sheet.highestColumn + 2));
-            }
-        }
+        };
+        if (c.column >= quint32(workbookLimits::kMaxXlsColumns) || active_ < 0)
+            outside();
+        const Sheet& sheet = sheets_[active_];
+        if (!sheet.dimension || c.row >= sheet.rows || c.column >= sheet.columns)
+            outside();
         return c;
     }
 
@@ -484,13 +494,20 @@ private:
         if (active_ < 0)
             return;
         Sheet& sheet = sheets_[active_];
+        // FreeXL allocates every DIMENSION it meets, leaking a repeated one's cells.
+        if (sheet.allocated > 0)
+            damaged(QStringLiteral("у листа номер ") + QString::number(active_ + 1) + QStringLiteral(" два размера"));
         sheet.dimension = true;
         sheet.rows = rows;
         sheet.columns = columns;
-        // FreeXL allocates every DIMENSION it meets, a repeated one too.
-        dimensionCells_ += quint64(rows) * columns;
-        largestSheet_ = std::max(largestSheet_, quint64(rows) * columns);
-        if (dimensionCells_ > workbookLimits::kMaxXlsCells)
+        allocate(sheet);
+    }
+
+    void allocate(Sheet& sheet)
+    {
+        sheet.allocated = quint64(sheet.rows) * sheet.columns;
+        allocatedCells_ += sheet.allocated;
+        if (allocatedCells_ > workbookLimits::kMaxXlsCells)
             damaged(QStringLiteral("листы книги больше ") + QString::number(workbookLimits::kMaxXlsCells)
                     + QStringLiteral(" ячеек"));
     }
@@ -682,9 +699,7 @@ private:
     std::vector<quint16> xfFormats_;
     int formatCount_ = 0;
     QSet<quint16> dateFormats_;
-    quint64 dimensionCells_ = 0;
-    quint64 undeclaredSheets_ = 0;
-    quint64 largestSheet_ = 0;
+    quint64 allocatedCells_ = 0;
     quint64 keptCells_ = 0;
     std::optional<Cell> pendingString_;
     struct {

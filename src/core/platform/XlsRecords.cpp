@@ -141,7 +141,8 @@ public:
                 rootStart = start;
                 rootSize = length;
             }
-            if (name == QLatin1String("Workbook") || name == QLatin1String("Book")) {
+            // FreeXL takes a start sector of FFFFFFFF for "not found yet" and reads on.
+            if ((name == QLatin1String("Workbook") || name == QLatin1String("Book")) && start != kFreeSector) {
                 if (length <= miniCutoff) {
                     // FreeXL reads such a workbook from the start of the mini stream.
                     if (!rootStart || *rootSize > quint64(size_) || length > *rootSize)

@@ -416,13 +416,28 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
     limitEntities(xml);
     int row = 0;
     int column = 0;
+    QString value; // the text of a cell's value, its buffer kept from cell to cell
     while (!xml.atEnd()) {
         readNext(xml);
         if (!xml.isStartElement())
             continue;
         const QStringView name = xml.name();
         const QXmlStreamAttributes a = xml.attributes();
-        if (name == QLatin1String("row")) {
+        if (name == QLatin1String("dimension")) {
+            // The used range, when the writer gives it, sizes the cell table once.
+            const QStringList corners = a.value(QLatin1String("ref")).toString().split(QLatin1Char(':'));
+            int lastRow = 0, lastColumn = 0;
+            if (corners.size() == 2 && parseCellReference(corners[1], lastRow, lastColumn)) {
+                qint64 rows = std::min(lastRow, kMaxRows);
+                qint64 columns = std::min(lastColumn, kMaxColumns);
+                if (window) {
+                    rows = std::max<qint64>(0, std::min<qint64>(rows, window->lastRow) - std::max(1, window->firstRow) + 1);
+                    if (!window->columns.isEmpty())
+                        columns = std::min<qint64>(columns, window->columns.size());
+                }
+                sheet.cells.reserve(qsizetype(std::min<qint64>(rows * columns, 1 << 22)));
+            }
+        } else if (name == QLatin1String("row")) {
             const QStringView r = a.value(QLatin1String("r"));
             bool ok = true;
             row = r.isEmpty() ? row + 1 : r.toInt(&ok);
@@ -465,8 +480,14 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
             }
             XlsxCell cell;
             cell.style = a.value(QLatin1String("s")).toInt();
-            const QString type = a.value(QLatin1String("t")).toString();
-            QString value;
+            enum class Type { Number, Shared, Inline, Text, Boolean, Error };
+            const QStringView t = a.value(QLatin1String("t"));
+            const Type type = t == QLatin1String("s")         ? Type::Shared
+                              : t == QLatin1String("inlineStr") ? Type::Inline
+                              : t == QLatin1String("str") || t == QLatin1String("d") ? Type::Text
+                              : t == QLatin1String("b")         ? Type::Boolean
+                              : t == QLatin1String("e")         ? Type::Error
+                                                                : Type::Number;
             bool hasValue = false;
             while (!xml.atEnd()) {
                 xml.readNext();
@@ -478,7 +499,16 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                     cell.formula = true;
                     xml.skipCurrentElement();
                 } else if (xml.name() == QLatin1String("v")) {
-                    value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                    value.resize(0);
+                    while (!xml.atEnd()) {
+                        xml.readNext();
+                        if (xml.isCharacters())
+                            value.append(xml.text());
+                        else if (xml.isStartElement())
+                            xml.skipCurrentElement();
+                        else if (xml.isEndElement())
+                            break;
+                    }
                     hasValue = true;
                 } else if (xml.name() == QLatin1String("is")) {
                     value = collectText(xml);
@@ -488,30 +518,38 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                 }
             }
             if (hasValue) {
-                if (type == QLatin1String("s")) {
+                const QStringView trimmed = QStringView(value).trimmed();
+                switch (type) {
+                case Type::Shared: {
                     bool ok = false;
-                    const qsizetype i = value.trimmed().toLongLong(&ok);
+                    const qsizetype i = trimmed.toLongLong(&ok);
                     if (!ok || i < 0 || i >= sharedStrings_.size())
                         fail(QStringLiteral("ячейка ") + cellName(row, column) + QStringLiteral(" листа «")
                              + sheet.name + QStringLiteral("» ссылается на строку, которой нет в книге"));
                     cell.kind = XlsxCell::Kind::Text;
                     cell.text = sharedStrings_[i];
-                } else if (type == QLatin1String("inlineStr") || type == QLatin1String("str")
-                           || type == QLatin1String("d")) {
+                    break;
+                }
+                case Type::Inline:
                     cell.kind = XlsxCell::Kind::Text;
-                    cell.text = type == QLatin1String("inlineStr") ? value : unescapeText(value);
-                } else if (type == QLatin1String("b")) {
-                    const QString flag = value.trimmed();
+                    cell.text = value;
+                    break;
+                case Type::Text:
+                    cell.kind = XlsxCell::Kind::Text;
+                    cell.text = unescapeText(value);
+                    break;
+                case Type::Boolean:
                     cell.kind = XlsxCell::Kind::Boolean;
-                    cell.number = flag == QLatin1String("1") || flag == QLatin1String("true") ? 1 : 0;
-                } else if (type == QLatin1String("e")) {
+                    cell.number = trimmed == QLatin1String("1") || trimmed == QLatin1String("true") ? 1 : 0;
+                    break;
+                case Type::Error:
                     cell.kind = XlsxCell::Kind::Error;
                     cell.text = value;
-                } else {
-                    // A number; what no number is stays as its text, so that whoever
-                    // reads the cell can name it instead of taking it for empty.
+                    break;
+                case Type::Number: {
+                    // What no number is stays as its text, so that whoever reads the
+                    // cell can name it instead of taking it for empty.
                     bool ok = false;
-                    const QString trimmed = value.trimmed();
                     cell.number = trimmed.toDouble(&ok);
                     if (ok && std::isfinite(cell.number)) {
                         cell.kind = XlsxCell::Kind::Number;
@@ -520,6 +558,8 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                         cell.kind = XlsxCell::Kind::Text;
                         cell.text = value;
                     }
+                    break;
+                }
                 }
             }
             if (sheet.cells.size() >= kMaxCells)

@@ -19,6 +19,22 @@ set_target_properties(evaluator_fuzz_replay PROPERTIES RUNTIME_OUTPUT_DIRECTORY 
 add_test(NAME evaluator_fuzz_replay
     COMMAND evaluator_fuzz_replay ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/evaluator)
 
+# The workbook readers' targets, replayed the same way: xlsx_fuzz_replay and
+# xls_fuzz_replay over tests/fuzz/corpus/xlsx and tests/fuzz/corpus/xls. With
+# ZURM_FUZZ=ON, <build>/fuzz/xlsx_fuzz and <build>/fuzz/xls_fuzz are the
+# libFuzzer builds.
+foreach(format xlsx xls)
+    add_executable(${format}_fuzz_replay
+        ${CMAKE_SOURCE_DIR}/tests/fuzz/workbook_fuzz.cpp
+        ${CMAKE_SOURCE_DIR}/tests/fuzz/FuzzReplayMain.cpp)
+    target_link_libraries(${format}_fuzz_replay PRIVATE zurm_core PkgConfig::MINIZIP)
+    target_compile_options(${format}_fuzz_replay PRIVATE ${ZURM_WARNINGS})
+    set_target_properties(${format}_fuzz_replay PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${format}_fuzz_replay
+        COMMAND ${format}_fuzz_replay ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${format})
+endforeach()
+target_compile_definitions(xlsx_fuzz_replay PRIVATE ZURM_FUZZ_XLSX_PARTS)
+
 option(ZURM_FUZZ "Build the libFuzzer targets with clang" OFF)
 if(ZURM_FUZZ)
     find_program(ZURM_CLANGXX NAMES clang++ clang++-14 REQUIRED)

@@ -2,28 +2,33 @@
 
 #include "platform/XlsxReader.h"
 
-#include <QList>
+#include <QString>
 #include <QStringList>
 #include <memory>
 
 namespace zurm {
 
-// The rows and columns of a sheet a caller needs; cells outside are skipped while reading
-// (a load reads two node columns and up to eight value columns of a row range).
-struct SheetWindow {
-    int firstRow = 1;
-    int lastRow = 1048576;
-    QList<int> columns; // 1-based; empty: every column
-};
-
-// A workbook opened for reading cell values: .xlsx or .xls, told apart by the file's content.
+// A workbook opened for reading cell values: .xlsx or .xls, told apart by the file's content
+// (zip signature "PK\3\4" or the OLE2 compound-file signature), not by its extension.
+// Cells come as XlsxCell: numbers, texts, booleans (0 or 1), errors with their
+// text ("#DIV/0!"), and formula cells with the result their writer stored (Empty
+// when none is stored). Dates are their serial numbers in .xlsx; in .xls, where
+// FreeXL turns a number with a date format into text, they are that text
+// ("2024-03-01", "2024-03-01 12:30:00", "12:30:00").
+// Limits against hostile files are in workbookLimits (XlsxReader.h): each read
+// of a sheet unpacks its part again, and one workbook unpacks at most
+// kMaxTotalBytes in all.
 class WorkbookSource {
 public:
     virtual ~WorkbookSource() = default;
-    virtual const QStringList& sheetNames() const = 0;
+    virtual const QStringList& sheetNames() const = 0;     // in the workbook's order
+    // The cells of sheet `index` (0-based) inside the window; merges/widths may stay empty.
     virtual XlsxSheet sheetCells(int index, const SheetWindow& window) const = 0;
 };
 
+// Throws Failure (class "WorkbookError") with a Russian message naming the file, like
+// XlsxReader's "Не удалось прочитать книгу <path>: <reason>.", when the file is missing,
+// is neither format, or is damaged.
 std::unique_ptr<WorkbookSource> openWorkbook(const QString& path);
 
 } // namespace zurm

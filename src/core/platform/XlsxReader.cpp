@@ -3,6 +3,8 @@
 #include "base/Failure.h"
 
 #include <QFile>
+#include <cmath>
+#include <vector>
 #include <QXmlStreamReader>
 #include <unzip.h>
 
@@ -84,6 +86,32 @@ QString collectText(QXmlStreamReader& xml)
     return unescapeText(text);
 }
 
+// Reads the next token; a document type declaration (never part of a workbook,
+// and the only way to declare entities) stops the reading as damage.
+void readNext(QXmlStreamReader& xml)
+{
+    if (xml.readNext() == QXmlStreamReader::DTD)
+        xml.raiseError(QStringLiteral("DTD"));
+}
+
+// "B12" for (12, 2).
+QString cellName(int row, int column)
+{
+    QString letters;
+    for (int c = column; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters + QString::number(row);
+}
+
+void limitEntities(QXmlStreamReader& xml)
+{
+    xml.setEntityExpansionLimit(1024);
+}
+
+// Lists of a workbook (sheets, relationships, formats, fonts, borders) beyond
+// any a spreadsheet program writes.
+constexpr qsizetype kMaxListItems = 1'000'000;
+
 } // namespace
 
 bool parseCellReference(QStringView reference, int& row, int& column)
@@ -142,6 +170,7 @@ void XlsxReader::fail(const QString& why) const
 
 QByteArray XlsxReader::part(const QString& name, bool required) const
 {
+    using namespace workbookLimits;
     QString inZip = name;
     if (inZip.startsWith(QLatin1Char('/')))
         inZip.remove(0, 1);
@@ -150,37 +179,73 @@ QByteArray XlsxReader::part(const QString& name, bool required) const
             fail(QStringLiteral("нет части ") + inZip);
         return {};
     }
+    const QString damaged = QStringLiteral("часть ") + inZip + QStringLiteral(" повреждена");
+    const QString tooLarge = QStringLiteral("часть ") + inZip + QStringLiteral(" больше ")
+                             + QString::number(kMaxPartBytes >> 20) + QStringLiteral(" МБ после распаковки");
     unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK
-        || unzOpenCurrentFile(zip_) != UNZ_OK)
-        fail(QStringLiteral("часть ") + inZip + QStringLiteral(" повреждена"));
+    if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        fail(damaged);
+    // The sizes in the headers are only a first check: the count while inflating decides.
+    if (info.uncompressed_size > ZPOS64_T(kMaxPartBytes))
+        fail(tooLarge);
+    if (unzOpenCurrentFile(zip_) != UNZ_OK)
+        fail(damaged);
     QByteArray bytes;
-    bytes.reserve(qsizetype(std::min<ZPOS64_T>(info.uncompressed_size, 1u << 30)));
+    bytes.reserve(qsizetype(info.uncompressed_size));
     char buffer[65536];
     int got = 0;
-    while ((got = unzReadCurrentFile(zip_, buffer, sizeof buffer)) > 0)
+    QString limit;
+    while ((got = unzReadCurrentFile(zip_, buffer, sizeof buffer)) > 0) {
+        if (bytes.size() + got > kMaxPartBytes) {
+            limit = tooLarge;
+            break;
+        }
+        if (unpackedBytes_ + got > kMaxTotalBytes) {
+            limit = QStringLiteral("части книги больше ") + QString::number(kMaxTotalBytes >> 20)
+                    + QStringLiteral(" МБ после распаковки");
+            break;
+        }
+        unpackedBytes_ += got;
         bytes.append(buffer, got);
+    }
     const int closed = unzCloseCurrentFile(zip_);
+    if (!limit.isEmpty())
+        fail(limit);
     if (got < 0 || closed != UNZ_OK)
-        fail(QStringLiteral("часть ") + inZip + QStringLiteral(" повреждена"));
+        fail(damaged);
     return bytes;
+}
+
+void XlsxReader::checkXml(const QXmlStreamReader& xml, const QString& part) const
+{
+    if (xml.hasError())
+        fail(QStringLiteral("часть ") + part + QStringLiteral(" повреждена (строка ")
+             + QString::number(xml.lineNumber()) + QStringLiteral(" разметки)"));
 }
 
 void XlsxReader::readWorkbook()
 {
     QHash<QString, QString> targets;
     {
-        QXmlStreamReader xml(part(QStringLiteral("xl/_rels/workbook.xml.rels")));
+        const QString relations = QStringLiteral("xl/_rels/workbook.xml.rels");
+        QXmlStreamReader xml(part(relations));
+        limitEntities(xml);
         while (!xml.atEnd()) {
-            xml.readNext();
-            if (xml.isStartElement() && xml.name() == QLatin1String("Relationship"))
+            readNext(xml);
+            if (xml.isStartElement() && xml.name() == QLatin1String("Relationship")) {
+                if (targets.size() >= kMaxListItems)
+                    xml.raiseError();
                 targets.insert(xml.attributes().value(QLatin1String("Id")).toString(),
                                xml.attributes().value(QLatin1String("Target")).toString());
+            }
         }
+        checkXml(xml, relations);
     }
-    QXmlStreamReader xml(part(QStringLiteral("xl/workbook.xml")));
+    const QString workbook = QStringLiteral("xl/workbook.xml");
+    QXmlStreamReader xml(part(workbook));
+    limitEntities(xml);
     while (!xml.atEnd()) {
-        xml.readNext();
+        readNext(xml);
         if (!xml.isStartElement() || xml.name() != QLatin1String("sheet"))
             continue;
         QString id;
@@ -192,26 +257,32 @@ void XlsxReader::readWorkbook()
             fail(QStringLiteral("лист без части"));
         if (!target.startsWith(QLatin1Char('/')))
             target = QStringLiteral("xl/") + target;
+        if (sheetNames_.size() >= kMaxListItems)
+            xml.raiseError();
         sheetNames_.append(xml.attributes().value(QLatin1String("name")).toString());
         sheetParts_.append(target);
     }
-    if (xml.hasError())
-        fail(xml.errorString());
+    checkXml(xml, workbook);
 }
 
 void XlsxReader::readSharedStrings()
 {
-    const QByteArray bytes = part(QStringLiteral("xl/sharedStrings.xml"), false);
+    const QString name = QStringLiteral("xl/sharedStrings.xml");
+    const QByteArray bytes = part(name, false);
     if (bytes.isEmpty())
         return;
     QXmlStreamReader xml(bytes);
+    limitEntities(xml);
     while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("si"))
+        readNext(xml);
+        if (xml.isStartElement() && xml.name() == QLatin1String("si")) {
+            if (sharedStrings_.size() >= workbookLimits::kMaxSharedStrings)
+                fail(QStringLiteral("в книге больше ") + QString::number(workbookLimits::kMaxSharedStrings)
+                     + QStringLiteral(" строк"));
             sharedStrings_.append(collectText(xml));
+        }
     }
-    if (xml.hasError())
-        fail(xml.errorString());
+    checkXml(xml, name);
 }
 
 void XlsxReader::readStyles()
@@ -228,10 +299,14 @@ void XlsxReader::readStyles()
     QList<Font> fonts;
     QList<Border> borders;
     QXmlStreamReader xml(bytes);
+    limitEntities(xml);
     bool inCellFormats = false;
     XlsxStyle* current = nullptr;
     while (!xml.atEnd() && !bytes.isEmpty()) {
-        xml.readNext();
+        readNext(xml);
+        if (fonts.size() > kMaxListItems || borders.size() > kMaxListItems || styles_.size() > kMaxListItems
+            || formats.size() > kMaxListItems)
+            xml.raiseError();
         if (xml.isEndElement()) {
             if (xml.name() == QLatin1String("cellXfs"))
                 inCellFormats = false;
@@ -287,8 +362,7 @@ void XlsxReader::readStyles()
             current->wrap = flagAttribute(a, u"wrapText", false);
         }
     }
-    if (xml.hasError())
-        fail(xml.errorString());
+    checkXml(xml, QStringLiteral("xl/styles.xml"));
     if (styles_.isEmpty()) {
         XlsxStyle general;
         general.numberFormat = QStringLiteral("General");
@@ -303,31 +377,85 @@ const XlsxStyle& XlsxReader::style(int index) const
 
 XlsxSheet XlsxReader::sheet(int index) const
 {
+    return readSheet(index, nullptr);
+}
+
+XlsxSheet XlsxReader::sheet(int index, const SheetWindow& window) const
+{
+    return readSheet(index, &window);
+}
+
+XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
+{
+    using namespace workbookLimits;
     if (index < 0 || index >= sheetParts_.size())
         fail(QStringLiteral("нет листа номер ") + QString::number(index + 1));
+    // Columns of the window, as a flag per column.
+    std::vector<bool> wanted;
+    if (window && !window->columns.isEmpty()) {
+        wanted.assign(kMaxColumns + 1, false);
+        for (const int column : window->columns)
+            if (column >= 1 && column <= kMaxColumns)
+                wanted[column] = true;
+    }
+    const auto inWindow = [&](int row, int column) {
+        if (!window)
+            return true;
+        if (row < window->firstRow || row > window->lastRow)
+            return false;
+        return wanted.empty() || wanted[column];
+    };
+    const auto outside = [&](const QString& what) {
+        fail(what + QStringLiteral(" листа «") + sheetNames_[index] + QStringLiteral("» за пределами листа"));
+    };
+
     XlsxSheet sheet;
     sheet.name = sheetNames_[index];
-    QXmlStreamReader xml(part(sheetParts_[index]));
+    const QString partName = sheetParts_[index];
+    QXmlStreamReader xml(part(partName));
+    limitEntities(xml);
     int row = 0;
     int column = 0;
+    QString value; // the text of a cell's value, its buffer kept from cell to cell
     while (!xml.atEnd()) {
-        xml.readNext();
+        readNext(xml);
         if (!xml.isStartElement())
             continue;
         const QStringView name = xml.name();
         const QXmlStreamAttributes a = xml.attributes();
-        if (name == QLatin1String("row")) {
+        if (name == QLatin1String("dimension")) {
+            // The used range, when the writer gives it, sizes the cell table once.
+            const QStringList corners = a.value(QLatin1String("ref")).toString().split(QLatin1Char(':'));
+            int lastRow = 0, lastColumn = 0;
+            if (corners.size() == 2 && parseCellReference(corners[1], lastRow, lastColumn)) {
+                qint64 rows = std::min(lastRow, kMaxRows);
+                qint64 columns = std::min(lastColumn, kMaxColumns);
+                if (window) {
+                    rows = std::max<qint64>(0, std::min<qint64>(rows, window->lastRow) - std::max(1, window->firstRow) + 1);
+                    if (!window->columns.isEmpty())
+                        columns = std::min<qint64>(columns, window->columns.size());
+                }
+                sheet.cells.reserve(qsizetype(std::min<qint64>(rows * columns, 1 << 22)));
+            }
+        } else if (name == QLatin1String("row")) {
             const QStringView r = a.value(QLatin1String("r"));
-            row = r.isEmpty() ? row + 1 : r.toInt();
+            bool ok = true;
+            row = r.isEmpty() ? row + 1 : r.toInt(&ok);
+            if (!ok || row < 1 || row > kMaxRows)
+                outside(QStringLiteral("строка ") + (r.isEmpty() ? QString::number(row) : r.toString()));
             column = 0;
-            if (a.hasAttribute(QLatin1String("ht")))
+            if (!window && a.hasAttribute(QLatin1String("ht")))
                 sheet.rowHeights.insert(row, a.value(QLatin1String("ht")).toDouble());
         } else if (name == QLatin1String("col")) {
+            if (window)
+                continue;
             const int first = std::max(1, a.value(QLatin1String("min")).toInt());
-            const int last = std::min(16384, a.value(QLatin1String("max")).toInt());
+            const int last = std::min(kMaxColumns, a.value(QLatin1String("max")).toInt());
             for (int c = first; c <= last; ++c)
                 sheet.columnWidths.insert(c, a.value(QLatin1String("width")).toDouble());
         } else if (name == QLatin1String("mergeCell")) {
+            if (window)
+                continue;
             const QStringList corners = a.value(QLatin1String("ref")).toString().split(QLatin1Char(':'));
             XlsxRange range;
             if (corners.size() == 2 && parseCellReference(corners[0], range.firstRow, range.firstColumn)
@@ -336,13 +464,30 @@ XlsxSheet XlsxReader::sheet(int index) const
         } else if (name == QLatin1String("c")) {
             int cellRow = row;
             const QStringView reference = a.value(QLatin1String("r"));
-            if (reference.isEmpty() || !parseCellReference(reference, cellRow, column))
+            if (reference.isEmpty())
                 ++column;
+            else if (!parseCellReference(reference, cellRow, column))
+                outside(QStringLiteral("ячейка ") + reference.left(20).toString());
+            if (cellRow < 1 || cellRow > kMaxRows || column < 1 || column > kMaxColumns)
+                outside(QStringLiteral("ячейка ")
+                        + (reference.isEmpty() ? cellName(cellRow, column) : reference.left(20).toString()));
             row = cellRow;
+            sheet.rowCount = std::max(sheet.rowCount, row);
+            sheet.columnCount = std::max(sheet.columnCount, column);
+            if (!inWindow(row, column)) {
+                xml.skipCurrentElement();
+                continue;
+            }
             XlsxCell cell;
             cell.style = a.value(QLatin1String("s")).toInt();
-            const QString type = a.value(QLatin1String("t")).toString();
-            QString value;
+            enum class Type { Number, Shared, Inline, Text, Boolean, Error };
+            const QStringView t = a.value(QLatin1String("t"));
+            const Type type = t == QLatin1String("s")         ? Type::Shared
+                              : t == QLatin1String("inlineStr") ? Type::Inline
+                              : t == QLatin1String("str") || t == QLatin1String("d") ? Type::Text
+                              : t == QLatin1String("b")         ? Type::Boolean
+                              : t == QLatin1String("e")         ? Type::Error
+                                                                : Type::Number;
             bool hasValue = false;
             while (!xml.atEnd()) {
                 xml.readNext();
@@ -354,41 +499,76 @@ XlsxSheet XlsxReader::sheet(int index) const
                     cell.formula = true;
                     xml.skipCurrentElement();
                 } else if (xml.name() == QLatin1String("v")) {
-                    value = xml.readElementText();
+                    value.resize(0);
+                    while (!xml.atEnd()) {
+                        xml.readNext();
+                        if (xml.isCharacters())
+                            value.append(xml.text());
+                        else if (xml.isStartElement())
+                            xml.skipCurrentElement();
+                        else if (xml.isEndElement())
+                            break;
+                    }
                     hasValue = true;
                 } else if (xml.name() == QLatin1String("is")) {
                     value = collectText(xml);
                     hasValue = true;
+                } else {
+                    xml.skipCurrentElement();
                 }
             }
             if (hasValue) {
-                if (type == QLatin1String("s")) {
-                    const qsizetype i = value.toInt();
+                const QStringView trimmed = QStringView(value).trimmed();
+                switch (type) {
+                case Type::Shared: {
+                    bool ok = false;
+                    const qsizetype i = trimmed.toLongLong(&ok);
+                    if (!ok || i < 0 || i >= sharedStrings_.size())
+                        fail(QStringLiteral("ячейка ") + cellName(row, column) + QStringLiteral(" листа «")
+                             + sheet.name + QStringLiteral("» ссылается на строку, которой нет в книге"));
                     cell.kind = XlsxCell::Kind::Text;
-                    cell.text = i >= 0 && i < sharedStrings_.size() ? sharedStrings_[i] : QString();
-                } else if (type == QLatin1String("inlineStr") || type == QLatin1String("str")
-                           || type == QLatin1String("d")) {
+                    cell.text = sharedStrings_[i];
+                    break;
+                }
+                case Type::Inline:
                     cell.kind = XlsxCell::Kind::Text;
-                    cell.text = type == QLatin1String("inlineStr") ? value : unescapeText(value);
-                } else if (type == QLatin1String("b")) {
+                    cell.text = value;
+                    break;
+                case Type::Text:
+                    cell.kind = XlsxCell::Kind::Text;
+                    cell.text = unescapeText(value);
+                    break;
+                case Type::Boolean:
                     cell.kind = XlsxCell::Kind::Boolean;
-                    cell.number = value.trimmed() == QLatin1String("1") ? 1 : 0;
-                } else if (type == QLatin1String("e")) {
+                    cell.number = trimmed == QLatin1String("1") || trimmed == QLatin1String("true") ? 1 : 0;
+                    break;
+                case Type::Error:
                     cell.kind = XlsxCell::Kind::Error;
                     cell.text = value;
-                } else {
+                    break;
+                case Type::Number: {
+                    // What no number is stays as its text, so that whoever reads the
+                    // cell can name it instead of taking it for empty.
                     bool ok = false;
-                    cell.number = value.toDouble(&ok);
-                    cell.kind = ok ? XlsxCell::Kind::Number : XlsxCell::Kind::Empty;
+                    cell.number = trimmed.toDouble(&ok);
+                    if (ok && std::isfinite(cell.number)) {
+                        cell.kind = XlsxCell::Kind::Number;
+                    } else if (!trimmed.isEmpty()) {
+                        cell.number = 0;
+                        cell.kind = XlsxCell::Kind::Text;
+                        cell.text = value;
+                    }
+                    break;
+                }
                 }
             }
-            sheet.rowCount = std::max(sheet.rowCount, row);
-            sheet.columnCount = std::max(sheet.columnCount, column);
+            if (sheet.cells.size() >= kMaxCells)
+                fail(QStringLiteral("на листе «") + sheet.name + QStringLiteral("» больше ")
+                     + QString::number(kMaxCells) + QStringLiteral(" ячеек"));
             sheet.cells.insert(XlsxSheet::key(row, column), cell);
         }
     }
-    if (xml.hasError())
-        fail(xml.errorString());
+    checkXml(xml, partName);
     return sheet;
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QXmlStreamReader;
+
 namespace zurm {
 
 // One cell of a worksheet as stored: shared and inline strings are Text, a
@@ -52,6 +54,30 @@ struct XlsxSheet {
     static qint64 key(int row, int column) { return (qint64(row) << 20) | qint64(column); }
 };
 
+// The rows and columns of a sheet a caller needs; cells outside are skipped while reading
+// (a load reads two node columns and up to eight value columns of a row range).
+struct SheetWindow {
+    int firstRow = 1;
+    int lastRow = 1048576;
+    QList<int> columns; // 1-based; empty: every column
+};
+
+// What a workbook from anywhere may ask of the readers before it counts as damaged:
+// a zip bomb, a sheet of a billion cells or a string table without end stops here
+// with a message instead of filling the memory.
+namespace workbookLimits {
+constexpr int kMaxRows = 1048576;              // .xlsx
+constexpr int kMaxColumns = 16384;             // .xlsx
+constexpr qint64 kMaxPartBytes = 256LL << 20;  // one unpacked part of a .xlsx
+constexpr qint64 kMaxTotalBytes = 1024LL << 20; // all parts one reader unpacks
+constexpr qint64 kMaxCells = 20'000'000;       // cells kept by one sheet read
+constexpr qint64 kMaxSharedStrings = 10'000'000;
+constexpr int kMaxXlsRows = 65536;              // .xls
+constexpr int kMaxXlsColumns = 256;             // .xls
+constexpr qint64 kMaxXlsFileBytes = 128LL << 20;
+constexpr quint64 kMaxXlsCells = 32'000'000;    // all sheet sizes of an .xls together
+}
+
 // Reads .xlsx workbooks (Office Open XML): the sheet list, the cells of a
 // sheet with their values, its merges, column widths and row heights, and the
 // cell formats. Throws Failure (class "XlsxError") naming the file when it is
@@ -64,11 +90,17 @@ public:
     XlsxReader& operator=(const XlsxReader&) = delete;
 
     const QStringList& sheetNames() const { return sheetNames_; }
+    // The whole sheet with its merges, column widths and row heights.
     XlsxSheet sheet(int index) const;
+    // Only the cells inside the window; no merges, widths or heights. rowCount
+    // and columnCount still tell the extent of every cell of the sheet.
+    XlsxSheet sheet(int index, const SheetWindow& window) const;
     const XlsxStyle& style(int index) const;
 
 private:
     QByteArray part(const QString& name, bool required = true) const;
+    XlsxSheet readSheet(int index, const SheetWindow* window) const;
+    void checkXml(const QXmlStreamReader& xml, const QString& part) const;
     void readWorkbook();
     void readSharedStrings();
     void readStyles();
@@ -80,6 +112,7 @@ private:
     QStringList sheetParts_;
     QStringList sharedStrings_;
     QList<XlsxStyle> styles_;
+    mutable qint64 unpackedBytes_ = 0;
 };
 
 // "B12" -> (12, 2); false when the text is no cell reference.

@@ -200,3 +200,18 @@ TEST_F(SpreadsheetLoadTest, SettingsKeepWholeNumbersAndStoreAnythingElseAsNull)
 }
 
 } // namespace
+
+namespace {
+
+// The same load from an .xls written by another program: numbers, an empty
+// value cell, a repeated segment, an empty node cell, a boolean and a text.
+TEST_F(SpreadsheetLoadTest, LoadsFromAnXlsWorkbook)
+{
+    const QString xls = QStringLiteral(ZURM_SOURCE_DIR "/tests/data/workbooks/segments.xls");
+    const LoadPlan plan{0, 2, 6, 1, 2, {{QStringLiteral("РасхПод"), 3}, {QStringLiteral("ДуПод"), 4}}};
+    const LoadResult result = loadFromWorkbook(*data, xls, plan, progress);
+    EXPECT_EQ(result.message, cellConversionMessage(6, 4, "Текст ячейки не является числом: abc"));
+    EXPECT_EQ(values(), "10.5/100 0/150 7/7 12.5/1 7/7");
+}
+
+} // namespace

@@ -111,24 +111,26 @@ SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dial
 
     // The row range and the two node columns.
     auto* ranges = new QHBoxLayout;
-    rows_ = new QGroupBox(QStringLiteral("Строки таблицы данных"), this);
-    auto* rowFields = new QGridLayout(rows_);
-    edNachStr_ = numberBox(QStringLiteral("edNachStr"), rows_);
-    edKonStr_ = numberBox(QStringLiteral("edKonStr"), rows_);
-    rowFields->addWidget(label(QStringLiteral("Начальная строка таблицы данных"), edNachStr_, rows_), 0, 0);
-    rowFields->addWidget(edNachStr_, 0, 1);
-    rowFields->addWidget(label(QStringLiteral("Конечная строка таблицы данных"), edKonStr_, rows_), 1, 0);
-    rowFields->addWidget(edKonStr_, 1, 1);
-    ranges->addWidget(rows_);
-    nodes_ = new QGroupBox(QStringLiteral("Номера колонок в таблице Excel"), this);
-    auto* nodeFields = new QGridLayout(nodes_);
-    edNachUz_ = numberBox(QStringLiteral("edNachUz"), nodes_);
-    edKonUz_ = numberBox(QStringLiteral("edKonUz"), nodes_);
-    nodeFields->addWidget(label(QStringLiteral("Начальный узел участка (НачУзел)"), edNachUz_, nodes_), 0, 0);
-    nodeFields->addWidget(edNachUz_, 0, 1);
-    nodeFields->addWidget(label(QStringLiteral("Конечный узел участка (КонУзел)"), edKonUz_, nodes_), 1, 0);
-    nodeFields->addWidget(edKonUz_, 1, 1);
-    ranges->addWidget(nodes_);
+    // A group of two numbered fields, each with its caption.
+    auto pair = [&](QGroupBox*& group, const QString& title, QLineEdit*& first, const char* firstName,
+                    const QString& firstCaption, QLineEdit*& second, const char* secondName,
+                    const QString& secondCaption) {
+        group = new QGroupBox(title, this);
+        auto* fields = new QGridLayout(group);
+        first = numberBox(QString::fromLatin1(firstName), group);
+        second = numberBox(QString::fromLatin1(secondName), group);
+        fields->addWidget(label(firstCaption, first, group), 0, 0);
+        fields->addWidget(first, 0, 1);
+        fields->addWidget(label(secondCaption, second, group), 1, 0);
+        fields->addWidget(second, 1, 1);
+        ranges->addWidget(group);
+    };
+    pair(rows_, QStringLiteral("Строки таблицы данных"), edNachStr_, "edNachStr",
+         QStringLiteral("Начальная строка таблицы данных"), edKonStr_, "edKonStr",
+         QStringLiteral("Конечная строка таблицы данных"));
+    pair(nodes_, QStringLiteral("Номера колонок в таблице Excel"), edNachUz_, "edNachUz",
+         QStringLiteral("Начальный узел участка (НачУзел)"), edKonUz_, "edKonUz",
+         QStringLiteral("Конечный узел участка (КонУзел)"));
     ranges->addStretch(1);
     layout->addLayout(ranges);
 

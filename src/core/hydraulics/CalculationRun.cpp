@@ -265,7 +265,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         if (s.ok())
             s.model.loadOrder(db);
         run::prepareRun(s);
-        s.flush();
+        s.checkResults();
         run::calculateHeads(s);
         run::writeTextEnd(s);
         if (s.ok())

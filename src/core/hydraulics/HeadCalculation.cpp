@@ -370,12 +370,12 @@ void calculateHeads(RunState& s)
 {
     if (s.ok())
         evaluateHeader(s);
-    s.flush();
+    s.checkResults();
     if (s.ok())
         calculatePass(s, PipePass::Supply);
     if (s.ok() && s.model.twoPipe())
         calculatePass(s, PipePass::Return);
-    s.flush();
+    s.checkResults();
     if (s.ok())
         calculateNodeHeads(s);
     if (s.ok())

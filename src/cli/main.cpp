@@ -376,7 +376,8 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
         availableNode = text(row.value(3));
     }
     row.finish();
-    zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, startText);
+    zurm::WrittenMainRows mainRows;
+    zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, startText, &mainRows);
     zurm::applyHeadChangeRule(data, topology);
     zurm::storeNetworkStatus(data, topology.status, topology.message);
     if (topology.status != zurm::kNetworkCorrect) {
@@ -397,6 +398,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     zurm::RunOptions options;
     options.indicatorsValid = true;
     options.networkStatus = topology.status;
+    options.writtenMainRows = mainRows; // not read again
     options.calculationName = name;
     options.supplyHeadNodeText = supplyNode;
     options.availableHeadNodeText = availableNode;

@@ -148,6 +148,8 @@ QVariant NativeStatement::value(int column) const
     }
 }
 
+qint64 NativeStatement::lastInsertRowid() const { return sqlite3_last_insert_rowid(connection_); }
+
 void NativeStatement::run()
 {
     while (step()) {

@@ -51,6 +51,8 @@ public:
     double real(int column) const;
     // Runs a statement without rows and resets it for new bindings.
     void run();
+    // The rowid of the last row inserted on the connection.
+    qint64 lastInsertRowid() const;
     // Throws the failure of a call on the statement that returned `code`
     // (sqlite3_bind_*), after resetting it.
     [[noreturn]] void fail(int code) const;

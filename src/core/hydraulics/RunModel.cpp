@@ -5,6 +5,7 @@
 #include "base/Sql.h"
 #include "document/CalculationRow.h"
 #include "document/NodeNumbers.h"
+#include "hydraulics/TopologyCheck.h"
 #include "indicators/IndicatorCatalogue.h"
 
 #include <QSqlError>
@@ -242,7 +243,7 @@ int RunModel::headerColumn(const QString& name) const
     return column;
 }
 
-RunModel RunModel::load(const QSqlDatabase& db)
+RunModel RunModel::load(const QSqlDatabase& db, std::vector<WrittenMainRow>* writtenMainRows)
 {
     RunModel m;
     {
@@ -373,26 +374,51 @@ RunModel RunModel::load(const QSqlDatabase& db)
         QString sql = QStringLiteral("SELECT rowid, [id_m], [КонУзел]");
         for (const EndNodeField* field : m.endNodeColumns_)
             sql += QStringLiteral(", ") + quoteName(field->name);
-        NativeStatement q(db, sql + QStringLiteral(" FROM [КонМаг] ORDER BY [id_m] ASC, rowid ASC"));
-        while (q.step()) {
-            EndNodeRow e;
-            e.rowid = q.integer(0);
-            e.idM = intAt(q, 1);
-            e.endNode = qint16(intAt(q, 2));
-            for (size_t i = 0; i < m.endNodeColumns_.size(); ++i)
-                readEndNodeField(q, 3 + int(i), *m.endNodeColumns_[i], e);
-            m.endNodes.push_back(e);
+        // Read in storage order and sorted here by id_m (ties in storage
+        // order) while every id_m is a whole number; otherwise SQLite sorts.
+        bool sortedHere = true;
+        auto readRows = [&m, &sortedHere](NativeStatement& q) {
+            while (q.step()) {
+                EndNodeRow e;
+                e.rowid = q.integer(0);
+                sortedHere = sortedHere && q.kind(1) == Kind::Integer;
+                e.idM = intAt(q, 1);
+                e.endNode = qint16(intAt(q, 2));
+                for (size_t i = 0; i < m.endNodeColumns_.size(); ++i)
+                    readEndNodeField(q, 3 + int(i), *m.endNodeColumns_[i], e);
+                m.endNodes.push_back(e);
+            }
+        };
+        {
+            NativeStatement q(db, sql + QStringLiteral(" FROM [КонМаг] ORDER BY rowid ASC"));
+            readRows(q);
+        }
+        if (sortedHere) {
+            std::stable_sort(m.endNodes.begin(), m.endNodes.end(),
+                             [](const EndNodeRow& x, const EndNodeRow& y) { return x.idM < y.idM; });
+        } else {
+            m.endNodes.clear();
+            NativeStatement q(db, sql + QStringLiteral(" FROM [КонМаг] ORDER BY [id_m] ASC, rowid ASC"));
+            readRows(q);
         }
     }
     {
         // Read in storage order and put in walk order ("id_m ASC, NппУчВМ
         // DESC", ties by rowid) here: SQLite would sort a million rows
         // through a temporary b-tree.
-        NativeStatement q(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
-                                             "[РасхОбр] FROM [МагистралиТС]"));
-        while (q.step())
-            m.mains.push_back({q.integer(0), intAt(q, 1), intAt(q, 2), qint16(intAt(q, 3)), qint16(intAt(q, 4)),
-                               numberAt(q, 5), numberAt(q, 6)});
+        const qint64 count = selectValue(db, QStringLiteral("SELECT count(*) FROM [МагистралиТС]")).toLongLong();
+        m.mains.reserve(size_t(count));
+        if (writtenMainRows && qint64(writtenMainRows->size()) == count) {
+            for (const WrittenMainRow& row : *writtenMainRows)
+                m.mains.push_back({row.rowid, row.idM, row.npp, row.startNode, row.endNode, std::nullopt, std::nullopt});
+            std::vector<WrittenMainRow>().swap(*writtenMainRows);
+        } else {
+            NativeStatement q(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
+                                                 "[РасхОбр] FROM [МагистралиТС]"));
+            while (q.step())
+                m.mains.push_back({q.integer(0), intAt(q, 1), intAt(q, 2), qint16(intAt(q, 3)), qint16(intAt(q, 4)),
+                                   numberAt(q, 5), numberAt(q, 6)});
+        }
         std::sort(m.mains.begin(), m.mains.end(), [](const MainRow& x, const MainRow& y) {
             if (x.idM != y.idM)
                 return x.idM < y.idM;
@@ -457,9 +483,7 @@ RunModel RunModel::load(const QSqlDatabase& db)
     m.buildIndexes();
     m.headerInFile_ = m.header.values;
     m.endNodesInFile_ = m.endNodes;
-    m.segmentsInFile_.reserve(m.segments.size());
-    for (const SegmentRecord& segment : m.segments)
-        m.segmentsInFile_.push_back(segment.values);
+    m.keepSegmentsInFile();
     m.flowsInFile_.reserve(m.mains.size());
     for (const MainRow& row : m.mains)
         m.flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);
@@ -505,6 +529,15 @@ QString RunModel::valueAsStored(int record, int column) const
         return *text;
     const Value& value = record < 0 ? header.values[size_t(column)] : segments[size_t(record)].values[size_t(column)];
     return value ? valueText(*value) : QString();
+}
+
+void RunModel::keepSegmentsInFile() const
+{
+    const size_t width = size_t(segmentColumns.size());
+    segmentsInFile_.resize(segments.size() * width);
+    auto out = segmentsInFile_.begin();
+    for (const SegmentRecord& segment : segments)
+        out = std::copy_n(segment.values.begin(), width, out);
 }
 
 std::pair<int, int> RunModel::mainRows(int idM) const
@@ -573,7 +606,9 @@ void RunModel::writeBack(const QSqlDatabase& db) const
         std::optional<NativeStatement> q;
         for (size_t r = 0; r < segments.size() && !written.empty(); ++r) {
             const SegmentRecord& s = segments[r];
-            if (r < segmentsInFile_.size() && sameValues(segmentsInFile_[r], s.values))
+            const size_t width = size_t(segmentColumns.size());
+            if ((r + 1) * width <= segmentsInFile_.size() && s.values.size() == width
+                && std::equal(s.values.begin(), s.values.end(), segmentsInFile_.begin() + qsizetype(r * width), sameValue))
                 continue;
             if (!q)
                 q.emplace(db, sql);
@@ -623,9 +658,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
     visitedInFile_ = visitedList;
     headerInFile_ = header.values;
     endNodesInFile_ = endNodes;
-    segmentsInFile_.clear();
-    for (const SegmentRecord& segment : segments)
-        segmentsInFile_.push_back(segment.values);
+    keepSegmentsInFile();
     flowsInFile_.clear();
     for (const MainRow& row : mains)
         flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);

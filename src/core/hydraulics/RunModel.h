@@ -22,6 +22,7 @@
 namespace zurm {
 
 class ReferenceTables;
+struct WrittenMainRow;
 
 namespace run {
 
@@ -127,7 +128,9 @@ public:
     // Reads НазвРасч, the header and segment records, КонМаг (ascending id_m),
     // МагистралиТС (walk order), УзлыТС, ИзмПНапВУзлахТС, Формулы and the
     // predefined rows needed by the run. Throws Failure.
-    static RunModel load(const QSqlDatabase& calculation);
+    // Given the rows of МагистралиТС just written by the topology check, takes
+    // them instead (and empties the list) when the table holds as many rows.
+    static RunModel load(const QSqlDatabase& calculation, std::vector<WrittenMainRow>* writtenMainRows = nullptr);
     // Reads the order tables and compiles the indicators they evaluate.
     void loadOrder(const QSqlDatabase& calculation);
 
@@ -230,7 +233,8 @@ private:
     // and the run writes back four times, and a run stopped by a bad input
     // leaves that input as the user entered it.
     mutable RecordValues headerInFile_;
-    mutable std::vector<RecordValues> segmentsInFile_;
+    mutable std::vector<Value> segmentsInFile_; // row after row, segmentColumns.size() values each
+    void keepSegmentsInFile() const;
     mutable std::vector<EndNodeRow> endNodesInFile_;
     mutable std::vector<std::pair<Value, Value>> flowsInFile_;
     // СписокРасчУчастков as last written; nullopt until known.

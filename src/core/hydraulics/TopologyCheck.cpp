@@ -273,21 +273,26 @@ QString planMains(const Network& network, Node start, StatusBar& status, MainsPl
 
 // The rows of МагистралиТС, in the plan's order (the end segments, then each
 // main walked back toward the source): a large network has over a million.
-void writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan)
+std::vector<WrittenMainRow> writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan)
 {
+    std::vector<WrittenMainRow> written;
+    written.reserve(plan.rows.size());
     NativeStatement insert(
         db, QStringLiteral("INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) VALUES (?, ?, ?, ?)"));
     for (const MainRow& row : plan.rows) {
         const Segment& s = network.segments[size_t(row.segment)];
         insert.run({row.main, row.position, *s.from, *s.to});
+        written.push_back({insert.lastInsertRowid(), row.main, row.position, *s.from, *s.to});
     }
+    return written;
 }
 
 // Replaces МагистралиТС and КонМаг in one transaction. The values the user gave
 // per end node (the head in the supply pipe, and for a two-pipe network the
 // available head and the temperature difference) follow their end node into
 // its new row; when several old rows name one end node the last one wins.
-void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan& plan, bool twoPipe, bool designMode)
+std::vector<WrittenMainRow> writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan& plan,
+                                       bool twoPipe, bool designMode)
 {
     QStringList endColumns;
     for (const ColumnInfo& column : tableColumns(db, kEndNodeTable))
@@ -326,7 +331,7 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
     execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
     execSql(db, QStringLiteral("DELETE FROM [КонМаг]"));
 
-    writeMainRows(db, network, plan);
+    std::vector<WrittenMainRow> written = writeMainRows(db, network, plan);
 
     QStringList columns = {QStringLiteral("id_m"), QStringLiteral("РВПод"), QStringLiteral("КонУзел")};
     if (returnBit)
@@ -354,9 +359,10 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
         ends.run();
     }
     transaction.commit();
+    return written;
 }
 
-TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& startNodeText)
+TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& startNodeText, WrittenMainRows* written)
 {
     const QSqlDatabase db = data.calculation();
     const CalculationRow row(db);
@@ -396,7 +402,10 @@ TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& star
     MainsPlan plan;
     if (QString message = planMains(network, start, status, plan); !message.isEmpty())
         return error(message);
-    writeMains(db, network, plan, twoPipe, designMode);
+    WrittenMainRows rows =
+        std::make_shared<std::vector<WrittenMainRow>>(writeMains(db, network, plan, twoPipe, designMode));
+    if (written)
+        *written = std::move(rows);
 
     for (std::size_t r = 0; r < network.segments.size(); ++r) {
         const Segment& s = network.segments[r];
@@ -421,7 +430,7 @@ QString networkStatusMessage(const QString& text)
     return fromCp1251(toCp1251(text).left(255));
 }
 
-TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText)
+TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText, WrittenMainRows* written)
 {
     // The check stores the start node and the network's status.
     data.noteInputChanged();
@@ -448,7 +457,7 @@ TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& s
     } finish{progress, guards, insertRefused};
 
     StatusBar status(progress);
-    TopologyResult result = runCheck(data, status, startNodeText);
+    TopologyResult result = runCheck(data, status, startNodeText, written);
     result.message = networkStatusMessage(result.message);
     return result;
 }

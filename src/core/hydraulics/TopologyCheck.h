@@ -3,16 +3,29 @@
 #include "document/NetworkKinds.h"
 
 #include <QString>
+#include <memory>
+#include <vector>
 
 namespace zurm {
 
 class DataModule;
 class Progress;
 
+// A row of МагистралиТС as the check writes it (the flows left empty).
+struct WrittenMainRow {
+    qint64 rowid = 0;
+    int idM = 0;
+    int npp = 0; // NппУчВМ
+    qint16 startNode = 0;
+    qint16 endNode = 0;
+};
+
 struct TopologyResult {
     int status = kNetworkCorrect;
     QString message; // the first error's text, empty unless status 3
 };
+
+using WrittenMainRows = std::shared_ptr<std::vector<WrittenMainRow>>;
 
 // The longest network message: what survives the single-byte code page, cut
 // at 255 characters.
@@ -31,7 +44,10 @@ QString networkStatusMessage(const QString& text);
 // before calling and stores the result with storeNetworkStatus. Database
 // failures throw zurm::Failure after the window has been unlocked, the busy
 // cursor reset and the end-node table's guards re-armed.
-TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText);
+// Given `written`, sets it to the rows of МагистралиТС the check wrote, in the
+// order written (left null when it wrote none).
+TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText,
+                          WrittenMainRows* written = nullptr);
 
 // A correct network whose start node carries a head change (ИзмПНапВУзлахТС)
 // gets status 2 with an empty message; other results are left as they are.

@@ -454,11 +454,6 @@ RunModel RunModel::load(const QSqlDatabase& db, std::vector<WrittenMainRow>* wri
     {
         QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ТрПр], [ИзмПНап] FROM [ИзмПНапВУзлахТС] ORDER BY rowid"));
         QString problem, shown;
-        for (int pipe = 0; pipe < 2; ++pipe) {
-            m.firstChange_[pipe].assign(kNodeSlots, 0.0);
-            m.hasFirstChange_[pipe].assign(kNodeSlots, 0);
-            m.changeSum_[pipe].assign(kNodeSlots, 0.0);
-        }
         while (q.next()) {
             const std::optional<qint16> stored = storedNodeNumber(q.value(0), problem);
             const double change = storedNumber(q.value(2), shown).value_or(0.0);
@@ -472,6 +467,11 @@ RunModel RunModel::load(const QSqlDatabase& db, std::vector<WrittenMainRow>* wri
                 continue;
             const qint16 node = *stored;
             const int pipe = flagOf(q.value(1)) ? 1 : 0;
+            if (m.changeSum_[pipe].empty()) { // most networks have no head changes
+                m.firstChange_[pipe].assign(kNodeSlots, 0.0);
+                m.hasFirstChange_[pipe].assign(kNodeSlots, 0);
+                m.changeSum_[pipe].assign(kNodeSlots, 0.0);
+            }
             if (!m.hasFirstChange_[pipe][quint16(node)]) {
                 m.hasFirstChange_[pipe][quint16(node)] = 1;
                 m.firstChange_[pipe][quint16(node)] = change;

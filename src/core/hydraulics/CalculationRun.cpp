@@ -230,7 +230,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
             return outcome;
         }
 
-        run::RunModel model = run::RunModel::load(db, options.writtenMainRows.get());
+        run::RunModel model = run::RunModel::load(db, options.writtenMains.get());
         if (settings.writeText && options.offerRunWithoutText) {
             const qint64 estimate = estimatedTextSize(qint64(model.endNodes.size()), qint64(model.segments.size()),
                                                       model.twoPipe(), model.designMode);

@@ -243,9 +243,10 @@ int RunModel::headerColumn(const QString& name) const
     return column;
 }
 
-RunModel RunModel::load(const QSqlDatabase& db, std::vector<WrittenMainRow>* writtenMainRows)
+RunModel RunModel::load(const QSqlDatabase& db, WrittenMains* writtenMains)
 {
     RunModel m;
+    std::vector<std::pair<Value, Value>> flowsLeft; // by rowid - 1, see WrittenMains
     {
         const QVariantList row = CalculationRow(db).read(
             {CalculationRow::kNetworkType, CalculationRow::kDesignMode, CalculationRow::kDistributeFlows,
@@ -408,10 +409,13 @@ RunModel RunModel::load(const QSqlDatabase& db, std::vector<WrittenMainRow>* wri
         // through a temporary b-tree.
         const qint64 count = selectValue(db, QStringLiteral("SELECT count(*) FROM [МагистралиТС]")).toLongLong();
         m.mains.reserve(size_t(count));
-        if (writtenMainRows && qint64(writtenMainRows->size()) == count) {
-            for (const WrittenMainRow& row : *writtenMainRows)
+        if (writtenMains && qint64(writtenMains->rows.size()) == count) {
+            // The flows start empty, as the check writes them; those it left
+            // in the table are what the file holds (flowsInFile_, below).
+            for (const WrittenMainRow& row : writtenMains->rows)
                 m.mains.push_back({row.rowid, row.idM, row.npp, row.startNode, row.endNode, std::nullopt, std::nullopt});
-            std::vector<WrittenMainRow>().swap(*writtenMainRows);
+            std::vector<WrittenMainRow>().swap(writtenMains->rows);
+            flowsLeft.swap(writtenMains->flowsLeft);
         } else {
             NativeStatement q(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
                                                  "[РасхОбр] FROM [МагистралиТС]"));
@@ -484,9 +488,39 @@ RunModel RunModel::load(const QSqlDatabase& db, std::vector<WrittenMainRow>* wri
     m.headerInFile_ = m.header.values;
     m.endNodesInFile_ = m.endNodes;
     m.keepSegmentsInFile();
-    m.flowsInFile_.reserve(m.mains.size());
-    for (const MainRow& row : m.mains)
-        m.flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);
+    const bool byRowid = !flowsLeft.empty() && flowsLeft.size() == m.mains.size()
+        && std::all_of(m.mains.begin(), m.mains.end(),
+                       [n = qint64(m.mains.size())](const MainRow& row) { return row.rowid >= 1 && row.rowid <= n; });
+    if (byRowid) {
+        // Put the flows left in the table (by rowid - 1) into walk order in
+        // place: the largest networks have over a million of them.
+        m.flowsInFile_ = std::move(flowsLeft);
+        std::vector<bool> placed(m.mains.size(), false);
+        for (size_t start = 0; start < m.mains.size(); ++start) {
+            if (placed[start])
+                continue;
+            // Position r takes the flows of rowid mains[r].rowid.
+            const std::pair<Value, Value> first = m.flowsInFile_[start];
+            size_t r = start;
+            for (;;) {
+                placed[r] = true;
+                const size_t from = size_t(m.mains[r].rowid - 1);
+                if (from == start) {
+                    m.flowsInFile_[r] = first;
+                    break;
+                }
+                m.flowsInFile_[r] = m.flowsInFile_[from];
+                r = from;
+            }
+        }
+    } else {
+        m.flowsInFile_.reserve(m.mains.size());
+        for (const MainRow& row : m.mains) {
+            const size_t left = size_t(row.rowid - 1);
+            m.flowsInFile_.push_back(left < flowsLeft.size() ? flowsLeft[left]
+                                                             : std::make_pair(row.flowSupply, row.flowReturn));
+        }
+    }
     return m;
 }
 

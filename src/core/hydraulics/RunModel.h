@@ -22,7 +22,7 @@
 namespace zurm {
 
 class ReferenceTables;
-struct WrittenMainRow;
+struct WrittenMains;
 
 namespace run {
 
@@ -130,7 +130,7 @@ public:
     // predefined rows needed by the run. Throws Failure.
     // Given the rows of МагистралиТС just written by the topology check, takes
     // them instead (and empties the list) when the table holds as many rows.
-    static RunModel load(const QSqlDatabase& calculation, std::vector<WrittenMainRow>* writtenMainRows = nullptr);
+    static RunModel load(const QSqlDatabase& calculation, WrittenMains* writtenMains = nullptr);
     // Reads the order tables and compiles the indicators they evaluate.
     void loadOrder(const QSqlDatabase& calculation);
 

@@ -54,9 +54,9 @@ struct RunOptions {
     // and a failed write names the file and the disk.
     bool offerRunWithoutText = true;
     // The rows of МагистралиТС a topology check run right before has written
-    // (see ParTSCorrF): the run takes them (leaving the list empty) instead
-    // of reading the table again, as long as the table holds as many rows.
-    WrittenMainRows writtenMainRows;
+    // (see ParTSCorrF): the run takes them (leaving WrittenMains empty)
+    // instead of reading the table again, as long as it holds as many rows.
+    WrittenMainRows writtenMains;
 };
 
 } // namespace zurm

@@ -291,8 +291,56 @@ std::vector<WrittenMainRow> writeMainRows(const QSqlDatabase& db, const Network&
 // per end node (the head in the supply pipe, and for a two-pipe network the
 // available head and the temperature difference) follow their end node into
 // its new row; when several old rows name one end node the last one wins.
+// True when МагистралиТС holds exactly the rows a rewrite would give (the
+// same whole numbers, rowids 1, 2, … in the plan's order); their flows, when
+// any is set, go to `flows`.
+bool holdsPlannedRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan,
+                      std::vector<std::pair<std::optional<double>, std::optional<double>>>& flows)
+{
+    using Kind = NativeStatement::Kind;
+    flows.clear();
+    flows.reserve(plan.rows.size());
+    bool anyFlow = false;
+    NativeStatement rows(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
+                                            "[РасхОбр] FROM [МагистралиТС] ORDER BY rowid"));
+    std::size_t r = 0;
+    auto flow = [&rows](int column) -> std::optional<double> {
+        switch (rows.kind(column)) {
+        case Kind::Null:
+            return std::nullopt;
+        case Kind::Integer:
+            return double(rows.integer(column));
+        default:
+            return rows.real(column);
+        }
+    };
+    while (rows.step()) {
+        bool same = r < plan.rows.size() && rows.integer(0) == qint64(r) + 1;
+        for (int c = 1; same && c <= 4; ++c)
+            same = rows.kind(c) == Kind::Integer;
+        for (int c = 5; same && c <= 6; ++c)
+            same = rows.kind(c) == Kind::Null || rows.kind(c) == Kind::Integer || rows.kind(c) == Kind::Real;
+        if (same) {
+            const MainRow& row = plan.rows[r];
+            const Segment& s = network.segments[std::size_t(row.segment)];
+            same = rows.integer(1) == row.main && rows.integer(2) == row.position && rows.integer(3) == *s.from
+                && rows.integer(4) == *s.to;
+        }
+        if (!same) {
+            flows.clear();
+            return false;
+        }
+        flows.emplace_back(flow(5), flow(6));
+        anyFlow = anyFlow || flows.back().first || flows.back().second;
+        ++r;
+    }
+    if (!anyFlow)
+        flows.clear();
+    return r == plan.rows.size();
+}
+
 std::vector<WrittenMainRow> writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan& plan,
-                                       bool twoPipe, bool designMode)
+                                       bool twoPipe, bool designMode, WrittenMains* keep)
 {
     QStringList endColumns;
     for (const ColumnInfo& column : tableColumns(db, kEndNodeTable))
@@ -328,10 +376,21 @@ std::vector<WrittenMainRow> writeMains(const QSqlDatabase& db, const Network& ne
             keptByEnd[slot(*end)] = values;
         }
     }
-    execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
+    std::vector<WrittenMainRow> written;
+    if (keep && holdsPlannedRows(db, network, plan, keep->flowsLeft)) {
+        written.reserve(plan.rows.size());
+        for (std::size_t r = 0; r < plan.rows.size(); ++r) {
+            const MainRow& row = plan.rows[r];
+            const Segment& s = network.segments[std::size_t(row.segment)];
+            written.push_back({qint64(r) + 1, row.main, row.position, *s.from, *s.to});
+        }
+    } else {
+        if (keep)
+            keep->flowsLeft.clear();
+        execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
+        written = writeMainRows(db, network, plan);
+    }
     execSql(db, QStringLiteral("DELETE FROM [КонМаг]"));
-
-    std::vector<WrittenMainRow> written = writeMainRows(db, network, plan);
 
     QStringList columns = {QStringLiteral("id_m"), QStringLiteral("РВПод"), QStringLiteral("КонУзел")};
     if (returnBit)
@@ -402,10 +461,13 @@ TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& star
     MainsPlan plan;
     if (QString message = planMains(network, start, status, plan); !message.isEmpty())
         return error(message);
-    WrittenMainRows rows =
-        std::make_shared<std::vector<WrittenMainRow>>(writeMains(db, network, plan, twoPipe, designMode));
-    if (written)
-        *written = std::move(rows);
+    if (written) {
+        auto mains = std::make_shared<WrittenMains>();
+        mains->rows = writeMains(db, network, plan, twoPipe, designMode, mains.get());
+        *written = std::move(mains);
+    } else {
+        writeMains(db, network, plan, twoPipe, designMode, nullptr);
+    }
 
     for (std::size_t r = 0; r < network.segments.size(); ++r) {
         const Segment& s = network.segments[r];
@@ -460,6 +522,15 @@ TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& s
     TopologyResult result = runCheck(data, status, startNodeText, written);
     result.message = networkStatusMessage(result.message);
     return result;
+}
+
+void clearFlowsLeft(DataModule& data, const WrittenMainRows& written)
+{
+    if (!written || written->flowsLeft.empty())
+        return;
+    execSql(data.calculation(), QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод] = NULL, [РасхОбр] = NULL "
+                                               "WHERE [РасхПод] IS NOT NULL OR [РасхОбр] IS NOT NULL"));
+    written->flowsLeft.clear();
 }
 
 void applyHeadChangeRule(DataModule& data, TopologyResult& result)

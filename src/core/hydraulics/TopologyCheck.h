@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace zurm {
@@ -25,7 +27,20 @@ struct TopologyResult {
     QString message; // the first error's text, empty unless status 3
 };
 
-using WrittenMainRows = std::shared_ptr<std::vector<WrittenMainRow>>;
+// What a run that follows the check may take instead of reading МагистралиТС.
+struct WrittenMains {
+    std::vector<WrittenMainRow> rows; // in rowid order
+    // When the table already held exactly these rows, it is not rewritten and
+    // keeps its flows until the run writes its own: those flows by rowid - 1
+    // (empty when the table was rewritten or held no flows). A caller that
+    // does not run the calculation after all calls clearFlowsLeft.
+    std::vector<std::pair<std::optional<double>, std::optional<double>>> flowsLeft;
+};
+using WrittenMainRows = std::shared_ptr<WrittenMains>;
+
+// Empties the flows of МагистралиТС that a check left in place for a run that
+// did not take them (see WrittenMains); nothing when there are none.
+void clearFlowsLeft(DataModule& data, const WrittenMainRows& written);
 
 // The longest network message: what survives the single-byte code page, cut
 // at 255 characters.
@@ -45,7 +60,8 @@ QString networkStatusMessage(const QString& text);
 // failures throw zurm::Failure after the window has been unlocked, the busy
 // cursor reset and the end-node table's guards re-armed.
 // Given `written`, sets it to the rows of МагистралиТС the check wrote, in the
-// order written (left null when it wrote none).
+// order written (left null when it wrote none); then a table that already
+// holds exactly the planned rows is not rewritten (see WrittenMains).
 TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText,
                           WrittenMainRows* written = nullptr);
 

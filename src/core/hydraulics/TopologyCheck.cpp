@@ -273,16 +273,19 @@ QString planMains(const Network& network, Node start, StatusBar& status, MainsPl
 
 // The rows of МагистралиТС, in the plan's order (the end segments, then each
 // main walked back toward the source): a large network has over a million.
-std::vector<WrittenMainRow> writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan)
+std::vector<WrittenMainRow> writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan,
+                                          bool listWritten)
 {
     std::vector<WrittenMainRow> written;
-    written.reserve(plan.rows.size());
+    if (listWritten)
+        written.reserve(plan.rows.size());
     NativeStatement insert(
         db, QStringLiteral("INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) VALUES (?, ?, ?, ?)"));
     for (const MainRow& row : plan.rows) {
         const Segment& s = network.segments[size_t(row.segment)];
         insert.run({row.main, row.position, *s.from, *s.to});
-        written.push_back({insert.lastInsertRowid(), row.main, row.position, *s.from, *s.to});
+        if (listWritten)
+            written.push_back({insert.lastInsertRowid(), row.main, row.position, *s.from, *s.to});
     }
     return written;
 }
@@ -388,7 +391,7 @@ std::vector<WrittenMainRow> writeMains(const QSqlDatabase& db, const Network& ne
         if (keep)
             keep->flowsLeft.clear();
         execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
-        written = writeMainRows(db, network, plan);
+        written = writeMainRows(db, network, plan, keep != nullptr);
     }
     execSql(db, QStringLiteral("DELETE FROM [КонМаг]"));
 

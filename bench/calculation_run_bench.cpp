@@ -25,6 +25,7 @@
 #include "support/PeakMemory.h"
 #include "support/StreetNetwork.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -36,6 +37,12 @@ void CalculationRun(benchmark::State& state)
     const int nodes = int(state.range(0));
     const bool writeText = state.range(1) != 0;
     const QString& path = zurm::bench::streetCalculation(nodes);
+    // ZURM_BENCH_STREET_FILE: a copy of the largest network before its first
+    // run, for comparing the stored results of two builds
+    // (bench/dump_calculation.py).
+    if (const QByteArray keep = qgetenv("ZURM_BENCH_STREET_FILE"); !keep.isEmpty() && nodes == 32700
+        && !QFile::exists(QFile::decodeName(keep)))
+        QFile::copy(path, QFile::decodeName(keep));
     zurm::bench::QuietDialogs dialogs;
     zurm::SilentProgress progress;
     zurm::DataModule data(QFileInfo(path).absolutePath());

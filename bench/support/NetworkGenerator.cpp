@@ -134,6 +134,21 @@ void fillCalculation(const QSqlDatabase& db, int segmentCount, const NetworkShap
 
 int parentNode(int segment, const NetworkShape& shape)
 {
+    if (shape.chainPerMille >= 0) {
+        // A fixed hash of the segment number: the same shape on every call.
+        auto hash = [](quint32 x) {
+            x ^= x >> 16;
+            x *= 0x7feb352dU;
+            x ^= x >> 15;
+            x *= 0x846ca68bU;
+            return x ^ (x >> 16);
+        };
+        if (segment <= 1)
+            return 0;
+        if (int(hash(quint32(segment)) % 1000) < shape.chainPerMille)
+            return segment - 1;
+        return int(hash(quint32(segment) + 0x9e3779b9U) % quint32(segment));
+    }
     const int length = std::max(1, shape.branchLength);
     const int branch = (segment - 1) / length;
     if ((segment - 1) % length > 0)

@@ -376,10 +376,12 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
         availableNode = text(row.value(3));
     }
     row.finish();
-    zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, startText);
+    zurm::WrittenMainRows mainRows;
+    zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, startText, &mainRows);
     zurm::applyHeadChangeRule(data, topology);
     zurm::storeNetworkStatus(data, topology.status, topology.message);
     if (topology.status != zurm::kNetworkCorrect) {
+        zurm::clearFlowsLeft(data, mainRows);
         printLine(stderr, networkStatusText(topology));
         return 1;
     }
@@ -397,6 +399,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     zurm::RunOptions options;
     options.indicatorsValid = true;
     options.networkStatus = topology.status;
+    options.writtenMains = mainRows; // not read again
     options.calculationName = name;
     options.supplyHeadNodeText = supplyNode;
     options.availableHeadNodeText = availableNode;
@@ -421,7 +424,12 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     zurm::RunOutcome outcome;
     try {
         outcome = zurm::runCalculation(data, dialogs, progress, options);
+        zurm::clearFlowsLeft(data, mainRows); // when the run did not take them
     } catch (const zurm::Failure& failure) {
+        try {
+            zurm::clearFlowsLeft(data, mainRows);
+        } catch (...) {
+        }
         // The text is the only file the run writes itself: say which one failed.
         if (textOut.isEmpty() || failure.className() != QLatin1String("FileError") || failure.text().contains(textOut))
             throw;

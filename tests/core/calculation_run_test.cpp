@@ -535,6 +535,47 @@ TEST_F(CalculationRunTest, StoppedRunLeavesTheFileAsItWas)
     EXPECT_NE(contents(calc()), before) << "the check points come before the run's last write";
 }
 
+// The run writes its results once, at its end or at its first error: no row
+// changes more often than once, and the visited-segments list, empty when the
+// run ends well, is not written at all (checked by the row changes SQLite
+// counts on the connection).
+TEST_F(CalculationRunTest, ResultsAreWrittenOncePerRun)
+{
+    openTemplate(1);
+    QString nodes = QStringLiteral("0:0");
+    QString segments;
+    for (int n = 1; n <= 20; ++n) {
+        nodes += QStringLiteral(" %1:0").arg(n);
+        segments += QStringLiteral(" %1-%2:100").arg(n < 11 ? n - 1 : (n == 11 ? 5 : n - 1)).arg(n);
+    }
+    network(nodes, segments);
+    prepare();
+    const qint64 rows = value(QStringLiteral("SELECT count(*) FROM Табл")).toLongLong()
+        + value(QStringLiteral("SELECT count(*) FROM КонМаг")).toLongLong()
+        + value(QStringLiteral("SELECT count(*) FROM МагистралиТС")).toLongLong();
+    struct Case {
+        const char* name;
+        const char* edit;
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {"run to its end", "UPDATE Заг SET МаксТВоды = 130", true},
+        {"stopped by an error", "UPDATE Заг SET ПНапНаУзПод = NULL", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        exec(QString::fromUtf8(c.edit));
+        const qint64 before = value(QStringLiteral("SELECT total_changes()")).toLongLong();
+        EXPECT_EQ(run().succeeded, c.succeeds);
+        // Every row of Табл, КонМаг and МагистралиТС at most once, plus the
+        // header row and the calculation's own row a few times.
+        EXPECT_LE(value(QStringLiteral("SELECT total_changes()")).toLongLong() - before, rows + 10);
+        if (c.succeeds) {
+            EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM СписокРасчУчастков")).toInt(), 0);
+        }
+    }
+}
+
 // The text of a star network grows with the square of its mains. When it
 // would not fit, the run asks first and may go on without it.
 TEST_F(CalculationRunTest, TextThatWouldNotFitIsOfferedToBeLeftOut)

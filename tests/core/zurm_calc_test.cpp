@@ -269,13 +269,51 @@ TEST(ZurmCalc, StoredValuesThatAreNoInputsExitWithTheirMessage)
         zurm::test::ProgramFolderFixture folder;
         const QString file = folder.docs(QStringLiteral("sample.mdb"));
         zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), file);
-        execOn(file, QString::fromUtf8(c.change));
+        for (const QString& change : QString::fromUtf8(c.change).split(QStringLiteral("; ")))
+            execOn(file, change);
         const Outcome outcome = zurmCalc({file});
         EXPECT_EQ(outcome.exitCode, 1);
         EXPECT_EQ(outcome.err, c.err);
         EXPECT_TRUE(outcome.out.isEmpty());
         EXPECT_EQ(valueOn(file, QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
         EXPECT_EQ(valueOn(file, QStringLiteral("SELECT ПарТСКорр FROM НазвРасч")).toInt(), c.networkStatus);
+    }
+}
+
+// Run again on a file it has calculated, zurm-calc leaves the mains as they
+// are when the network is the same; the flows of a run that stops before
+// distributing them, or of a network that is not run, still end up empty.
+TEST(ZurmCalc, RunAgainLeavesNoFlowsOfTheRunBefore)
+{
+    const struct {
+        const char* name;
+        const char* change;
+        int exitCode;
+        bool flows;
+    } cases[] = {
+        {"same network", "UPDATE Заг SET МаксТВоды = МаксТВоды", 0, true},
+        {"stopped by an input error", "UPDATE Заг SET ПНапНаУзПод = 'NaN'", 1, false},
+        {"head change at the start node",
+         "INSERT INTO ИзмПНапВУзлахТС (Nуз, ТрПр, ИзмПНап) SELECT NНачУз, 0, 1 FROM НазвРасч", 1, false},
+        {"another network stopped by an input error",
+         "UPDATE Заг SET ПНапНаУзПод = 'NaN'; DELETE FROM Табл WHERE КонУзел = (SELECT max(КонУзел) FROM Табл "
+         "WHERE КонУзел NOT IN (SELECT НачУзел FROM Табл)); DELETE FROM УзлыТС WHERE Nуз NOT IN "
+         "(SELECT НачУзел FROM Табл UNION SELECT КонУзел FROM Табл)",
+         1, false},
+    };
+    const QString flows =
+        QStringLiteral("SELECT count(*) FROM МагистралиТС WHERE РасхПод IS NOT NULL OR РасхОбр IS NOT NULL");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zurm::test::ProgramFolderFixture folder;
+        const QString file = folder.docs(QStringLiteral("district.mdb"));
+        zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), file);
+        ASSERT_EQ(zurmCalc({file}).exitCode, 0);
+        ASSERT_GT(valueOn(file, flows).toInt(), 0);
+        for (const QString& change : QString::fromUtf8(c.change).split(QStringLiteral("; ")))
+            execOn(file, change);
+        EXPECT_EQ(zurmCalc({file}).exitCode, c.exitCode);
+        EXPECT_EQ(valueOn(file, flows).toInt() > 0, c.flows);
     }
 }
 

@@ -64,6 +64,57 @@ void NativeStatement::bindInteger(int index, qint64 value)
         fail(code);
 }
 
+void NativeStatement::bindNull(int index)
+{
+    const int code = sqlite3_bind_null(statement_, index);
+    if (code != SQLITE_OK)
+        fail(code);
+}
+
+void NativeStatement::bindValue(int index, const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return bindNull(index);
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        return bindInteger(index, value.toLongLong());
+    case QMetaType::Double:
+        return bindReal(index, value.toDouble());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        const int code = sqlite3_bind_blob(statement_, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        if (code != SQLITE_OK)
+            fail(code);
+        return;
+    }
+    default:
+        return bindText(index, value.toString());
+    }
+}
+
+NativeStatement::Kind NativeStatement::kind(int column) const
+{
+    switch (sqlite3_column_type(statement_, column)) {
+    case SQLITE_INTEGER:
+        return Kind::Integer;
+    case SQLITE_FLOAT:
+        return Kind::Real;
+    case SQLITE_TEXT:
+        return Kind::Text;
+    case SQLITE_BLOB:
+        return Kind::Blob;
+    default:
+        return Kind::Null;
+    }
+}
+
+qint64 NativeStatement::integer(int column) const { return sqlite3_column_int64(statement_, column); }
+
+double NativeStatement::real(int column) const { return sqlite3_column_double(statement_, column); }
+
 bool NativeStatement::step()
 {
     const int code = sqlite3_step(statement_);
@@ -96,6 +147,8 @@ QVariant NativeStatement::value(int column) const
         return QVariant();
     }
 }
+
+qint64 NativeStatement::lastInsertRowid() const { return sqlite3_last_insert_rowid(connection_); }
 
 void NativeStatement::run()
 {

@@ -230,7 +230,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
             return outcome;
         }
 
-        run::RunModel model = run::RunModel::load(db);
+        run::RunModel model = run::RunModel::load(db, options.writtenMains.get());
         if (settings.writeText && options.offerRunWithoutText) {
             const qint64 estimate = estimatedTextSize(qint64(model.endNodes.size()), qint64(model.segments.size()),
                                                       model.twoPipe(), model.designMode);
@@ -265,7 +265,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         if (s.ok())
             s.model.loadOrder(db);
         run::prepareRun(s);
-        s.flush();
+        s.checkResults();
         run::calculateHeads(s);
         run::writeTextEnd(s);
         if (s.ok())

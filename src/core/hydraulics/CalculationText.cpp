@@ -196,6 +196,8 @@ void CalculationText::writeLine(const QString& text)
 
 void CalculationText::writeNumber(double value)
 {
+    if (!enabled_)
+        return;
     write(number(value));
 }
 

@@ -169,17 +169,19 @@ void calculatePass(RunState& s, PipePass pass)
             double loss = 0;
             if (a != m.startNode) {
                 const int previous = m.segmentEndingAt(a);
-                const QString prefix = RunState::segmentPrefix(a, b) + QStringLiteral("Ошибка при расчете показателя \"")
-                    + startName + QStringLiteral("\":") + kCrLf + kCrLf;
+                auto prefix = [&] {
+                    return RunState::segmentPrefix(a, b) + QStringLiteral("Ошибка при расчете показателя \"")
+                        + startName + QStringLiteral("\":") + kCrLf + kCrLf;
+                };
                 if (previous < 0) {
-                    s.error = prefix + QStringLiteral("Не найден участок с конечным узлом № ") + QString::number(a)
+                    s.error = prefix() + QStringLiteral("Не найден участок с конечным узлом № ") + QString::number(a)
                         + QStringLiteral(".");
                     break;
                 }
                 const Value previousLoss = m.seg(previous, lossEnd);
                 if (!previousLoss) {
                     const SegmentRecord& p = m.segments[size_t(previous)];
-                    s.error = prefix + QStringLiteral("Значение показателя \"") + endName
+                    s.error = prefix() + QStringLiteral("Значение показателя \"") + endName
                         + QStringLiteral("\" на участке ") + RunState::segmentName(p.startNode, p.endNode)
                         + QStringLiteral(" не заполнено.");
                     break;
@@ -196,12 +198,14 @@ void calculatePass(RunState& s, PipePass pass)
                     select.branchSpecificLoss(d, r, states, visited, endingAt, t);
                 m.seg(i, branchLossColumn) = branchLoss ? Value(stored(*branchLoss)) : Value();
             }
-            t.writeLine(QStringLiteral("Участок ") + RunState::segmentName(a, b) + QStringLiteral(":"));
+            if (t.enabled())
+                t.writeLine(QStringLiteral("Участок ") + RunState::segmentName(a, b) + QStringLiteral(":"));
             SegmentRecord& segment = m.segments[size_t(i)];
             for (const OrderedIndicator& indicator : order) {
                 if (indicator.column < 0)
                     missingColumn(indicator.shortName);
-                t.write(indicator.fullName + QStringLiteral(" (") + indicator.shortName + QStringLiteral(") = "));
+                if (t.enabled())
+                    t.write(indicator.fullName + QStringLiteral(" (") + indicator.shortName + QStringLiteral(") = "));
                 QString error;
                 if (indicator.position > 0)
                     error = EvaluateSegmentIndicator(*indicator.compiled, segment, m.header, s.evaluation);
@@ -293,7 +297,8 @@ void calculateNodeHeads(RunState& s)
     }
 
     for (int i = 0; i < int(m.segments.size()) && s.ok(); ++i) {
-        t.writeLine(QStringLiteral("Участок ") + segmentText(i) + QStringLiteral(":"));
+        if (t.enabled())
+            t.writeLine(QStringLiteral("Участок ") + segmentText(i) + QStringLiteral(":"));
         const Value ls = m.seg(i, c.lossStartSupply);
         const Value le = m.seg(i, c.lossEndSupply);
         if (!ls || !le) {
@@ -323,6 +328,8 @@ void calculateNodeHeads(RunState& s)
             m.seg(i, c.availableEnd) = stored(availableEnd);
             m.seg(i, c.headEndReturn) = stored(headEnd - availableEnd);
         }
+        if (!t.enabled())
+            continue;
         auto v = [&](int column) { return s.text.number(m.seg(i, column).value_or(0.0)); };
         t.writeLine(QStringLiteral("ПНапНачПод = ") + v(c.headStartSupply) + QStringLiteral("  ПНапКонПод = ")
                     + v(c.headEndSupply));
@@ -370,12 +377,12 @@ void calculateHeads(RunState& s)
 {
     if (s.ok())
         evaluateHeader(s);
-    s.flush();
+    s.checkResults();
     if (s.ok())
         calculatePass(s, PipePass::Supply);
     if (s.ok() && s.model.twoPipe())
         calculatePass(s, PipePass::Return);
-    s.flush();
+    s.checkResults();
     if (s.ok())
         calculateNodeHeads(s);
     if (s.ok())

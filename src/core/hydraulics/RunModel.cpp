@@ -1,9 +1,11 @@
 #include "hydraulics/RunModel.h"
 
 #include "base/Failure.h"
+#include "base/NativeSql.h"
 #include "base/Sql.h"
 #include "document/CalculationRow.h"
 #include "document/NodeNumbers.h"
+#include "hydraulics/TopologyCheck.h"
 #include "indicators/IndicatorCatalogue.h"
 
 #include <QSqlError>
@@ -17,14 +19,12 @@ namespace zurm::run {
 namespace {
 
 const QString kFieldError = QStringLiteral("FieldError");
+constexpr int kNodeSlots = 65536; // node numbers are 16-bit
 
 
 // No number that is not finite reaches the file: the run stops with an error
-// before it would write one, and should one get here it is written as Null.
-QVariant variantOf(const Value& value)
-{
-    return value && std::isfinite(*value) ? QVariant(*value) : QVariant(QMetaType::fromType<double>());
-}
+// before it would write one, and should one get here it is written as Null
+// (bindNumber).
 
 // Equal, with NaN equal to NaN: an unchanged NaN is no change to write.
 bool sameValue(const Value& a, const Value& b)
@@ -58,22 +58,108 @@ Value storedNumber(const QVariant& value, QString& shown)
     return ok ? number : std::numeric_limits<double>::quiet_NaN();
 }
 
-// Two values as writeBack would bind them.
-bool sameBinding(const QVariant& a, const QVariant& b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() && b.isNull();
-    if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double)
-        return a.toDouble() == b.toDouble();
-    return a.toLongLong() == b.toLongLong();
-}
-
-QVariant nodeVariant(const std::optional<qint16>& node)
-{
-    return node ? QVariant(int(*node)) : QVariant(QMetaType::fromType<int>());
-}
+// A number as writeBack binds it: one that is not finite is written as Null.
+Value boundNumber(const Value& value) { return value && std::isfinite(*value) ? value : std::nullopt; }
 
 bool flagOf(const QVariant& value) { return !value.isNull() && value.toInt() != 0; }
+
+// Columns of the current row of a native statement, converted as the same
+// conversions of the QVariant the Qt driver gives would convert them; only
+// texts and blobs take that detour.
+using Kind = NativeStatement::Kind;
+
+Value numberAt(const NativeStatement& q, int column)
+{
+    switch (q.kind(column)) {
+    case Kind::Null:
+        return std::nullopt;
+    case Kind::Integer:
+        return double(q.integer(column));
+    case Kind::Real:
+        return q.real(column);
+    default:
+        return recordValueOf(q.value(column));
+    }
+}
+
+int intAt(const NativeStatement& q, int column)
+{
+    switch (q.kind(column)) {
+    case Kind::Null:
+        return 0;
+    case Kind::Integer:
+        return int(q.integer(column));
+    default:
+        return q.value(column).toInt();
+    }
+}
+
+bool flagAt(const NativeStatement& q, int column)
+{
+    switch (q.kind(column)) {
+    case Kind::Null:
+        return false;
+    case Kind::Integer:
+        return int(q.integer(column)) != 0;
+    default:
+        return flagOf(q.value(column));
+    }
+}
+
+void readEndNodeField(const NativeStatement& q, int column, const EndNodeField& field, EndNodeRow& e)
+{
+    switch (field.kind) {
+    case EndNodeField::Kind::Number:
+        e.*field.number = numberAt(q, column);
+        break;
+    case EndNodeField::Kind::Flag:
+        e.*field.flag = flagAt(q, column);
+        break;
+    case EndNodeField::Kind::Node:
+        e.*field.node = q.kind(column) == Kind::Null ? std::nullopt : std::optional<qint16>(qint16(intAt(q, column)));
+        break;
+    }
+}
+
+void bindNumber(NativeStatement& q, int index, const Value& value)
+{
+    if (value && std::isfinite(*value))
+        q.bindReal(index, *value);
+    else
+        q.bindNull(index);
+}
+
+void bindEndNodeField(NativeStatement& q, int index, const EndNodeField& field, const EndNodeRow& e)
+{
+    switch (field.kind) {
+    case EndNodeField::Kind::Number:
+        bindNumber(q, index, e.*field.number);
+        break;
+    case EndNodeField::Kind::Flag:
+        q.bindInteger(index, e.*field.flag ? 1 : 0);
+        break;
+    case EndNodeField::Kind::Node:
+        if (const std::optional<qint16>& node = e.*field.node)
+            q.bindInteger(index, *node);
+        else
+            q.bindNull(index);
+        break;
+    }
+}
+
+// Two rows bind the same values to the column.
+bool sameEndNodeField(const EndNodeField& field, const EndNodeRow& a, const EndNodeRow& b)
+{
+    switch (field.kind) {
+    case EndNodeField::Kind::Number:
+        return boundNumber(a.*field.number) == boundNumber(b.*field.number);
+    case EndNodeField::Kind::Flag:
+        return a.*field.flag == b.*field.flag;
+    case EndNodeField::Kind::Node:
+        return a.*field.node == b.*field.node;
+    }
+    return false;
+}
 
 std::vector<OrderedIndicator> readOrder(const QSqlDatabase& db, const QString& table, IndicatorVariant variant,
                                         const RecordColumns& headerColumns, const RecordColumns& segmentColumns)
@@ -102,20 +188,19 @@ std::vector<OrderedIndicator> readOrder(const QSqlDatabase& db, const QString& t
 const std::vector<EndNodeField>& endNodeFields()
 {
     auto number = [](const char* name, Value EndNodeRow::*member) {
-        return EndNodeField{QString::fromUtf8(name),
-                            [member](EndNodeRow& e, const QVariant& v) { e.*member = recordValueOf(v); },
-                            [member](const EndNodeRow& e) { return variantOf(e.*member); }, member};
+        EndNodeField field{QString::fromUtf8(name), EndNodeField::Kind::Number};
+        field.number = member;
+        return field;
     };
     auto flag = [](const char* name, bool EndNodeRow::*member) {
-        return EndNodeField{QString::fromUtf8(name), [member](EndNodeRow& e, const QVariant& v) { e.*member = flagOf(v); },
-                            [member](const EndNodeRow& e) { return QVariant(e.*member ? 1 : 0); }, nullptr};
+        EndNodeField field{QString::fromUtf8(name), EndNodeField::Kind::Flag};
+        field.flag = member;
+        return field;
     };
     auto node = [](const char* name, std::optional<qint16> EndNodeRow::*member) {
-        return EndNodeField{QString::fromUtf8(name),
-                            [member](EndNodeRow& e, const QVariant& v) {
-                                e.*member = v.isNull() ? std::nullopt : std::optional<qint16>(qint16(v.toInt()));
-                            },
-                            [member](const EndNodeRow& e) { return nodeVariant(e.*member); }, nullptr};
+        EndNodeField field{QString::fromUtf8(name), EndNodeField::Kind::Node};
+        field.node = member;
+        return field;
     };
     static const std::vector<EndNodeField> fields = {
         flag("РВПод", &EndNodeRow::doneSupply),
@@ -158,9 +243,10 @@ int RunModel::headerColumn(const QString& name) const
     return column;
 }
 
-RunModel RunModel::load(const QSqlDatabase& db)
+RunModel RunModel::load(const QSqlDatabase& db, WrittenMains* writtenMains)
 {
     RunModel m;
+    std::vector<std::pair<Value, Value>> flowsLeft; // by rowid - 1, see WrittenMains
     {
         const QVariantList row = CalculationRow(db).read(
             {CalculationRow::kNetworkType, CalculationRow::kDesignMode, CalculationRow::kDistributeFlows,
@@ -289,27 +375,54 @@ RunModel RunModel::load(const QSqlDatabase& db)
         QString sql = QStringLiteral("SELECT rowid, [id_m], [КонУзел]");
         for (const EndNodeField* field : m.endNodeColumns_)
             sql += QStringLiteral(", ") + quoteName(field->name);
-        QSqlQuery q = selectSql(db, sql + QStringLiteral(" FROM [КонМаг] ORDER BY [id_m] ASC, rowid ASC"));
-        while (q.next()) {
-            EndNodeRow e;
-            e.rowid = q.value(0).toLongLong();
-            e.idM = q.value(1).toInt();
-            e.endNode = qint16(q.value(2).toInt());
-            for (size_t i = 0; i < m.endNodeColumns_.size(); ++i)
-                m.endNodeColumns_[i]->read(e, q.value(3 + int(i)));
-            m.endNodes.push_back(e);
+        // Read in storage order and sorted here by id_m (ties in storage
+        // order) while every id_m is a whole number; otherwise SQLite sorts.
+        bool sortedHere = true;
+        auto readRows = [&m, &sortedHere](NativeStatement& q) {
+            while (q.step()) {
+                EndNodeRow e;
+                e.rowid = q.integer(0);
+                sortedHere = sortedHere && q.kind(1) == Kind::Integer;
+                e.idM = intAt(q, 1);
+                e.endNode = qint16(intAt(q, 2));
+                for (size_t i = 0; i < m.endNodeColumns_.size(); ++i)
+                    readEndNodeField(q, 3 + int(i), *m.endNodeColumns_[i], e);
+                m.endNodes.push_back(e);
+            }
+        };
+        {
+            NativeStatement q(db, sql + QStringLiteral(" FROM [КонМаг] ORDER BY rowid ASC"));
+            readRows(q);
+        }
+        if (sortedHere) {
+            std::stable_sort(m.endNodes.begin(), m.endNodes.end(),
+                             [](const EndNodeRow& x, const EndNodeRow& y) { return x.idM < y.idM; });
+        } else {
+            m.endNodes.clear();
+            NativeStatement q(db, sql + QStringLiteral(" FROM [КонМаг] ORDER BY [id_m] ASC, rowid ASC"));
+            readRows(q);
         }
     }
     {
         // Read in storage order and put in walk order ("id_m ASC, NппУчВМ
         // DESC", ties by rowid) here: SQLite would sort a million rows
         // through a temporary b-tree.
-        QSqlQuery q = selectSql(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
-                                                   "[РасхОбр] FROM [МагистралиТС]"));
-        while (q.next())
-            m.mains.push_back({q.value(0).toLongLong(), q.value(1).toInt(), q.value(2).toInt(),
-                               qint16(q.value(3).toInt()), qint16(q.value(4).toInt()), recordValueOf(q.value(5)),
-                               recordValueOf(q.value(6))});
+        const qint64 count = selectValue(db, QStringLiteral("SELECT count(*) FROM [МагистралиТС]")).toLongLong();
+        m.mains.reserve(size_t(count));
+        if (writtenMains && qint64(writtenMains->rows.size()) == count) {
+            // The flows start empty, as the check writes them; those it left
+            // in the table are what the file holds (flowsInFile_, below).
+            for (const WrittenMainRow& row : writtenMains->rows)
+                m.mains.push_back({row.rowid, row.idM, row.npp, row.startNode, row.endNode, std::nullopt, std::nullopt});
+            std::vector<WrittenMainRow>().swap(writtenMains->rows);
+            flowsLeft.swap(writtenMains->flowsLeft);
+        } else {
+            NativeStatement q(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
+                                                 "[РасхОбр] FROM [МагистралиТС]"));
+            while (q.step())
+                m.mains.push_back({q.integer(0), intAt(q, 1), intAt(q, 2), qint16(intAt(q, 3)), qint16(intAt(q, 4)),
+                                   numberAt(q, 5), numberAt(q, 6)});
+        }
         std::sort(m.mains.begin(), m.mains.end(), [](const MainRow& x, const MainRow& y) {
             if (x.idM != y.idM)
                 return x.idM < y.idM;
@@ -319,15 +432,27 @@ RunModel RunModel::load(const QSqlDatabase& db)
         });
     }
     {
-        QSqlQuery q = selectSql(db, QStringLiteral("SELECT [Nуз], [ГеодВыс] FROM [УзлыТС] ORDER BY rowid"));
-        while (q.next()) {
-            const qint16 node = qint16(q.value(0).toInt());
+        m.hasHeight_.assign(kNodeSlots, 0);
+        m.heights_.assign(kNodeSlots, std::nullopt);
+        NativeStatement q(db, QStringLiteral("SELECT [Nуз], [ГеодВыс] FROM [УзлыТС] ORDER BY rowid"));
+        while (q.step()) {
+            const qint16 node = qint16(intAt(q, 0));
             QString shown;
-            const Value height = storedNumber(q.value(1), shown);
+            Value height;
+            const Kind kind = q.kind(1);
+            if (kind == Kind::Integer || kind == Kind::Real) {
+                height = kind == Kind::Integer ? double(q.integer(1)) : q.real(1);
+                if (!std::isfinite(*height))
+                    shown = valueText(*height);
+            } else if (kind != Kind::Null) {
+                height = storedNumber(q.value(1), shown);
+            }
             if (height && !std::isfinite(*height) && !m.badHeight)
                 m.badHeight = BadInputRow{QString::number(node), QStringLiteral("ГеодВыс"), shown};
-            if (!m.heights_.contains(node))
-                m.heights_.insert(node, height);
+            if (!m.hasHeight_[quint16(node)]) {
+                m.hasHeight_[quint16(node)] = 1;
+                m.heights_[quint16(node)] = height;
+            }
         }
     }
     {
@@ -346,21 +471,56 @@ RunModel RunModel::load(const QSqlDatabase& db)
                 continue;
             const qint16 node = *stored;
             const int pipe = flagOf(q.value(1)) ? 1 : 0;
-            if (!m.firstChange_[pipe].contains(node))
-                m.firstChange_[pipe].insert(node, change);
-            m.changeSum_[pipe][node] += change;
+            if (m.changeSum_[pipe].empty()) { // most networks have no head changes
+                m.firstChange_[pipe].assign(kNodeSlots, 0.0);
+                m.hasFirstChange_[pipe].assign(kNodeSlots, 0);
+                m.changeSum_[pipe].assign(kNodeSlots, 0.0);
+            }
+            if (!m.hasFirstChange_[pipe][quint16(node)]) {
+                m.hasFirstChange_[pipe][quint16(node)] = 1;
+                m.firstChange_[pipe][quint16(node)] = change;
+            }
+            m.changeSum_[pipe][quint16(node)] += change;
             m.headChanges_.push_back({node, pipe == 1, change});
         }
     }
     m.buildIndexes();
     m.headerInFile_ = m.header.values;
     m.endNodesInFile_ = m.endNodes;
-    m.segmentsInFile_.reserve(m.segments.size());
-    for (const SegmentRecord& segment : m.segments)
-        m.segmentsInFile_.push_back(segment.values);
-    m.flowsInFile_.reserve(m.mains.size());
-    for (const MainRow& row : m.mains)
-        m.flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);
+    m.keepSegmentsInFile();
+    const bool byRowid = !flowsLeft.empty() && flowsLeft.size() == m.mains.size()
+        && std::all_of(m.mains.begin(), m.mains.end(),
+                       [n = qint64(m.mains.size())](const MainRow& row) { return row.rowid >= 1 && row.rowid <= n; });
+    if (byRowid) {
+        // Put the flows left in the table (by rowid - 1) into walk order in
+        // place: the largest networks have over a million of them.
+        m.flowsInFile_ = std::move(flowsLeft);
+        std::vector<bool> placed(m.mains.size(), false);
+        for (size_t start = 0; start < m.mains.size(); ++start) {
+            if (placed[start])
+                continue;
+            // Position r takes the flows of rowid mains[r].rowid.
+            const std::pair<Value, Value> first = m.flowsInFile_[start];
+            size_t r = start;
+            for (;;) {
+                placed[r] = true;
+                const size_t from = size_t(m.mains[r].rowid - 1);
+                if (from == start) {
+                    m.flowsInFile_[r] = first;
+                    break;
+                }
+                m.flowsInFile_[r] = m.flowsInFile_[from];
+                r = from;
+            }
+        }
+    } else {
+        m.flowsInFile_.reserve(m.mains.size());
+        for (const MainRow& row : m.mains) {
+            const size_t left = size_t(row.rowid - 1);
+            m.flowsInFile_.push_back(left < flowsLeft.size() ? flowsLeft[left]
+                                                             : std::make_pair(row.flowSupply, row.flowReturn));
+        }
+    }
     return m;
 }
 
@@ -374,14 +534,20 @@ void RunModel::loadOrder(const QSqlDatabase& db)
 
 void RunModel::buildIndexes()
 {
+    byEndNode_.assign(kNodeSlots, -1);
+    byStartNode_.assign(kNodeSlots, -1);
     for (int i = 0; i < int(segments.size()); ++i) {
         const SegmentRecord& s = segments[size_t(i)];
-        if (!bySegmentNodes_.contains(nodePairKey(s.startNode, s.endNode)))
+        // Only pairs that the first segment ending at their end node does not
+        // answer (see segmentByNodes) need the map.
+        const int ending = byEndNode_[quint16(s.endNode)];
+        if (ending >= 0 && segments[size_t(ending)].startNode != s.startNode
+            && !bySegmentNodes_.contains(nodePairKey(s.startNode, s.endNode)))
             bySegmentNodes_.insert(nodePairKey(s.startNode, s.endNode), i);
-        if (!byEndNode_.contains(s.endNode))
-            byEndNode_.insert(s.endNode, i);
-        if (!byStartNode_.contains(s.startNode))
-            byStartNode_.insert(s.startNode, i);
+        if (ending < 0)
+            byEndNode_[quint16(s.endNode)] = i;
+        if (byStartNode_[quint16(s.startNode)] < 0)
+            byStartNode_[quint16(s.startNode)] = i;
     }
     for (int i = 0; i < int(mains.size()); ++i) {
         auto [it, inserted] = mainRange_.try_emplace(mains[size_t(i)].idM, i, i + 1);
@@ -399,6 +565,15 @@ QString RunModel::valueAsStored(int record, int column) const
     return value ? valueText(*value) : QString();
 }
 
+void RunModel::keepSegmentsInFile() const
+{
+    const size_t width = size_t(segmentColumns.size());
+    segmentsInFile_.resize(segments.size() * width);
+    auto out = segmentsInFile_.begin();
+    for (const SegmentRecord& segment : segments)
+        out = std::copy_n(segment.values.begin(), width, out);
+}
+
 std::pair<int, int> RunModel::mainRows(int idM) const
 {
     const auto it = mainRange_.find(idM);
@@ -407,20 +582,21 @@ std::pair<int, int> RunModel::mainRows(int idM) const
 
 double RunModel::firstHeadChange(qint16 node, bool returnPipe) const
 {
-    return firstChange_[returnPipe ? 1 : 0].value(node, 0.0);
+    const std::vector<double>& first = firstChange_[returnPipe ? 1 : 0];
+    return first.empty() ? 0.0 : first[quint16(node)];
 }
 
 double RunModel::headChangeSum(qint16 node, bool returnPipe) const
 {
-    return changeSum_[returnPipe ? 1 : 0].value(node, 0.0);
+    const std::vector<double>& sum = changeSum_[returnPipe ? 1 : 0];
+    return sum.empty() ? 0.0 : sum[quint16(node)];
 }
 
 std::optional<Value> RunModel::nodeHeight(qint16 node) const
 {
-    const auto it = heights_.constFind(node);
-    if (it == heights_.constEnd())
+    if (hasHeight_.empty() || !hasHeight_[quint16(node)])
         return std::nullopt;
-    return *it;
+    return heights_[quint16(node)];
 }
 
 void RunModel::clearVisited()
@@ -440,17 +616,15 @@ void RunModel::visit(qint16 a, qint16 b)
 void RunModel::writeBack(const QSqlDatabase& db) const
 {
     Transaction transaction(db);
-    {
+    if (headerColumns.size() > 0 && !sameValues(headerInFile_, header.values)) {
         QString sql = QStringLiteral("UPDATE [Заг] SET ");
         for (int i = 0; i < headerColumns.size(); ++i)
             sql += (i ? QStringLiteral(", ") : QString()) + quoteName(headerColumns.names().at(i)) + QStringLiteral("=?");
         sql += QStringLiteral(" WHERE rowid = (SELECT rowid FROM [Заг] ORDER BY rowid LIMIT 1)");
-        if (headerColumns.size() > 0 && !sameValues(headerInFile_, header.values)) {
-            QSqlQuery q = prepareSql(db, sql);
-            for (int i = 0; i < headerColumns.size(); ++i)
-                q.bindValue(i, variantOf(header.values[size_t(i)]));
-            execPrepared(q);
-        }
+        NativeStatement q(db, sql);
+        for (int i = 0; i < headerColumns.size(); ++i)
+            bindNumber(q, i + 1, header.values[size_t(i)]);
+        q.run();
     }
     {
         std::vector<int> written;
@@ -463,55 +637,62 @@ void RunModel::writeBack(const QSqlDatabase& db) const
             written.push_back(i);
         }
         sql += QStringLiteral(" WHERE [id]=?");
-        if (!written.empty()) {
-            QSqlQuery q = prepareSql(db, sql);
-            for (size_t r = 0; r < segments.size(); ++r) {
-                const SegmentRecord& s = segments[r];
-                if (r < segmentsInFile_.size() && sameValues(segmentsInFile_[r], s.values))
-                    continue;
-                for (size_t i = 0; i < written.size(); ++i)
-                    q.bindValue(int(i), variantOf(s.values[size_t(written[i])]));
-                q.bindValue(int(written.size()), s.id);
-                execPrepared(q);
-            }
+        std::optional<NativeStatement> q;
+        for (size_t r = 0; r < segments.size() && !written.empty(); ++r) {
+            const SegmentRecord& s = segments[r];
+            const size_t width = size_t(segmentColumns.size());
+            if ((r + 1) * width <= segmentsInFile_.size() && s.values.size() == width
+                && std::equal(s.values.begin(), s.values.end(), segmentsInFile_.begin() + qsizetype(r * width), sameValue))
+                continue;
+            if (!q)
+                q.emplace(db, sql);
+            for (size_t i = 0; i < written.size(); ++i)
+                bindNumber(*q, int(i) + 1, s.values[size_t(written[i])]);
+            q->bindInteger(int(written.size()) + 1, s.id);
+            q->run();
         }
     }
     if (!endNodeColumns_.empty()) {
         QString sql = QStringLiteral("UPDATE [КонМаг] SET ");
         for (size_t i = 0; i < endNodeColumns_.size(); ++i)
             sql += (i ? QStringLiteral(", ") : QString()) + quoteName(endNodeColumns_[i]->name) + QStringLiteral("=?");
-        QSqlQuery q = prepareSql(db, sql + QStringLiteral(" WHERE rowid=?"));
+        sql += QStringLiteral(" WHERE rowid=?");
+        std::optional<NativeStatement> q;
         for (size_t r = 0; r < endNodes.size(); ++r) {
             const EndNodeRow& e = endNodes[r];
             if (r < endNodesInFile_.size()
                 && std::all_of(endNodeColumns_.begin(), endNodeColumns_.end(), [&](const EndNodeField* field) {
-                       return sameBinding(field->write(endNodesInFile_[r]), field->write(e));
+                       return sameEndNodeField(*field, endNodesInFile_[r], e);
                    }))
                 continue;
+            if (!q)
+                q.emplace(db, sql);
             for (size_t i = 0; i < endNodeColumns_.size(); ++i)
-                q.bindValue(int(i), endNodeColumns_[i]->write(e));
-            q.bindValue(int(endNodeColumns_.size()), e.rowid);
-            execPrepared(q);
+                bindEndNodeField(*q, int(i) + 1, *endNodeColumns_[i], e);
+            q->bindInteger(int(endNodeColumns_.size()) + 1, e.rowid);
+            q->run();
         }
     }
     writeMainFlows(db);
-    {
+    // The list is rewritten only when it differs from what the file holds
+    // (which is read once, on the first write).
+    if (!visitedInFile_)
+        visitedInFile_ = selectValue(db, QStringLiteral("SELECT count(*) FROM [СписокРасчУчастков]")).toLongLong() == 0
+            ? std::optional<std::vector<std::pair<qint16, qint16>>>(std::vector<std::pair<qint16, qint16>>())
+            : std::nullopt;
+    if (!visitedInFile_ || *visitedInFile_ != visitedList) {
         execSql(db, QStringLiteral("DELETE FROM [СписокРасчУчастков]"));
         if (!visitedList.empty()) {
-            QSqlQuery q = prepareSql(db, QStringLiteral("INSERT INTO [СписокРасчУчастков] ([НачУзел], [КонУзел]) VALUES (?, ?)"));
-            for (const auto& [a, b] : visitedList) {
-                q.bindValue(0, int(a));
-                q.bindValue(1, int(b));
-                execPrepared(q);
-            }
+            NativeStatement q(db, QStringLiteral("INSERT INTO [СписокРасчУчастков] ([НачУзел], [КонУзел]) VALUES (?, ?)"));
+            for (const auto& [a, b] : visitedList)
+                q.run({a, b});
         }
     }
     transaction.commit();
+    visitedInFile_ = visitedList;
     headerInFile_ = header.values;
     endNodesInFile_ = endNodes;
-    segmentsInFile_.clear();
-    for (const SegmentRecord& segment : segments)
-        segmentsInFile_.push_back(segment.values);
+    keepSegmentsInFile();
     flowsInFile_.clear();
     for (const MainRow& row : mains)
         flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);
@@ -548,25 +729,29 @@ void RunModel::writeMainFlows(const QSqlDatabase& db) const
         execSql(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS [zurm_main_flows] "
                                    "([id_m] INTEGER PRIMARY KEY, [supply] REAL, [return] REAL)"));
         execSql(db, QStringLiteral("DELETE FROM temp.[zurm_main_flows]"));
-        QSqlQuery insert = prepareSql(db, QStringLiteral("INSERT INTO temp.[zurm_main_flows] VALUES (?, ?, ?)"));
-        for (size_t first : byMain) {
-            insert.bindValue(0, mains[first].idM);
-            insert.bindValue(1, variantOf(mains[first].flowSupply));
-            insert.bindValue(2, variantOf(mains[first].flowReturn));
-            execPrepared(insert);
+        {
+            NativeStatement insert(db, QStringLiteral("INSERT INTO temp.[zurm_main_flows] VALUES (?, ?, ?)"));
+            for (size_t first : byMain) {
+                insert.bindInteger(1, mains[first].idM);
+                bindNumber(insert, 2, mains[first].flowSupply);
+                bindNumber(insert, 3, mains[first].flowReturn);
+                insert.run();
+            }
         }
         execSql(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод] = f.[supply], [РасхОбр] = f.[return] "
                                    "FROM temp.[zurm_main_flows] f WHERE [МагистралиТС].[id_m] = f.[id_m]"));
         execSql(db, QStringLiteral("DELETE FROM temp.[zurm_main_flows]"));
     }
-    QSqlQuery q = prepareSql(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
+    std::optional<NativeStatement> q;
     for (size_t r = 0; r < mains.size(); ++r) {
         if (!changed[r] || viaMain[r])
             continue;
-        q.bindValue(0, variantOf(mains[r].flowSupply));
-        q.bindValue(1, variantOf(mains[r].flowReturn));
-        q.bindValue(2, mains[r].rowid);
-        execPrepared(q);
+        if (!q)
+            q.emplace(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
+        bindNumber(*q, 1, mains[r].flowSupply);
+        bindNumber(*q, 2, mains[r].flowReturn);
+        q->bindInteger(3, mains[r].rowid);
+        q->run();
     }
 }
 

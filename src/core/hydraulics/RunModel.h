@@ -14,7 +14,6 @@
 #include <QSet>
 #include <QSqlDatabase>
 #include <QString>
-#include <functional>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -23,6 +22,7 @@
 namespace zurm {
 
 class ReferenceTables;
+struct WrittenMains;
 
 namespace run {
 
@@ -55,12 +55,15 @@ struct EndNodeRow {
     Value deltaT;              // ДельтаТ
 };
 
-// A КонМаг column and how it maps onto EndNodeRow.
+// A КонМаг column and the EndNodeRow member it maps onto: a flag (0 or 1), a
+// node number or a number.
 struct EndNodeField {
+    enum class Kind { Flag, Node, Number };
     QString name;
-    std::function<void(EndNodeRow&, const QVariant&)> read;
-    std::function<QVariant(const EndNodeRow&)> write;
-    Value EndNodeRow::*number = nullptr; // the member of a number column
+    Kind kind = Kind::Number;
+    Value EndNodeRow::*number = nullptr;              // the member of a number column
+    bool EndNodeRow::*flag = nullptr;                 // of a flag column
+    std::optional<qint16> EndNodeRow::*node = nullptr; // of a node column
 };
 // Every КонМаг column the run reads or writes; a table holds those of its
 // network type and mode.
@@ -125,7 +128,9 @@ public:
     // Reads НазвРасч, the header and segment records, КонМаг (ascending id_m),
     // МагистралиТС (walk order), УзлыТС, ИзмПНапВУзлахТС, Формулы and the
     // predefined rows needed by the run. Throws Failure.
-    static RunModel load(const QSqlDatabase& calculation);
+    // Given the rows of МагистралиТС just written by the topology check, takes
+    // them instead (and empties the list) when the table holds as many rows.
+    static RunModel load(const QSqlDatabase& calculation, WrittenMains* writtenMains = nullptr);
     // Reads the order tables and compiles the indicators they evaluate.
     void loadOrder(const QSqlDatabase& calculation);
 
@@ -176,9 +181,17 @@ public:
     bool isVisited(qint16 a, qint16 b) const { return visited.contains(nodePairKey(a, b)); }
 
     // Look-ups; -1 when there is none.
-    int segmentByNodes(qint16 a, qint16 b) const { return bySegmentNodes_.value(nodePairKey(a, b), -1); }
-    int segmentEndingAt(qint16 node) const { return byEndNode_.value(node, -1); }
-    int segmentStartingAt(qint16 node) const { return byStartNode_.value(node, -1); }
+    int segmentByNodes(qint16 a, qint16 b) const
+    {
+        // The first segment ending at b is the one, unless the network has
+        // several ending there.
+        const int ending = segmentEndingAt(b);
+        if (ending >= 0 && segments[size_t(ending)].startNode == a)
+            return ending;
+        return bySegmentNodes_.value(nodePairKey(a, b), -1);
+    }
+    int segmentEndingAt(qint16 node) const { return byEndNode_.empty() ? -1 : byEndNode_[quint16(node)]; }
+    int segmentStartingAt(qint16 node) const { return byStartNode_.empty() ? -1 : byStartNode_[quint16(node)]; }
     // Walk-order rows of main idM: [first, last).
     std::pair<int, int> mainRows(int idM) const;
     // The first head-change of the node in the pipe (0 when there is none) and the sum of all of them.
@@ -202,12 +215,15 @@ private:
     void writeMainFlows(const QSqlDatabase& calculation) const;
 
     QHash<quint32, int> bySegmentNodes_;
-    QHash<qint16, int> byEndNode_;
-    QHash<qint16, int> byStartNode_;
+    // Per node (indexed by the node number as unsigned 16 bits).
+    std::vector<int> byEndNode_;
+    std::vector<int> byStartNode_;
     std::unordered_map<int, std::pair<int, int>> mainRange_;
-    QHash<qint16, double> firstChange_[2];
-    QHash<qint16, double> changeSum_[2];
-    QHash<qint16, Value> heights_;
+    std::vector<double> firstChange_[2];
+    std::vector<char> hasFirstChange_[2];
+    std::vector<double> changeSum_[2];
+    std::vector<char> hasHeight_;
+    std::vector<Value> heights_;
     std::vector<HeadChangeRow> headChanges_;
     QHash<QPair<int, int>, QString> storedTexts_; // record and column -> text that is no number
     std::vector<const EndNodeField*> endNodeColumns_;
@@ -217,9 +233,12 @@ private:
     // and the run writes back four times, and a run stopped by a bad input
     // leaves that input as the user entered it.
     mutable RecordValues headerInFile_;
-    mutable std::vector<RecordValues> segmentsInFile_;
+    mutable std::vector<Value> segmentsInFile_; // row after row, segmentColumns.size() values each
+    void keepSegmentsInFile() const;
     mutable std::vector<EndNodeRow> endNodesInFile_;
     mutable std::vector<std::pair<Value, Value>> flowsInFile_;
+    // СписокРасчУчастков as last written; nullopt until known.
+    mutable std::optional<std::vector<std::pair<qint16, qint16>>> visitedInFile_;
 };
 
 } // namespace run

@@ -4,11 +4,13 @@
 // the main window's fields, the settings overrides and the hooks for the
 // dialogs and the text.
 
+#include "hydraulics/TopologyCheck.h"
 #include "platform/NumberText.h"
 
 #include <QChar>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace zurm {
@@ -51,6 +53,10 @@ struct RunOptions {
     // A caller that was asked for the text turns this off: the run then tries,
     // and a failed write names the file and the disk.
     bool offerRunWithoutText = true;
+    // The rows of МагистралиТС a topology check run right before has written
+    // (see ParTSCorrF): the run takes them (leaving WrittenMains empty)
+    // instead of reading the table again, as long as it holds as many rows.
+    WrittenMainRows writtenMains;
 };
 
 } // namespace zurm

@@ -248,15 +248,17 @@ void computeLengthsAlongMains(RunState& s)
             m.seg(i, c.lengthStartReturn) = ret;
             m.seg(i, c.lengthEndReturn) = stored(ret + m.seg(i, c.lengthReturn).value_or(0.0));
         }
-        t.writeLine(QStringLiteral("Участок ") + RunState::segmentName(a, b) + QStringLiteral(":"));
-        t.writeLine(QStringLiteral("ДлНачПод = ") + num(s, m.seg(i, c.lengthStartSupply)) + QStringLiteral("  ДлНаУчПод = ")
-                    + num(s, m.seg(i, c.lengthSupply)) + QStringLiteral("  ДлКонПод = ")
-                    + num(s, m.seg(i, c.lengthEndSupply)));
-        if (two)
-            t.writeLine(QStringLiteral("ДлНачОбр = ") + num(s, m.seg(i, c.lengthStartReturn))
-                        + QStringLiteral("  ДлНаУчОбр = ") + num(s, m.seg(i, c.lengthReturn))
-                        + QStringLiteral("  ДлКонОбр = ") + num(s, m.seg(i, c.lengthEndReturn)));
-        t.writeLine();
+        if (t.enabled()) {
+            t.writeLine(QStringLiteral("Участок ") + RunState::segmentName(a, b) + QStringLiteral(":"));
+            t.writeLine(QStringLiteral("ДлНачПод = ") + num(s, m.seg(i, c.lengthStartSupply))
+                        + QStringLiteral("  ДлНаУчПод = ") + num(s, m.seg(i, c.lengthSupply))
+                        + QStringLiteral("  ДлКонПод = ") + num(s, m.seg(i, c.lengthEndSupply)));
+            if (two)
+                t.writeLine(QStringLiteral("ДлНачОбр = ") + num(s, m.seg(i, c.lengthStartReturn))
+                            + QStringLiteral("  ДлНаУчОбр = ") + num(s, m.seg(i, c.lengthReturn))
+                            + QStringLiteral("  ДлКонОбр = ") + num(s, m.seg(i, c.lengthEndReturn)));
+            t.writeLine();
+        }
         m.visit(a, b);
     }
     s.clearStatus();

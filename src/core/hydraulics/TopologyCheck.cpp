@@ -1,6 +1,7 @@
 #include "hydraulics/TopologyCheck.h"
 
 #include "base/Failure.h"
+#include "base/NativeSql.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/CalculationRow.h"
@@ -11,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -92,35 +94,46 @@ QString segmentPrefix(const Segment& s)
 
 QString segmentName(const Segment& s) { return nodeText(s.from) + QStringLiteral(" - ") + nodeText(s.to); }
 
+// A stored node number of the current row, as storedNodeNumber reads it.
+std::optional<Node> nodeAt(const NativeStatement& q, int column, QString& problem)
+{
+    if (q.kind(column) == NativeStatement::Kind::Integer) {
+        const qint64 number = q.integer(column);
+        if (number >= std::numeric_limits<Node>::min() && number <= std::numeric_limits<Node>::max()) {
+            problem.clear();
+            return Node(number);
+        }
+    }
+    return storedNodeNumber(q.value(column), problem);
+}
+
 Network loadNetwork(const QSqlDatabase& db)
 {
     Network network;
     QString problem;
-    QSqlQuery nodes = selectSql(db, QStringLiteral("SELECT [Nуз] FROM [УзлыТС] ORDER BY rowid"));
-    while (nodes.next()) {
-        network.nodes.push_back(storedNodeNumber(nodes.value(0), problem));
+    NativeStatement nodes(db, QStringLiteral("SELECT [Nуз] FROM [УзлыТС] ORDER BY rowid"));
+    while (nodes.step()) {
+        network.nodes.push_back(nodeAt(nodes, 0, problem));
         if (!problem.isEmpty() && network.badNode.isEmpty())
             network.badNode = QStringLiteral("Таблица \"Узлы теплосети\":\rОшибка в поле Nуз: ") + problem;
     }
-    QSqlQuery segments = selectSql(db, QStringLiteral("SELECT [id], [НачУзел], [КонУзел] FROM [Табл] ORDER BY rowid"));
-    while (segments.next()) {
+    NativeStatement segments(db, QStringLiteral("SELECT [id], [НачУзел], [КонУзел] FROM [Табл] ORDER BY rowid"));
+    while (segments.step()) {
         Segment s;
-        s.id = segments.value(0).toLongLong();
-        const QVariant from = segments.value(1);
-        const QVariant to = segments.value(2);
-        s.from = storedNodeNumber(from, problem);
+        s.id = segments.kind(0) == NativeStatement::Kind::Integer ? segments.integer(0) : segments.value(0).toLongLong();
+        s.from = nodeAt(segments, 1, problem);
         if (!problem.isEmpty() && network.badSegmentRow == kNone) {
             network.badSegmentRow = int(network.segments.size());
             network.badSegment = QStringLiteral("Ошибка в поле НачУзел: ") + problem;
         }
-        s.to = storedNodeNumber(to, problem);
+        s.to = nodeAt(segments, 2, problem);
         if (!problem.isEmpty() && network.badSegmentRow == kNone) {
             network.badSegmentRow = int(network.segments.size());
             network.badSegment = QStringLiteral("Ошибка в поле КонУзел: ") + problem;
         }
         if (network.badSegmentRow == int(network.segments.size()))
-            network.badSegment = QStringLiteral("Участок ") + storedValueText(from) + QStringLiteral(" - ")
-                + storedValueText(to) + QStringLiteral(":\r") + network.badSegment;
+            network.badSegment = QStringLiteral("Участок ") + storedValueText(segments.value(1)) + QStringLiteral(" - ")
+                + storedValueText(segments.value(2)) + QStringLiteral(":\r") + network.badSegment;
         network.segments.push_back(s);
     }
     return network;
@@ -258,141 +271,79 @@ QString planMains(const Network& network, Node start, StatusBar& status, MainsPl
     return {};
 }
 
-// INSERT of many rows with multi-row statements prepared once: per-row
-// statements would cost more than the whole check on a large network.
-class RowInserter {
-public:
-    RowInserter(const QSqlDatabase& db, const QString& table, const QStringList& columns)
-        : db_(db), width_(int(columns.size()))
-    {
-        QStringList quoted;
-        for (const QString& column : columns)
-            quoted.append(quoteName(column));
-        head_ = QStringLiteral("INSERT INTO ") + quoteName(table) + QStringLiteral(" (") + quoted.join(QLatin1Char(','))
-            + QStringLiteral(") VALUES ");
-        QStringList marks;
-        for (int c = 0; c < width_; ++c)
-            marks.append(QStringLiteral("?"));
-        row_ = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-
-    void add(const QVariantList& values)
-    {
-        pending_.append(values);
-        if (pending_.size() == qsizetype(kRowsPerStatement) * width_) {
-            if (!fullPrepared_) {
-                prepare(full_, kRowsPerStatement);
-                fullPrepared_ = true;
-            }
-            run(full_);
-        }
-    }
-
-    void finish()
-    {
-        if (pending_.isEmpty())
-            return;
-        QSqlQuery rest(db_);
-        prepare(rest, int(pending_.size() / width_));
-        run(rest);
-    }
-
-private:
-    static constexpr int kRowsPerStatement = 128;
-
-    void prepare(QSqlQuery& query, int rows)
-    {
-        QStringList all;
-        for (int r = 0; r < rows; ++r)
-            all.append(row_);
-        query = prepareSql(db_, head_ + all.join(QLatin1Char(',')));
-    }
-
-    void run(QSqlQuery& query)
-    {
-        for (int v = 0; v < pending_.size(); ++v)
-            query.bindValue(v, pending_.at(v));
-        execPrepared(query);
-        pending_.clear();
-    }
-
-    QSqlDatabase db_;
-    int width_;
-    QString head_;
-    QString row_;
-    QSqlQuery full_;
-    bool fullPrepared_ = false;
-    QVariantList pending_;
-};
-
 // The rows of МагистралиТС, in the plan's order (the end segments, then each
-// main walked back toward the source). A large network has over a million of
-// them, more than binding values row by row can write quickly: only the
-// segments on a main (with the next segment of the walk) and the end segments
-// go over as values, and SQLite unfolds the walks itself.
-void writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan)
+// main walked back toward the source): a large network has over a million.
+std::vector<WrittenMainRow> writeMainRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan,
+                                          bool listWritten)
 {
-    std::vector<int> next(network.segments.size(), kNone);
-    std::vector<int> last(plan.endSegments.size() + 1, kNone);
+    std::vector<WrittenMainRow> written;
+    if (listWritten)
+        written.reserve(plan.rows.size());
+    NativeStatement insert(
+        db, QStringLiteral("INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) VALUES (?, ?, ?, ?)"));
     for (const MainRow& row : plan.rows) {
-        if (row.position > 1)
-            next[last[row.main]] = row.segment;
-        last[row.main] = row.segment;
+        const Segment& s = network.segments[size_t(row.segment)];
+        insert.run({row.main, row.position, *s.from, *s.to});
+        if (listWritten)
+            written.push_back({insert.lastInsertRowid(), row.main, row.position, *s.from, *s.to});
     }
-    execSql(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS [zurm_walk_segments] "
-                               "([seg] INTEGER PRIMARY KEY, [next] INTEGER, [a] INTEGER, [b] INTEGER)"));
-    execSql(db, QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS [zurm_walk_ends] ([id_m] INTEGER PRIMARY KEY, [seg] INTEGER)"));
-    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_segments]"));
-    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_ends]"));
-    {
-        RowInserter segments(db, QStringLiteral("zurm_walk_segments"),
-                             {QStringLiteral("seg"), QStringLiteral("next"), QStringLiteral("a"), QStringLiteral("b")});
-        for (std::size_t r = 0; r < network.segments.size(); ++r) {
-            if (!plan.onMain[r])
-                continue;
-            const Segment& s = network.segments[r];
-            segments.add({int(r), next[r] == kNone ? QVariant() : QVariant(next[r]), int(*s.from), int(*s.to)});
-        }
-        segments.finish();
-        RowInserter ends(db, QStringLiteral("zurm_walk_ends"), {QStringLiteral("id_m"), QStringLiteral("seg")});
-        for (std::size_t m = 0; m < plan.endSegments.size(); ++m)
-            ends.add({int(m) + 1, plan.endSegments[m]});
-        ends.finish();
-    }
-    QSqlQuery first(db);
-    if (!first.exec(QStringLiteral(
-            "INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) "
-            "SELECT e.[id_m], 1, s.[a], s.[b] FROM temp.[zurm_walk_ends] e "
-            "JOIN temp.[zurm_walk_segments] s ON s.[seg] = e.[seg] ORDER BY e.[id_m]")))
-        failQuery(first);
-    // The queue ordered by (id_m, position) gives each main whole, main after
-    // main, and the rows leave it in that order.
-    QSqlQuery walks(db);
-    if (!walks.exec(QStringLiteral(
-            "INSERT INTO [МагистралиТС] ([id_m], [NппУчВМ], [НачУзел], [КонУзел]) "
-            "WITH RECURSIVE walk(id_m, n, nx, a, b) AS ("
-            " SELECT e.[id_m], 2, p.[next], p.[a], p.[b] FROM temp.[zurm_walk_ends] e"
-            "  JOIN temp.[zurm_walk_segments] s ON s.[seg] = e.[seg]"
-            "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = s.[next]"
-            " UNION ALL"
-            " SELECT w.id_m, w.n + 1, p.[next], p.[a], p.[b] FROM walk w"
-            "  JOIN temp.[zurm_walk_segments] p ON p.[seg] = w.nx"
-            " ORDER BY 1, 2) "
-            "SELECT id_m, n, a, b FROM walk")))
-        failQuery(walks);
-    const qint64 written = selectValue(db, QStringLiteral("SELECT count(*) FROM [МагистралиТС]")).toLongLong();
-    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_segments]"));
-    execSql(db, QStringLiteral("DELETE FROM temp.[zurm_walk_ends]"));
-    if (written != qint64(plan.rows.size()))
-        throw Failure(QStringLiteral("InternalError"),
-                      QStringLiteral("МагистралиТС: %1 rows written, %2 planned, %3 %4.").arg(written).arg(plan.rows.size()).arg(first.numRowsAffected()).arg(walks.numRowsAffected()));
+    return written;
 }
 
 // Replaces МагистралиТС and КонМаг in one transaction. The values the user gave
 // per end node (the head in the supply pipe, and for a two-pipe network the
 // available head and the temperature difference) follow their end node into
 // its new row; when several old rows name one end node the last one wins.
-void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan& plan, bool twoPipe, bool designMode)
+// True when МагистралиТС holds exactly the rows a rewrite would give (the
+// same whole numbers, rowids 1, 2, … in the plan's order); their flows, when
+// any is set, go to `flows`.
+bool holdsPlannedRows(const QSqlDatabase& db, const Network& network, const MainsPlan& plan,
+                      std::vector<std::pair<std::optional<double>, std::optional<double>>>& flows)
+{
+    using Kind = NativeStatement::Kind;
+    flows.clear();
+    flows.reserve(plan.rows.size());
+    bool anyFlow = false;
+    NativeStatement rows(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
+                                            "[РасхОбр] FROM [МагистралиТС] ORDER BY rowid"));
+    std::size_t r = 0;
+    auto flow = [&rows](int column) -> std::optional<double> {
+        switch (rows.kind(column)) {
+        case Kind::Null:
+            return std::nullopt;
+        case Kind::Integer:
+            return double(rows.integer(column));
+        default:
+            return rows.real(column);
+        }
+    };
+    while (rows.step()) {
+        bool same = r < plan.rows.size() && rows.integer(0) == qint64(r) + 1;
+        for (int c = 1; same && c <= 4; ++c)
+            same = rows.kind(c) == Kind::Integer;
+        for (int c = 5; same && c <= 6; ++c)
+            same = rows.kind(c) == Kind::Null || rows.kind(c) == Kind::Integer || rows.kind(c) == Kind::Real;
+        if (same) {
+            const MainRow& row = plan.rows[r];
+            const Segment& s = network.segments[std::size_t(row.segment)];
+            same = rows.integer(1) == row.main && rows.integer(2) == row.position && rows.integer(3) == *s.from
+                && rows.integer(4) == *s.to;
+        }
+        if (!same) {
+            flows.clear();
+            return false;
+        }
+        flows.emplace_back(flow(5), flow(6));
+        anyFlow = anyFlow || flows.back().first || flows.back().second;
+        ++r;
+    }
+    if (!anyFlow)
+        flows.clear();
+    return r == plan.rows.size();
+}
+
+std::vector<WrittenMainRow> writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan& plan,
+                                       bool twoPipe, bool designMode, WrittenMains* keep)
 {
     QStringList endColumns;
     for (const ColumnInfo& column : tableColumns(db, kEndNodeTable))
@@ -428,31 +379,52 @@ void writeMains(const QSqlDatabase& db, const Network& network, const MainsPlan&
             keptByEnd[slot(*end)] = values;
         }
     }
-    execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
+    std::vector<WrittenMainRow> written;
+    if (keep && holdsPlannedRows(db, network, plan, keep->flowsLeft)) {
+        written.reserve(plan.rows.size());
+        for (std::size_t r = 0; r < plan.rows.size(); ++r) {
+            const MainRow& row = plan.rows[r];
+            const Segment& s = network.segments[std::size_t(row.segment)];
+            written.push_back({qint64(r) + 1, row.main, row.position, *s.from, *s.to});
+        }
+    } else {
+        if (keep)
+            keep->flowsLeft.clear();
+        execSql(db, QStringLiteral("DELETE FROM [МагистралиТС]"));
+        written = writeMainRows(db, network, plan, keep != nullptr);
+    }
     execSql(db, QStringLiteral("DELETE FROM [КонМаг]"));
-
-    writeMainRows(db, network, plan);
 
     QStringList columns = {QStringLiteral("id_m"), QStringLiteral("РВПод"), QStringLiteral("КонУзел")};
     if (returnBit)
         columns << QStringLiteral("РВОбр");
     columns << kept;
-    RowInserter ends(db, kEndNodeTable, columns);
+    QStringList quoted, marks;
+    for (const QString& column : columns) {
+        quoted.append(quoteName(column));
+        marks.append(QStringLiteral("?"));
+    }
+    NativeStatement ends(db, QStringLiteral("INSERT INTO ") + quoteName(kEndNodeTable) + QStringLiteral(" (")
+                                 + quoted.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
+                                 + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
     for (std::size_t m = 0; m < plan.endSegments.size(); ++m) {
         const Node end = *network.segments[plan.endSegments[m]].to;
-        QVariantList values = {int(m) + 1, 0, int(end)};
+        int index = 0;
+        ends.bindInteger(++index, qint64(m) + 1);
+        ends.bindInteger(++index, 0);
+        ends.bindInteger(++index, end);
         if (returnBit)
-            values.append(0);
+            ends.bindInteger(++index, 0);
         const auto found = keptByEnd.find(slot(end));
         for (int c = 0; c < kept.size(); ++c)
-            values.append(found == keptByEnd.end() ? QVariant() : found->second.at(c));
-        ends.add(values);
+            ends.bindValue(++index, found == keptByEnd.end() ? QVariant() : found->second.at(c));
+        ends.run();
     }
-    ends.finish();
     transaction.commit();
+    return written;
 }
 
-TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& startNodeText)
+TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& startNodeText, WrittenMainRows* written)
 {
     const QSqlDatabase db = data.calculation();
     const CalculationRow row(db);
@@ -492,7 +464,13 @@ TopologyResult runCheck(DataModule& data, StatusBar& status, const QString& star
     MainsPlan plan;
     if (QString message = planMains(network, start, status, plan); !message.isEmpty())
         return error(message);
-    writeMains(db, network, plan, twoPipe, designMode);
+    if (written) {
+        auto mains = std::make_shared<WrittenMains>();
+        mains->rows = writeMains(db, network, plan, twoPipe, designMode, mains.get());
+        *written = std::move(mains);
+    } else {
+        writeMains(db, network, plan, twoPipe, designMode, nullptr);
+    }
 
     for (std::size_t r = 0; r < network.segments.size(); ++r) {
         const Segment& s = network.segments[r];
@@ -517,7 +495,7 @@ QString networkStatusMessage(const QString& text)
     return fromCp1251(toCp1251(text).left(255));
 }
 
-TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText)
+TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText, WrittenMainRows* written)
 {
     // The check stores the start node and the network's status.
     data.noteInputChanged();
@@ -544,9 +522,18 @@ TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& s
     } finish{progress, guards, insertRefused};
 
     StatusBar status(progress);
-    TopologyResult result = runCheck(data, status, startNodeText);
+    TopologyResult result = runCheck(data, status, startNodeText, written);
     result.message = networkStatusMessage(result.message);
     return result;
+}
+
+void clearFlowsLeft(DataModule& data, const WrittenMainRows& written)
+{
+    if (!written || written->flowsLeft.empty())
+        return;
+    execSql(data.calculation(), QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод] = NULL, [РасхОбр] = NULL "
+                                               "WHERE [РасхПод] IS NOT NULL OR [РасхОбр] IS NOT NULL"));
+    written->flowsLeft.clear();
 }
 
 void applyHeadChangeRule(DataModule& data, TopologyResult& result)

@@ -3,16 +3,44 @@
 #include "document/NetworkKinds.h"
 
 #include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace zurm {
 
 class DataModule;
 class Progress;
 
+// A row of МагистралиТС as the check writes it (the flows left empty).
+struct WrittenMainRow {
+    qint64 rowid = 0;
+    int idM = 0;
+    int npp = 0; // NппУчВМ
+    qint16 startNode = 0;
+    qint16 endNode = 0;
+};
+
 struct TopologyResult {
     int status = kNetworkCorrect;
     QString message; // the first error's text, empty unless status 3
 };
+
+// What a run that follows the check may take instead of reading МагистралиТС.
+struct WrittenMains {
+    std::vector<WrittenMainRow> rows; // in rowid order
+    // When the table already held exactly these rows, it is not rewritten and
+    // keeps its flows until the run writes its own: those flows by rowid - 1
+    // (empty when the table was rewritten or held no flows). A caller that
+    // does not run the calculation after all calls clearFlowsLeft.
+    std::vector<std::pair<std::optional<double>, std::optional<double>>> flowsLeft;
+};
+using WrittenMainRows = std::shared_ptr<WrittenMains>;
+
+// Empties the flows of МагистралиТС that a check left in place for a run that
+// did not take them (see WrittenMains); nothing when there are none.
+void clearFlowsLeft(DataModule& data, const WrittenMainRows& written);
 
 // The longest network message: what survives the single-byte code page, cut
 // at 255 characters.
@@ -31,7 +59,11 @@ QString networkStatusMessage(const QString& text);
 // before calling and stores the result with storeNetworkStatus. Database
 // failures throw zurm::Failure after the window has been unlocked, the busy
 // cursor reset and the end-node table's guards re-armed.
-TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText);
+// Given `written`, sets it to the rows of МагистралиТС the check wrote, in the
+// order written (left null when it wrote none); then a table that already
+// holds exactly the planned rows is not rewritten (see WrittenMains).
+TopologyResult ParTSCorrF(DataModule& data, Progress& progress, const QString& startNodeText,
+                          WrittenMainRows* written = nullptr);
 
 // A correct network whose start node carries a head change (ИзмПНапВУзлахТС)
 // gets status 2 with an empty message; other results are left as they are.

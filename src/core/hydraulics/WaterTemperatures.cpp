@@ -184,7 +184,7 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
                 supplyLength = main.supplyLength - supplyLengthAtX;
                 returnLength = main.returnLength - returnLengthAtX;
                 namedBranch = branchStart;
-                const QString x = QString::number(branchStart);
+                const QString x = text.enabled() ? QString::number(branchStart) : QString();
                 writeValueLine(text, QStringLiteral("РасМинТВоды = <ТВодыОбр") + x + QStringLiteral("> = "),
                                minTemperature);
                 writeValueLine(text, QStringLiteral("РасМаксТВоды = <ТВодыПод") + x + QStringLiteral("> = "),
@@ -196,12 +196,14 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
             }
             const double drop = main.temperatureDrop.value_or(0.0); // ТподМинусТобр
             changePerMetre = (maxTemperature - minTemperature - drop) / (supplyLength + returnLength);
-            const QString e = QString::number(main.endNode);
-            writeValueLine(text, QStringLiteral("ТподМинусТобр") + e + QStringLiteral(" = "), drop);
-            writeValueLine(text,
-                           QStringLiteral("ИзмТНаМ = (<РасМаксТВоды> - <РасМинТВоды> - <ТподМинусТобр") + e
-                               + QStringLiteral(">) / (<РасДлТрПод> + <РасДлТрОбр>) = "),
-                           changePerMetre);
+            if (text.enabled()) {
+                const QString e = QString::number(main.endNode);
+                writeValueLine(text, QStringLiteral("ТподМинусТобр") + e + QStringLiteral(" = "), drop);
+                writeValueLine(text,
+                               QStringLiteral("ИзмТНаМ = (<РасМаксТВоды> - <РасМинТВоды> - <ТподМинусТобр") + e
+                                   + QStringLiteral(">) / (<РасДлТрПод> + <РасДлТрОбр>) = "),
+                               changePerMetre);
+            }
         }
         text.writeLine();
         firstMain = false;
@@ -221,6 +223,9 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
                 out.returnEnd = minTemperature + (segment.returnEndLength - returnLengthAtX) * changePerMetre;
             }
 
+            visited.insert(segmentKey(row.startNode, row.endNode));
+            if (!text.enabled())
+                continue;
             text.writeLine(QStringLiteral("Участок ") + QString::number(row.startNode) + QStringLiteral(" - ")
                            + QString::number(row.endNode) + QLatin1Char(':'));
             const QString times = QStringLiteral(" * <ИзмТНаМ> = ");
@@ -245,7 +250,6 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
                                *out.returnEnd);
             }
             text.writeLine();
-            visited.insert(segmentKey(row.startNode, row.endNode));
         }
     }
     return results;

@@ -4,6 +4,7 @@
 #include "indicators/IndicatorRecords.h"
 
 #include "base/Failure.h"
+#include "base/NativeSql.h"
 #include "base/Sql.h"
 
 #include <QSqlQuery>
@@ -91,16 +92,40 @@ std::vector<SegmentRecord> readSegmentRecords(const QSqlDatabase& calculation, c
     if (columns.size() > 0)
         sql += QStringLiteral(", ") + columnList(columns);
     sql += QStringLiteral(" FROM ") + quoteName(kSegmentTable) + QStringLiteral(" ORDER BY [id]");
-    QSqlQuery rows = selectSql(calculation, sql);
+    // Read natively: a large network has tens of thousands of rows of some
+    // sixty values. Numbers go straight over; other values are read as the
+    // Qt driver gives them.
+    NativeStatement rows(calculation, sql);
+    using Kind = NativeStatement::Kind;
+    auto whole = [&rows](int column) {
+        const Kind kind = rows.kind(column);
+        return kind == Kind::Integer ? rows.integer(column) : kind == Kind::Null ? 0 : rows.value(column).toLongLong();
+    };
+    auto node = [&rows](int column) {
+        const Kind kind = rows.kind(column);
+        return qint16(kind == Kind::Integer ? int(rows.integer(column)) : kind == Kind::Null ? 0 : rows.value(column).toInt());
+    };
     std::vector<SegmentRecord> segments;
-    while (rows.next()) {
+    while (rows.step()) {
         SegmentRecord segment;
-        segment.id = rows.value(0).toLongLong();
-        segment.startNode = qint16(rows.value(1).toInt());
-        segment.endNode = qint16(rows.value(2).toInt());
+        segment.id = whole(0);
+        segment.startNode = node(1);
+        segment.endNode = node(2);
         segment.values.resize(size_t(columns.size()));
-        for (int i = 0; i < columns.size(); ++i)
-            segment.values[size_t(i)] = readValue(rows.value(3 + i), int(segments.size()), i, unreadable);
+        for (int i = 0; i < columns.size(); ++i) {
+            switch (rows.kind(3 + i)) {
+            case Kind::Null:
+                break;
+            case Kind::Integer:
+                segment.values[size_t(i)] = double(rows.integer(3 + i));
+                break;
+            case Kind::Real:
+                segment.values[size_t(i)] = rows.real(3 + i);
+                break;
+            default:
+                segment.values[size_t(i)] = readValue(rows.value(3 + i), int(segments.size()), i, unreadable);
+            }
+        }
         segments.push_back(std::move(segment));
     }
     return segments;

@@ -184,6 +184,16 @@ void CalculationText::writeEncoded(const QByteArray& cp1251)
     spill();
 }
 
+void CalculationText::writeEncodedLines(std::string_view cp1251)
+{
+    if (!enabled_)
+        return;
+    openLine();
+    buffer_.append(cp1251);
+    breakPending_ = true;
+    spill();
+}
+
 void CalculationText::writeLine(const QString& text)
 {
     if (!enabled_)

@@ -46,6 +46,9 @@ public:
     // Appends ASCII text, or text already in Windows-1251 (see encodeCp1251).
     void writeAscii(std::string_view text);
     void writeEncoded(const QByteArray& cp1251);
+    // Appends Windows-1251 text holding whole lines with their CR LF inside
+    // and ends the line after it: "a\r\nb" is writeLine("a"), writeLine("b").
+    void writeEncodedLines(std::string_view cp1251);
     // Appends and ends the line (an empty call writes an empty line).
     void writeLine(const QString& text = QString());
     // Appends a number in the text's format to the current line.

@@ -162,16 +162,35 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
                           QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
         const qint16 x = rows[reach.firstUnvisited].startNode;
         (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
-        // One line per main not yet done at every call: written piece by piece,
-        // since on a large network these lines are most of the text.
-        static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");
-        text.writeEncoded(kMainLine);
-        text.writeInteger(x);
-        text.writeAscii(" - ");
-        text.writeInteger(state.endNode);
-        text.writeLine();
+        // One line per main not yet done at every call: on a large network
+        // these lines are most of the text, so each main keeps its line,
+        // encoded, until its branch start moves on.
+        if (!setup_.designMode) {
+            if (text.enabled()) {
+                if (lines_.size() != walks_.size()) {
+                    lines_.assign(walks_.size(), {});
+                    lineRow_.assign(walks_.size(), std::size_t(-1));
+                }
+                if (lineRow_[index] != reach.firstUnvisited) {
+                    static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");
+                    std::string& line = lines_[index];
+                    line.assign(kMainLine.constData(), size_t(kMainLine.size()));
+                    line += std::to_string(x);
+                    line += " - ";
+                    line += std::to_string(state.endNode);
+                    line += "\r\n";
+                    lineRow_[index] = reach.firstUnvisited;
+                }
+                text.writeEncodedLines(lines_[index]);
+            }
+        } else {
+            static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");
+            text.writeEncoded(kMainLine);
+            text.writeInteger(x);
+            text.writeAscii(" - ");
+            text.writeInteger(state.endNode);
+            text.writeLine();
 
-        if (setup_.designMode) {
             const auto [head, length] = branchHeadAndLength(state, x, reach.headChanges, segmentEndingAt);
             const double loss = allowedLoss(state, head, length);
             if (supply) {
@@ -207,8 +226,8 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
                                               "(УПНВМагОбр) = (<ПНапКонОбр> - <ПНапНачОбр>) / <ДлОбр> = "),
                                loss);
             }
+            text.writeLine();
         }
-        text.writeLine();
 
         // The storage's order "РВ… ASC, УПНВМаг… ASC" with ties by id_m: the
         // first main not done wins unless a later one has a smaller key, and

@@ -8,6 +8,7 @@
 #include <optional>
 #include <unordered_map>
 #include <utility>
+#include <string>
 #include <vector>
 
 namespace zurm {
@@ -129,6 +130,10 @@ private:
     const std::vector<MainWalk>& walks_;
     std::vector<std::size_t> idOrder_;
     std::vector<Reach> reach_;
+    // The text's line of each main, "Магистраль (ветвь) x - e" and an empty
+    // line, kept while its branch start stays (the row it was made for).
+    std::vector<std::string> lines_;
+    std::vector<std::size_t> lineRow_;
     std::unordered_map<qint16, double> headChangeSums_;
     // Incremental calls: the mains holding each segment (by node pair), how
     // much of visitedInOrder has been seen, and the first main by id_m that

@@ -193,13 +193,16 @@ int ReferenceTableModel::appendRow()
     return at;
 }
 
+bool ReferenceTableModel::rowIsEmpty(int row) const
+{
+    const QVariantList& values = rows_[row].values;
+    return std::all_of(values.begin(), values.end(), [](const QVariant& value) { return value.isNull(); });
+}
+
 bool ReferenceTableModel::dropRowIfEmpty(int row)
 {
-    if (row < 0 || row >= rows_.size())
+    if (row < 0 || row >= rows_.size() || !rowIsEmpty(row))
         return false;
-    for (const QVariant& value : rows_[row].values)
-        if (!value.isNull())
-            return false;
     execSql(data_.reference(), QStringLiteral("DELETE FROM ") + quoteName(info_.table) + QStringLiteral(" WHERE rowid = ?"),
             {rows_[row].rowid});
     beginRemoveRows(QModelIndex(), row, row);

@@ -78,6 +78,8 @@ public:
     // Deletes the row when every value of it is empty (a row appended and
     // left without a value); true when it did. Throws Failure.
     bool dropRowIfEmpty(int row);
+    // Every value of the row is empty.
+    bool rowIsEmpty(int row) const;
 
     qint64 rowId(int row) const { return rows_.value(row).rowid; }
     QVariant value(int row, int column) const { return rows_.value(row).values.value(column); }

@@ -183,8 +183,7 @@ void TReferenceForm::appendRow()
         return;
     const int last = model_->rowCount() - 1;
     // The last row is already a new one waiting for its values.
-    if (last >= 0 && model_->value(last, 0).isNull() && model_->value(last, 1).isNull()
-        && model_->value(last, model_->columnCount() - 1).isNull())
+    if (last >= 0 && model_->rowIsEmpty(last))
         return goToRow(last);
     grid_->finishEditing();
     try {

@@ -340,8 +340,14 @@ TEST(IndicatorEvaluation, StoredSegmentValueIsTheSqlTextReadBack)
     // The SQL text of a float is formatGeneral15 with "."; the stored value is
     // that text read back. Random bit patterns, and decimal ties at the 16th digit.
     std::mt19937_64 random(3);
-    std::vector<double> values = {-0.0, 1e-310, 0.1 + 0.2, 1234567890123455.0, 1234567890123465.0, 0.5e15 + 0.25};
+    std::vector<double> values = {-0.0, 1e-310, 0.1 + 0.2, 1234567890123455.0, 1234567890123465.0, 0.5e15 + 0.25,
+                                  1.234567890123455, -0.1234567890123455, 12345.67890123455, 999999999999999.5,
+                                  9.999999999999995, 1e-8, 1e22, 1e23, 99999999999999.95};
     for (int i = 0; i < 50000; ++i) {
+        // The magnitudes of a network, and their neighbours.
+        const double ordinary = std::pow(10.0, double(random() % 3200) / 100 - 9) * (random() % 2 ? 1 : -1);
+        values.push_back(ordinary);
+        values.push_back(std::nextafter(ordinary, 0.0));
         const std::uint64_t bits = random();
         double v;
         std::memcpy(&v, &bits, sizeof v);

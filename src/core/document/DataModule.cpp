@@ -245,6 +245,7 @@ void DataModule::openCalculation(const QString& path, bool forViewing)
     // transaction (mains, results); the default page cache of 2 MB would spill
     // them to the file page by page before the commit.
     execSql(db, QStringLiteral("PRAGMA cache_size = -131072"));
+    execSql(db, QStringLiteral("PRAGMA mmap_size = 268435456"));
 }
 
 void DataModule::openReference(const QString& path)

@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace zurm::run {
@@ -32,6 +33,28 @@ bool sameValue(const Value& a, const Value& b)
     if (!a || !b)
         return !a && !b;
     return *a == *b || (std::isnan(*a) && std::isnan(*b));
+}
+
+// A value as kept for comparing with it later, in eight bytes: its bits, and
+// Null as a signalling NaN, which neither the file nor arithmetic gives.
+constexpr quint64 kNullBits = 0x7ff0'dead'beef'0001;
+
+quint64 keptBits(const Value& value)
+{
+    if (!value)
+        return kNullBits;
+    quint64 bits;
+    std::memcpy(&bits, &*value, sizeof bits);
+    return bits;
+}
+
+bool sameAsKept(const Value& value, quint64 kept)
+{
+    if (!value || kept == kNullBits)
+        return !value && kept == kNullBits;
+    double number;
+    std::memcpy(&number, &kept, sizeof number);
+    return sameValue(value, number);
 }
 
 bool sameValues(const RecordValues& a, const RecordValues& b)
@@ -161,6 +184,52 @@ bool sameEndNodeField(const EndNodeField& field, const EndNodeRow& a, const EndN
     return false;
 }
 
+// Positions of rows given in stored order, in walk order: id_m ascending,
+// NппУчВМ descending, ties in stored order. Rows come grouped by a counting
+// pass over id_m; a main's rows, stored as the check writes them (NппУчВМ
+// ascending), only need reversing.
+std::vector<int> walkOrder(const std::vector<MainRow>& rows)
+{
+    std::vector<int> order(rows.size());
+    if (rows.empty())
+        return order;
+    const auto [low, high] = std::minmax_element(rows.begin(), rows.end(),
+                                                 [](const MainRow& x, const MainRow& y) { return x.idM < y.idM; });
+    const qint64 span = qint64(high->idM) - low->idM + 1;
+    auto byNpp = [&rows](int x, int y) { return rows[size_t(x)].npp > rows[size_t(y)].npp; };
+    if (span > 4 * qint64(rows.size()) + 1024) {
+        for (size_t k = 0; k < rows.size(); ++k)
+            order[k] = int(k);
+        std::stable_sort(order.begin(), order.end(), [&rows, &byNpp](int x, int y) {
+            const int a = rows[size_t(x)].idM;
+            const int b = rows[size_t(y)].idM;
+            return a != b ? a < b : byNpp(x, y);
+        });
+        return order;
+    }
+    const int base = low->idM;
+    std::vector<int> first(size_t(span) + 1, 0);
+    for (const MainRow& row : rows)
+        ++first[size_t(row.idM - base) + 1];
+    for (size_t i = 1; i < first.size(); ++i)
+        first[i] += first[i - 1];
+    std::vector<int> next(first.begin(), first.end() - 1);
+    for (size_t k = 0; k < rows.size(); ++k)
+        order[size_t(next[size_t(rows[k].idM - base)]++)] = int(k);
+    for (size_t g = 0; g + 1 < first.size(); ++g) {
+        const auto from = order.begin() + first[g];
+        const auto to = order.begin() + first[g + 1];
+        const bool ascending = std::adjacent_find(from, to, [&rows](int x, int y) {
+                                   return rows[size_t(x)].npp >= rows[size_t(y)].npp;
+                               }) == to;
+        if (ascending)
+            std::reverse(from, to);
+        else
+            std::stable_sort(from, to, byNpp);
+    }
+    return order;
+}
+
 std::vector<OrderedIndicator> readOrder(const QSqlDatabase& db, const QString& table, IndicatorVariant variant,
                                         const RecordColumns& headerColumns, const RecordColumns& segmentColumns)
 {
@@ -246,7 +315,6 @@ int RunModel::headerColumn(const QString& name) const
 RunModel RunModel::load(const QSqlDatabase& db, WrittenMains* writtenMains)
 {
     RunModel m;
-    std::vector<std::pair<Value, Value>> flowsLeft; // by rowid - 1, see WrittenMains
     {
         const QVariantList row = CalculationRow(db).read(
             {CalculationRow::kNetworkType, CalculationRow::kDesignMode, CalculationRow::kDistributeFlows,
@@ -404,32 +472,45 @@ RunModel RunModel::load(const QSqlDatabase& db, WrittenMains* writtenMains)
         }
     }
     {
-        // Read in storage order and put in walk order ("id_m ASC, NппУчВМ
+        // Read in stored order and put in walk order ("id_m ASC, NппУчВМ
         // DESC", ties by rowid) here: SQLite would sort a million rows
         // through a temporary b-tree.
         const qint64 count = selectValue(db, QStringLiteral("SELECT count(*) FROM [МагистралиТС]")).toLongLong();
-        m.mains.reserve(size_t(count));
+        std::vector<MainRow> stored;
         if (writtenMains && qint64(writtenMains->rows.size()) == count) {
-            // The flows start empty, as the check writes them; those it left
-            // in the table are what the file holds (flowsInFile_, below).
+            // The run starts with no flows, as the check writes the rows;
+            // those it left in the table are what the file holds.
+            stored.reserve(writtenMains->rows.size());
             for (const WrittenMainRow& row : writtenMains->rows)
-                m.mains.push_back({row.rowid, row.idM, row.npp, row.startNode, row.endNode, std::nullopt, std::nullopt});
+                stored.push_back({row.rowid, row.idM, row.npp, row.startNode, row.endNode, int(stored.size())});
             std::vector<WrittenMainRow>().swap(writtenMains->rows);
-            flowsLeft.swap(writtenMains->flowsLeft);
+            m.flowsInFile_.swap(writtenMains->flowsLeft);
+            m.runStartsWithFileFlows_ = false;
         } else {
+            stored.reserve(size_t(count));
+            bool anyFlow = false;
             NativeStatement q(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
-                                                 "[РасхОбр] FROM [МагистралиТС]"));
-            while (q.step())
-                m.mains.push_back({q.integer(0), intAt(q, 1), intAt(q, 2), qint16(intAt(q, 3)), qint16(intAt(q, 4)),
-                                   numberAt(q, 5), numberAt(q, 6)});
+                                                 "[РасхОбр] FROM [МагистралиТС] ORDER BY rowid"));
+            while (q.step()) {
+                stored.push_back({q.integer(0), intAt(q, 1), intAt(q, 2), qint16(intAt(q, 3)), qint16(intAt(q, 4)),
+                                  int(stored.size())});
+                const Value supply = numberAt(q, 5);
+                const Value ret = numberAt(q, 6);
+                if (!anyFlow && (supply || ret)) {
+                    anyFlow = true;
+                    m.flowsInFile_.reserve(size_t(count));
+                    m.flowsInFile_.resize(stored.size() - 1);
+                }
+                if (anyFlow)
+                    m.flowsInFile_.emplace_back(supply, ret);
+            }
         }
-        std::sort(m.mains.begin(), m.mains.end(), [](const MainRow& x, const MainRow& y) {
-            if (x.idM != y.idM)
-                return x.idM < y.idM;
-            if (x.npp != y.npp)
-                return x.npp > y.npp;
-            return x.rowid < y.rowid;
-        });
+        m.mains.reserve(stored.size());
+        for (const int k : walkOrder(stored))
+            m.mains.push_back(stored[size_t(k)]);
+        m.walkOfStored_.resize(m.mains.size());
+        for (size_t r = 0; r < m.mains.size(); ++r)
+            m.walkOfStored_[size_t(m.mains[r].stored)] = int(r);
     }
     {
         m.hasHeight_.assign(kNodeSlots, 0);
@@ -485,42 +566,13 @@ RunModel RunModel::load(const QSqlDatabase& db, WrittenMains* writtenMains)
         }
     }
     m.buildIndexes();
+    for (int pipe = 0; pipe < 2; ++pipe) {
+        m.mainFlows_[pipe].assign(m.endNodes.size(), std::nullopt);
+        m.mainFlowSet_[pipe].assign(m.endNodes.size(), 0);
+    }
     m.headerInFile_ = m.header.values;
     m.endNodesInFile_ = m.endNodes;
     m.keepSegmentsInFile();
-    const bool byRowid = !flowsLeft.empty() && flowsLeft.size() == m.mains.size()
-        && std::all_of(m.mains.begin(), m.mains.end(),
-                       [n = qint64(m.mains.size())](const MainRow& row) { return row.rowid >= 1 && row.rowid <= n; });
-    if (byRowid) {
-        // Put the flows left in the table (by rowid - 1) into walk order in
-        // place: the largest networks have over a million of them.
-        m.flowsInFile_ = std::move(flowsLeft);
-        std::vector<bool> placed(m.mains.size(), false);
-        for (size_t start = 0; start < m.mains.size(); ++start) {
-            if (placed[start])
-                continue;
-            // Position r takes the flows of rowid mains[r].rowid.
-            const std::pair<Value, Value> first = m.flowsInFile_[start];
-            size_t r = start;
-            for (;;) {
-                placed[r] = true;
-                const size_t from = size_t(m.mains[r].rowid - 1);
-                if (from == start) {
-                    m.flowsInFile_[r] = first;
-                    break;
-                }
-                m.flowsInFile_[r] = m.flowsInFile_[from];
-                r = from;
-            }
-        }
-    } else {
-        m.flowsInFile_.reserve(m.mains.size());
-        for (const MainRow& row : m.mains) {
-            const size_t left = size_t(row.rowid - 1);
-            m.flowsInFile_.push_back(left < flowsLeft.size() ? flowsLeft[left]
-                                                             : std::make_pair(row.flowSupply, row.flowReturn));
-        }
-    }
     return m;
 }
 
@@ -534,6 +586,7 @@ void RunModel::loadOrder(const QSqlDatabase& db)
 
 void RunModel::buildIndexes()
 {
+    visitedSegment_.assign(segments.size(), 0);
     byEndNode_.assign(kNodeSlots, -1);
     byStartNode_.assign(kNodeSlots, -1);
     for (int i = 0; i < int(segments.size()); ++i) {
@@ -571,7 +624,7 @@ void RunModel::keepSegmentsInFile() const
     segmentsInFile_.resize(segments.size() * width);
     auto out = segmentsInFile_.begin();
     for (const SegmentRecord& segment : segments)
-        out = std::copy_n(segment.values.begin(), width, out);
+        out = std::transform(segment.values.begin(), segment.values.begin() + qsizetype(width), out, keptBits);
 }
 
 std::pair<int, int> RunModel::mainRows(int idM) const
@@ -601,16 +654,22 @@ std::optional<Value> RunModel::nodeHeight(qint16 node) const
 
 void RunModel::clearVisited()
 {
-    visited.clear();
+    for (const auto& [a, b] : visitedList)
+        if (const int segment = segmentByNodes(a, b); segment >= 0)
+            visitedSegment_[size_t(segment)] = 0;
+    visitedElsewhere_.clear();
     visitedList.clear();
 }
 
 void RunModel::visit(qint16 a, qint16 b)
 {
-    if (!visited.contains(nodePairKey(a, b))) {
-        visited.insert(nodePairKey(a, b));
-        visitedList.emplace_back(a, b);
-    }
+    if (isVisited(a, b))
+        return;
+    if (const int segment = segmentByNodes(a, b); segment >= 0)
+        visitedSegment_[size_t(segment)] = 1;
+    else
+        visitedElsewhere_.insert(nodePairKey(a, b));
+    visitedList.emplace_back(a, b);
 }
 
 void RunModel::writeBack(const QSqlDatabase& db) const
@@ -642,7 +701,7 @@ void RunModel::writeBack(const QSqlDatabase& db) const
             const SegmentRecord& s = segments[r];
             const size_t width = size_t(segmentColumns.size());
             if ((r + 1) * width <= segmentsInFile_.size() && s.values.size() == width
-                && std::equal(s.values.begin(), s.values.end(), segmentsInFile_.begin() + qsizetype(r * width), sameValue))
+                && std::equal(s.values.begin(), s.values.end(), segmentsInFile_.begin() + qsizetype(r * width), sameAsKept))
                 continue;
             if (!q)
                 q.emplace(db, sql);
@@ -693,9 +752,44 @@ void RunModel::writeBack(const QSqlDatabase& db) const
     headerInFile_ = header.values;
     endNodesInFile_ = endNodes;
     keepSegmentsInFile();
-    flowsInFile_.clear();
-    for (const MainRow& row : mains)
-        flowsInFile_.emplace_back(row.flowSupply, row.flowReturn);
+    // What the file now holds: the run's flows.
+    const bool anyFlow = std::any_of(mains.begin(), mains.end(), [this](const MainRow& row) {
+        return rowFlow(row, false) || rowFlow(row, true);
+    });
+    if (!anyFlow)
+        flowsInFile_.clear();
+    else if (flowsInFile_.empty())
+        flowsInFile_.resize(mains.size());
+    // Row by row in place: the flow of a row reads only its own entry.
+    for (size_t r = 0; anyFlow && r < mains.size(); ++r)
+        flowsInFile_[size_t(mains[r].stored)] = {rowFlow(mains[r], false), rowFlow(mains[r], true)};
+}
+
+void RunModel::setMainFlow(int idM, bool returnPipe, Value flow)
+{
+    const size_t index = size_t(idM) - 1;
+    const int pipe = returnPipe ? 1 : 0;
+    if (idM < 1 || index >= mainFlowSet_[pipe].size())
+        return;
+    mainFlows_[pipe][index] = flow;
+    mainFlowSet_[pipe][index] = 1;
+}
+
+Value RunModel::startFlow(const MainRow& row, bool returnPipe) const
+{
+    if (!runStartsWithFileFlows_ || flowsInFile_.empty())
+        return std::nullopt;
+    const std::pair<Value, Value>& flows = flowsInFile_[size_t(row.stored)];
+    return returnPipe ? flows.second : flows.first;
+}
+
+Value RunModel::rowFlow(const MainRow& row, bool returnPipe) const
+{
+    const size_t index = size_t(row.idM) - 1;
+    const int pipe = returnPipe ? 1 : 0;
+    if (row.idM >= 1 && index < mainFlowSet_[pipe].size() && mainFlowSet_[pipe][index])
+        return mainFlows_[pipe][index];
+    return startFlow(row, returnPipe);
 }
 
 void RunModel::writeMainFlows(const QSqlDatabase& db) const
@@ -703,9 +797,11 @@ void RunModel::writeMainFlows(const QSqlDatabase& db) const
     // The flow distribution gives every row of a main the same flows: such a
     // main is written by one row of a scratch table and one UPDATE for all;
     // the rest row by row. Only rows that differ from the file are written.
+    auto flowsOf = [this](const MainRow& row) { return std::make_pair(rowFlow(row, false), rowFlow(row, true)); };
     std::vector<char> changed(mains.size(), 0);
     for (size_t r = 0; r < mains.size(); ++r)
-        changed[r] = r >= flowsInFile_.size() || flowsInFile_[r] != std::make_pair(mains[r].flowSupply, mains[r].flowReturn);
+        changed[r] = flowsOf(mains[r])
+            != (flowsInFile_.empty() ? std::pair<Value, Value>() : flowsInFile_[size_t(mains[r].stored)]);
     std::vector<size_t> byMain; // first row of each uniform main
     std::vector<char> viaMain(mains.size(), 0);
     for (size_t first = 0; first < mains.size();) {
@@ -713,8 +809,7 @@ void RunModel::writeMainFlows(const QSqlDatabase& db) const
         bool same = true;
         bool any = changed[first];
         while (last < mains.size() && mains[last].idM == mains[first].idM) {
-            same = same && mains[last].flowSupply == mains[first].flowSupply
-                && mains[last].flowReturn == mains[first].flowReturn;
+            same = same && flowsOf(mains[last]) == flowsOf(mains[first]);
             any = any || changed[last];
             ++last;
         }
@@ -733,8 +828,8 @@ void RunModel::writeMainFlows(const QSqlDatabase& db) const
             NativeStatement insert(db, QStringLiteral("INSERT INTO temp.[zurm_main_flows] VALUES (?, ?, ?)"));
             for (size_t first : byMain) {
                 insert.bindInteger(1, mains[first].idM);
-                bindNumber(insert, 2, mains[first].flowSupply);
-                bindNumber(insert, 3, mains[first].flowReturn);
+                bindNumber(insert, 2, rowFlow(mains[first], false));
+                bindNumber(insert, 3, rowFlow(mains[first], true));
                 insert.run();
             }
         }
@@ -748,8 +843,8 @@ void RunModel::writeMainFlows(const QSqlDatabase& db) const
             continue;
         if (!q)
             q.emplace(db, QStringLiteral("UPDATE [МагистралиТС] SET [РасхПод]=?, [РасхОбр]=? WHERE rowid=?"));
-        bindNumber(*q, 1, mains[r].flowSupply);
-        bindNumber(*q, 2, mains[r].flowReturn);
+        bindNumber(*q, 1, rowFlow(mains[r], false));
+        bindNumber(*q, 2, rowFlow(mains[r], true));
         q->bindInteger(3, mains[r].rowid);
         q->run();
     }

@@ -69,15 +69,14 @@ struct EndNodeField {
 // network type and mode.
 const std::vector<EndNodeField>& endNodeFields();
 
-// One МагистралиТС row.
+// One МагистралиТС row. Its flows are the run's (RunModel::rowFlow).
 struct MainRow {
     qint64 rowid = 0;
     int idM = 0;
     int npp = 0; // NппУчВМ, 1 at the end segment
     qint16 startNode = 0;
     qint16 endNode = 0;
-    Value flowSupply; // РасхПод
-    Value flowReturn; // РасхОбр
+    int stored = 0; // position in the stored (rowid) order
 };
 
 // An indicator of an order table, looked up and (when evaluated) compiled once.
@@ -157,7 +156,15 @@ public:
     HeaderColumns hcol{};
 
     std::vector<EndNodeRow> endNodes; // ascending id_m
-    std::vector<MainRow> mains;       // walk order: id_m ASC, NппУчВМ DESC
+    std::vector<MainRow> mains;       // walk order: id_m ASC, NппУчВМ DESC (ties by rowid)
+    // Walk positions of the МагистралиТС rows in stored (rowid) order.
+    const std::vector<int>& mainsInStoredOrder() const { return walkOfStored_; }
+
+    // The flows of МагистралиТС rows (РасхПод, РасхОбр). The flow
+    // distribution gives every row of a main the flow of its end segment;
+    // a row of a main without one keeps the flow it started the run with.
+    void setMainFlow(int idM, bool returnPipe, Value flow);
+    Value rowFlow(const MainRow& row, bool returnPipe) const;
     std::vector<UserIndicatorRow> userIndicators;
 
     std::vector<OrderedIndicator> headerOrder, supplyOrder, returnOrder;
@@ -175,10 +182,13 @@ public:
 
     // The visited-segments set of the running walk, in the order of adding.
     std::vector<std::pair<qint16, qint16>> visitedList;
-    QSet<quint32> visited;
     void clearVisited();
     void visit(qint16 a, qint16 b);
-    bool isVisited(qint16 a, qint16 b) const { return visited.contains(nodePairKey(a, b)); }
+    bool isVisited(qint16 a, qint16 b) const
+    {
+        const int segment = segmentByNodes(a, b);
+        return segment >= 0 ? visitedSegment_[size_t(segment)] != 0 : visitedElsewhere_.contains(nodePairKey(a, b));
+    }
 
     // Look-ups; -1 when there is none.
     int segmentByNodes(qint16 a, qint16 b) const
@@ -215,10 +225,18 @@ private:
     void writeMainFlows(const QSqlDatabase& calculation) const;
 
     QHash<quint32, int> bySegmentNodes_;
+    // The visited set: a flag at the first segment of a pair of nodes, and the
+    // pairs of no segment.
+    std::vector<char> visitedSegment_;
+    QSet<quint32> visitedElsewhere_;
     // Per node (indexed by the node number as unsigned 16 bits).
     std::vector<int> byEndNode_;
     std::vector<int> byStartNode_;
     std::unordered_map<int, std::pair<int, int>> mainRange_;
+    std::vector<int> walkOfStored_;
+    // The flows set per main by id_m (index id_m - 1; unset when empty).
+    std::vector<Value> mainFlows_[2];
+    std::vector<char> mainFlowSet_[2];
     std::vector<double> firstChange_[2];
     std::vector<char> hasFirstChange_[2];
     std::vector<double> changeSum_[2];
@@ -233,10 +251,15 @@ private:
     // and the run writes back four times, and a run stopped by a bad input
     // leaves that input as the user entered it.
     mutable RecordValues headerInFile_;
-    mutable std::vector<Value> segmentsInFile_; // row after row, segmentColumns.size() values each
+    mutable std::vector<quint64> segmentsInFile_; // row after row, segmentColumns.size() values each (keptBits)
     void keepSegmentsInFile() const;
     mutable std::vector<EndNodeRow> endNodesInFile_;
+    // The flows of МагистралиТС as the file holds them, in stored order
+    // (empty: none), and whether the run starts with them: it does not when
+    // the topology check has just rewritten the rows (see WrittenMains).
     mutable std::vector<std::pair<Value, Value>> flowsInFile_;
+    bool runStartsWithFileFlows_ = true;
+    Value startFlow(const MainRow& row, bool returnPipe) const;
     // СписокРасчУчастков as last written; nullopt until known.
     mutable std::optional<std::vector<std::pair<qint16, qint16>>> visitedInFile_;
 };

@@ -408,29 +408,26 @@ void distributeFlow(RunState& s, bool returnPipe)
                 + QStringLiteral("\" должен быть заполнен.");
             break;
         }
-        for (int r = first; r < last; ++r)
-            (returnPipe ? m.mains[size_t(r)].flowReturn : m.mains[size_t(r)].flowSupply) = flow;
+        m.setMainFlow(id, returnPipe, flow);
     }
     if (!s.ok()) {
         s.clearStatus();
         return;
     }
-    // Sums in the stored order of МагистралиТС.
-    std::vector<const MainRow*> byRowid;
-    byRowid.reserve(m.mains.size());
-    for (const MainRow& r : m.mains)
-        byRowid.push_back(&r);
-    std::sort(byRowid.begin(), byRowid.end(), [](const MainRow* x, const MainRow* y) { return x->rowid < y->rowid; });
-    QHash<quint32, double> sums;
-    for (const MainRow* r : byRowid) {
-        const Value v = returnPipe ? r->flowReturn : r->flowSupply;
-        double& sum = sums[nodePairKey(r->startNode, r->endNode)];
-        if (v)
-            sum += *v;
+    // Sums per pair of nodes (kept at the pair's first segment) in the stored
+    // order of МагистралиТС.
+    std::vector<double> sums(m.segments.size(), 0.0);
+    for (const int r : m.mainsInStoredOrder()) {
+        const MainRow& row = m.mains[size_t(r)];
+        const int segment = m.segmentByNodes(row.startNode, row.endNode);
+        if (segment < 0)
+            continue;
+        if (const Value v = m.rowFlow(row, returnPipe))
+            sums[size_t(segment)] += *v;
     }
     for (SegmentRecord& segment : m.segments) {
         s.status(name + QStringLiteral(" по участкам теплосети. id = ") + QString::number(segment.id));
-        segment.values[size_t(column)] = stored(sums.value(nodePairKey(segment.startNode, segment.endNode), 0.0));
+        segment.values[size_t(column)] = stored(sums[size_t(m.segmentByNodes(segment.startNode, segment.endNode))]);
     }
     s.clearStatus();
 }

@@ -307,34 +307,40 @@ bool holdsPlannedRows(const QSqlDatabase& db, const Network& network, const Main
     NativeStatement rows(db, QStringLiteral("SELECT rowid, [id_m], [NппУчВМ], [НачУзел], [КонУзел], [РасхПод], "
                                             "[РасхОбр] FROM [МагистралиТС] ORDER BY rowid"));
     std::size_t r = 0;
-    auto flow = [&rows](int column) -> std::optional<double> {
+    // A flow as the run reads it; false for a value that is no number.
+    auto flow = [&rows](int column, std::optional<double>& value) {
         switch (rows.kind(column)) {
         case Kind::Null:
-            return std::nullopt;
+            value = std::nullopt;
+            return true;
         case Kind::Integer:
-            return double(rows.integer(column));
+            value = double(rows.integer(column));
+            return true;
+        case Kind::Real:
+            value = rows.real(column);
+            return true;
         default:
-            return rows.real(column);
+            return false;
         }
     };
+    auto holds = [&rows](int column, qint64 expected) {
+        return rows.integer(column) == expected && rows.kind(column) == Kind::Integer;
+    };
     while (rows.step()) {
+        std::optional<double> supply, ret;
         bool same = r < plan.rows.size() && rows.integer(0) == qint64(r) + 1;
-        for (int c = 1; same && c <= 4; ++c)
-            same = rows.kind(c) == Kind::Integer;
-        for (int c = 5; same && c <= 6; ++c)
-            same = rows.kind(c) == Kind::Null || rows.kind(c) == Kind::Integer || rows.kind(c) == Kind::Real;
         if (same) {
             const MainRow& row = plan.rows[r];
             const Segment& s = network.segments[std::size_t(row.segment)];
-            same = rows.integer(1) == row.main && rows.integer(2) == row.position && rows.integer(3) == *s.from
-                && rows.integer(4) == *s.to;
+            same = holds(1, row.main) && holds(2, row.position) && holds(3, *s.from) && holds(4, *s.to)
+                && flow(5, supply) && flow(6, ret);
         }
         if (!same) {
             flows.clear();
             return false;
         }
-        flows.emplace_back(flow(5), flow(6));
-        anyFlow = anyFlow || flows.back().first || flows.back().second;
+        flows.emplace_back(supply, ret);
+        anyFlow = anyFlow || supply || ret;
         ++r;
     }
     if (!anyFlow)

@@ -7,6 +7,7 @@
 #include "platform/Cp1251.h"
 
 #include <QSqlQuery>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -92,6 +93,40 @@ double numberRunValue(const QString& run)
     return value;
 }
 
+// The value of the 15 significant digits of x read back, without text, for the
+// magnitudes a network has; nullopt where the shortcut cannot be sure (very
+// large or small numbers, a 16th digit too near a tie), which takes the text.
+// With y = |x| scaled by 10^k to [1e14, 1e15) in extended precision (one
+// rounding, an error far below 2^-12), the digits are y rounded to an integer
+// N; N / 10^k is then correctly rounded, as N and 10^k are exact doubles.
+std::optional<double> roundedTo15Digits(double x)
+{
+    static const auto powers = [] {
+        std::array<long double, 23> p{};
+        p[0] = 1;
+        for (size_t i = 1; i < p.size(); ++i)
+            p[i] = p[i - 1] * 10;
+        return p;
+    }();
+    const double a = std::fabs(x);
+    int k = 14 - int(std::floor(std::ilogb(a) * 0.30102999566398120)); // 14 - decimal exponent, maybe one short
+    auto scaled = [&](int k) { return k >= 0 ? a * powers[size_t(k)] : a / powers[size_t(-k)]; };
+    if (k < -21 || k > 21)
+        return std::nullopt;
+    long double y = scaled(k);
+    if (y >= 1e15L)
+        y = scaled(--k);
+    else if (y < 1e14L)
+        y = scaled(++k);
+    const long double whole = std::floor(y);
+    const long double fraction = y - whole;
+    if (std::fabs(fraction - 0.5L) < 0x1p-12L)
+        return std::nullopt;
+    const double digits = double(whole) + (fraction > 0.5L ? 1 : 0);
+    const double value = k >= 0 ? digits / double(powers[size_t(k)]) : digits * double(powers[size_t(-k)]);
+    return std::copysign(value, x);
+}
+
 } // namespace
 
 double valueAsStoredInSegment(double result)
@@ -104,6 +139,8 @@ double valueAsStoredInSegment(double result)
         return 0.0; // written as "0", so a negative zero comes back positive
     if (!std::isfinite(result))
         return result;
+    if (const std::optional<double> rounded = roundedTo15Digits(result))
+        return *rounded;
     char text[32];
     const auto written = std::to_chars(text, text + sizeof text, result, std::chars_format::scientific, 14);
     double stored = result;

@@ -482,8 +482,7 @@ namespace {
 class StoppingProgress : public FakeProgress {
 public:
     explicit StoppingProgress(int checkPoints) : left_(checkPoints) {}
-    void processEvents() override { --left_; }
-    bool stopRequested() override { return left_ <= 0; }
+    bool stopRequested() override { return --left_ <= 0; }
 
 private:
     int left_;
@@ -824,7 +823,8 @@ TEST_F(CalculationRunTest, TwoPipeHeadsAndNodesShortOfAvailableHead)
     EXPECT_EQ(value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 1);
     EXPECT_EQ(value(QStringLiteral("SELECT sum(РВПод) + sum(РВОбр) FROM КонМаг")).toInt(), 2);
 
-    // Every phase shows its line in the status bar, in the order of the phases.
+    // Every phase shows its line in the status bar, in the order of the phases;
+    // of the lines of its rows at least the first.
     const QStringList phases = {
         QStringLiteral("Проверка полей \"ПНапНаУзПод задан для узла:\", \"РНапНаУз задан для узла:\"."),
         QStringLiteral("Подготовка к расчету."),
@@ -833,9 +833,9 @@ TEST_F(CalculationRunTest, TwoPipeHeadsAndNodesShortOfAvailableHead)
         QStringLiteral("Расчет показателей МаксДлПод, МаксДлОбр, МаксСумДлПодОбр."),
         QStringLiteral("Расчет показателей ТВодыНачПод, ТВодыКонПод, ТВодыНачОбр, ТВодыКонОбр."),
         QStringLiteral("РасхОбр по участкам теплосети."),
-        QStringLiteral("Определение показателей ГеодВысНач, ГеодВысКон. id = 2"),
+        QStringLiteral("Определение показателей ГеодВысНач, ГеодВысКон. id = 1"),
         QStringLiteral("Расчет показателей заголовочной части."),
-        QStringLiteral("Расчет подающего трубопровода. Участок 7 - 12."),
+        QStringLiteral("Расчет подающего трубопровода. Участок 0 - 7."),
         QStringLiteral("Расчет обратного трубопровода. Участок 0 - 7."),
         QStringLiteral("Расчет напоров в узлах теплосети."),
     };

@@ -26,8 +26,15 @@ namespace zurm {
 
 namespace run {
 
+bool RunState::rowStatusDue() const
+{
+    constexpr qint64 kRowStatusMs = 50;
+    return !rowStatusShown.isValid() || rowStatusShown.elapsed() >= kRowStatusMs;
+}
+
 void RunState::status(const QString& line)
 {
+    rowStatusShown.invalidate();
     progress.setStatus(line);
     progress.processEvents();
     checkStop();
@@ -35,6 +42,7 @@ void RunState::status(const QString& line)
 
 void RunState::clearStatus()
 {
+    rowStatusShown.invalidate();
     progress.setStatus(QString());
     progress.processEvents();
     checkStop();
@@ -249,7 +257,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
 
         state = std::make_unique<run::RunState>(run::RunState{
             data, progress, options, std::move(model),
-            CalculationText(settings.writeText, settings.digits, options.decimalPoint), ReferenceTables(), {}, {}, true});
+            CalculationText(settings.writeText, settings.digits, options.decimalPoint), ReferenceTables(), {}, {}, true, {}});
         run::RunState& s = *state;
         if (settings.writeText)
             s.text.streamTo(textPath);

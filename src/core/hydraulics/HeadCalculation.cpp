@@ -165,7 +165,7 @@ void calculatePass(RunState& s, PipePass pass)
             const qint16 b = walk.rows[r].endNode;
             if (m.isVisited(a, b))
                 continue;
-            s.status(statusStart + RunState::segmentName(a, b) + QStringLiteral("."));
+            s.rowStatus([&] { return statusStart + RunState::segmentName(a, b) + QStringLiteral("."); });
             double loss = 0;
             if (a != m.startNode) {
                 const int previous = m.segmentEndingAt(a);

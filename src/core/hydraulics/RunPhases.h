@@ -8,6 +8,7 @@
 #include "hydraulics/RunOptions.h"
 #include "indicators/ReferenceTables.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 
@@ -36,6 +37,20 @@ struct RunState {
 
     bool ok() const { return error.isEmpty(); }
     void status(const QString& line);
+    // The status line of one row among many (a segment, a main): the first
+    // after any other line is shown, then one about every 50 ms, so no line is
+    // put together for most rows; a stop the user asked for is seen at every row.
+    template <class Line>
+    void rowStatus(Line&& line)
+    {
+        if (rowStatusDue()) {
+            status(line());
+            rowStatusShown.start();
+        } else {
+            checkStop();
+        }
+    }
+    bool rowStatusDue() const;
     void clearStatus();
     // A check point: throws RunStopped when the user asked to stop.
     void checkStop() const;
@@ -48,6 +63,8 @@ struct RunState {
     void checkResults();
     // "a - b"
     static QString segmentName(qint16 a, qint16 b);
+    // When the last row line was shown; invalid after any other line.
+    QElapsedTimer rowStatusShown;
     // "Участок a - b:" + CR LF
     static QString segmentPrefix(qint16 a, qint16 b);
     // The chain of a main: "1 - 2 - 5 - 9".

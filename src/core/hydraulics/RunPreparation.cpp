@@ -391,7 +391,7 @@ void distributeFlow(RunState& s, bool returnPipe)
     const int column = returnPipe ? m.col.flowReturn : m.col.flowSupply;
     const int mainCount = int(m.endNodes.size());
     for (int id = 1; id <= mainCount && s.ok(); ++id) {
-        s.status(name + QStringLiteral(" по магистралям теплосети. id_m = ") + QString::number(id));
+        s.rowStatus([&] { return name + QStringLiteral(" по магистралям теплосети. id_m = ") + QString::number(id); });
         const auto [first, last] = m.mainRows(id);
         int endRow = -1;
         for (int r = first; r < last && endRow < 0; ++r)
@@ -426,7 +426,7 @@ void distributeFlow(RunState& s, bool returnPipe)
             sums[size_t(segment)] += *v;
     }
     for (SegmentRecord& segment : m.segments) {
-        s.status(name + QStringLiteral(" по участкам теплосети. id = ") + QString::number(segment.id));
+        s.rowStatus([&] { return name + QStringLiteral(" по участкам теплосети. id = ") + QString::number(segment.id); });
         segment.values[size_t(column)] = stored(sums[size_t(m.segmentByNodes(segment.startNode, segment.endNode))]);
     }
     s.clearStatus();
@@ -457,7 +457,9 @@ void computeHeights(RunState& s)
     Value lowest, highest;
     for (int i = 0; i < int(m.segments.size()) && s.ok(); ++i) {
         SegmentRecord& segment = m.segments[size_t(i)];
-        s.status(QStringLiteral("Определение показателей ГеодВысНач, ГеодВысКон. id = ") + QString::number(segment.id));
+        s.rowStatus([&] {
+            return QStringLiteral("Определение показателей ГеодВысНач, ГеодВысКон. id = ") + QString::number(segment.id);
+        });
         double h[2] = {0, 0};
         const qint16 nodes[2] = {segment.startNode, segment.endNode};
         for (int k = 0; k < 2 && s.ok(); ++k) {

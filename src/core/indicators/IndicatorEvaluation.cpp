@@ -285,7 +285,10 @@ QString evaluateCompiled(const CompiledIndicator& indicator, const HeaderRecord&
     if (indicator.formula().isEmpty())
         return fail(emptyFormulaMessage());
 
-    EvaluationContext context;
+    // One context for every evaluation of the thread: a new one would clear
+    // its 256 slots and ask the system for the decimal point each time. Each
+    // evaluation sets the slots of its operands, the only ones its tape reads.
+    thread_local EvaluationContext context;
     int k = 0;
     for (const CompiledIndicator::Slot& slot : indicator.operands()) {
         ++k;

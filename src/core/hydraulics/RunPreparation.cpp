@@ -138,11 +138,11 @@ void clearOldResults(RunState& s)
     // Every row is saved here, and a saved row holds each of its numbers as
     // written in SQL text (15 significant digits), entered values included.
     for (SegmentRecord& segment : m.segments) {
+        for (int column : cleared)
+            segment.values[size_t(column)].reset();
         for (Value& v : segment.values)
             if (v)
                 v = stored(*v);
-        for (int column : cleared)
-            segment.values[size_t(column)].reset();
     }
 
     for (EndNodeRow& e : m.endNodes) {

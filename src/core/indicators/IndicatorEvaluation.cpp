@@ -7,7 +7,6 @@
 #include "platform/Cp1251.h"
 
 #include <QSqlQuery>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -93,38 +92,60 @@ double numberRunValue(const QString& run)
     return value;
 }
 
+// a * b exactly, as high + low.
+double exactProduct(double a, double b, double& low)
+{
+    const double high = a * b;
+#ifdef __FMA__
+    low = std::fma(a, b, -high);
+#else
+    // Dekker's product: each factor split into two halves of 26 bits.
+    auto split = [](double v, double& h, double& l) {
+        const double c = 134217729.0 * v; // 2^27 + 1
+        h = c - (c - v);
+        l = v - h;
+    };
+    double ah, al, bh, bl;
+    split(a, ah, al);
+    split(b, bh, bl);
+    low = ((ah * bh - high) + ah * bl + al * bh) + al * bl;
+#endif
+    return high;
+}
+
 // The value of the 15 significant digits of x read back, without text, for the
-// magnitudes a network has; nullopt where the shortcut cannot be sure (very
-// large or small numbers, a 16th digit too near a tie), which takes the text.
-// With y = |x| scaled by 10^k to [1e14, 1e15) in extended precision (one
-// rounding, an error far below 2^-12), the digits are y rounded to an integer
-// N; N / 10^k is then correctly rounded, as N and 10^k are exact doubles.
+// magnitudes a network has (1e-8 to 1e14); nullopt elsewhere and where a 16th
+// digit is too near a tie to be sure, which then takes the text. With |x|
+// scaled by 10^k to [1e14, 1e15) exactly (a sum of two doubles), the digits are
+// its nearest integer N; N / 10^k is then correctly rounded, as N and 10^k
+// are exact doubles.
 std::optional<double> roundedTo15Digits(double x)
 {
-    static const auto powers = [] {
-        std::array<long double, 23> p{};
-        p[0] = 1;
-        for (size_t i = 1; i < p.size(); ++i)
-            p[i] = p[i - 1] * 10;
-        return p;
-    }();
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const double a = std::fabs(x);
     int k = 14 - int(std::floor(std::ilogb(a) * 0.30102999566398120)); // 14 - decimal exponent, maybe one short
-    auto scaled = [&](int k) { return k >= 0 ? a * powers[size_t(k)] : a / powers[size_t(-k)]; };
-    if (k < -21 || k > 21)
+    if (k < 2 || k > 22)
         return std::nullopt;
-    long double y = scaled(k);
-    if (y >= 1e15L)
-        y = scaled(--k);
-    else if (y < 1e14L)
-        y = scaled(++k);
-    const long double whole = std::floor(y);
-    const long double fraction = y - whole;
-    if (std::fabs(fraction - 0.5L) < 0x1p-12L)
+    double low = 0;
+    double high = exactProduct(a, kPowers[k], low);
+    if (high >= 1e15)
+        high = exactProduct(a, kPowers[--k], low);
+    if (high >= 1e15 || high < 1e14)
         return std::nullopt;
-    const double digits = double(whole) + (fraction > 0.5L ? 1 : 0);
-    const double value = k >= 0 ? digits / double(powers[size_t(k)]) : digits * double(powers[size_t(-k)]);
-    return std::copysign(value, x);
+    double whole = double(qint64(high));
+    double fraction = (high - whole) + low;
+    if (fraction < 0) {
+        whole -= 1;
+        fraction += 1;
+    } else if (fraction >= 1) {
+        whole += 1;
+        fraction -= 1;
+    }
+    if (std::fabs(fraction - 0.5) < 0x1p-12)
+        return std::nullopt;
+    const double digits = whole + (fraction > 0.5 ? 1 : 0);
+    return std::copysign(digits / kPowers[k], x);
 }
 
 } // namespace

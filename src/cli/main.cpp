@@ -1,4 +1,5 @@
 // zurm-calc: the command-line front of the calculation core.
+#include "BatchOutputs.h"
 #include "LoadOption.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
@@ -10,27 +11,16 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/TopologyCheck.h"
 #include "indicators/IndicatorCheck.h"
-#include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
 #include "output/CalculationReport.h"
-#include "output/GraphSeries.h"
 #include "output/ReportWorkbook.h"
-#include "render/GraphPainter.h"
-#include "render/MapPicture.h"
 #include "render/ReportPages.h"
-#include "render/SchemaPainter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <algorithm>
-#include <QPainter>
-#include <QBuffer>
-#include <QSvgGenerator>
 #include <QGuiApplication>
-#include <QImageWriter>
-#include <QSaveFile>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -38,11 +28,21 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+using zurm::cli::BatchDialogs;
+using zurm::cli::drawSchema;
+using zurm::cli::GraphRequest;
+using zurm::cli::printLine;
+using zurm::cli::SchemaRequest;
+using zurm::cli::writeGraph;
 
 const char* const kUsage =
     "Использование:\n"
@@ -119,16 +119,6 @@ const char* const kUsage =
     "Код завершения: 0 - успешно, 1 - ошибка в данных расчета (сообщение\n"
     "выводится в stderr), 2 - неверные параметры командной строки.\n";
 
-void printLine(FILE* stream, const QString& text)
-{
-    QString out = text;
-    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    // Written by length: a NUL inside a name does not end the message.
-    const QByteArray bytes = out.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -167,35 +157,12 @@ QString outputFileProblem(const QString& what, const QString& out, const QString
     return {};
 }
 
-// Batch answers: every message goes to stderr, every question is answered Yes,
-// no file is ever chosen.
-class BatchDialogs : public zurm::UserDialogs {
-public:
-    QStringList messages;
-    void showMessage(const QString& text) override
-    {
-        messages.append(text);
-        printLine(stderr, text);
-    }
-    bool askYesNo(const QString&, const QString&) override { return true; }
-    std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
-};
-
 int usageError(const QString& text)
 {
     printLine(stderr, text);
     std::fputs(kUsage, stderr);
     return 2;
 }
-
-struct GraphRequest {
-    QString out;                   // --graph
-    int main = 0;                  // --main
-    int type = 0;                  // --type
-    std::optional<int> from, to;   // --from, --to
-    std::optional<int> digits;     // --digits: decimals of the value marks
-};
 
 struct CalculationRequest {
     QString textFile;              // --text
@@ -206,87 +173,6 @@ struct CalculationRequest {
     std::optional<GraphRequest> graph; // --graph
 };
 
-
-// Draws the graph of the stored results (the calculation-done flag must be
-// set) and writes it by the ending of its name: PNG, SVG or CSV points.
-// Returns the exit code.
-int writeGraph(const zurm::DataModule& data, const GraphRequest& request)
-{
-    const QString out = QFileInfo(request.out).absoluteFilePath();
-    zurm::GraphCatalogue catalogue = zurm::readGraphCatalogue(data);
-    catalogue.precision = request.digits.value_or(3);
-    zurm::GraphRequest graph;
-    const auto main = std::find_if(catalogue.mains.begin(), catalogue.mains.end(),
-                                   [&](const zurm::GraphMain& m) { return m.id == request.main; });
-    if (main == catalogue.mains.end()) {
-        printLine(stderr, QStringLiteral("Магистраль %1 не найдена.").arg(request.main));
-        return 1;
-    }
-    graph.mainIndex = int(main - catalogue.mains.begin());
-    if (request.type >= catalogue.types.size()) {
-        printLine(stderr, QStringLiteral("Тип графика %1 не найден: типов графика %2 (0 - %3).")
-                              .arg(request.type)
-                              .arg(catalogue.types.size())
-                              .arg(catalogue.types.size() - 1));
-        return 1;
-    }
-    graph.typeIndex = request.type;
-    if (request.from) {
-        const std::vector<int> starts = catalogue.startNodes(graph.mainIndex);
-        if (std::find(starts.begin(), starts.end(), *request.from) == starts.end()) {
-            printLine(stderr, QStringLiteral("Узел %1 не является начальным узлом участка магистрали %2.")
-                                  .arg(*request.from)
-                                  .arg(request.main));
-            return 1;
-        }
-        graph.startNode = request.from;
-    }
-    if (request.to) {
-        const std::vector<int> ends =
-            catalogue.endNodes(graph.mainIndex, graph.startNode.value_or(main->segments.front().start));
-        if (std::find(ends.begin(), ends.end(), *request.to) == ends.end()) {
-            printLine(stderr, QStringLiteral("Узел %1 не является конечным узлом участка магистрали %2 после узла %3.")
-                                  .arg(*request.to)
-                                  .arg(request.main)
-                                  .arg(graph.startNode.value_or(main->segments.front().start)));
-            return 1;
-        }
-        graph.endNode = request.to;
-    }
-    const zurm::GraphOutcome outcome = zurm::computeGraph(data, catalogue, graph);
-    if (!outcome.refusal.isEmpty()) {
-        printLine(stderr, outcome.refusal);
-        return 1;
-    }
-    QByteArray bytes;
-    const QString suffix = QFileInfo(out).suffix().toLower();
-    if (suffix == QLatin1String("csv")) {
-        bytes = zurm::graphCsv(outcome.graph).toUtf8();
-    } else {
-        const zurm::render::GraphPainter painter(outcome.graph, {});
-        const QSize size(zurm::render::kGraphPictureWidth, zurm::render::kGraphPictureHeight);
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (suffix == QLatin1String("svg")) {
-            QSvgGenerator svg;
-            svg.setOutputDevice(&buffer);
-            svg.setSize(size);
-            svg.setViewBox(QRect(QPoint(0, 0), size));
-            svg.setTitle(outcome.graph.title);
-            QPainter canvas(&svg);
-            painter.paint(canvas, QRectF(QPointF(0, 0), QSizeF(size)));
-        } else {
-            QImageWriter writer(&buffer, "png");
-            writer.write(painter.picture(size));
-        }
-    }
-    QSaveFile target(out);
-    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit()) {
-        printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + target.errorString());
-        return 1;
-    }
-    return 0;
-}
 
 const QString kReportNoun = QStringLiteral("Отчет");
 
@@ -528,68 +414,6 @@ int process(const QString& givenFile, const QString& givenReference,
     return 0;
 }
 
-struct SchemaRequest {
-    QString out;               // --schema
-    int zoom = 100;            // --zoom
-    int labels = 0;            // --labels
-    QStringList select;        // --select, one number a field
-};
-
-// Paints the whole schema as the drawing window does and writes it as PNG.
-// Opens the calculation for reading only; the selection lives in the
-// in-memory work database, so the file stays as it was.
-int drawSchema(const QString& givenFile, const SchemaRequest& request)
-{
-    const QString file = QFileInfo(givenFile).absoluteFilePath();
-    const QString out = QFileInfo(request.out).absoluteFilePath();
-    if (!QFileInfo::exists(file)) {
-        printLine(stderr, QStringLiteral("Файл ") + file + QStringLiteral(" не найден."));
-        return 1;
-    }
-    if (zurm::sameFileObject(out, file)) {
-        printLine(stderr, QStringLiteral("Рисунок нельзя записать в ") + out + QStringLiteral(": это файл расчета."));
-        return 2;
-    }
-    BatchDialogs dialogs;
-    zurm::DataModule data(QCoreApplication::applicationDirPath());
-    const QString context = QStringLiteral("Ошибка при рисовании схемы теплосети.");
-    try {
-        data.createWorkDatabase(QString(), dialogs);
-        data.openCalculation(file, true);
-        zurm::SchemaData schema = zurm::readSchemaData(data);
-        if (!request.select.isEmpty()) {
-            const zurm::SelectByNumbersResult selected = zurm::selectNodesByNumbers(data.work(), schema, request.select);
-            if (!selected.done) {
-                printLine(stderr, selected.message);
-                return 2;
-            }
-            schema.selection = zurm::readSchemaSelection(data.work());
-        }
-        zurm::render::MapPicture map = zurm::render::loadMapPicture(schema.mapFile, data.programFolder());
-        if (!map.problem.isEmpty())
-            printLine(stderr, map.problem); // the schema is drawn on the white canvas all the same
-        zurm::render::SchemaPaintOptions options;
-        options.window = zurm::render::SchemaWindowKind::Drawing;
-        options.labelMode = request.labels;
-        QImage picture = zurm::render::schemaPicture(std::move(map.image), schema, options);
-        if (request.zoom != 100)
-            picture = picture.scaled(zurm::roundEven(picture.width() * request.zoom / 100.0),
-                                     zurm::roundEven(picture.height() * request.zoom / 100.0), Qt::IgnoreAspectRatio,
-                                     Qt::FastTransformation);
-        QSaveFile target(out);
-        QImageWriter writer(&target, "png");
-        if (!target.open(QIODevice::WriteOnly) || !writer.write(picture) || !target.commit()) {
-            const QString reason = writer.error() != QImageWriter::UnknownError ? writer.errorString() : target.errorString();
-            printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + reason);
-            return 1;
-        }
-    } catch (const zurm::Failure& failure) {
-        printLine(stderr, zurm::errorReport(context, failure));
-        return 1;
-    }
-    return 0;
-}
-
 // The exit code once stdout has been written out: a message that could not be
 // delivered is a failure.
 int finished(int code)
@@ -774,6 +598,14 @@ int runCommand(const QStringList& args)
 
 int main(int argc, char** argv)
 {
+#ifdef __GLIBC__
+    // A batch run builds and drops tables of a million rows one after another:
+    // memory once taken is kept for the next step instead of being handed
+    // back to the system and faulted in again page by page.
+    mallopt(M_MMAP_THRESHOLD, 1 << 30);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_TOP_PAD, 64 << 20);
+#endif
     // A write past the file-size limit then fails like any other write, and the
     // run cleans up after itself instead of being killed.
     std::signal(SIGXFSZ, SIG_IGN);

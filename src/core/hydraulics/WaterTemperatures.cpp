@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <numeric>
-#include <cstdint>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace zurm {
 
@@ -85,11 +83,6 @@ QString lengthTerm(const QString& lengthName, const QString& atXName, std::optio
         + QStringLiteral(">)");
 }
 
-std::uint32_t segmentKey(qint16 startNode, qint16 endNode)
-{
-    return (std::uint32_t(quint16(startNode)) << 16) | quint16(endNode);
-}
-
 } // namespace
 
 std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperatureInput& input, CalculationText& text)
@@ -116,7 +109,12 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
         return input.walks[a].id < input.walks[b].id;
     });
 
-    std::unordered_set<std::uint32_t> visited; // node pairs, as the visited-segments set holds them
+    // The visited set of node pairs, kept at the segment of the pair (a row's
+    // segment is the first of its pair); a pair of no segment cannot be visited.
+    std::vector<char> visited(segmentCount, 0);
+    auto isVisited = [&](const MainWalkRow& row) {
+        return row.segment >= 0 && std::size_t(row.segment) < segmentCount && visited[std::size_t(row.segment)];
+    };
     double changePerMetre = 0;     // ИзмТНаМ
     double maxTemperature = 0;     // РасМаксТВоды
     double minTemperature = 0;     // РасМинТВоды
@@ -127,8 +125,7 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
         const TemperatureMain& main = input.mains[mainIndex];
 
         std::size_t firstRow = 0;
-        while (firstRow < walk.rows.size()
-               && visited.contains(segmentKey(walk.rows[firstRow].startNode, walk.rows[firstRow].endNode)))
+        while (firstRow < walk.rows.size() && isVisited(walk.rows[firstRow]))
             ++firstRow;
         if (firstRow == walk.rows.size()) {
             // Every main ends in a segment of its own, so this needs a table
@@ -223,7 +220,7 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
                 out.returnEnd = minTemperature + (segment.returnEndLength - returnLengthAtX) * changePerMetre;
             }
 
-            visited.insert(segmentKey(row.startNode, row.endNode));
+            visited[std::size_t(row.segment)] = 1;
             if (!text.enabled())
                 continue;
             text.writeLine(QStringLiteral("Участок ") + QString::number(row.startNode) + QStringLiteral(" - ")

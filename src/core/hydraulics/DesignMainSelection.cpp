@@ -4,7 +4,10 @@
 #include "hydraulics/CalculationText.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <numeric>
+#include <string_view>
 
 namespace zurm {
 
@@ -23,6 +26,28 @@ bool lossBefore(const std::optional<double>& a, const std::optional<double>& b)
     if (!a || !b)
         return !a && b;
     return *a < *b;
+}
+
+} // namespace
+
+namespace {
+
+// "Магистраль (ветвь) x - e" and an empty line, each with its CR LF, in
+// Windows-1251 (at most 19 + 6 + 3 + 6 + 4 bytes).
+template <typename Line>
+Line mainLine(qint16 x, qint16 endNode)
+{
+    static const QByteArray start = encodeCp1251(u"Магистраль (ветвь) ");
+    char made[64];
+    char* out = std::copy(start.cbegin(), start.cend(), made);
+    out = std::to_chars(out, made + 40, x).ptr;
+    out = std::copy_n(" - ", 3, out);
+    out = std::to_chars(out, made + 50, endNode).ptr;
+    out = std::copy_n("\r\n\r\n", 4, out);
+    Line line;
+    line.size = quint8(std::min(std::size_t(out - made), sizeof line.bytes));
+    std::memcpy(line.bytes, made, line.size);
+    return line;
 }
 
 } // namespace
@@ -93,10 +118,19 @@ quint32 pairKey(qint16 a, qint16 b) { return (quint32(quint16(a)) << 16) | quint
 } // namespace
 
 std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<MainSelectionState>& mains,
-                                                                    const VisitedSegment& visited)
+                                                                    const VisitedSegment& visited,
+                                                                    CalculationText& text)
 {
     const bool supply = setup_.pass == PipePass::Supply;
     auto done = [supply](const MainSelectionState& state) { return supply ? state.supplyDone : state.returnDone; };
+    if (text.enabled() && lines_.empty() && !walks_.empty()) {
+        lines_.resize(walks_.size());
+        open_ = idOrder_;
+        for (std::size_t index = 0; index < walks_.size(); ++index) {
+            const std::optional<qint16>& start = supply ? mains[index].supplyBranchStart : mains[index].returnBranchStart;
+            lines_[index] = mainLine<Line>(start.value_or(0), mains[index].endNode);
+        }
+    }
     auto settle = [&](std::size_t index) {
         MainSelectionState& state = mains[index];
         if (done(state))
@@ -106,7 +140,10 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
         if (reach.firstUnvisited >= rows.size())
             throw Failure(QStringLiteral("InvalidArgument"),
                           QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
-        (supply ? state.supplyBranchStart : state.returnBranchStart) = rows[reach.firstUnvisited].startNode;
+        const qint16 x = rows[reach.firstUnvisited].startNode;
+        (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
+        if (!lines_.empty())
+            lines_[index] = mainLine<Line>(x, state.endNode);
     };
     const std::vector<std::pair<qint16, qint16>>& order = *setup_.visitedInOrder;
     if (!started_) {
@@ -125,12 +162,59 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
             for (const std::size_t index : found->second)
                 settle(index);
     }
+    if (text.enabled())
+        return writeOpenMains(mains, text);
     // Outside design mode every key is empty: the first main not done by id_m wins.
     while (firstOpen_ < idOrder_.size() && done(mains[idOrder_[firstOpen_]]))
         ++firstOpen_;
     if (firstOpen_ == idOrder_.size())
         return std::nullopt;
     return idOrder_[firstOpen_];
+}
+
+// The text of an incremental call and its choice, as the full walk makes them.
+std::optional<std::size_t> DesignMainSelection::writeOpenMains(const std::vector<MainSelectionState>& mains,
+                                                               CalculationText& text)
+{
+    const bool supply = setup_.pass == PipePass::Supply;
+    auto done = [supply](const MainSelectionState& state) { return supply ? state.supplyDone : state.returnDone; };
+    const auto firstOpen = std::find_if(open_.begin(), open_.end(), [&](std::size_t index) { return !done(mains[index]); });
+    open_.erase(open_.begin(), firstOpen);
+    if (open_.empty())
+        return std::nullopt;
+    text.writeLine(QStringLiteral("Выбор расчетной магистрали (ветви) теплосети:"));
+    text.writeLine();
+    std::size_t chosen = open_.front();
+    const std::optional<double>* chosenKey = nullptr;
+    text.writeEncodedLines(open_.size() * sizeof(Line::bytes), [&](char* out) {
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < open_.size(); ++k) {
+            const std::size_t index = open_[k];
+            const MainSelectionState& state = mains[index];
+            if (done(state))
+                continue;
+            open_[kept++] = index;
+            const Line& line = lines_[index];
+            std::memcpy(out, line.bytes, sizeof line.bytes); // whole, faster than its size
+            out += line.size;
+            // As in the full walk; once the chosen key is empty none is smaller.
+            const std::optional<double>& key = supply ? state.supplyAllowedLoss : state.returnAllowedLoss;
+            if (!chosenKey || (chosenKey->has_value() && lossBefore(key, *chosenKey))) {
+                chosen = index;
+                chosenKey = &key;
+            }
+        }
+        open_.resize(kept);
+        return out - 2; // the last line end is the text's, pending
+    });
+    static const QByteArray kChosen = encodeCp1251(u"Расчетная магистраль (ветвь): ");
+    const MainSelectionState& state = mains[chosen];
+    text.writeEncoded(kChosen);
+    text.writeInteger((supply ? state.supplyBranchStart : state.returnBranchStart).value_or(0));
+    text.writeAscii(" - ");
+    text.writeInteger(state.endNode);
+    text.writeLine();
+    return chosen;
 }
 
 std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelectionState>& mains,
@@ -140,8 +224,8 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
 {
     if (mains.size() != walks_.size())
         throw Failure(QStringLiteral("InvalidArgument"), QStringLiteral("Mains and walks differ in number."));
-    if (setup_.visitedInOrder && !setup_.designMode && !text.enabled())
-        return selectIncrementally(mains, visited);
+    if (setup_.visitedInOrder && !setup_.designMode)
+        return selectIncrementally(mains, visited, text);
     const bool supply = setup_.pass == PipePass::Supply;
     bool headingWritten = false;
     std::optional<std::size_t> chosen;
@@ -162,26 +246,10 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
                           QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
         const qint16 x = rows[reach.firstUnvisited].startNode;
         (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
-        // One line per main not yet done at every call: on a large network
-        // these lines are most of the text, so each main keeps its line,
-        // encoded, until its branch start moves on.
         if (!setup_.designMode) {
             if (text.enabled()) {
-                if (lines_.size() != walks_.size()) {
-                    lines_.assign(walks_.size(), {});
-                    lineRow_.assign(walks_.size(), std::size_t(-1));
-                }
-                if (lineRow_[index] != reach.firstUnvisited) {
-                    static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");
-                    std::string& line = lines_[index];
-                    line.assign(kMainLine.constData(), size_t(kMainLine.size()));
-                    line += std::to_string(x);
-                    line += " - ";
-                    line += std::to_string(state.endNode);
-                    line += "\r\n";
-                    lineRow_[index] = reach.firstUnvisited;
-                }
-                text.writeEncodedLines(lines_[index]);
+                const Line line = mainLine<Line>(x, state.endNode);
+                text.writeEncodedLines(std::string_view(line.bytes, line.size - 2u));
             }
         } else {
             static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");

@@ -11,7 +11,9 @@
 #include <QStorageInfo>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace zurm {
@@ -215,10 +217,56 @@ void CalculationText::writeLine(const QString& text)
     spill();
 }
 
+namespace {
+
+// The fixed-point text of `value` with `digits` decimals, as QLocale::c()
+// writes it, at `out` (room for 40 bytes); nullptr where the locale's own
+// path must write it. Both round the exact binary value correctly; they
+// differ only on an exact tie (the locale rounds it away from zero, to_chars
+// to even) and may differ on the sign of a negative value that rounds to
+// zero, and huge or non-finite values are left to the locale too.
+char* fastFixed(char* out, double value, int digits, char point)
+{
+    if (!(std::fabs(value) < 1e15) || (value == 0 && std::signbit(value)))
+        return nullptr; // non-finite, huge or -0
+    // value = m * 2^e with m odd: a tie at the last decimal needs e == -(digits + 1).
+    const auto bits = std::bit_cast<quint64>(value);
+    const int field = int((bits >> 52) & 0x7ff);
+    quint64 m = bits & ((quint64(1) << 52) - 1);
+    int e = field == 0 ? -1074 : field - 1075;
+    if (field != 0)
+        m |= quint64(1) << 52;
+    if (m != 0) {
+        const int zeros = std::countr_zero(m);
+        m >>= zeros;
+        e += zeros;
+        if (e == -(digits + 1))
+            return nullptr;
+    }
+    const std::to_chars_result result = std::to_chars(out, out + 40, value, std::chars_format::fixed, digits);
+    if (result.ec != std::errc())
+        return nullptr;
+    if (value < 0 && std::all_of(out, result.ptr, [](char c) { return c == '-' || c == '.' || c == '0'; }))
+        return nullptr;
+    if (point != '.' && digits > 0)
+        std::find(out, result.ptr, '.')[0] = point;
+    return result.ptr;
+}
+
+} // namespace
+
 void CalculationText::writeNumber(double value)
 {
     if (!enabled_)
         return;
+    const char16_t point = decimalPoint_.unicode();
+    char digits[40];
+    if (const char* end = point < 0x80 ? fastFixed(digits, value, digits_, char(point)) : nullptr) {
+        openLine();
+        append(digits, std::size_t(end - digits));
+        spill();
+        return;
+    }
     write(number(value));
 }
 
@@ -235,6 +283,10 @@ void CalculationText::writeInteger(qint64 value)
 
 QString CalculationText::number(double value) const
 {
+    const char16_t point = decimalPoint_.unicode();
+    char digits[40];
+    if (const char* end = point < 0x80 ? fastFixed(digits, value, digits_, char(point)) : nullptr)
+        return QString::fromLatin1(digits, end - digits);
     QString out = QLocale::c().toString(value, 'f', digits_);
     out.remove(QLatin1Char(','));
     if (decimalPoint_ != QLatin1Char('.'))

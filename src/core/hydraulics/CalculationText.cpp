@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace zurm {
 
@@ -85,8 +86,29 @@ CalculationText::CalculationText(bool enabled, int digits, QChar decimalPoint)
 }
 
 CalculationText::~CalculationText() = default;
-CalculationText::CalculationText(CalculationText&&) noexcept = default;
-CalculationText& CalculationText::operator=(CalculationText&&) noexcept = default;
+// A moved-from text holds no buffer, so it must not claim any room either.
+CalculationText::CalculationText(CalculationText&& other) noexcept
+    : enabled_(other.enabled_), digits_(other.digits_), decimalPoint_(other.decimalPoint_),
+      breakPending_(other.breakPending_), buffer_(std::move(other.buffer_)), size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)), file_(std::move(other.file_)), path_(std::move(other.path_)),
+      written_(other.written_)
+{
+}
+
+CalculationText& CalculationText::operator=(CalculationText&& other) noexcept
+{
+    enabled_ = other.enabled_;
+    digits_ = other.digits_;
+    decimalPoint_ = other.decimalPoint_;
+    breakPending_ = other.breakPending_;
+    buffer_ = std::move(other.buffer_);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    file_ = std::move(other.file_);
+    path_ = std::move(other.path_);
+    written_ = other.written_;
+    return *this;
+}
 
 namespace {
 

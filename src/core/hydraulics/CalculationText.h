@@ -58,6 +58,8 @@ public:
         if (!enabled_)
             return;
         openLine();
+        if (capacity_ - size_ < room && file_)
+            writeBuffer(); // rather than a larger buffer
         char* out = space(room);
         size_ += std::size_t(fill(out) - out);
         breakPending_ = true;

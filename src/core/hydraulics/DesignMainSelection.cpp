@@ -148,19 +148,33 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
     const std::vector<std::pair<qint16, qint16>>& order = *setup_.visitedInOrder;
     if (!started_) {
         started_ = true;
+        // Two rounds over the rows: count the mains of each segment, then place them.
+        for (const MainWalk& walk : walks_)
+            for (const MainWalkRow& row : walk.rows) {
+                const auto [at, added] = segmentOf_.try_emplace(pairKey(row.startNode, row.endNode),
+                                                                quint32(segmentOf_.size()));
+                if (added)
+                    mainsFrom_.push_back(0);
+                ++mainsFrom_[at->second];
+            }
+        mainsFrom_.push_back(0);
+        std::exclusive_scan(mainsFrom_.begin(), mainsFrom_.end(), mainsFrom_.begin(), quint32(0));
+        mainsOfSegment_.resize(mainsFrom_.back());
+        std::vector<quint32> placed(mainsFrom_.begin(), mainsFrom_.end() - 1);
         for (std::size_t index = 0; index < walks_.size(); ++index)
             for (const MainWalkRow& row : walks_[index].rows)
-                mainsOfSegment_[pairKey(row.startNode, row.endNode)].push_back(index);
+                mainsOfSegment_[placed[segmentOf_.find(pairKey(row.startNode, row.endNode))->second]++] =
+                    quint32(index);
         for (const std::size_t index : idOrder_)
             settle(index);
         visitedSeen_ = order.size();
     }
     // A main's branch start moves only when one of its own segments is visited.
     for (; visitedSeen_ < order.size(); ++visitedSeen_) {
-        const auto found = mainsOfSegment_.find(pairKey(order[visitedSeen_].first, order[visitedSeen_].second));
-        if (found != mainsOfSegment_.end())
-            for (const std::size_t index : found->second)
-                settle(index);
+        const auto found = segmentOf_.find(pairKey(order[visitedSeen_].first, order[visitedSeen_].second));
+        if (found != segmentOf_.end())
+            for (quint32 k = mainsFrom_[found->second]; k < mainsFrom_[found->second + 1]; ++k)
+                settle(mainsOfSegment_[k]);
     }
     if (text.enabled())
         return writeOpenMains(mains, text);

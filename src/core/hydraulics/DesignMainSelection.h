@@ -147,7 +147,11 @@ private:
     // Incremental calls: the mains holding each segment (by node pair), how
     // much of visitedInOrder has been seen, and the first main by id_m that
     // may still be not done.
-    std::unordered_map<quint32, std::vector<std::size_t>> mainsOfSegment_;
+    // The mains of segment k (numbered by segmentOf_) are
+    // mainsOfSegment_[mainsFrom_[k] .. mainsFrom_[k + 1]), ascending.
+    std::unordered_map<quint32, quint32> segmentOf_;
+    std::vector<quint32> mainsFrom_;
+    std::vector<quint32> mainsOfSegment_;
     std::size_t visitedSeen_ = 0;
     std::size_t firstOpen_ = 0;
     bool started_ = false;

@@ -123,13 +123,14 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
 {
     const bool supply = setup_.pass == PipePass::Supply;
     auto done = [supply](const MainSelectionState& state) { return supply ? state.supplyDone : state.returnDone; };
-    if (text.enabled() && lines_.empty() && !walks_.empty()) {
-        lines_.resize(walks_.size());
-        open_ = idOrder_;
-        for (std::size_t index = 0; index < walks_.size(); ++index) {
-            const std::optional<qint16>& start = supply ? mains[index].supplyBranchStart : mains[index].returnBranchStart;
-            lines_[index] = mainLine<Line>(start.value_or(0), mains[index].endNode);
-        }
+    if (text.enabled() && lines_.size() != walks_.size()) {
+        lines_.assign(walks_.size(), {});
+        lineStale_.assign(walks_.size(), 1);
+        for (const std::size_t index : idOrder_)
+            if (!done(mains[index])) {
+                open_.push_back(quint32(index));
+                staleLines_.push_back(quint32(index));
+            }
     }
     auto settle = [&](std::size_t index) {
         MainSelectionState& state = mains[index];
@@ -142,8 +143,10 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
                           QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
         const qint16 x = rows[reach.firstUnvisited].startNode;
         (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
-        if (!lines_.empty())
-            lines_[index] = mainLine<Line>(x, state.endNode);
+        if (!lineStale_.empty() && !lineStale_[index]) {
+            lineStale_[index] = 1;
+            staleLines_.push_back(quint32(index));
+        }
     };
     const std::vector<std::pair<qint16, qint16>>& order = *setup_.visitedInOrder;
     if (!started_) {
@@ -192,35 +195,46 @@ std::optional<std::size_t> DesignMainSelection::writeOpenMains(const std::vector
 {
     const bool supply = setup_.pass == PipePass::Supply;
     auto done = [supply](const MainSelectionState& state) { return supply ? state.supplyDone : state.returnDone; };
-    const auto firstOpen = std::find_if(open_.begin(), open_.end(), [&](std::size_t index) { return !done(mains[index]); });
-    open_.erase(open_.begin(), firstOpen);
-    if (open_.empty())
+    auto key = [supply](const MainSelectionState& state) -> const std::optional<double>& {
+        return supply ? state.supplyAllowedLoss : state.returnAllowedLoss;
+    };
+    // Only the main chosen last may have become done since (see operator()).
+    if (lastChosen_ && done(mains[*lastChosen_])) {
+        if (openFirst_ < open_.size() && open_[openFirst_] == *lastChosen_)
+            ++openFirst_;
+        else
+            open_.erase(std::remove(open_.begin() + std::ptrdiff_t(openFirst_), open_.end(), quint32(*lastChosen_)),
+                        open_.end());
+    }
+    lastChosen_.reset();
+    for (const quint32 index : staleLines_) {
+        lineStale_[index] = 0;
+        const MainSelectionState& state = mains[index];
+        lines_[index] = mainLine<Line>((supply ? state.supplyBranchStart : state.returnBranchStart).value_or(0),
+                                       state.endNode);
+    }
+    staleLines_.clear();
+    if (openFirst_ == open_.size())
         return std::nullopt;
     text.writeLine(QStringLiteral("Выбор расчетной магистрали (ветви) теплосети:"));
     text.writeLine();
-    std::size_t chosen = open_.front();
-    const std::optional<double>* chosenKey = nullptr;
-    text.writeEncodedLines(open_.size() * sizeof(Line::bytes), [&](char* out) {
-        std::size_t kept = 0;
-        for (std::size_t k = 0; k < open_.size(); ++k) {
-            const std::size_t index = open_[k];
-            const MainSelectionState& state = mains[index];
-            if (done(state))
-                continue;
-            open_[kept++] = index;
+    std::size_t chosen = open_[openFirst_];
+    const std::optional<double>* chosenKey = &key(mains[chosen]);
+    text.writeEncodedLines((open_.size() - openFirst_) * sizeof(Line::bytes), [&](char* out) {
+        for (std::size_t k = openFirst_; k < open_.size(); ++k) {
+            const quint32 index = open_[k];
             const Line& line = lines_[index];
             std::memcpy(out, line.bytes, sizeof line.bytes); // whole, faster than its size
             out += line.size;
             // As in the full walk; once the chosen key is empty none is smaller.
-            const std::optional<double>& key = supply ? state.supplyAllowedLoss : state.returnAllowedLoss;
-            if (!chosenKey || (chosenKey->has_value() && lossBefore(key, *chosenKey))) {
+            if (chosenKey->has_value() && lossBefore(key(mains[index]), *chosenKey)) {
                 chosen = index;
-                chosenKey = &key;
+                chosenKey = &key(mains[index]);
             }
         }
-        open_.resize(kept);
         return out - 2; // the last line end is the text's, pending
     });
+    lastChosen_ = chosen;
     static const QByteArray kChosen = encodeCp1251(u"Расчетная магистраль (ветвь): ");
     const MainSelectionState& state = mains[chosen];
     text.writeEncoded(kChosen);

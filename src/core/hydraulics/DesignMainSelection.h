@@ -92,6 +92,8 @@ public:
     // would give them: full doubles as computed here.
     // Cost: one step per main not yet done plus the rows newly visited since
     // the last call.
+    // Outside design mode with visitedInOrder the calls follow the run: between
+    // two calls only the main the earlier call returned may become done.
     // Throws Failure when a branch start has no segment ending at it or a
     // branch length is 0 (neither happens on a checked network).
     std::optional<std::size_t> operator()(std::vector<MainSelectionState>& mains, const VisitedSegment& visited,
@@ -134,15 +136,19 @@ private:
     std::vector<std::size_t> idOrder_;
     std::vector<Reach> reach_;
     // The text of an incremental call: each main's line, "Магистраль (ветвь)
-    // x - e" and an empty line with their line ends, made when its branch
-    // start moves; and the mains that may still be not done, by id_m. Each
-    // call copies the lines of those not done in one run.
+    // x - e" and an empty line with their line ends, made again once its
+    // branch start has moved (it is stale until then); and the mains not
+    // done, by id_m, from openFirst_ on. Each call copies their lines in one run.
     struct Line {
         char bytes[39] = {};
         quint8 size = 0;
     };
     std::vector<Line> lines_;
-    std::vector<std::size_t> open_;
+    std::vector<char> lineStale_;
+    std::vector<quint32> staleLines_;
+    std::vector<quint32> open_;
+    std::size_t openFirst_ = 0;
+    std::optional<std::size_t> lastChosen_;
     std::unordered_map<qint16, double> headChangeSums_;
     // Incremental calls: the mains holding each segment (by node pair), how
     // much of visitedInOrder has been seen, and the first main by id_m that

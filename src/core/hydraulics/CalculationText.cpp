@@ -55,28 +55,9 @@ qsizetype encodeInto(char* o, QStringView text)
     const char16_t* end = p + text.size();
     qsizetype n = 0;
     while (p < end) {
-        // Four ASCII units at a time, the usual case between the Cyrillic words.
-        while (end - p >= 4) {
-            quint64 four;
-            std::memcpy(&four, p, sizeof four);
-            if (four & 0xff80ff80ff80ff80u)
-                break;
-            o[n] = char(p[0]);
-            o[n + 1] = char(p[1]);
-            o[n + 2] = char(p[2]);
-            o[n + 3] = char(p[3]);
-            n += 4;
-            p += 4;
-        }
-        if (p == end)
-            break;
         const char16_t u = *p++;
         if (u < 0x80) {
             o[n++] = char(u);
-            continue;
-        }
-        if (u >= 0x410 && u <= 0x44f) { // А..я
-            o[n++] = char(u - 0x410 + 0xc0);
             continue;
         }
         if (QChar::isHighSurrogate(u) && p < end && QChar::isLowSurrogate(*p)) {

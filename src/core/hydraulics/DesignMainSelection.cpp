@@ -28,10 +28,6 @@ bool lossBefore(const std::optional<double>& a, const std::optional<double>& b)
     return *a < *b;
 }
 
-} // namespace
-
-namespace {
-
 // "Магистраль (ветвь) x - e" and an empty line, each with its CR LF, in
 // Windows-1251 (at most 19 + 6 + 3 + 6 + 4 bytes).
 template <typename Line>

@@ -8,7 +8,6 @@
 #include <optional>
 #include <unordered_map>
 #include <utility>
-#include <string>
 #include <vector>
 
 namespace zurm {
@@ -150,11 +149,10 @@ private:
     std::size_t openFirst_ = 0;
     std::optional<std::size_t> lastChosen_;
     std::unordered_map<qint16, double> headChangeSums_;
-    // Incremental calls: the mains holding each segment (by node pair), how
-    // much of visitedInOrder has been seen, and the first main by id_m that
-    // may still be not done.
-    // The mains of segment k (numbered by segmentOf_) are
-    // mainsOfSegment_[mainsFrom_[k] .. mainsFrom_[k + 1]), ascending.
+    // Incremental calls: the mains holding each segment (segment k, numbered
+    // by node pair in segmentOf_, has mainsOfSegment_[mainsFrom_[k] ..
+    // mainsFrom_[k + 1]), ascending), how much of visitedInOrder has been
+    // seen, and the first main by id_m that may still be not done.
     std::unordered_map<quint32, quint32> segmentOf_;
     std::vector<quint32> mainsFrom_;
     std::vector<quint32> mainsOfSegment_;

@@ -6,8 +6,13 @@
 #include "support/FullDisk.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
+#include <bit>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
+#include <random>
 
 using zurm::CalculationText;
 
@@ -47,6 +52,37 @@ TEST(CalculationText, NumbersFollowThePrecisionAndTheSeparator)
     }
     // More than 18 digits are not possible.
     EXPECT_EQ(CalculationText(true, 25, QLatin1Char('.')).digits(), 18);
+}
+
+// Numbers are written without the locale where to_chars gives the same
+// digits; exact ties, negatives that round to zero, -0, huge and non-finite
+// values still follow the locale.
+TEST(CalculationText, NumbersAgreeWithTheLocaleOnEveryKindOfValue)
+{
+    std::mt19937_64 random(20261210);
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 2.5, 0.0625, -0.0625, 0.0004, -0.0004, -1e-300, 5e-324,
+                                  1e15, -1e15, 999999999999999.9, 1e300, std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i < 2000; ++i) {
+        if (i % 8 == 0) // any bits: mostly huge or tiny
+            values.push_back(std::bit_cast<double>(random()));
+        values.push_back(double(qint64(random() % 2000001) - 1000000) / 1000);
+        values.push_back(std::ldexp(double(qint64(random() % (1ull << 40)) - (1ll << 39)), -int(random() % 60)));
+    }
+    for (const char point : {'.', ','}) {
+        for (int digits = 0; digits <= 18; ++digits) {
+            CalculationText text(true, digits, QLatin1Char(point));
+            QByteArray expected;
+            for (const double value : values) {
+                QString number = QLocale::c().toString(value, 'f', digits);
+                number.remove(QLatin1Char(','));
+                expected += number.replace(QLatin1Char('.'), QLatin1Char(point)).toLatin1() + ' ';
+                text.writeNumber(value);
+                text.writeAscii(" ");
+            }
+            ASSERT_EQ(text.bytes(), expected) << "digits " << digits;
+        }
+    }
 }
 
 TEST(CalculationText, LinesEndWithCrLfExceptTheLast)

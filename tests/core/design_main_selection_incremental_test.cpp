@@ -1,8 +1,8 @@
-// Outside design mode and without the text, the selection follows the visited
-// segments incrementally instead of walking every main at every call. On
-// random trees, calls of both kinds must choose the same mains and leave the
-// same branch starts in every main, in both passes, also when the pass stops
-// in the middle of a main (an error) and when some mains were done before.
+// Outside design mode the selection follows the visited segments
+// incrementally instead of walking every main at every call. On random trees,
+// calls of both kinds must choose the same mains, leave the same branch starts
+// in every main and write the same text, in both passes, also when the pass
+// stops in the middle of a main (an error) and when some mains were done before.
 #include "hydraulics/CalculationText.h"
 #include "hydraulics/DesignMainSelection.h"
 
@@ -64,13 +64,14 @@ struct Pass {
     QSet<quint32> visited;
     std::vector<std::pair<qint16, qint16>> order;
     std::vector<std::size_t> chosen;
+    QByteArray text;
 };
 
 quint32 key(qint16 a, qint16 b) { return (quint32(quint16(a)) << 16) | quint16(b); }
 
 // One pass as the run makes it; the pass stops after `stopAfter` segments
 // (the run's error), or when every main is done.
-Pass runPass(const RandomNetwork& n, PipePass pipe, bool incremental, int stopAfter)
+Pass runPass(const RandomNetwork& n, PipePass pipe, bool incremental, int stopAfter, bool withText)
 {
     Pass p;
     p.mains = n.mains;
@@ -80,7 +81,7 @@ Pass runPass(const RandomNetwork& n, PipePass pipe, bool incremental, int stopAf
     if (incremental)
         setup.visitedInOrder = &p.order;
     DesignMainSelection select(setup, n.walks);
-    CalculationText text(false, 3, QLatin1Char('.'));
+    CalculationText text(withText, 3, QLatin1Char('.'));
     const VisitedSegment visited = [&p](const MainWalkRow& row) { return p.visited.contains(key(row.startNode, row.endNode)); };
     int segments = 0;
     while (segments < stopAfter) {
@@ -99,10 +100,11 @@ Pass runPass(const RandomNetwork& n, PipePass pipe, bool incremental, int stopAf
         if (segments <= stopAfter)
             (pipe == PipePass::Supply ? p.mains[*d].supplyDone : p.mains[*d].returnDone) = true;
     }
+    p.text = text.bytes();
     return p;
 }
 
-TEST(DesignMainSelectionIncremental, SameChoicesAndBranchStartsAsTheFullWalk)
+TEST(DesignMainSelectionIncremental, SameChoicesBranchStartsAndTextAsTheFullWalk)
 {
     std::mt19937 random(20261209);
     for (int round = 0; round < 300; ++round) {
@@ -110,10 +112,12 @@ TEST(DesignMainSelectionIncremental, SameChoicesAndBranchStartsAsTheFullWalk)
         for (const PipePass pipe : {PipePass::Supply, PipePass::Return}) {
             const int stopAfter =
                 round % 3 == 0 ? std::uniform_int_distribution<int>(0, 400)(random) : std::numeric_limits<int>::max();
-            const Pass full = runPass(n, pipe, false, stopAfter);
-            const Pass fast = runPass(n, pipe, true, stopAfter);
+            const bool withText = round % 2 == 1;
+            const Pass full = runPass(n, pipe, false, stopAfter, withText);
+            const Pass fast = runPass(n, pipe, true, stopAfter, withText);
             SCOPED_TRACE("round " + std::to_string(round));
             ASSERT_EQ(fast.chosen, full.chosen);
+            ASSERT_EQ(fast.text, full.text);
             for (size_t i = 0; i < n.mains.size(); ++i) {
                 EXPECT_EQ(fast.mains[i].supplyBranchStart, full.mains[i].supplyBranchStart) << "main " << i;
                 EXPECT_EQ(fast.mains[i].returnBranchStart, full.mains[i].returnBranchStart) << "main " << i;

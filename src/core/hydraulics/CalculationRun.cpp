@@ -16,9 +16,11 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <sys/resource.h>
 
@@ -101,13 +103,18 @@ QString RunState::segmentPrefix(qint16 a, qint16 b)
 
 QString RunState::chain(int idM) const
 {
+    // Made as Latin-1 digits: the text writes it for every main, twice.
     const auto [first, last] = model.mainRows(idM);
-    QString text;
-    for (int r = first; r < last; ++r)
-        text += QString::number(model.mains[size_t(r)].startNode) + QStringLiteral(" - ");
+    std::string text;
+    text.reserve(std::size_t(std::max(last - first, 0)) * 9 + 6);
+    char digits[8];
+    for (int r = first; r < last; ++r) {
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, model.mains[size_t(r)].startNode).ptr);
+        text += " - ";
+    }
     if (last > first)
-        text += QString::number(model.mains[size_t(last - 1)].endNode);
-    return text;
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, model.mains[size_t(last - 1)].endNode).ptr);
+    return QString::fromLatin1(text);
 }
 
 // End of the run and the finishing steps (RunCompletion.cpp).

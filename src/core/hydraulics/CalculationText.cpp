@@ -11,14 +11,15 @@
 #include <QStorageInfo>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace zurm {
 
 namespace {
-
-// The buffer goes to the file once it holds this many bytes.
-constexpr std::size_t kSpillSize = std::size_t(1) << 20;
 
 // The byte of every UTF-16 unit that toCp1251 maps to one byte, -1 for the
 // rest ("?"). Only characters that 1251 decodes to can round-trip, so the
@@ -45,15 +46,11 @@ const std::array<qint16, 65536>& cp1251Table()
     return table;
 }
 
-} // namespace
-
-template <typename Bytes>
-void appendCp1251(Bytes& out, QStringView text)
+// Encodes `text` at `o`, which has room for text.size() bytes; returns the
+// number of bytes written.
+qsizetype encodeInto(char* o, QStringView text)
 {
     const std::array<qint16, 65536>& table = cp1251Table();
-    const auto start = out.size();
-    out.resize(start + text.size());
-    char* o = out.data() + start;
     const char16_t* p = text.utf16();
     const char16_t* end = p + text.size();
     qsizetype n = 0;
@@ -71,13 +68,15 @@ void appendCp1251(Bytes& out, QStringView text)
         const qint16 b = table[u];
         o[n++] = b < 0 ? '?' : char(b);
     }
-    out.resize(start + n);
+    return n;
 }
+
+} // namespace
 
 QByteArray encodeCp1251(QStringView text)
 {
-    QByteArray out;
-    appendCp1251(out, text);
+    QByteArray out(text.size(), Qt::Uninitialized);
+    out.resize(encodeInto(out.data(), text));
     return out;
 }
 
@@ -87,8 +86,29 @@ CalculationText::CalculationText(bool enabled, int digits, QChar decimalPoint)
 }
 
 CalculationText::~CalculationText() = default;
-CalculationText::CalculationText(CalculationText&&) noexcept = default;
-CalculationText& CalculationText::operator=(CalculationText&&) noexcept = default;
+// A moved-from text holds no buffer, so it must not claim any room either.
+CalculationText::CalculationText(CalculationText&& other) noexcept
+    : enabled_(other.enabled_), digits_(other.digits_), decimalPoint_(other.decimalPoint_),
+      breakPending_(other.breakPending_), buffer_(std::move(other.buffer_)), size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)), file_(std::move(other.file_)), path_(std::move(other.path_)),
+      written_(other.written_)
+{
+}
+
+CalculationText& CalculationText::operator=(CalculationText&& other) noexcept
+{
+    enabled_ = other.enabled_;
+    digits_ = other.digits_;
+    decimalPoint_ = other.decimalPoint_;
+    breakPending_ = other.breakPending_;
+    buffer_ = std::move(other.buffer_);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    file_ = std::move(other.file_);
+    path_ = std::move(other.path_);
+    written_ = other.written_;
+    return *this;
+}
 
 namespace {
 
@@ -115,7 +135,7 @@ void CalculationText::streamTo(const QString& path)
         throw writeFailure(path, file->errorString());
     file_ = std::move(file);
     path_ = path;
-    buffer_.reserve(kSpillSize + 4096);
+    space(kSpillSize + (std::size_t(1) << 16));
     written_ = 0;
     writeBuffer();
 }
@@ -134,18 +154,33 @@ void CalculationText::finish()
 
 void CalculationText::writeBuffer() const
 {
-    if (!file_ || buffer_.empty())
+    if (!file_ || size_ == 0)
         return;
-    if (file_->write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
+    if (file_->write(buffer_.get(), qint64(size_)) != qint64(size_))
         throw writeFailure(path_, file_->errorString());
-    written_ += qint64(buffer_.size());
-    buffer_.clear(); // keeps the capacity
+    written_ += qint64(size_);
+    size_ = 0; // keeps the capacity
 }
 
-void CalculationText::spill()
+void CalculationText::grow(std::size_t bytes)
 {
-    if (file_ && buffer_.size() >= kSpillSize)
-        writeBuffer();
+    const std::size_t capacity = std::max(size_ + bytes, 2 * capacity_);
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0)
+        std::memcpy(grown.get(), buffer_.get(), size_);
+    buffer_ = std::move(grown);
+    capacity_ = capacity;
+}
+
+void CalculationText::append(const char* bytes, std::size_t count)
+{
+    std::memcpy(space(count), bytes, count);
+    size_ += count;
+}
+
+void CalculationText::appendEncoded(QStringView text)
+{
+    size_ += std::size_t(encodeInto(space(std::size_t(text.size())), text));
 }
 
 void CalculationText::write(const QString& text)
@@ -153,7 +188,7 @@ void CalculationText::write(const QString& text)
     if (!enabled_)
         return;
     openLine();
-    appendCp1251(buffer_, text);
+    appendEncoded(text);
     spill();
 }
 
@@ -162,7 +197,7 @@ void CalculationText::write(QLatin1StringView text)
     if (!enabled_)
         return;
     openLine();
-    appendCp1251(buffer_, QString(text));
+    appendEncoded(QString(text));
     spill();
 }
 
@@ -171,7 +206,7 @@ void CalculationText::writeAscii(std::string_view text)
     if (!enabled_)
         return;
     openLine();
-    buffer_.append(text);
+    append(text.data(), text.size());
     spill();
 }
 
@@ -180,7 +215,7 @@ void CalculationText::writeEncoded(const QByteArray& cp1251)
     if (!enabled_)
         return;
     openLine();
-    buffer_.append(cp1251.constData(), size_t(cp1251.size()));
+    append(cp1251.constData(), std::size_t(cp1251.size()));
     spill();
 }
 
@@ -189,7 +224,7 @@ void CalculationText::writeEncodedLines(std::string_view cp1251)
     if (!enabled_)
         return;
     openLine();
-    buffer_.append(cp1251);
+    append(cp1251.data(), cp1251.size());
     breakPending_ = true;
     spill();
 }
@@ -199,15 +234,61 @@ void CalculationText::writeLine(const QString& text)
     if (!enabled_)
         return;
     openLine();
-    appendCp1251(buffer_, text);
+    appendEncoded(text);
     breakPending_ = true;
     spill();
 }
+
+namespace {
+
+// The fixed-point text of `value` with `digits` decimals, as QLocale::c()
+// writes it, at `out` (room for 40 bytes); nullptr where the locale's own
+// path must write it. Both round the exact binary value correctly; they
+// differ only on an exact tie (the locale rounds it away from zero, to_chars
+// to even) and may differ on the sign of a negative value that rounds to
+// zero, and huge or non-finite values are left to the locale too.
+char* fastFixed(char* out, double value, int digits, char point)
+{
+    if (!(std::fabs(value) < 1e15) || (value == 0 && std::signbit(value)))
+        return nullptr; // non-finite, huge or -0
+    // value = m * 2^e with m odd: a tie at the last decimal needs e == -(digits + 1).
+    const auto bits = std::bit_cast<quint64>(value);
+    const int field = int((bits >> 52) & 0x7ff);
+    quint64 m = bits & ((quint64(1) << 52) - 1);
+    int e = field == 0 ? -1074 : field - 1075;
+    if (field != 0)
+        m |= quint64(1) << 52;
+    if (m != 0) {
+        const int zeros = std::countr_zero(m);
+        m >>= zeros;
+        e += zeros;
+        if (e == -(digits + 1))
+            return nullptr;
+    }
+    const std::to_chars_result result = std::to_chars(out, out + 40, value, std::chars_format::fixed, digits);
+    if (result.ec != std::errc())
+        return nullptr;
+    if (value < 0 && std::all_of(out, result.ptr, [](char c) { return c == '-' || c == '.' || c == '0'; }))
+        return nullptr;
+    if (point != '.' && digits > 0)
+        std::find(out, result.ptr, '.')[0] = point;
+    return result.ptr;
+}
+
+} // namespace
 
 void CalculationText::writeNumber(double value)
 {
     if (!enabled_)
         return;
+    const char16_t point = decimalPoint_.unicode();
+    char digits[40];
+    if (const char* end = point < 0x80 ? fastFixed(digits, value, digits_, char(point)) : nullptr) {
+        openLine();
+        append(digits, std::size_t(end - digits));
+        spill();
+        return;
+    }
     write(number(value));
 }
 
@@ -218,12 +299,16 @@ void CalculationText::writeInteger(qint64 value)
     openLine();
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    buffer_.append(digits, result.ptr);
+    append(digits, std::size_t(result.ptr - digits));
     spill();
 }
 
 QString CalculationText::number(double value) const
 {
+    const char16_t point = decimalPoint_.unicode();
+    char digits[40];
+    if (const char* end = point < 0x80 ? fastFixed(digits, value, digits_, char(point)) : nullptr)
+        return QString::fromLatin1(digits, end - digits);
     QString out = QLocale::c().toString(value, 'f', digits_);
     out.remove(QLatin1Char(','));
     if (decimalPoint_ != QLatin1Char('.'))
@@ -239,19 +324,19 @@ QString CalculationText::text() const
 QByteArray CalculationText::bytes() const
 {
     if (path_.isEmpty())
-        return QByteArray(buffer_.data(), qsizetype(buffer_.size()));
+        return QByteArray(buffer_.get(), qsizetype(size_));
     if (file_)
         file_->flush();
     QFile file(path_);
     QByteArray out;
     if (file.open(QIODevice::ReadOnly))
         out = file.read(written_);
-    return out + QByteArray(buffer_.data(), qsizetype(buffer_.size()));
+    return out + QByteArray(buffer_.get(), qsizetype(size_));
 }
 
 qint64 CalculationText::byteCount() const
 {
-    return written_ + qint64(buffer_.size());
+    return written_ + qint64(size_);
 }
 
 } // namespace zurm

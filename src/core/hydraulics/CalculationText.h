@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QChar>
 #include <QString>
+#include <cstddef>
 #include <memory>
-#include <string>
 #include <string_view>
 
 class QFile;
@@ -49,6 +49,22 @@ public:
     // Appends Windows-1251 text holding whole lines with their CR LF inside
     // and ends the line after it: "a\r\nb" is writeLine("a"), writeLine("b").
     void writeEncodedLines(std::string_view cp1251);
+    // The same for lines made in place: fill(out) writes them at `out`, using
+    // at most `room` bytes there, and returns the end of what it wrote. Saves
+    // the copy of text that repeats by the megabyte.
+    template <typename Fill>
+    void writeEncodedLines(std::size_t room, Fill&& fill)
+    {
+        if (!enabled_)
+            return;
+        openLine();
+        if (capacity_ - size_ < room && file_)
+            writeBuffer(); // rather than a larger buffer
+        char* out = space(room);
+        size_ += std::size_t(fill(out) - out);
+        breakPending_ = true;
+        spill();
+    }
     // Appends and ends the line (an empty call writes an empty line).
     void writeLine(const QString& text = QString());
     // Appends a number in the text's format to the current line.
@@ -71,19 +87,39 @@ private:
     void openLine()
     {
         if (breakPending_) {
-            buffer_.append("\r\n", 2);
+            append("\r\n", 2);
             breakPending_ = false;
         }
     }
-    void spill(); // encodes the buffer into the file once it has grown
+    // Room for `bytes` more at the end of the buffer (its size stays).
+    char* space(std::size_t bytes)
+    {
+        if (capacity_ - size_ < bytes)
+            grow(bytes);
+        return buffer_.get() + size_;
+    }
+    void grow(std::size_t bytes);
+    void append(const char* bytes, std::size_t count);
+    void appendEncoded(QStringView text);
+    void spill() // writes the buffer into the file once it has grown
+    {
+        if (size_ >= kSpillSize && file_)
+            writeBuffer();
+    }
     void writeBuffer() const;
+
+    // The buffer goes to the file once it holds this many bytes.
+    static constexpr std::size_t kSpillSize = std::size_t(1) << 20;
 
     bool enabled_;
     int digits_;
     QChar decimalPoint_;
     bool breakPending_ = false;
-    // Windows-1251 bytes not yet in the file (everything without a file).
-    mutable std::string buffer_;
+    // Windows-1251 bytes not yet in the file (everything without a file):
+    // size_ bytes of capacity_ at buffer_, uninitialised beyond size_.
+    std::unique_ptr<char[]> buffer_;
+    mutable std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
     std::unique_ptr<QFile> file_;
     QString path_;
     mutable qint64 written_ = 0; // bytes in the file

@@ -4,7 +4,10 @@
 #include "hydraulics/CalculationText.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <numeric>
+#include <string_view>
 
 namespace zurm {
 
@@ -23,6 +26,24 @@ bool lossBefore(const std::optional<double>& a, const std::optional<double>& b)
     if (!a || !b)
         return !a && b;
     return *a < *b;
+}
+
+// "Магистраль (ветвь) x - e" and an empty line, each with its CR LF, in
+// Windows-1251 (at most 19 + 6 + 3 + 6 + 4 bytes).
+template <typename Line>
+Line mainLine(qint16 x, qint16 endNode)
+{
+    static const QByteArray start = encodeCp1251(u"Магистраль (ветвь) ");
+    char made[64];
+    char* out = std::copy(start.cbegin(), start.cend(), made);
+    out = std::to_chars(out, made + 40, x).ptr;
+    out = std::copy_n(" - ", 3, out);
+    out = std::to_chars(out, made + 50, endNode).ptr;
+    out = std::copy_n("\r\n\r\n", 4, out);
+    Line line;
+    line.size = quint8(std::min(std::size_t(out - made), sizeof line.bytes));
+    std::memcpy(line.bytes, made, line.size);
+    return line;
 }
 
 } // namespace
@@ -93,10 +114,20 @@ quint32 pairKey(qint16 a, qint16 b) { return (quint32(quint16(a)) << 16) | quint
 } // namespace
 
 std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<MainSelectionState>& mains,
-                                                                    const VisitedSegment& visited)
+                                                                    const VisitedSegment& visited,
+                                                                    CalculationText& text)
 {
     const bool supply = setup_.pass == PipePass::Supply;
     auto done = [supply](const MainSelectionState& state) { return supply ? state.supplyDone : state.returnDone; };
+    if (text.enabled() && lines_.size() != walks_.size()) {
+        lines_.assign(walks_.size(), {});
+        lineStale_.assign(walks_.size(), 1);
+        for (const std::size_t index : idOrder_)
+            if (!done(mains[index])) {
+                open_.push_back(quint32(index));
+                staleLines_.push_back(quint32(index));
+            }
+    }
     auto settle = [&](std::size_t index) {
         MainSelectionState& state = mains[index];
         if (done(state))
@@ -106,31 +137,108 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
         if (reach.firstUnvisited >= rows.size())
             throw Failure(QStringLiteral("InvalidArgument"),
                           QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
-        (supply ? state.supplyBranchStart : state.returnBranchStart) = rows[reach.firstUnvisited].startNode;
+        const qint16 x = rows[reach.firstUnvisited].startNode;
+        (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
+        if (!lineStale_.empty() && !lineStale_[index]) {
+            lineStale_[index] = 1;
+            staleLines_.push_back(quint32(index));
+        }
     };
     const std::vector<std::pair<qint16, qint16>>& order = *setup_.visitedInOrder;
     if (!started_) {
         started_ = true;
+        // Two rounds over the rows: count the mains of each segment, then place them.
+        for (const MainWalk& walk : walks_)
+            for (const MainWalkRow& row : walk.rows) {
+                const auto [at, added] = segmentOf_.try_emplace(pairKey(row.startNode, row.endNode),
+                                                                quint32(segmentOf_.size()));
+                if (added)
+                    mainsFrom_.push_back(0);
+                ++mainsFrom_[at->second];
+            }
+        mainsFrom_.push_back(0);
+        std::exclusive_scan(mainsFrom_.begin(), mainsFrom_.end(), mainsFrom_.begin(), quint32(0));
+        mainsOfSegment_.resize(mainsFrom_.back());
+        std::vector<quint32> placed(mainsFrom_.begin(), mainsFrom_.end() - 1);
         for (std::size_t index = 0; index < walks_.size(); ++index)
             for (const MainWalkRow& row : walks_[index].rows)
-                mainsOfSegment_[pairKey(row.startNode, row.endNode)].push_back(index);
+                mainsOfSegment_[placed[segmentOf_.find(pairKey(row.startNode, row.endNode))->second]++] =
+                    quint32(index);
         for (const std::size_t index : idOrder_)
             settle(index);
         visitedSeen_ = order.size();
     }
     // A main's branch start moves only when one of its own segments is visited.
     for (; visitedSeen_ < order.size(); ++visitedSeen_) {
-        const auto found = mainsOfSegment_.find(pairKey(order[visitedSeen_].first, order[visitedSeen_].second));
-        if (found != mainsOfSegment_.end())
-            for (const std::size_t index : found->second)
-                settle(index);
+        const auto found = segmentOf_.find(pairKey(order[visitedSeen_].first, order[visitedSeen_].second));
+        if (found != segmentOf_.end())
+            for (quint32 k = mainsFrom_[found->second]; k < mainsFrom_[found->second + 1]; ++k)
+                settle(mainsOfSegment_[k]);
     }
+    if (text.enabled())
+        return writeOpenMains(mains, text);
     // Outside design mode every key is empty: the first main not done by id_m wins.
     while (firstOpen_ < idOrder_.size() && done(mains[idOrder_[firstOpen_]]))
         ++firstOpen_;
     if (firstOpen_ == idOrder_.size())
         return std::nullopt;
     return idOrder_[firstOpen_];
+}
+
+// The text of an incremental call and its choice, as the full walk makes them.
+std::optional<std::size_t> DesignMainSelection::writeOpenMains(const std::vector<MainSelectionState>& mains,
+                                                               CalculationText& text)
+{
+    const bool supply = setup_.pass == PipePass::Supply;
+    auto done = [supply](const MainSelectionState& state) { return supply ? state.supplyDone : state.returnDone; };
+    auto key = [supply](const MainSelectionState& state) -> const std::optional<double>& {
+        return supply ? state.supplyAllowedLoss : state.returnAllowedLoss;
+    };
+    // Only the main chosen last may have become done since (see operator()).
+    if (lastChosen_ && done(mains[*lastChosen_])) {
+        if (openFirst_ < open_.size() && open_[openFirst_] == *lastChosen_)
+            ++openFirst_;
+        else
+            open_.erase(std::remove(open_.begin() + std::ptrdiff_t(openFirst_), open_.end(), quint32(*lastChosen_)),
+                        open_.end());
+    }
+    lastChosen_.reset();
+    for (const quint32 index : staleLines_) {
+        lineStale_[index] = 0;
+        const MainSelectionState& state = mains[index];
+        lines_[index] = mainLine<Line>((supply ? state.supplyBranchStart : state.returnBranchStart).value_or(0),
+                                       state.endNode);
+    }
+    staleLines_.clear();
+    if (openFirst_ == open_.size())
+        return std::nullopt;
+    text.writeLine(QStringLiteral("Выбор расчетной магистрали (ветви) теплосети:"));
+    text.writeLine();
+    std::size_t chosen = open_[openFirst_];
+    const std::optional<double>* chosenKey = &key(mains[chosen]);
+    text.writeEncodedLines((open_.size() - openFirst_) * sizeof(Line::bytes), [&](char* out) {
+        for (std::size_t k = openFirst_; k < open_.size(); ++k) {
+            const quint32 index = open_[k];
+            const Line& line = lines_[index];
+            std::memcpy(out, line.bytes, sizeof line.bytes); // whole, faster than its size
+            out += line.size;
+            // As in the full walk; once the chosen key is empty none is smaller.
+            if (chosenKey->has_value() && lossBefore(key(mains[index]), *chosenKey)) {
+                chosen = index;
+                chosenKey = &key(mains[index]);
+            }
+        }
+        return out - 2; // the last line end is the text's, pending
+    });
+    lastChosen_ = chosen;
+    static const QByteArray kChosen = encodeCp1251(u"Расчетная магистраль (ветвь): ");
+    const MainSelectionState& state = mains[chosen];
+    text.writeEncoded(kChosen);
+    text.writeInteger((supply ? state.supplyBranchStart : state.returnBranchStart).value_or(0));
+    text.writeAscii(" - ");
+    text.writeInteger(state.endNode);
+    text.writeLine();
+    return chosen;
 }
 
 std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelectionState>& mains,
@@ -140,8 +248,8 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
 {
     if (mains.size() != walks_.size())
         throw Failure(QStringLiteral("InvalidArgument"), QStringLiteral("Mains and walks differ in number."));
-    if (setup_.visitedInOrder && !setup_.designMode && !text.enabled())
-        return selectIncrementally(mains, visited);
+    if (setup_.visitedInOrder && !setup_.designMode)
+        return selectIncrementally(mains, visited, text);
     const bool supply = setup_.pass == PipePass::Supply;
     bool headingWritten = false;
     std::optional<std::size_t> chosen;
@@ -162,26 +270,10 @@ std::optional<std::size_t> DesignMainSelection::operator()(std::vector<MainSelec
                           QStringLiteral("Main %1 is not done but all its segments are.").arg(walks_[index].id));
         const qint16 x = rows[reach.firstUnvisited].startNode;
         (supply ? state.supplyBranchStart : state.returnBranchStart) = x;
-        // One line per main not yet done at every call: on a large network
-        // these lines are most of the text, so each main keeps its line,
-        // encoded, until its branch start moves on.
         if (!setup_.designMode) {
             if (text.enabled()) {
-                if (lines_.size() != walks_.size()) {
-                    lines_.assign(walks_.size(), {});
-                    lineRow_.assign(walks_.size(), std::size_t(-1));
-                }
-                if (lineRow_[index] != reach.firstUnvisited) {
-                    static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");
-                    std::string& line = lines_[index];
-                    line.assign(kMainLine.constData(), size_t(kMainLine.size()));
-                    line += std::to_string(x);
-                    line += " - ";
-                    line += std::to_string(state.endNode);
-                    line += "\r\n";
-                    lineRow_[index] = reach.firstUnvisited;
-                }
-                text.writeEncodedLines(lines_[index]);
+                const Line line = mainLine<Line>(x, state.endNode);
+                text.writeEncodedLines(std::string_view(line.bytes, line.size - 2u));
             }
         } else {
             static const QByteArray kMainLine = encodeCp1251(u"Магистраль (ветвь) ");

@@ -8,7 +8,6 @@
 #include <optional>
 #include <unordered_map>
 #include <utility>
-#include <string>
 #include <vector>
 
 namespace zurm {
@@ -63,10 +62,11 @@ struct DesignMainSelectionSetup {
     double availableHeadAtNode = 0; // Заг.РНапНаУз (design mode, return pass)
     std::vector<HeadChangeRow> headChanges; // every row of ИзмПНапВУзлахТС
     // The visited-segments set of the pass in the order of adding (it only
-    // grows while the pass runs). With it, a call outside design mode whose
-    // text is disabled touches only the mains whose segments were visited
-    // since the last call, instead of every main not yet done: the same
-    // branch starts and the same choice, in time linear in the mains' rows.
+    // grows while the pass runs). With it, a call outside design mode
+    // touches only the mains whose segments were visited since the last call,
+    // instead of walking every main not yet done: the same branch starts, the
+    // same choice and the same text; without the text in time linear in the
+    // mains' rows, with it one copied line per main not done.
     const std::vector<std::pair<qint16, qint16>>* visitedInOrder = nullptr;
 };
 
@@ -91,6 +91,8 @@ public:
     // would give them: full doubles as computed here.
     // Cost: one step per main not yet done plus the rows newly visited since
     // the last call.
+    // Outside design mode with visitedInOrder the calls follow the run: between
+    // two calls only the main the earlier call returned may become done.
     // Throws Failure when a branch start has no segment ending at it or a
     // branch length is 0 (neither happens on a checked network).
     std::optional<std::size_t> operator()(std::vector<MainSelectionState>& mains, const VisitedSegment& visited,
@@ -123,22 +125,37 @@ private:
                                                   const SegmentEndingAt& segmentEndingAt) const;
     double allowedLoss(const MainSelectionState& state, double head, double length) const;
 
-    // The call outside design mode without text (see visitedInOrder).
-    std::optional<std::size_t> selectIncrementally(std::vector<MainSelectionState>& mains, const VisitedSegment& visited);
+    // The call outside design mode (see visitedInOrder), with its text.
+    std::optional<std::size_t> selectIncrementally(std::vector<MainSelectionState>& mains, const VisitedSegment& visited,
+                                                   CalculationText& text);
+    std::optional<std::size_t> writeOpenMains(const std::vector<MainSelectionState>& mains, CalculationText& text);
 
     DesignMainSelectionSetup setup_;
     const std::vector<MainWalk>& walks_;
     std::vector<std::size_t> idOrder_;
     std::vector<Reach> reach_;
-    // The text's line of each main, "Магистраль (ветвь) x - e" and an empty
-    // line, kept while its branch start stays (the row it was made for).
-    std::vector<std::string> lines_;
-    std::vector<std::size_t> lineRow_;
+    // The text of an incremental call: each main's line, "Магистраль (ветвь)
+    // x - e" and an empty line with their line ends, made again once its
+    // branch start has moved (it is stale until then); and the mains not
+    // done, by id_m, from openFirst_ on. Each call copies their lines in one run.
+    struct Line {
+        char bytes[39] = {};
+        quint8 size = 0;
+    };
+    std::vector<Line> lines_;
+    std::vector<char> lineStale_;
+    std::vector<quint32> staleLines_;
+    std::vector<quint32> open_;
+    std::size_t openFirst_ = 0;
+    std::optional<std::size_t> lastChosen_;
     std::unordered_map<qint16, double> headChangeSums_;
-    // Incremental calls: the mains holding each segment (by node pair), how
-    // much of visitedInOrder has been seen, and the first main by id_m that
-    // may still be not done.
-    std::unordered_map<quint32, std::vector<std::size_t>> mainsOfSegment_;
+    // Incremental calls: the mains holding each segment (segment k, numbered
+    // by node pair in segmentOf_, has mainsOfSegment_[mainsFrom_[k] ..
+    // mainsFrom_[k + 1]), ascending), how much of visitedInOrder has been
+    // seen, and the first main by id_m that may still be not done.
+    std::unordered_map<quint32, quint32> segmentOf_;
+    std::vector<quint32> mainsFrom_;
+    std::vector<quint32> mainsOfSegment_;
     std::size_t visitedSeen_ = 0;
     std::size_t firstOpen_ = 0;
     bool started_ = false;

@@ -87,6 +87,14 @@ void calculatePass(RunState& s, PipePass pass)
 
     m.clearVisited();
 
+    // The text's line starts, encoded once: "Участок " and "Full name (short) = ".
+    static const QByteArray kSegment = encodeCp1251(u"Участок ");
+    std::vector<QByteArray> indicatorStarts;
+    if (t.enabled())
+        for (const OrderedIndicator& indicator : order)
+            indicatorStarts.push_back(
+                encodeCp1251(indicator.fullName + QStringLiteral(" (") + indicator.shortName + QStringLiteral(") = ")));
+
     // The selection's view of the mains, parallel to КонМаг in ascending id_m.
     std::vector<MainWalk> walks;
     walks.reserve(m.endNodes.size());
@@ -198,14 +206,21 @@ void calculatePass(RunState& s, PipePass pass)
                     select.branchSpecificLoss(d, r, states, visited, endingAt, t);
                 m.seg(i, branchLossColumn) = branchLoss ? Value(stored(*branchLoss)) : Value();
             }
-            if (t.enabled())
-                t.writeLine(QStringLiteral("Участок ") + RunState::segmentName(a, b) + QStringLiteral(":"));
+            if (t.enabled()) {
+                t.writeEncoded(kSegment);
+                t.writeInteger(a);
+                t.writeAscii(" - ");
+                t.writeInteger(b);
+                t.writeAscii(":");
+                t.writeLine();
+            }
             SegmentRecord& segment = m.segments[size_t(i)];
-            for (const OrderedIndicator& indicator : order) {
+            for (std::size_t k = 0; k < order.size(); ++k) {
+                const OrderedIndicator& indicator = order[k];
                 if (indicator.column < 0)
                     missingColumn(indicator.shortName);
                 if (t.enabled())
-                    t.write(indicator.fullName + QStringLiteral(" (") + indicator.shortName + QStringLiteral(") = "));
+                    t.writeEncoded(indicatorStarts[k]);
                 QString error;
                 if (indicator.position > 0)
                     error = EvaluateSegmentIndicator(*indicator.compiled, segment, m.header, s.evaluation);

@@ -101,20 +101,22 @@ QString RunState::segmentPrefix(qint16 a, qint16 b)
     return QStringLiteral("Участок ") + segmentName(a, b) + QStringLiteral(":\r\n");
 }
 
-QString RunState::chain(int idM) const
+void RunState::writeMainLine(int idM)
 {
-    // Made as Latin-1 digits: the text writes it for every main, twice.
+    if (!text.enabled())
+        return;
+    static const QByteArray word = encodeCp1251(u"Магистраль ");
+    text.writeEncoded(word);
+    text.writeInteger(idM);
+    text.writeAscii(": ");
     const auto [first, last] = model.mainRows(idM);
-    std::string text;
-    text.reserve(std::size_t(std::max(last - first, 0)) * 9 + 6);
-    char digits[8];
     for (int r = first; r < last; ++r) {
-        text.append(digits, std::to_chars(digits, digits + sizeof digits, model.mains[size_t(r)].startNode).ptr);
-        text += " - ";
+        text.writeInteger(model.mains[size_t(r)].startNode);
+        text.writeAscii(" - ");
     }
     if (last > first)
-        text.append(digits, std::to_chars(digits, digits + sizeof digits, model.mains[size_t(last - 1)].endNode).ptr);
-    return QString::fromLatin1(text);
+        text.writeInteger(model.mains[size_t(last - 1)].endNode);
+    text.writeLine();
 }
 
 // End of the run and the finishing steps (RunCompletion.cpp).

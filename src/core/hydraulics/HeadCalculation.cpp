@@ -87,13 +87,19 @@ void calculatePass(RunState& s, PipePass pass)
 
     m.clearVisited();
 
-    // The text's line starts, encoded once: "Участок " and "Full name (short) = ".
+    // The text's line starts, encoded once: "Участок " and "Full name (short) = ",
+    // followed by "formula = " for an indicator evaluated here (which the
+    // evaluation would write first of all).
     static const QByteArray kSegment = encodeCp1251(u"Участок ");
     std::vector<QByteArray> indicatorStarts;
     if (t.enabled())
         for (const OrderedIndicator& indicator : order)
             indicatorStarts.push_back(
-                encodeCp1251(indicator.fullName + QStringLiteral(" (") + indicator.shortName + QStringLiteral(") = ")));
+                encodeCp1251(indicator.fullName + QStringLiteral(" (") + indicator.shortName + QStringLiteral(") = ")
+                             + (indicator.position > 0 ? indicator.compiled->formula() + QStringLiteral(" = ")
+                                                       : QString())));
+    IndicatorEvaluation evaluation = s.evaluation;
+    evaluation.writeText = nullptr;
 
     // The selection's view of the mains, parallel to КонМаг in ascending id_m.
     std::vector<MainWalk> walks;
@@ -223,7 +229,7 @@ void calculatePass(RunState& s, PipePass pass)
                     t.writeEncoded(indicatorStarts[k]);
                 QString error;
                 if (indicator.position > 0)
-                    error = EvaluateSegmentIndicator(*indicator.compiled, segment, m.header, s.evaluation);
+                    error = EvaluateSegmentIndicator(*indicator.compiled, segment, m.header, evaluation);
                 if (const Value v = segment.values[size_t(indicator.column)])
                     t.writeNumber(*v);
                 t.writeLine();
@@ -263,6 +269,16 @@ void calculateNodeHeads(RunState& s)
     }
     t.writeLine();
 
+    // The words of the lines of every segment, encoded once.
+    static const struct {
+        QByteArray segment = encodeCp1251(u"Участок ");
+        QByteArray headStartSupply = encodeCp1251(u"ПНапНачПод = ");
+        QByteArray headEndSupply = encodeCp1251(u"  ПНапКонПод = ");
+        QByteArray availableStart = encodeCp1251(u"РНапНач = ");
+        QByteArray headStartReturn = encodeCp1251(u"  ПНапНачОбр = ");
+        QByteArray availableEnd = encodeCp1251(u"  РНапКон = ");
+        QByteArray headEndReturn = encodeCp1251(u"  ПНапКонОбр = ");
+    } words;
     auto segmentText = [&m](int i) {
         const SegmentRecord& seg = m.segments[size_t(i)];
         return RunState::segmentName(seg.startNode, seg.endNode);
@@ -312,8 +328,14 @@ void calculateNodeHeads(RunState& s)
     }
 
     for (int i = 0; i < int(m.segments.size()) && s.ok(); ++i) {
-        if (t.enabled())
-            t.writeLine(QStringLiteral("Участок ") + segmentText(i) + QStringLiteral(":"));
+        if (t.enabled()) {
+            t.writeEncoded(words.segment);
+            t.writeInteger(m.segments[size_t(i)].startNode);
+            t.writeAscii(" - ");
+            t.writeInteger(m.segments[size_t(i)].endNode);
+            t.writeAscii(":");
+            t.writeLine();
+        }
         const Value ls = m.seg(i, c.lossStartSupply);
         const Value le = m.seg(i, c.lossEndSupply);
         if (!ls || !le) {
@@ -345,13 +367,20 @@ void calculateNodeHeads(RunState& s)
         }
         if (!t.enabled())
             continue;
-        auto v = [&](int column) { return s.text.number(m.seg(i, column).value_or(0.0)); };
-        t.writeLine(QStringLiteral("ПНапНачПод = ") + v(c.headStartSupply) + QStringLiteral("  ПНапКонПод = ")
-                    + v(c.headEndSupply));
-        if (two)
-            t.writeLine(QStringLiteral("РНапНач = ") + v(c.availableStart) + QStringLiteral("  ПНапНачОбр = ")
-                        + v(c.headStartReturn) + QStringLiteral("  РНапКон = ") + v(c.availableEnd)
-                        + QStringLiteral("  ПНапКонОбр = ") + v(c.headEndReturn));
+        auto value = [&](const QByteArray& name, int column) {
+            t.writeEncoded(name);
+            t.writeNumber(m.seg(i, column).value_or(0.0));
+        };
+        value(words.headStartSupply, c.headStartSupply);
+        value(words.headEndSupply, c.headEndSupply);
+        t.writeLine();
+        if (two) {
+            value(words.availableStart, c.availableStart);
+            value(words.headStartReturn, c.headStartReturn);
+            value(words.availableEnd, c.availableEnd);
+            value(words.headEndReturn, c.headEndReturn);
+            t.writeLine();
+        }
         t.writeLine();
     }
     s.clearStatus();
@@ -432,7 +461,7 @@ void writeTextEnd(RunState& s)
     for (const EndNodeRow& e : m.endNodes) {
         t.writeLine();
         t.writeLine();
-        t.writeLine(QStringLiteral("Магистраль ") + QString::number(e.idM) + QStringLiteral(": ") + s.chain(e.idM));
+        s.writeMainLine(e.idM);
         t.write(QStringLiteral("ПотНОтИПод = ") + v(e.lossSupply) + QStringLiteral("  ПНапПод = ") + v(e.headSupply));
         if (two) {
             t.writeLine();

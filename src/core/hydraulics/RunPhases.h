@@ -67,8 +67,9 @@ struct RunState {
     QElapsedTimer rowStatusShown;
     // "Участок a - b:" + CR LF
     static QString segmentPrefix(qint16 a, qint16 b);
-    // The chain of a main: "1 - 2 - 5 - 9".
-    QString chain(int idM) const;
+    // Writes "Магистраль N: " and the chain of the main ("1 - 2 - 5 - 9") into
+    // the text, and ends the line.
+    void writeMainLine(int idM);
 };
 
 // Part of the run before the header indicators: node fields, predefined rows,

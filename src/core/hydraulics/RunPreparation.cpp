@@ -93,7 +93,33 @@ void checkInputValues(RunState& s)
     }
 }
 
-QString num(const RunState& s, const Value& v) { return v ? s.text.number(*v) : QString(); }
+// The words of the lines written for every segment and main, encoded once.
+struct LengthWords {
+    QByteArray segment = encodeCp1251(QStringLiteral("Участок "));
+    QByteArray startSupply = encodeCp1251(QStringLiteral("ДлНачПод = "));
+    QByteArray alongSupply = encodeCp1251(QStringLiteral("  ДлНаУчПод = "));
+    QByteArray endSupply = encodeCp1251(QStringLiteral("  ДлКонПод = "));
+    QByteArray startReturn = encodeCp1251(QStringLiteral("ДлНачОбр = "));
+    QByteArray alongReturn = encodeCp1251(QStringLiteral("  ДлНаУчОбр = "));
+    QByteArray endReturn = encodeCp1251(QStringLiteral("  ДлКонОбр = "));
+    QByteArray mainSupply = encodeCp1251(QStringLiteral("ДлМагПод = "));
+    QByteArray mainReturn = encodeCp1251(QStringLiteral("  ДлМагОбр = "));
+    QByteArray mainTotal = encodeCp1251(QStringLiteral("  ДлМагСум = "));
+};
+
+const LengthWords& lengthWords()
+{
+    static const LengthWords words;
+    return words;
+}
+
+// "name = value" of a line: nothing after the name when the value is empty.
+void writeValue(CalculationText& t, const QByteArray& name, const Value& v)
+{
+    t.writeEncoded(name);
+    if (v)
+        t.writeNumber(*v);
+}
 
 // Every result of an earlier run is emptied.
 void clearOldResults(RunState& s)
@@ -249,14 +275,23 @@ void computeLengthsAlongMains(RunState& s)
             m.seg(i, c.lengthEndReturn) = stored(ret + m.seg(i, c.lengthReturn).value_or(0.0));
         }
         if (t.enabled()) {
-            t.writeLine(QStringLiteral("Участок ") + RunState::segmentName(a, b) + QStringLiteral(":"));
-            t.writeLine(QStringLiteral("ДлНачПод = ") + num(s, m.seg(i, c.lengthStartSupply))
-                        + QStringLiteral("  ДлНаУчПод = ") + num(s, m.seg(i, c.lengthSupply))
-                        + QStringLiteral("  ДлКонПод = ") + num(s, m.seg(i, c.lengthEndSupply)));
-            if (two)
-                t.writeLine(QStringLiteral("ДлНачОбр = ") + num(s, m.seg(i, c.lengthStartReturn))
-                            + QStringLiteral("  ДлНаУчОбр = ") + num(s, m.seg(i, c.lengthReturn))
-                            + QStringLiteral("  ДлКонОбр = ") + num(s, m.seg(i, c.lengthEndReturn)));
+            const LengthWords& w = lengthWords();
+            t.writeEncoded(w.segment);
+            t.writeInteger(a);
+            t.writeAscii(" - ");
+            t.writeInteger(b);
+            t.writeAscii(":");
+            t.writeLine();
+            writeValue(t, w.startSupply, m.seg(i, c.lengthStartSupply));
+            writeValue(t, w.alongSupply, m.seg(i, c.lengthSupply));
+            writeValue(t, w.endSupply, m.seg(i, c.lengthEndSupply));
+            t.writeLine();
+            if (two) {
+                writeValue(t, w.startReturn, m.seg(i, c.lengthStartReturn));
+                writeValue(t, w.alongReturn, m.seg(i, c.lengthReturn));
+                writeValue(t, w.endReturn, m.seg(i, c.lengthEndReturn));
+                t.writeLine();
+            }
             t.writeLine();
         }
         m.visit(a, b);
@@ -313,12 +348,14 @@ void computeMainLengths(RunState& s)
     for (const EndNodeRow& e : m.endNodes) {
         if (!t.enabled())
             break;
-        t.writeLine(QStringLiteral("Магистраль ") + QString::number(e.idM) + QStringLiteral(": ") + s.chain(e.idM));
-        QString line = QStringLiteral("ДлМагПод = ") + num(s, e.lengthSupply);
-        if (two)
-            line += QStringLiteral("  ДлМагОбр = ") + num(s, e.lengthReturn) + QStringLiteral("  ДлМагСум = ")
-                + num(s, e.lengthTotal);
-        t.writeLine(line);
+        const LengthWords& w = lengthWords();
+        s.writeMainLine(e.idM);
+        writeValue(t, w.mainSupply, e.lengthSupply);
+        if (two) {
+            writeValue(t, w.mainReturn, e.lengthReturn);
+            writeValue(t, w.mainTotal, e.lengthTotal);
+        }
+        t.writeLine();
         t.writeLine();
     }
     s.clearStatus();

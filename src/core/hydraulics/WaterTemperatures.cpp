@@ -10,17 +10,29 @@
 
 namespace zurm {
 
-QString mainChainText(const MainWalk& main)
+void writeMainChain(CalculationText& text, const MainWalk& main)
 {
-    QString chain;
-    for (const MainWalkRow& row : main.rows)
-        chain += QString::number(row.startNode) + QStringLiteral(" - ");
+    for (const MainWalkRow& row : main.rows) {
+        text.writeInteger(row.startNode);
+        text.writeAscii(" - ");
+    }
     if (!main.rows.empty())
-        chain += QString::number(main.rows.back().endNode);
-    return chain;
+        text.writeInteger(main.rows.back().endNode);
 }
 
 namespace {
+
+const QByteArray& mainWord()
+{
+    static const QByteArray word = encodeCp1251(QStringLiteral("Магистраль "));
+    return word;
+}
+
+const QByteArray& segmentWord()
+{
+    static const QByteArray word = encodeCp1251(QStringLiteral("Участок "));
+    return word;
+}
 
 void writeLegend(const WaterTemperatureInput& input, CalculationText& text)
 {
@@ -137,9 +149,13 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
         double supplyLengthAtX = 0; // ДлПодХ
         double returnLengthAtX = 0; // ДлОбрХ
 
-        if (text.enabled())
-            text.writeLine(QStringLiteral("Магистраль ") + QString::number(walk.id) + QStringLiteral(": ")
-                           + mainChainText(walk));
+        if (text.enabled()) {
+            text.writeEncoded(mainWord());
+            text.writeInteger(walk.id);
+            text.writeAscii(": ");
+            writeMainChain(text, walk);
+            text.writeLine();
+        }
 
         // The "<ДлПодX>" terms name the branch start only where ДлПодХ is set,
         // that is in a two-pipe network away from the start node.
@@ -205,7 +221,27 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
         text.writeLine();
         firstMain = false;
 
-        const QString supplyMax = input.twoPipe ? QStringLiteral("<РасМаксТВоды> - ") : QStringLiteral("<МаксТВоды> - ");
+        // The starts of the segment lines, the same for every segment of the main.
+        enum { SupplyStart, SupplyEnd, ReturnStart, ReturnEnd };
+        QByteArray lineStarts[4];
+        if (text.enabled()) {
+            const QString supplyMax =
+                input.twoPipe ? QStringLiteral("<РасМаксТВоды> - ") : QStringLiteral("<МаксТВоды> - ");
+            const QString times = QStringLiteral(" * <ИзмТНаМ> = ");
+            lineStarts[SupplyStart] = encodeCp1251(QStringLiteral("ТВодыНачПод = ") + supplyMax
+                + lengthTerm(QStringLiteral("ДлНачПод"), QStringLiteral("ДлПод"), namedBranch) + times);
+            lineStarts[SupplyEnd] = encodeCp1251(QStringLiteral("ТВодыКонПод = ") + supplyMax
+                + lengthTerm(QStringLiteral("ДлКонПод"), QStringLiteral("ДлПод"), namedBranch) + times);
+            lineStarts[ReturnStart] = encodeCp1251(QStringLiteral("ТВодыНачОбр = <РасМинТВоды> + ")
+                + lengthTerm(QStringLiteral("ДлНачОбр"), QStringLiteral("ДлОбр"), namedBranch) + times);
+            lineStarts[ReturnEnd] = encodeCp1251(QStringLiteral("ТВодыКонОбр = <РасМинТВоды> + ")
+                + lengthTerm(QStringLiteral("ДлКонОбр"), QStringLiteral("ДлОбр"), namedBranch) + times);
+        }
+        auto valueLine = [&text](const QByteArray& start, double value) {
+            text.writeEncoded(start);
+            text.writeNumber(value);
+            text.writeLine();
+        };
         for (std::size_t r = firstRow; r < walk.rows.size(); ++r) {
             const MainWalkRow& row = walk.rows[r];
             if (row.segment < 0 || std::size_t(row.segment) >= segmentCount)
@@ -223,28 +259,17 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
             visited[std::size_t(row.segment)] = 1;
             if (!text.enabled())
                 continue;
-            text.writeLine(QStringLiteral("Участок ") + QString::number(row.startNode) + QStringLiteral(" - ")
-                           + QString::number(row.endNode) + QLatin1Char(':'));
-            const QString times = QStringLiteral(" * <ИзмТНаМ> = ");
-            writeValueLine(text,
-                           QStringLiteral("ТВодыНачПод = ") + supplyMax
-                               + lengthTerm(QStringLiteral("ДлНачПод"), QStringLiteral("ДлПод"), namedBranch) + times,
-                           *out.supplyStart);
-            writeValueLine(text,
-                           QStringLiteral("ТВодыКонПод = ") + supplyMax
-                               + lengthTerm(QStringLiteral("ДлКонПод"), QStringLiteral("ДлПод"), namedBranch) + times,
-                           *out.supplyEnd);
+            text.writeEncoded(segmentWord());
+            text.writeInteger(row.startNode);
+            text.writeAscii(" - ");
+            text.writeInteger(row.endNode);
+            text.writeAscii(":");
+            text.writeLine();
+            valueLine(lineStarts[SupplyStart], *out.supplyStart);
+            valueLine(lineStarts[SupplyEnd], *out.supplyEnd);
             if (input.twoPipe) {
-                writeValueLine(text,
-                               QStringLiteral("ТВодыНачОбр = <РасМинТВоды> + ")
-                                   + lengthTerm(QStringLiteral("ДлНачОбр"), QStringLiteral("ДлОбр"), namedBranch)
-                                   + times,
-                               *out.returnStart);
-                writeValueLine(text,
-                               QStringLiteral("ТВодыКонОбр = <РасМинТВоды> + ")
-                                   + lengthTerm(QStringLiteral("ДлКонОбр"), QStringLiteral("ДлОбр"), namedBranch)
-                                   + times,
-                               *out.returnEnd);
+                valueLine(lineStarts[ReturnStart], *out.returnStart);
+                valueLine(lineStarts[ReturnEnd], *out.returnEnd);
             }
             text.writeLine();
         }

@@ -24,9 +24,9 @@ struct MainWalk {
     std::vector<MainWalkRow> rows;
 };
 
-// The chain of a main for the calculation text: the НачУзел of every row, each
-// followed by " - ", and the КонУзел of the end segment ("1 - 2 - 5 - 9").
-QString mainChainText(const MainWalk& main);
+// Writes the chain of a main into the calculation text: the НачУзел of every
+// row, each followed by " - ", and the КонУзел of the end segment ("1 - 2 - 5 - 9").
+void writeMainChain(CalculationText& text, const MainWalk& main);
 
 // What the temperatures need of one Табл row (index = table order).
 struct TemperatureSegment {

@@ -113,6 +113,36 @@ namespace {
 quint32 pairKey(qint16 a, qint16 b) { return (quint32(quint16(a)) << 16) | quint16(b); }
 } // namespace
 
+std::pair<quint32, bool> DesignMainSelection::PairNumbers::add(qint16 a, qint16 b)
+{
+    if (byEnd_.empty())
+        byEnd_.resize(std::size_t(1) << 16);
+    Slot& slot = byEnd_[quint16(b)];
+    if (slot.number == kNone) {
+        slot = {a, count_};
+        return {count_++, true};
+    }
+    if (slot.start == a)
+        return {slot.number, false};
+    const auto [at, added] = others_.try_emplace(pairKey(a, b), count_);
+    if (added)
+        ++count_;
+    return {at->second, added};
+}
+
+std::optional<quint32> DesignMainSelection::PairNumbers::find(qint16 a, qint16 b) const
+{
+    if (byEnd_.empty())
+        return std::nullopt;
+    const Slot& slot = byEnd_[quint16(b)];
+    if (slot.number == kNone)
+        return std::nullopt;
+    if (slot.start == a)
+        return slot.number;
+    const auto found = others_.find(pairKey(a, b));
+    return found == others_.end() ? std::nullopt : std::optional<quint32>(found->second);
+}
+
 std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<MainSelectionState>& mains,
                                                                     const VisitedSegment& visited,
                                                                     CalculationText& text)
@@ -150,11 +180,10 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
         // Two rounds over the rows: count the mains of each segment, then place them.
         for (const MainWalk& walk : walks_)
             for (const MainWalkRow& row : walk.rows) {
-                const auto [at, added] = segmentOf_.try_emplace(pairKey(row.startNode, row.endNode),
-                                                                quint32(segmentOf_.size()));
+                const auto [number, added] = segmentOf_.add(row.startNode, row.endNode);
                 if (added)
                     mainsFrom_.push_back(0);
-                ++mainsFrom_[at->second];
+                ++mainsFrom_[number];
             }
         mainsFrom_.push_back(0);
         std::exclusive_scan(mainsFrom_.begin(), mainsFrom_.end(), mainsFrom_.begin(), quint32(0));
@@ -162,17 +191,15 @@ std::optional<std::size_t> DesignMainSelection::selectIncrementally(std::vector<
         std::vector<quint32> placed(mainsFrom_.begin(), mainsFrom_.end() - 1);
         for (std::size_t index = 0; index < walks_.size(); ++index)
             for (const MainWalkRow& row : walks_[index].rows)
-                mainsOfSegment_[placed[segmentOf_.find(pairKey(row.startNode, row.endNode))->second]++] =
-                    quint32(index);
+                mainsOfSegment_[placed[*segmentOf_.find(row.startNode, row.endNode)]++] = quint32(index);
         for (const std::size_t index : idOrder_)
             settle(index);
         visitedSeen_ = order.size();
     }
     // A main's branch start moves only when one of its own segments is visited.
     for (; visitedSeen_ < order.size(); ++visitedSeen_) {
-        const auto found = segmentOf_.find(pairKey(order[visitedSeen_].first, order[visitedSeen_].second));
-        if (found != segmentOf_.end())
-            for (quint32 k = mainsFrom_[found->second]; k < mainsFrom_[found->second + 1]; ++k)
+        if (const std::optional<quint32> found = segmentOf_.find(order[visitedSeen_].first, order[visitedSeen_].second))
+            for (quint32 k = mainsFrom_[*found]; k < mainsFrom_[*found + 1]; ++k)
                 settle(mainsOfSegment_[k]);
     }
     if (text.enabled())

@@ -153,7 +153,25 @@ private:
     // by node pair in segmentOf_, has mainsOfSegment_[mainsFrom_[k] ..
     // mainsFrom_[k + 1]), ascending), how much of visitedInOrder has been
     // seen, and the first main by id_m that may still be not done.
-    std::unordered_map<quint32, quint32> segmentOf_;
+    // Numbers of node pairs, looked up by the end node first: nearly every
+    // node ends one segment only, so the map holds just the rare others.
+    class PairNumbers {
+    public:
+        // The pair's number, and whether it is new (numbered size() - 1).
+        std::pair<quint32, bool> add(qint16 a, qint16 b);
+        std::optional<quint32> find(qint16 a, qint16 b) const;
+
+    private:
+        static constexpr quint32 kNone = ~quint32(0);
+        struct Slot {
+            qint16 start = 0;
+            quint32 number = kNone;
+        };
+        std::vector<Slot> byEnd_;
+        std::unordered_map<quint32, quint32> others_;
+        quint32 count_ = 0;
+    };
+    PairNumbers segmentOf_;
     std::vector<quint32> mainsFrom_;
     std::vector<quint32> mainsOfSegment_;
     std::size_t visitedSeen_ = 0;

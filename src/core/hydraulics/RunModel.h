@@ -2,7 +2,7 @@
 
 // Everything one calculation run reads, held in memory as plain structures
 // with index maps, and written back to the calculation file in one
-// transaction per phase group. Look-ups pick the same row as walking the
+// transaction (RunModelWrite.cpp). Look-ups pick the same row as walking the
 // tables in their stored order would: the first segment in table order for a
 // pair of nodes or an end node, the first head-change row per node and pipe.
 

@@ -16,11 +16,9 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
-#include <charconv>
 #include <limits>
 #include <memory>
 #include <optional>
-#include <string>
 
 #include <sys/resource.h>
 
@@ -103,20 +101,8 @@ QString RunState::segmentPrefix(qint16 a, qint16 b)
 
 void RunState::writeMainLine(int idM)
 {
-    if (!text.enabled())
-        return;
-    static const QByteArray word = encodeCp1251(u"Магистраль ");
-    text.writeEncoded(word);
-    text.writeInteger(idM);
-    text.writeAscii(": ");
     const auto [first, last] = model.mainRows(idM);
-    for (int r = first; r < last; ++r) {
-        text.writeInteger(model.mains[size_t(r)].startNode);
-        text.writeAscii(" - ");
-    }
-    if (last > first)
-        text.writeInteger(model.mains[size_t(last - 1)].endNode);
-    text.writeLine();
+    text.writeMainLine(idM, std::span<const MainRow>(model.mains).subspan(size_t(first), size_t(last - first)));
 }
 
 // End of the run and the finishing steps (RunCompletion.cpp).

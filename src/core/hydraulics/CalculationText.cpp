@@ -212,21 +212,34 @@ void CalculationText::writeAscii(std::string_view text)
 
 void CalculationText::writeEncoded(const QByteArray& cp1251)
 {
-    if (!enabled_)
-        return;
-    openLine();
-    append(cp1251.constData(), std::size_t(cp1251.size()));
-    spill();
+    writeAscii(std::string_view(cp1251.constData(), std::size_t(cp1251.size())));
 }
 
 void CalculationText::writeEncodedLines(std::string_view cp1251)
 {
+    writeAscii(cp1251);
+    breakPending_ = enabled_;
+}
+
+void CalculationText::writeSegmentLine(qint64 startNode, qint64 endNode)
+{
     if (!enabled_)
         return;
-    openLine();
-    append(cp1251.data(), cp1251.size());
-    breakPending_ = true;
-    spill();
+    static const QByteArray word = encodeCp1251(u"Участок ");
+    writeEncoded(word);
+    writeInteger(startNode);
+    writeAscii(" - ");
+    writeInteger(endNode);
+    writeAscii(":");
+    writeLine();
+}
+
+void CalculationText::writeMainStart(qint64 id)
+{
+    static const QByteArray word = encodeCp1251(u"Магистраль ");
+    writeEncoded(word);
+    writeInteger(id);
+    writeAscii(": ");
 }
 
 void CalculationText::writeLine(const QString& text)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string_view>
 
 class QFile;
@@ -71,6 +72,24 @@ public:
     void writeNumber(double value);
     // Appends an integer (a node or main number) to the current line.
     void writeInteger(qint64 value);
+    // "Участок a - b:" as a line of its own.
+    void writeSegmentLine(qint64 startNode, qint64 endNode);
+    // "Магистраль id: " and the chain of the main's rows (each row's start
+    // node followed by " - ", then the last row's end node) as a line of its own.
+    template <typename Row>
+    void writeMainLine(qint64 id, std::span<const Row> rows)
+    {
+        if (!enabled_)
+            return;
+        writeMainStart(id);
+        for (const Row& row : rows) {
+            writeInteger(row.startNode);
+            writeAscii(" - ");
+        }
+        if (!rows.empty())
+            writeInteger(rows.back().endNode);
+        writeLine();
+    }
     // A number in the text's format: fixed point with `digits` decimals
     // (0: no separator; at most 18), the text's decimal separator.
     QString number(double value) const;
@@ -107,6 +126,7 @@ private:
             writeBuffer();
     }
     void writeBuffer() const;
+    void writeMainStart(qint64 id);
 
     // The buffer goes to the file once it holds this many bytes.
     static constexpr std::size_t kSpillSize = std::size_t(1) << 20;

@@ -87,10 +87,9 @@ void calculatePass(RunState& s, PipePass pass)
 
     m.clearVisited();
 
-    // The text's line starts, encoded once: "Участок " and "Full name (short) = ",
+    // The indicator lines' starts, encoded once: "Full name (short) = ",
     // followed by "formula = " for an indicator evaluated here (which the
     // evaluation would write first of all).
-    static const QByteArray kSegment = encodeCp1251(u"Участок ");
     std::vector<QByteArray> indicatorStarts;
     if (t.enabled())
         for (const OrderedIndicator& indicator : order)
@@ -212,14 +211,7 @@ void calculatePass(RunState& s, PipePass pass)
                     select.branchSpecificLoss(d, r, states, visited, endingAt, t);
                 m.seg(i, branchLossColumn) = branchLoss ? Value(stored(*branchLoss)) : Value();
             }
-            if (t.enabled()) {
-                t.writeEncoded(kSegment);
-                t.writeInteger(a);
-                t.writeAscii(" - ");
-                t.writeInteger(b);
-                t.writeAscii(":");
-                t.writeLine();
-            }
+            t.writeSegmentLine(a, b);
             SegmentRecord& segment = m.segments[size_t(i)];
             for (std::size_t k = 0; k < order.size(); ++k) {
                 const OrderedIndicator& indicator = order[k];
@@ -271,7 +263,6 @@ void calculateNodeHeads(RunState& s)
 
     // The words of the lines of every segment, encoded once.
     static const struct {
-        QByteArray segment = encodeCp1251(u"Участок ");
         QByteArray headStartSupply = encodeCp1251(u"ПНапНачПод = ");
         QByteArray headEndSupply = encodeCp1251(u"  ПНапКонПод = ");
         QByteArray availableStart = encodeCp1251(u"РНапНач = ");
@@ -328,14 +319,7 @@ void calculateNodeHeads(RunState& s)
     }
 
     for (int i = 0; i < int(m.segments.size()) && s.ok(); ++i) {
-        if (t.enabled()) {
-            t.writeEncoded(words.segment);
-            t.writeInteger(m.segments[size_t(i)].startNode);
-            t.writeAscii(" - ");
-            t.writeInteger(m.segments[size_t(i)].endNode);
-            t.writeAscii(":");
-            t.writeLine();
-        }
+        t.writeSegmentLine(m.segments[size_t(i)].startNode, m.segments[size_t(i)].endNode);
         const Value ls = m.seg(i, c.lossStartSupply);
         const Value le = m.seg(i, c.lossEndSupply);
         if (!ls || !le) {

@@ -480,7 +480,6 @@ RunModel RunModel::load(const QSqlDatabase& db, WrittenMains* writtenMains)
     m.buildIndexes();
     for (int pipe = 0; pipe < 2; ++pipe) {
         m.mainFlows_[pipe].assign(m.endNodes.size(), std::nullopt);
-        m.mainFlowSet_[pipe].assign(m.endNodes.size(), 0);
     }
     m.headerInFile_ = m.header.values;
     m.endNodesInFile_ = m.endNodes;

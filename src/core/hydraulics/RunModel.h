@@ -234,9 +234,8 @@ private:
     std::vector<int> byStartNode_;
     std::unordered_map<int, std::pair<int, int>> mainRange_;
     std::vector<int> walkOfStored_;
-    // The flows set per main by id_m (index id_m - 1; unset when empty).
-    std::vector<Value> mainFlows_[2];
-    std::vector<char> mainFlowSet_[2];
+    // The flows set per main by id_m (index id_m - 1; nullopt: not set).
+    std::vector<std::optional<Value>> mainFlows_[2];
     std::vector<double> firstChange_[2];
     std::vector<char> hasFirstChange_[2];
     std::vector<double> changeSum_[2];

@@ -209,10 +209,9 @@ void RunModel::setMainFlow(int idM, bool returnPipe, Value flow)
 {
     const size_t index = size_t(idM) - 1;
     const int pipe = returnPipe ? 1 : 0;
-    if (idM < 1 || index >= mainFlowSet_[pipe].size())
+    if (idM < 1 || index >= mainFlows_[pipe].size())
         return;
     mainFlows_[pipe][index] = flow;
-    mainFlowSet_[pipe][index] = 1;
 }
 
 Value RunModel::startFlow(const MainRow& row, bool returnPipe) const
@@ -227,8 +226,8 @@ Value RunModel::rowFlow(const MainRow& row, bool returnPipe) const
 {
     const size_t index = size_t(row.idM) - 1;
     const int pipe = returnPipe ? 1 : 0;
-    if (row.idM >= 1 && index < mainFlowSet_[pipe].size() && mainFlowSet_[pipe][index])
-        return mainFlows_[pipe][index];
+    if (row.idM >= 1 && index < mainFlows_[pipe].size() && mainFlows_[pipe][index])
+        return *mainFlows_[pipe][index];
     return startFlow(row, returnPipe);
 }
 

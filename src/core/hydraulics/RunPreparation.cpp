@@ -11,7 +11,6 @@
 #include "document/DataModule.h"
 #include "document/NodeNumbers.h"
 
-#include <QHash>
 #include <algorithm>
 #include <cmath>
 
@@ -95,7 +94,6 @@ void checkInputValues(RunState& s)
 
 // The words of the lines written for every segment and main, encoded once.
 struct LengthWords {
-    QByteArray segment = encodeCp1251(QStringLiteral("Участок "));
     QByteArray startSupply = encodeCp1251(QStringLiteral("ДлНачПод = "));
     QByteArray alongSupply = encodeCp1251(QStringLiteral("  ДлНаУчПод = "));
     QByteArray endSupply = encodeCp1251(QStringLiteral("  ДлКонПод = "));
@@ -276,12 +274,7 @@ void computeLengthsAlongMains(RunState& s)
         }
         if (t.enabled()) {
             const LengthWords& w = lengthWords();
-            t.writeEncoded(w.segment);
-            t.writeInteger(a);
-            t.writeAscii(" - ");
-            t.writeInteger(b);
-            t.writeAscii(":");
-            t.writeLine();
+            t.writeSegmentLine(a, b);
             writeValue(t, w.startSupply, m.seg(i, c.lengthStartSupply));
             writeValue(t, w.alongSupply, m.seg(i, c.lengthSupply));
             writeValue(t, w.endSupply, m.seg(i, c.lengthEndSupply));

@@ -10,29 +10,7 @@
 
 namespace zurm {
 
-void writeMainChain(CalculationText& text, const MainWalk& main)
-{
-    for (const MainWalkRow& row : main.rows) {
-        text.writeInteger(row.startNode);
-        text.writeAscii(" - ");
-    }
-    if (!main.rows.empty())
-        text.writeInteger(main.rows.back().endNode);
-}
-
 namespace {
-
-const QByteArray& mainWord()
-{
-    static const QByteArray word = encodeCp1251(QStringLiteral("Магистраль "));
-    return word;
-}
-
-const QByteArray& segmentWord()
-{
-    static const QByteArray word = encodeCp1251(QStringLiteral("Участок "));
-    return word;
-}
 
 void writeLegend(const WaterTemperatureInput& input, CalculationText& text)
 {
@@ -149,13 +127,7 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
         double supplyLengthAtX = 0; // ДлПодХ
         double returnLengthAtX = 0; // ДлОбрХ
 
-        if (text.enabled()) {
-            text.writeEncoded(mainWord());
-            text.writeInteger(walk.id);
-            text.writeAscii(": ");
-            writeMainChain(text, walk);
-            text.writeLine();
-        }
+        text.writeMainLine(walk.id, std::span<const MainWalkRow>(walk.rows));
 
         // The "<ДлПодX>" terms name the branch start only where ДлПодХ is set,
         // that is in a two-pipe network away from the start node.
@@ -259,12 +231,7 @@ std::vector<SegmentTemperatures> computeWaterTemperatures(const WaterTemperature
             visited[std::size_t(row.segment)] = 1;
             if (!text.enabled())
                 continue;
-            text.writeEncoded(segmentWord());
-            text.writeInteger(row.startNode);
-            text.writeAscii(" - ");
-            text.writeInteger(row.endNode);
-            text.writeAscii(":");
-            text.writeLine();
+            text.writeSegmentLine(row.startNode, row.endNode);
             valueLine(lineStarts[SupplyStart], *out.supplyStart);
             valueLine(lineStarts[SupplyEnd], *out.supplyEnd);
             if (input.twoPipe) {

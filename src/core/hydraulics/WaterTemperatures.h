@@ -24,10 +24,6 @@ struct MainWalk {
     std::vector<MainWalkRow> rows;
 };
 
-// Writes the chain of a main into the calculation text: the НачУзел of every
-// row, each followed by " - ", and the КонУзел of the end segment ("1 - 2 - 5 - 9").
-void writeMainChain(CalculationText& text, const MainWalk& main);
-
 // What the temperatures need of one Табл row (index = table order).
 struct TemperatureSegment {
     qint16 startNode = 0;

@@ -11,7 +11,7 @@ sqlite3 libsqlite3-dev poppler-utils
 libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 locales
-xvfb xauth qt6-qpa-plugins fonts-dejavu-core
+xvfb xauth xdotool qt6-qpa-plugins fonts-dejavu-core
 qt6-translations-l10n libqt6svg6 qt6-svg-dev
 "
 missing=""

@@ -14,6 +14,7 @@
 #include "network/SchemaGeometry.h"
 #include "output/CalculationReport.h"
 #include "output/ReportWorkbook.h"
+#include "platform/CNumericLocale.h"
 #include "render/ReportPages.h"
 
 #include <QCoreApplication>
@@ -626,6 +627,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =
         painting ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    zurm::useDecimalPointInCLibrary();
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     return finished(runCommand(args));

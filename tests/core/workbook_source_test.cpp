@@ -6,6 +6,7 @@
 // tests/data/workbooks/cells.xlsx and cells.xls were saved by LibreOffice from
 // cells.fods beside them (soffice --headless --convert-to xlsx|xls cells.fods).
 #include "base/Failure.h"
+#include "platform/CNumericLocale.h"
 #include "platform/WorkbookSource.h"
 
 #include <QFile>
@@ -128,7 +129,8 @@ QString bookPath(const char* name)
 TEST(WorkbookSource, ReadsTheCellsOfBothFormatsWholeAndInAWindow)
 {
     QTemporaryDir dir;
-    // Written here with libxlsxwriter.
+    // Written here with libxlsxwriter, which writes numbers with printf.
+    const zurm::CNumericLocale decimalPoint;
     const QString written = dir.filePath(QStringLiteral("written.xlsx"));
     lxw_workbook* book = workbook_new(QFile::encodeName(written).constData());
     lxw_worksheet* sheet = workbook_add_worksheet(book, "Узлы");

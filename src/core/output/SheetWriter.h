@@ -6,6 +6,7 @@
 // this header (libxlsxwriter is the core's private dependency).
 
 #include "base/Failure.h"
+#include "platform/CNumericLocale.h"
 #include "platform/ZipCompression.h"
 
 #include <QByteArray>
@@ -195,6 +196,9 @@ private:
                       QStringLiteral("Не удалось записать файл ") + target_ + QStringLiteral(": ") + why);
     }
 
+    // libxlsxwriter writes every number of the sheet's XML with printf: under
+    // a decimal-comma locale a workbook of "0,5" cells is corrupt.
+    CNumericLocale decimalPoint_;
     QString target_;
     QByteArray valueFormat_;
     QByteArray tmpdir_;

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QWindow>
 
 namespace zurm::gui {
 
@@ -91,6 +92,12 @@ bool RunStop::askToClose()
 bool RunStop::eventFilter(QObject* watched, QEvent* event)
 {
     if (!isUserInput(event->type()))
+        return false;
+    // The window system hands every click and key to a window first; the window
+    // passes it on to the widget under the mouse or with the focus, which is
+    // judged below. Holding it back at the window would hold back the question
+    // asked meanwhile as well.
+    if (!watched->isWidgetType() && qobject_cast<QWindow*>(watched))
         return false;
     // The question asked meanwhile, and the button itself, take input.
     if (QWidget* modal = QApplication::activeModalWidget(); modal && within(watched, modal))

@@ -34,7 +34,7 @@ void ReportPdf(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        const zurm::ReportDocument report = zurm::buildCalculationReport(data, QLatin1Char(','));
+        const zurm::ReportDocument report = zurm::buildCalculationReport(data);
         buildSeconds += clock.nsecsElapsed() / 1e9;
         const QString problem = zurm::render::writeReportPdf(report, pdf);
         if (!problem.isEmpty()) {

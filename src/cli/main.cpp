@@ -20,7 +20,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QGuiApplication>
 #include <QSqlQuery>
 #include <QStringList>
@@ -187,7 +186,7 @@ int writeOutputs(zurm::DataModule& data, zurm::Progress& progress, const Calcula
                                       request.digits.value_or(3));
         if (!request.pdf.isEmpty()) {
             const zurm::ReportDocument report =
-                zurm::buildCalculationReport(data, QLocale::system().decimalPoint().at(0), request.digits.value_or(-1));
+                zurm::buildCalculationReport(data, request.digits.value_or(-1));
             const QString problem = zurm::render::writeReportPdf(report, QFileInfo(request.pdf).absoluteFilePath());
             if (!problem.isEmpty()) {
                 printLine(stderr, problem);

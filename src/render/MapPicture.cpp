@@ -13,37 +13,70 @@ QImage whiteCanvas()
     return canvas;
 }
 
+namespace {
+
+QString refusal(const QString& mapFile, const QString& why)
+{
+    return QStringLiteral("Карта \"") + mapFile + QStringLiteral("\" не загружена: ") + why
+        + QStringLiteral(" Схема теплосети будет нарисована без карты.");
+}
+
+} // namespace
+
 MapPicture loadMapPicture(const QString& mapFile, const QString& programFolder)
 {
     MapPicture map;
     map.image = whiteCanvas();
-    if (mapFile.size() < 4)
+    if (mapFile.isEmpty())
         return map;
     const QString ending = mapFile.right(4).toUpper();
     const char* format = ending == QLatin1String(".BMP") ? "bmp" : ending == QLatin1String(".JPG") ? "jpeg" : nullptr;
-    if (!format)
-        return map;
-    const QString path = QDir(programFolder).absoluteFilePath(mapFile);
-    if (!QFileInfo(path).isFile())
-        return map;
-    QImageReader reader(path, format);
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (size.width() > kMaxMapSide || size.height() > kMaxMapSide) {
-        map.problem = QStringLiteral("Карта \"") + mapFile + QStringLiteral("\" не загружена: ее размер ")
-            + QString::number(size.width()) + QStringLiteral(" × ") + QString::number(size.height())
-            + QStringLiteral(" точек больше допустимого (") + QString::number(kMaxMapSide) + QStringLiteral(" × ")
-            + QString::number(kMaxMapSide) + QStringLiteral(" точек). Схема теплосети будет нарисована без карты.");
+    if (mapFile.size() < 4 || !format) {
+        map.problem = refusal(mapFile, QStringLiteral("картой может быть только рисунок JPEG (.jpg) или BMP (.bmp)."));
         return map;
     }
-    // Qt refuses pictures over 256 MB by default; a map may use every
-    // position a node can have.
-    const int neededMegabytes = int((qint64(kMaxMapSide) * kMaxMapSide * 4) >> 20) + 1;
-    if (QImageReader::allocationLimit() < neededMegabytes)
-        QImageReader::setAllocationLimit(neededMegabytes);
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
+    const QString kind = format == QByteArrayView("bmp") ? QStringLiteral("BMP") : QStringLiteral("JPEG");
+    const QFileInfo info(QDir(programFolder).absoluteFilePath(mapFile));
+    if (!info.exists()) {
+        map.problem = refusal(mapFile, QStringLiteral("файл не найден."));
         return map;
+    }
+    // A FIFO or a device would block or never end.
+    if (!info.isFile()) {
+        map.problem = refusal(mapFile, QStringLiteral("это не файл рисунка."));
+        return map;
+    }
+    QImageReader reader(info.absoluteFilePath(), format);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid()) {
+        map.problem = refusal(mapFile, reader.error() == QImageReader::DeviceError
+                                           ? QStringLiteral("файл не удалось прочитать.")
+                                           : QStringLiteral("файл поврежден или не является рисунком ") + kind
+                                                 + QLatin1Char('.'));
+        return map;
+    }
+    if (size.width() > kMaxMapSide || size.height() > kMaxMapSide
+        || qint64(size.width()) * size.height() > kMaxMapPoints) {
+        map.problem = refusal(mapFile, QStringLiteral("ее размер ") + QString::number(size.width())
+                                           + QStringLiteral(" × ") + QString::number(size.height())
+                                           + QStringLiteral(" точек больше допустимого (не более ")
+                                           + QString::number(kMaxMapSide)
+                                           + QStringLiteral(" точек по каждой стороне и не более ")
+                                           + QString::number(kMaxMapPoints / 1'000'000)
+                                           + QStringLiteral(" млн точек всего)."));
+        return map;
+    }
+    // Qt refuses pictures over 256 MB by default; a map may take its whole
+    // budget.
+    const int budgetMegabytes = int((kMaxMapPoints * 4) >> 20) + 1;
+    if (QImageReader::allocationLimit() < budgetMegabytes)
+        QImageReader::setAllocationLimit(budgetMegabytes);
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        map.problem = refusal(mapFile, QStringLiteral("файл поврежден или не является рисунком ") + kind + QLatin1Char('.'));
+        return map;
+    }
     // Painting in blue needs colour pixels whatever the file stored.
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
         image = std::move(image).convertToFormat(QImage::Format_RGB32);

@@ -12,10 +12,14 @@ enum class SchemaWindowKind { Editor, Drawing };
 // Node positions are small integers: a map picture wider or higher than this
 // could not be addressed by them.
 inline constexpr int kMaxMapSide = 32767;
+// A decoded map takes four bytes a point and the schema is painted on a copy
+// of it: this many points (400 MB decoded) keep a window or zurm-calc within
+// about a gigabyte whatever the file's header claims.
+inline constexpr qint64 kMaxMapPoints = 100'000'000;
 
-// The map picture under the schema and why the named file was refused, if it
-// was for its size (a missing or unreadable file is no problem to report: the
-// white canvas stands in for it).
+// The map picture under the schema and, when a map is named but cannot be
+// shown (no such file, not a picture, broken, too large), why: the white
+// canvas then stands in for it.
 struct MapPicture {
     QImage image;
     QString problem;
@@ -23,9 +27,10 @@ struct MapPicture {
 
 // NastrKarta's picture: the file named in Карта (relative names are taken
 // from the program folder) when its last four characters are ".BMP" or ".JPG"
-// in any case and it loads; otherwise the white 2000 × 2000 canvas. Pictures
-// up to kMaxMapSide in both directions load; a larger one is refused with a
-// message naming the file and its size.
+// in any case and it loads; otherwise the white 2000 × 2000 canvas. The size
+// is read from the file's header before anything is decoded: a picture over
+// kMaxMapSide in either direction or over kMaxMapPoints in all is refused
+// with a message naming the file and its size.
 MapPicture loadMapPicture(const QString& mapFile, const QString& programFolder);
 QImage whiteCanvas();
 

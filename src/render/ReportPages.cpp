@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -60,14 +61,39 @@ QFont cssFont(const QString& css, const QString& selector, double fallbackPoints
 
 } // namespace
 
+QPageLayout reportPageLayout(const ReportDocument& report)
+{
+    return QPageLayout(QPageSize(QPageSize::A4), report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(10, 8, 8, 8), QPageLayout::Millimeter);
+}
+
 int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progress* progress)
 {
     const QStringList pieces = report.html.split(kReportPieceBreak);
     const QString css = styleOf(pieces.value(0));
-    const QRectF page(0, 0, device.width(), device.height());
     QPainter painter(&device);
     if (!painter.isActive())
         return 0;
+    // Every device (a printer of any resolution, its preview, the PDF writer)
+    // gets the same layout: it is made in units of kLayoutDpi on the page the
+    // layout names, not in the device's pixels, whose rounding and font
+    // metrics at the device's resolution would move the page breaks.
+    const double layoutUnitsPerPoint = kLayoutDpi / 72.0;
+    const QRectF paintRect = device.pageLayout().paintRect(QPageLayout::Point);
+    const QRectF page(0, 0, paintRect.width() * layoutUnitsPerPoint, paintRect.height() * layoutUnitsPerPoint);
+    painter.scale(device.logicalDpiX() / kLayoutDpi, device.logicalDpiY() / kLayoutDpi);
+    // The text documents measure on a device of the layout's resolution;
+    // the fonts the painter draws the tables with are sized so that the
+    // device gives them the layout's size in pixels.
+    QImage layoutDevice(1, 1, QImage::Format_RGB32);
+    layoutDevice.setDotsPerMeterX(qRound(kLayoutDpi / 0.0254));
+    layoutDevice.setDotsPerMeterY(qRound(kLayoutDpi / 0.0254));
+    const auto deviceFont = [&](QFont font) {
+        font.setPointSizeF(font.pointSizeF() * kLayoutDpi / device.logicalDpiY());
+        return font;
+    };
+    const QFont bodyFont = deviceFont(cssFont(css, QStringLiteral("body"), 8, false));
+    const QFont headingFont = deviceFont(cssFont(css, QStringLiteral("h2"), 10, true));
     int printed = 0;
     for (int index = 0; index < pieces.size(); ++index) {
         const QString piece = report.expandPiece ? report.expandPiece(pieces[index]) : pieces[index];
@@ -83,12 +109,11 @@ int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progres
         static const QRegularExpression closing(QStringLiteral("(</body>\\s*)?</html>\\s*$"),
                                                 QRegularExpression::CaseInsensitiveOption);
         if (const std::optional<ReportTable> table = parseReportTable(QString(piece).remove(closing))) {
-            printed += paintReportTable(*table, painter, device, cssFont(css, QStringLiteral("body"), 8, false),
-                                        cssFont(css, QStringLiteral("h2"), 10, true), printed == 0);
+            printed += paintReportTable(*table, painter, device, page.size(), bodyFont, headingFont, printed == 0);
             continue;
         }
         QTextDocument document;
-        document.documentLayout()->setPaintDevice(&device);
+        document.documentLayout()->setPaintDevice(&layoutDevice);
         document.setDefaultStyleSheet(css);
         document.setHtml(piece);
         document.setPageSize(page.size());
@@ -121,9 +146,7 @@ QString writeReportPdf(const ReportDocument& report, const QString& file, Progre
         writer.setTitle(report.title);
         writer.setCreator(QStringLiteral("ЗУРМ"));
         writer.setResolution(300);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
-                                         report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                         QMarginsF(15, 12, 12, 12), QPageLayout::Millimeter));
+        writer.setPageLayout(reportPageLayout(report));
         pages = printReport(report, writer, progress);
     }
     QFile written(temporary);

@@ -18,11 +18,11 @@ bool isHeading(QStringView name)
 
 class Layout {
 public:
-    Layout(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QFont& font,
-           const QFont& headingFont)
+    Layout(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QSizeF& page,
+           const QFont& font, const QFont& headingFont)
         : table_(table), painter_(painter), device_(device), font_(font), bold_(font), headingFont_(headingFont),
           metrics_(font, &device), boldMetrics_((bold_.setBold(true), bold_), &device),
-          width_(device.width()), height_(device.height())
+          width_(page.width()), height_(page.height())
     {
         pad_ = metrics_.height() * 0.2;
         measureColumns();
@@ -241,10 +241,10 @@ std::optional<ReportTable> parseReportTable(const QString& piece)
     return table;
 }
 
-int paintReportTable(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QFont& font,
-                     const QFont& headingFont, bool firstPage)
+int paintReportTable(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QSizeF& page,
+                     const QFont& font, const QFont& headingFont, bool firstPage)
 {
-    Layout layout(table, painter, device, font, headingFont);
+    Layout layout(table, painter, device, page, font, headingFont);
     return layout.paint(firstPage);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QSizeF>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -29,8 +30,11 @@ struct ReportTable {
 std::optional<ReportTable> parseReportTable(const QString& piece);
 
 // Paints the table from the top of a new page (a page is begun first unless
-// `firstPage`), header rows again on every page. Returns the pages used.
-int paintReportTable(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QFont& font,
-                     const QFont& headingFont, bool firstPage);
+// `firstPage`), header rows again on every page. `page` is the size of a page
+// in the painter's coordinates; the fonts are measured on `device` as they
+// are (see printReport for the fonts and the coordinates it passes). Returns
+// the pages used.
+int paintReportTable(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QSizeF& page,
+                     const QFont& font, const QFont& headingFont, bool firstPage);
 
 } // namespace zurm::render

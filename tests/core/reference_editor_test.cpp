@@ -207,7 +207,8 @@ TEST_F(ReferenceEditorTest, ExportLayout)
 }
 
 // The print definitions filled from their tables: the title, the captions and
-// the first row with the report precision and the user's decimal point.
+// the first row with the report precision and the program's decimal point,
+// whatever the user's.
 TEST_F(ReferenceEditorTest, PrintDefinitionsAreFilled)
 {
     struct Case {
@@ -216,14 +217,14 @@ TEST_F(ReferenceEditorTest, PrintDefinitionsAreFilled)
     };
     const Case cases[] = {
         {ReferenceTable::Diameters, "<tr><td>25</td><td>27</td></tr>"},
-        {ReferenceTable::Density, "<tr><td>1</td><td>1000,66</td></tr>"},
-        {ReferenceTable::Coefficients, "<tr><td>25</td><td>0,10</td><td>0,67</td></tr>"},
+        {ReferenceTable::Density, "<tr><td>1</td><td>1000.66</td></tr>"},
+        {ReferenceTable::Coefficients, "<tr><td>25</td><td>0.10</td><td>0.67</td></tr>"},
     };
     for (const Case& c : cases) {
         const ReferenceTableInfo& info = referenceTableInfo(c.table);
         test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/") + info.printDefinition,
                                          folder.program(info.printDefinition));
-        const ReportDocument report = buildReferenceReport(*data, c.table, QLatin1Char(','), 2);
+        const ReportDocument report = buildReferenceReport(*data, c.table, 2);
         EXPECT_EQ(report.title, info.title);
         EXPECT_TRUE(report.html.contains(QStringLiteral("<h1>") + info.title + QStringLiteral("</h1>")));
         for (const QString& caption : info.captions) // up to a "/", which the template escapes

@@ -18,6 +18,10 @@
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -52,6 +56,18 @@ QList<QAction*> followUpCommands(zurm::gui::MainWindow& window, bool enabled)
 QString viewedText(const QByteArray& fileBytes)
 {
     return zurm::fromCp1251(fileBytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// The text of each page of a PDF file.
+QStringList pdfPages(const QString& file)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), file, QStringLiteral("-")});
+    text.waitForFinished(60000);
+    QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
 }
 
 // Every row of the tables a run writes, as text.
@@ -310,6 +326,42 @@ private slots:
         runCalculation(setup, *window);
         QCOMPARE(previewTitle, QStringLiteral("Гидравлический расчет теплосети"));
         QVERIFY(setup.dialogs.messages.isEmpty());
+    }
+
+    // The desktop's print and zurm-calc --pdf lay the two-pipe example out
+    // alike: the same pages with the same rows on each, every part of its 45
+    // segments on one page.
+    void desktopPrintAndPdfBreakThePagesAlike()
+    {
+        SampleWindow setup;
+        setup.updateSettings(QStringLiteral("СохрТекстРас=0"));
+        QFile::remove(setup.calculation);
+        QVERIFY(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), setup.calculation));
+        QFile::setPermissions(setup.calculation, QFile::ReadOwner | QFile::WriteOwner);
+        const QString pdf = setup.docs(QStringLiteral("zurm-calc.pdf"));
+        QProcess zurmCalc;
+        zurmCalc.start(QStringLiteral(ZURM_BIN_DIR "/zurm-calc"), {setup.calculation, QStringLiteral("--pdf"), pdf});
+        QVERIFY(zurmCalc.waitForFinished(120000));
+        QCOMPARE(zurmCalc.exitCode(), 0);
+
+        auto window = setup.show();
+        const QString printed = setup.docs(QStringLiteral("printer.pdf"));
+        int previewPages = -1;
+        whenShown(QStringLiteral("ReportPreview"), [&](QWidget* preview) {
+            auto* dialog = static_cast<QPrintPreviewDialog*>(preview);
+            auto* view = dialog->findChild<QPrintPreviewWidget*>();
+            previewPages = view->pageCount();
+            // The preview's own printer, sent to a file instead of paper.
+            dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+            dialog->printer()->setOutputFileName(printed);
+            view->print();
+            dialog->reject();
+        });
+        window->findChild<QAction*>(QStringLiteral("miDataFormOtsh"))->trigger();
+        const QStringList pages = pdfPages(pdf);
+        QCOMPARE(pdfPages(printed), pages);
+        QCOMPARE(previewPages, int(pages.size()));
+        QCOMPARE(pages.size(), 6);
     }
 
     void viewerShowsTheSavedText()

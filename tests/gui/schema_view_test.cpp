@@ -35,6 +35,23 @@ private:
     }
 
 private slots:
+    // A map that cannot be shown is named with the reason, once while it
+    // lasts (the editor reloads its map after every drawing run).
+    void aMissingMapIsSaidOnce()
+    {
+        SampleWindow setup;
+        setup.file().exec(QStringLiteral("UPDATE НазвРасч SET Карта='нет.jpg'"));
+        auto window = setup.show();
+        zurm::gui::SchemaView view(window->session(), zurm::gui::SchemaWindow::Editor);
+        view.setDialogs(setup.dialogs);
+        QCOMPARE(view.loadMap(), QStringLiteral("нет.jpg - Параметры теплосети"));
+        view.loadMap();
+        QCOMPARE(setup.dialogs.messages,
+                 QStringList{QStringLiteral("Карта \"нет.jpg\" не загружена: файл не найден. Схема теплосети будет "
+                                            "нарисована без карты.")});
+        QCOMPARE(view.pictureSize(), QSize(2000, 2000));
+    }
+
     void clickScaleAndSelection()
     {
         SampleWindow setup;

@@ -4,6 +4,7 @@
 #include "render/MapPicture.h"
 #include "render/SchemaPainter.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QGuiApplication>
@@ -180,7 +181,31 @@ TEST(SchemaPainting, PartsOfThePictureAreThePicturesPixels)
         EXPECT_EQ(schemaRegion(map, schema, {}, region), whole.copy(region)) << region.x() << "," << region.y();
 }
 
-TEST(MapPictures, LoadsUpToTheCoordinateLimitAndRefusesLarger)
+// A small JPEG whose frame header claims the given size: decoding it as it
+// says would take width × height × 4 bytes.
+QByteArray jpegClaiming(int width, int height)
+{
+    QImage small(16, 16, QImage::Format_RGB32);
+    small.fill(Qt::white);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    small.save(&buffer, "jpeg");
+    for (qsizetype at = 2; at + 9 < bytes.size();) {
+        const auto marker = quint8(bytes[at + 1]);
+        if (marker == 0xC0 || marker == 0xC2) {
+            bytes[at + 5] = char(height >> 8);
+            bytes[at + 6] = char(height & 0xFF);
+            bytes[at + 7] = char(width >> 8);
+            bytes[at + 8] = char(width & 0xFF);
+            break;
+        }
+        at += 2 + (quint8(bytes[at + 2]) << 8 | quint8(bytes[at + 3]));
+    }
+    return bytes;
+}
+
+TEST(MapPictures, LoadsUpToTheLimitsAndSaysWhyAMapIsNotShown)
 {
     QTemporaryDir dir;
     QImage(kMaxMapSide, 2, QImage::Format_Mono).save(dir.filePath(QStringLiteral("wide.bmp")));
@@ -189,30 +214,50 @@ TEST(MapPictures, LoadsUpToTheCoordinateLimitAndRefusesLarger)
     small.fill(Qt::red);
     small.save(dir.filePath(QStringLiteral("small.jpg")), "jpeg");
     QFile::copy(dir.filePath(QStringLiteral("small.jpg")), dir.filePath(QStringLiteral("small.jpeg")));
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write("huge.jpg", jpegClaiming(30000, 30000));
+    write("cut.jpg", jpegClaiming(16, 16).left(60));
+    write("text.bmp", "not a picture");
     const QString big = QStringLiteral(ZURM_SOURCE_DIR "/tests/data/maps/white-8400x8200.jpg");
+    const QString notShown = QStringLiteral(" Схема теплосети будет нарисована без карты.");
     const struct {
         QString file;
         QSize size;
-        bool refused;
+        QString problem;
     } cases[] = {
-        {QStringLiteral("wide.bmp"), {kMaxMapSide, 2}, false},
-        {QStringLiteral("wider.BMP"), {2000, 2000}, true},
-        {QStringLiteral("small.jpg"), {30, 20}, false},
-        {QStringLiteral("small.jpeg"), {2000, 2000}, false}, // its last four characters are not ".JPG"
-        {QStringLiteral("missing.bmp"), {2000, 2000}, false},
-        {QString(), {2000, 2000}, false},
+        {QStringLiteral("wide.bmp"), {kMaxMapSide, 2}, {}},
+        {QStringLiteral("wider.BMP"), {2000, 2000},
+         QStringLiteral("Карта \"wider.BMP\" не загружена: ее размер 32768 × 2 точек больше допустимого (не более "
+                        "32767 точек по каждой стороне и не более 100 млн точек всего).") + notShown},
+        // Refused from its header, before 3.6 GB are decoded.
+        {QStringLiteral("huge.jpg"), {2000, 2000},
+         QStringLiteral("Карта \"huge.jpg\" не загружена: ее размер 30000 × 30000 точек больше допустимого (не более "
+                        "32767 точек по каждой стороне и не более 100 млн точек всего).") + notShown},
+        {QStringLiteral("small.jpg"), {30, 20}, {}},
+        // Its last four characters are not ".JPG".
+        {QStringLiteral("small.jpeg"), {2000, 2000},
+         QStringLiteral("Карта \"small.jpeg\" не загружена: картой может быть только рисунок JPEG (.jpg) или BMP (.bmp).")
+             + notShown},
+        {QStringLiteral("missing.bmp"), {2000, 2000},
+         QStringLiteral("Карта \"missing.bmp\" не загружена: файл не найден.") + notShown},
+        {QStringLiteral("cut.jpg"), {2000, 2000},
+         QStringLiteral("Карта \"cut.jpg\" не загружена: файл поврежден или не является рисунком JPEG.") + notShown},
+        {QStringLiteral("text.bmp"), {2000, 2000},
+         QStringLiteral("Карта \"text.bmp\" не загружена: файл поврежден или не является рисунком BMP.") + notShown},
+        {QString(), {2000, 2000}, {}},
         // Over Qt's default allocation limit of 256 MB once decoded.
-        {big, {8400, 8200}, false},
+        {big, {8400, 8200}, {}},
     };
     for (const auto& c : cases) {
         const MapPicture map = loadMapPicture(c.file, dir.path());
         EXPECT_EQ(map.image.size(), c.size) << c.file.toStdString();
         EXPECT_EQ(map.image.format(), QImage::Format_RGB32) << c.file.toStdString();
-        EXPECT_EQ(!map.problem.isEmpty(), c.refused) << c.file.toStdString();
+        EXPECT_EQ(map.problem, c.problem) << c.file.toStdString();
     }
-    EXPECT_EQ(loadMapPicture(QStringLiteral("wider.BMP"), dir.path()).problem,
-              QStringLiteral("Карта \"wider.BMP\" не загружена: ее размер 32768 × 2 точек больше допустимого "
-                             "(32767 × 32767 точек). Схема теплосети будет нарисована без карты."));
     EXPECT_EQ(schemaCaption(QStringLiteral("a.jpeg"), SchemaWindowKind::Editor),
               QStringLiteral("a.jpeg - Параметры теплосети"));
     EXPECT_EQ(schemaCaption(QString(), SchemaWindowKind::Drawing), QStringLiteral("Рисование схемы теплосети"));

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QHash>
-#include <QLocale>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -170,7 +169,7 @@ QString reportDefinitionName(int networkType, bool designMode)
     return QString::number(2 * networkType + (designMode ? 1 : 0)) + QStringLiteral(".rav");
 }
 
-ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int digitsAsked)
+ReportDocument buildCalculationReport(DataModule& data, int digitsAsked)
 {
     const SegmentSort order = data.segmentSort();
     const QSqlDatabase db = data.calculation();
@@ -189,7 +188,7 @@ ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int 
     }
     if (digitsAsked >= 0)
         digits = std::min(digitsAsked, 18);
-    const Formatter format(digits, decimalPoint);
+    const Formatter format(digits);
     if (data.settingsOpen())
         settings = singleRow(data.settings(), QStringLiteral("Настройки"), format);
     const ReportCaptions indicators(db);

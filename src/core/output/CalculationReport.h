@@ -2,7 +2,6 @@
 
 #include "document/DataModule.h"
 
-#include <QChar>
 #include <QString>
 #include <functional>
 
@@ -46,9 +45,9 @@ inline constexpr int kReportRowsPerPiece = 1000;
 //   rcNastr    the settings row; rcRashPod, rcRashObr the full names of the
 //              two flow indicators.
 // Numbers carry the report precision (ТочностьЧиселВОтч, or `digits` when it is
-// 0 or more) and the given decimal
-// point, with no thousands separator; text is escaped by the template.
+// 0 or more) and the program's own format: decimal point ".", no thousands
+// separator, whatever the user's locale; text is escaped by the template.
 // Throws Failure (the definition missing or unreadable, a table unreadable).
-ReportDocument buildCalculationReport(DataModule& data, QChar decimalPoint, int digits = -1);
+ReportDocument buildCalculationReport(DataModule& data, int digits = -1);
 
 } // namespace zurm

@@ -23,8 +23,6 @@ std::string Formatter::operator()(const QVariant& value) const
             return {};
         QString text = QLocale::c().toString(number, 'f', digits_);
         text.remove(QLatin1Char(','));
-        if (decimalPoint_ != QLatin1Char('.'))
-            text.replace(QLatin1Char('.'), decimalPoint_);
         return utf8(text);
     }
     default: return utf8(value.toString());

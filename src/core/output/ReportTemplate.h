@@ -7,7 +7,6 @@
 
 #include "document/DataModule.h"
 
-#include <QChar>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
@@ -22,17 +21,17 @@ inline std::string utf8(const QString& text)
     return text.toStdString();
 }
 
-// Numbers in report text: reals with `digits` decimals and the given point,
-// no thousands separator; Null empty; anything else as its text.
+// Numbers in report text: reals with `digits` decimals in the program's own
+// format (decimal point ".", whatever the user's locale), no thousands
+// separator; Null empty; anything else as its text.
 class Formatter {
 public:
-    Formatter(int digits, QChar decimalPoint) : digits_(digits), decimalPoint_(decimalPoint) {}
+    explicit Formatter(int digits) : digits_(digits) {}
 
     std::string operator()(const QVariant& value) const;
 
 private:
     int digits_;
-    QChar decimalPoint_;
 };
 
 // Every field of the query's current row by its name.

@@ -22,11 +22,11 @@ const char* connectionName(ReferenceTable table)
 
 } // namespace
 
-ReportDocument buildReferenceReport(DataModule& data, ReferenceTable table, QChar decimalPoint, int digits)
+ReportDocument buildReferenceReport(DataModule& data, ReferenceTable table, int digits)
 {
     const ReferenceTableInfo& info = referenceTableInfo(table);
     const QString definition = readDefinition(reportDefinitionPath(data, info.printDefinition));
-    const Formatter format(std::min(reportDigits(data, digits), 18), decimalPoint);
+    const Formatter format(std::min(reportDigits(data, digits), 18));
     QStringList list;
     for (const QString& name : info.columns)
         list.append(quoteName(name));

@@ -100,6 +100,7 @@ public:
     bool applyingScale = false;
     bool released = false;  // the map is freed while another window draws
     QImage shown;       // the shown picture while it is small enough to keep
+    QString mapProblem; // why the map was last refused, already said
     bool shownValid = false;
 
     render::SchemaPaintOptions options() const
@@ -309,10 +310,17 @@ QString SchemaView::loadMap()
 {
     d_->released = false;
     d_->readSchema();
+    // The old map goes before the new one is decoded: two large maps at once
+    // would double what the window holds.
+    d_->map = QImage();
+    d_->shown = QImage();
+    d_->shownValid = false;
     const render::MapPicture map = render::loadMapPicture(d_->schema.mapFile, d_->session.programFolder());
     d_->map = map.image;
-    if (!map.problem.isEmpty())
+    // Said once while it lasts: the editor reloads the map after every drawing run.
+    if (!map.problem.isEmpty() && map.problem != d_->mapProblem)
         d_->dialogs->showMessage(map.problem);
+    d_->mapProblem = map.problem;
     if (!d_->fit)
         applyScale();
     d_->repaint();

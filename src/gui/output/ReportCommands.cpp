@@ -9,7 +9,6 @@
 #include "session/DocumentSession.h"
 
 #include <QApplication>
-#include <QLocale>
 #include <QMainWindow>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -42,7 +41,7 @@ void ReportCommands::formReport()
     ReportDocument report;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        report = buildCalculationReport(session.data(), QLocale::system().decimalPoint().at(0));
+        report = buildCalculationReport(session.data());
     } catch (const Failure& failure) {
         QApplication::restoreOverrideCursor();
         // The failure's own text: a missing definition file says which.
@@ -56,7 +55,7 @@ void ReportCommands::formReport()
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(report.title);
-    printer.setPageOrientation(report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageLayout(render::reportPageLayout(report));
     QPrintPreviewDialog preview(&printer, &host_.window());
     preview.setObjectName(QStringLiteral("ReportPreview"));
     preview.setWindowTitle(report.title);

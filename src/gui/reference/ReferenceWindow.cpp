@@ -18,7 +18,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLayout>
-#include <QLocale>
 #include <QMenuBar>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -255,13 +254,14 @@ void TReferenceForm::miTablFormClick()
         return;
     ReportDocument report;
     try {
-        report = buildReferenceReport(data_, table_, QLocale::system().decimalPoint().at(0));
+        report = buildReferenceReport(data_, table_);
     } catch (const Failure& failure) {
         dialogs_.showMessage(failure.text());
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(report.title);
+    printer.setPageLayout(render::reportPageLayout(report));
     QPrintPreviewDialog preview(&printer, this);
     preview.setObjectName(QStringLiteral("ReferencePreview"));
     preview.setWindowTitle(report.title);

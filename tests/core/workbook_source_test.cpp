@@ -7,12 +7,14 @@
 // cells.fods beside them (soffice --headless --convert-to xlsx|xls cells.fods).
 #include "base/Failure.h"
 #include "platform/WorkbookSource.h"
+#include "support/XlsWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 #include <zlib.h>
@@ -195,6 +197,27 @@ TEST(WorkbookSource, ReadsTheCellsOfBothFormatsWholeAndInAWindow)
     expectCells(zurm::openWorkbook(disguised)->sheetCells(0, SheetWindow{}), savedCells, "xls named .xlsx");
 }
 
+// 700 distinct texts fill three records of the string table, as they do in
+// every workbook of a few hundred named rows: a string begins in the last bytes
+// of the first record, and Cyrillic ones go on from one record into the next.
+TEST(WorkbookSource, ReadsAnXlsStringTableSplitOverRecords)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("strings.xls"));
+    QStringList texts;
+    for (int i = 0; i < 700; ++i)
+        texts.append(i < 600 ? QStringLiteral("segment-%1").arg(i, 5, 10, QLatin1Char('0'))
+                             : QStringLiteral("Участок %1; ").arg(i).repeated(4));
+    zurm::test::writeXls(path, QStringLiteral("Участки"), texts);
+    const std::unique_ptr<zurm::WorkbookSource> source = zurm::openWorkbook(path);
+    ASSERT_EQ(source->sheetNames(), QStringList{QStringLiteral("Участки")});
+    const zurm::XlsxSheet sheet = source->sheetCells(0, SheetWindow{});
+    for (int i = 0; i < 700; ++i) {
+        EXPECT_EQ(sheet.cell(i + 1, 1).text, texts[i]) << i;
+        EXPECT_EQ(sheet.cell(i + 1, 2).number, i + 1) << i;
+    }
+}
+
 TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
 {
     QTemporaryDir dir;
@@ -215,6 +238,7 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
     writeFile(path("truncated.xls"), xlsBytes.left(2000));
     writeFile(path("text.xlsx"), "Узел;Давление\n1;2\n");
     writeFile(path("empty.xlsx"), {});
+    ASSERT_EQ(mkfifo(QFile::encodeName(path("fifo.xlsx")).constData(), 0600), 0);
 
     const struct {
         const char* file;
@@ -233,6 +257,8 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
         {"text.xlsx", QStringLiteral("файл не является книгой Microsoft Excel (*.xlsx, *.xls)")},
         {"empty.xlsx", QStringLiteral("файл пуст")},
         {"missing.xls", QStringLiteral("файл не найден")},
+        // Opening it would wait for a writer.
+        {"fifo.xlsx", QStringLiteral("это не обычный файл, а папка, канал или устройство")},
     };
     for (const auto& c : cases) {
         const QString file = path(c.file);

@@ -69,7 +69,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 enum class Bomb { None, Honest, Lying };
 
 // A workbook of one sheet "Лист1" with the given sheet part, packed here; or,
-// with a bomb, a sheet part that inflates to 300 MiB of spaces inside its root
+// with a bomb, a sheet part that inflates to 100 MiB of spaces inside its root
 // element, its size in the zip's headers true or given as 1 KiB.
 void packSheet(const QString& path, const QByteArray& sheetXml, Bomb bomb = Bomb::None)
 {
@@ -114,8 +114,8 @@ void packSheet(const QString& path, const QByteArray& sheetXml, Bomb bomb = Bomb
     };
     feed("<worksheet>", Z_NO_FLUSH);
     const QByteArray spaces(1 << 20, ' ');
-    for (int i = 0; i < 300; ++i)
-        feed(spaces, i == 299 ? Z_FINISH : Z_NO_FLUSH);
+    for (int i = 0; i < 100; ++i)
+        feed(spaces, i == 99 ? Z_FINISH : Z_NO_FLUSH);
     const uLong size = z.total_in;
     deflateEnd(&z);
     zipCloseFileInZipRaw(zip, bomb == Bomb::Lying ? 1024 : size, crc);
@@ -229,6 +229,18 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
     packSheet(path("broken.xlsx"), R"(<worksheet><sheetData><row r="1"><c r="A1"><v>1</v></row>)");
     packSheet(path("string.xlsx"), R"(<worksheet><sheetData><row r="1"><c r="B1" t="s"><v>5</v></c></row></sheetData></worksheet>)");
     packSheet(path("entities.xlsx"), R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">]><worksheet><sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>&b;&b;&b;</t></is></c></row></sheetData></worksheet>)");
+    // Small files that would cost gigabytes: nesting, one text, all texts together.
+    const auto inlineText = [](const QByteArray& text) {
+        return R"(<c r="A1" t="inlineStr"><is><t>)" + text + "</t></is></c>";
+    };
+    packSheet(path("deep.xlsx"), "<worksheet><sheetData>" + QByteArray("<a>").repeated(300));
+    packSheet(path("long.xlsx"),
+              "<worksheet><sheetData><row r=\"1\">" + inlineText(QByteArray(32768, 'a')) + "</row></sheetData></worksheet>");
+    packSheet(path("endless.xlsx"), "<worksheet><sheetData>" + QByteArray(2 << 20, 'a'));
+    QByteArray texts;
+    for (int row = 1; row <= 1000; ++row)
+        texts += "<row r=\"" + QByteArray::number(row) + "\">" + inlineText(QByteArray(32767, 'a')).replace("A1", "A" + QByteArray::number(row)) + "</row>";
+    packSheet(path("texts.xlsx"), "<worksheet><sheetData>" + texts + "</sheetData></worksheet>");
     QFile written(bookPath("cells.xlsx"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     writeFile(path("truncated.xlsx"), written.readAll().left(3000));
@@ -244,7 +256,7 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
         const char* file;
         QString reason;
     } cases[] = {
-        {"bomb.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml больше 256 МБ после распаковки")},
+        {"bomb.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml больше 64 МБ после распаковки")},
         // minizip inflates no more than the headers say, and then the checksum fails.
         {"lying-bomb.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml повреждена")},
         {"far.xlsx", QStringLiteral("строка 2000000 листа «Лист1» за пределами листа")},
@@ -252,6 +264,10 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
         {"broken.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml повреждена (строка 1 разметки)")},
         {"string.xlsx", QStringLiteral("ячейка B1 листа «Лист1» ссылается на строку, которой нет в книге")},
         {"entities.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml повреждена (строка 1 разметки)")},
+        {"deep.xlsx", QStringLiteral("в части xl/worksheets/sheet1.xml элементы вложены глубже 256 уровней")},
+        {"long.xlsx", QStringLiteral("в части xl/worksheets/sheet1.xml строка длиннее 32767 знаков")},
+        {"endless.xlsx", QStringLiteral("в части xl/worksheets/sheet1.xml текст или элемент длиннее 1 МБ")},
+        {"texts.xlsx", QStringLiteral("тексты ячеек листа «Лист1» длиннее 32 млн знаков в сумме")},
         {"truncated.xlsx", QStringLiteral("файл не найден или не является книгой Microsoft Excel (*.xlsx)")},
         {"truncated.xls", QStringLiteral("книга повреждена")},
         {"text.xlsx", QStringLiteral("файл не является книгой Microsoft Excel (*.xlsx, *.xls)")},

@@ -288,8 +288,8 @@ void XlsReader::readGlobals()
                             + QStringLiteral(" строк"));
                 stringPool_.append(record.unicode(record.u16()));
                 if (stringPool_.size() > kMaxTextTotal)
-                    damaged(QStringLiteral("строки книги длиннее ") + QString::number(kMaxTextTotal)
-                            + QStringLiteral(" знаков в сумме"));
+                    damaged(QStringLiteral("строки книги длиннее ") + QString::number(kMaxTextTotal / 1'000'000)
+                            + QStringLiteral(" млн знаков в сумме"));
                 stringStarts_.push_back(stringPool_.size());
             }
             break;

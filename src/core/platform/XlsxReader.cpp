@@ -82,13 +82,20 @@ constexpr qsizetype kMaxListItems = 1'000'000;
     throw Failure(kErrorClass, QStringLiteral("Не удалось прочитать книгу ") + path + QStringLiteral(": ") + why + '.');
 }
 
+QString tooLarge(const QString& part, qint64 maxBytes)
+{
+    return QStringLiteral("часть ") + part + QStringLiteral(" больше ") + QString::number(maxBytes >> 20)
+           + QStringLiteral(" МБ после распаковки");
+}
+
 // The bytes of one part as they inflate, so that no part is ever held whole:
 // the XML reader pulls them in small blocks. Stops at the part and workbook
 // limits and when one token (a text, a tag with its attributes) grows past
 // kMaxTokenBytes, which the XML reader would otherwise gather whole.
 class PartDevice : public QIODevice {
 public:
-    PartDevice(void* zip, const QString& name, qint64& unpacked) : zip_(zip), name_(name), unpacked_(unpacked)
+    PartDevice(void* zip, const QString& name, qint64 maxBytes, qint64& unpacked)
+        : zip_(zip), name_(name), maxBytes_(maxBytes), unpacked_(unpacked)
     {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
@@ -112,9 +119,8 @@ protected:
         }
         size_ += got;
         unpacked_ += got;
-        if (size_ > kMaxPartBytes)
-            limit_ = QStringLiteral("часть ") + name_ + QStringLiteral(" больше ") + QString::number(kMaxPartBytes >> 20)
-                     + QStringLiteral(" МБ после распаковки");
+        if (size_ > maxBytes_)
+            limit_ = tooLarge(name_, maxBytes_);
         else if (unpacked_ > kMaxTotalBytes)
             limit_ = QStringLiteral("части книги больше ") + QString::number(kMaxTotalBytes >> 20)
                      + QStringLiteral(" МБ после распаковки");
@@ -128,6 +134,7 @@ protected:
 private:
     void* zip_;
     QString name_;
+    qint64 maxBytes_;
     qint64& unpacked_;
     qint64 size_ = 0;
     qint64 tokenStart_ = 0;
@@ -141,9 +148,12 @@ private:
 // (never part of a workbook, and the only way to declare entities).
 class PartXml {
 public:
-    PartXml(void* zip, const QString& path, const QString& name, bool required, qint64& unpacked)
+    // The lists of a workbook (sheets, relationships, formats) are far smaller
+    // than its cells: `cells` tells which limit applies.
+    PartXml(void* zip, const QString& path, const QString& name, bool required, bool cells, qint64& unpacked)
         : zip_(zip), path_(path), name_(name.startsWith(QLatin1Char('/')) ? name.mid(1) : name),
-          device_(zip, name_, unpacked)
+          maxBytes_(cells ? workbookLimits::kMaxPartBytes : workbookLimits::kMaxListPartBytes),
+          device_(zip, name_, maxBytes_, unpacked)
     {
         using namespace workbookLimits;
         if (unzLocateFile(zip_, name_.toUtf8().constData(), 0) != UNZ_OK) {
@@ -155,9 +165,8 @@ public:
         if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
             failBook(path_, damaged());
         // The size in the headers is only a first check: the count while inflating decides.
-        if (info.uncompressed_size > ZPOS64_T(kMaxPartBytes))
-            failBook(path_, QStringLiteral("часть ") + name_ + QStringLiteral(" больше ")
-                                + QString::number(kMaxPartBytes >> 20) + QStringLiteral(" МБ после распаковки"));
+        if (info.uncompressed_size > ZPOS64_T(maxBytes_))
+            failBook(path_, tooLarge(name_, maxBytes_));
         if (!required && info.uncompressed_size == 0)
             return;
         if (unzOpenCurrentFile(zip_) != UNZ_OK)
@@ -288,6 +297,7 @@ private:
     void* zip_;
     QString path_;
     QString name_;
+    qint64 maxBytes_;
     PartDevice device_;
     QXmlStreamReader xml_;
     bool open_ = false;
@@ -353,7 +363,7 @@ void XlsxReader::readWorkbook()
 {
     QHash<QString, QString> targets;
     {
-        PartXml part(zip_, path_, QStringLiteral("xl/_rels/workbook.xml.rels"), true, unpackedBytes_);
+        PartXml part(zip_, path_, QStringLiteral("xl/_rels/workbook.xml.rels"), true, false, unpackedBytes_);
         while (!part.atEnd()) {
             if (part.next() != QXmlStreamReader::StartElement || part.xml().name() != QLatin1String("Relationship"))
                 continue;
@@ -364,7 +374,7 @@ void XlsxReader::readWorkbook()
         }
         part.finish();
     }
-    PartXml part(zip_, path_, QStringLiteral("xl/workbook.xml"), true, unpackedBytes_);
+    PartXml part(zip_, path_, QStringLiteral("xl/workbook.xml"), true, false, unpackedBytes_);
     while (!part.atEnd()) {
         if (part.next() != QXmlStreamReader::StartElement || part.xml().name() != QLatin1String("sheet"))
             continue;
@@ -394,7 +404,7 @@ void XlsxReader::readSharedStrings() const
     using namespace workbookLimits;
     if (stringsRead_)
         return;
-    PartXml part(zip_, path_, QStringLiteral("xl/sharedStrings.xml"), false, unpackedBytes_);
+    PartXml part(zip_, path_, QStringLiteral("xl/sharedStrings.xml"), false, true, unpackedBytes_);
     stringPool_.clear();
     stringStarts_.assign(1, 0);
     while (!part.atEnd()) {
@@ -404,8 +414,8 @@ void XlsxReader::readSharedStrings() const
             fail(QStringLiteral("в книге больше ") + QString::number(kMaxSharedStrings) + QStringLiteral(" строк"));
         const QString text = part.stringText();
         if (stringPool_.size() + text.size() > kMaxTextTotal)
-            part.stop(QStringLiteral("строки книги длиннее ") + QString::number(kMaxTextTotal)
-                      + QStringLiteral(" знаков в сумме"));
+            part.stop(QStringLiteral("строки книги длиннее ") + QString::number(kMaxTextTotal / 1'000'000)
+                      + QStringLiteral(" млн знаков в сумме"));
         stringPool_.append(text);
         stringStarts_.push_back(stringPool_.size());
     }
@@ -418,7 +428,7 @@ void XlsxReader::readStyles() const
     if (stylesRead_)
         return;
     styles_.clear();
-    PartXml part(zip_, path_, QStringLiteral("xl/styles.xml"), false, unpackedBytes_);
+    PartXml part(zip_, path_, QStringLiteral("xl/styles.xml"), false, false, unpackedBytes_);
     QHash<int, QString> formats;
     struct Font {
         bool bold = false;
@@ -544,7 +554,7 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
 
     XlsxSheet sheet;
     sheet.name = sheetNames_[index];
-    PartXml part(zip_, path_, sheetParts_[index], true, unpackedBytes_);
+    PartXml part(zip_, path_, sheetParts_[index], true, true, unpackedBytes_);
     QXmlStreamReader& xml = part.xml();
     // Shared strings made into texts once each: cells that repeat one share it.
     QHash<qsizetype, QString> strings;
@@ -695,7 +705,7 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                     textChars += cell.text.size();
                     if (textChars > kMaxTextTotal)
                         part.stop(QStringLiteral("тексты ячеек листа «") + sheet.name + QStringLiteral("» длиннее ")
-                                  + QString::number(kMaxTextTotal) + QStringLiteral(" знаков в сумме"));
+                                  + QString::number(kMaxTextTotal / 1'000'000) + QStringLiteral(" млн знаков в сумме"));
                 }
             }
             if (sheet.cells.size() >= kMaxCells)

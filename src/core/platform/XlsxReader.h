@@ -63,17 +63,22 @@ struct SheetWindow {
 
 // What a workbook from anywhere may ask of the readers before it counts as damaged:
 // a zip bomb, a sheet of a billion cells or a string table without end stops here
-// with a message instead of filling the memory.
+// with a message instead of filling the memory. Reading XML costs about 0.15 µs
+// per token (a tag, a text) whatever the token holds, so the unpacked bytes
+// bound the time: a load reads the sheet list twice (8 MB at most) and the
+// strings and the sheet once (80 MB), a few seconds, with every sheet of 65 536
+// rows of a few dozen columns well inside.
 namespace workbookLimits {
 constexpr int kMaxRows = 1048576;              // .xlsx
 constexpr int kMaxColumns = 16384;             // .xlsx
-constexpr qint64 kMaxPartBytes = 256LL << 20;  // one unpacked part of a .xlsx
-constexpr qint64 kMaxTotalBytes = 1024LL << 20; // all parts one reader unpacks
+constexpr qint64 kMaxPartBytes = 64LL << 20;   // a sheet or the shared strings of a .xlsx, unpacked
+constexpr qint64 kMaxListPartBytes = 8LL << 20; // the sheet list, relationships or formats, unpacked
+constexpr qint64 kMaxTotalBytes = 80LL << 20;  // all parts one reader unpacks
 constexpr qint64 kMaxTokenBytes = 1LL << 20;   // one text or tag of a part, as stored
 constexpr qint64 kMaxCells = 4'000'000;        // cells kept by one sheet read
 constexpr qint64 kMaxSharedStrings = 10'000'000;
 constexpr qsizetype kMaxStringLength = 32767;  // one text, as in the spreadsheet programs
-constexpr qint64 kMaxTextTotal = 32LL << 20;   // characters of all shared strings, or of one sheet's texts
+constexpr qint64 kMaxTextTotal = 32'000'000;   // characters of all shared strings, or of one sheet's texts
 constexpr int kMaxXlsColumns = 256;             // .xls
 constexpr qint64 kMaxXlsFileBytes = 128LL << 20;
 }

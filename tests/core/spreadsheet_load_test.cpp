@@ -43,8 +43,12 @@ protected:
     LoadResult load(const QList<QStringList>& rows, int firstRow = 2, int lastRow = 20)
     {
         test::packSheet(book, QStringLiteral("Участки"), rows);
-        LoadPlan plan{0, firstRow, lastRow, 1, 2, {{QStringLiteral("РасхПод"), 3}, {QStringLiteral("ДуПод"), 4}}};
-        return loadFromWorkbook(*data, book, plan, progress);
+        return loadFromWorkbook(*data, book, plan(firstRow, lastRow), progress);
+    }
+    static LoadPlan plan(int firstRow = 2, int lastRow = 20)
+    {
+        return {QStringLiteral("Участки"), firstRow, lastRow, 1, 2,
+                {{QStringLiteral("РасхПод"), 3}, {QStringLiteral("ДуПод"), 4}}};
     }
 
     test::ProgramFolderFixture folder;
@@ -105,7 +109,7 @@ TEST(SpreadsheetLoadCheck, ChecksFieldsInOrderAndNormalisesNames)
         EXPECT_EQ(check.message, c.message);
         EXPECT_EQ(check.plan.has_value(), c.message.isEmpty());
         if (check.plan) {
-            EXPECT_EQ(check.plan->sheetIndex, 1);
+            EXPECT_EQ(check.plan->sheet, "Участки");
             ASSERT_EQ(check.plan->lines.size(), 1);
             EXPECT_EQ(check.plan->lines[0].name, "РасхПод"); // the list's own spelling
             EXPECT_EQ(check.plan->lines[0].column, 3);
@@ -151,6 +155,9 @@ TEST_F(SpreadsheetLoadTest, ABadCellStopsTheLoadAndKeepsWhatWasWritten)
         // A bad node cell after the row of 1 - 2: 2 - 3 scans up to it.
         {{{}, {"n:1", "n:2", "n:5", "n:50"}, {"n:9", "e:#N/A", "", ""}, {"n:2", "n:3", "n:6", "n:60"}}, "", 3, 2,
          "5/50 7/7 7/7 7/7 7/7"},
+        // A formula whose writer stored no result is no 0.
+        {{{}, {"n:1", "n:2", "n:5", "n:50"}, {"n:2", "n:3", "f:", "n:60"}},
+         "Ячейка содержит формулу без вычисленного значения", 3, 3, "5/50 7/7 7/7 7/7 7/7"},
     };
     for (const auto& c : cases) {
         execSql(data->calculation(), "UPDATE Табл SET РасхПод = 7, ДуПод = 7");
@@ -173,10 +180,28 @@ TEST_F(SpreadsheetLoadTest, ASegmentWithoutItsNodesOrAMissingBookEndsTheLoad)
     EXPECT_EQ(result.message, "Участок 3 - :\rПоля НачУзел, КонУзел должны быть заполнены.");
     EXPECT_EQ(values(), "5/50 7/7 7/7 7/7 7/7");
 
-    const LoadPlan plan{0, 1, 2, 1, 2, {{QStringLiteral("РасхПод"), 3}}};
-    result = loadFromWorkbook(*data, folder.docs("нет.xlsx"), plan, progress);
+    result = loadFromWorkbook(*data, folder.docs("нет.xlsx"), plan(), progress);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.message.contains(folder.docs("нет.xlsx"))) << result.message.toStdString();
+}
+
+// The sheets were listed when the dialog opened; the workbook changed since.
+TEST_F(SpreadsheetLoadTest, TheSheetIsFoundByItsNameAtEveryLoad)
+{
+    const LoadPlan checked = *checkLoadSettings(typed("Участки", "2", "3", "1", "2", {"РасхПод", "ДуПод"}, {"3", "4"}),
+                                                {"Участки"})
+                                  .plan;
+    test::packSheets(book, {{"Лист1", {{}, {"n:1", "n:2", "n:99", "n:99"}}},
+                            {"Участки", {{}, {"n:1", "n:2", "n:5", "n:50"}}}});
+    LoadResult result = loadFromWorkbook(*data, book, checked, progress);
+    EXPECT_EQ(result.message, "Данные загружены успешно.");
+    EXPECT_EQ(values(), "5/50 7/7 7/7 7/7 7/7");
+
+    test::packSheets(book, {{"Лист1", {{}, {"n:1", "n:2", "n:99", "n:99"}}}});
+    result = loadFromWorkbook(*data, book, checked, progress);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message, "В книге " + book + " нет листа \"Участки\".");
+    EXPECT_EQ(values(), "5/50 7/7 7/7 7/7 7/7");
 }
 
 TEST_F(SpreadsheetLoadTest, SettingsKeepWholeNumbersAndStoreAnythingElseAsNull)
@@ -208,8 +233,9 @@ namespace {
 TEST_F(SpreadsheetLoadTest, LoadsFromAnXlsWorkbook)
 {
     const QString xls = QStringLiteral(ZURM_SOURCE_DIR "/tests/data/workbooks/segments.xls");
-    const LoadPlan plan{0, 2, 6, 1, 2, {{QStringLiteral("РасхПод"), 3}, {QStringLiteral("ДуПод"), 4}}};
-    const LoadResult result = loadFromWorkbook(*data, xls, plan, progress);
+    LoadPlan xlsPlan = plan(2, 6);
+    xlsPlan.sheet = QStringLiteral("load");
+    const LoadResult result = loadFromWorkbook(*data, xls, xlsPlan, progress);
     EXPECT_EQ(result.message, cellConversionMessage(6, 4, "Текст ячейки не является числом: abc"));
     EXPECT_EQ(values(), "10.5/100 0/150 7/7 12.5/1 7/7");
 }

@@ -8,12 +8,14 @@
 #include "base/Failure.h"
 #include "platform/CNumericLocale.h"
 #include "platform/WorkbookSource.h"
+#include "support/XlsWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 #include <zlib.h>
@@ -68,7 +70,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 enum class Bomb { None, Honest, Lying };
 
 // A workbook of one sheet "Лист1" with the given sheet part, packed here; or,
-// with a bomb, a sheet part that inflates to 300 MiB of spaces inside its root
+// with a bomb, a sheet part that inflates to 100 MiB of spaces inside its root
 // element, its size in the zip's headers true or given as 1 KiB.
 void packSheet(const QString& path, const QByteArray& sheetXml, Bomb bomb = Bomb::None)
 {
@@ -113,8 +115,8 @@ void packSheet(const QString& path, const QByteArray& sheetXml, Bomb bomb = Bomb
     };
     feed("<worksheet>", Z_NO_FLUSH);
     const QByteArray spaces(1 << 20, ' ');
-    for (int i = 0; i < 300; ++i)
-        feed(spaces, i == 299 ? Z_FINISH : Z_NO_FLUSH);
+    for (int i = 0; i < 100; ++i)
+        feed(spaces, i == 99 ? Z_FINISH : Z_NO_FLUSH);
     const uLong size = z.total_in;
     deflateEnd(&z);
     zipCloseFileInZipRaw(zip, bomb == Bomb::Lying ? 1024 : size, crc);
@@ -197,6 +199,27 @@ TEST(WorkbookSource, ReadsTheCellsOfBothFormatsWholeAndInAWindow)
     expectCells(zurm::openWorkbook(disguised)->sheetCells(0, SheetWindow{}), savedCells, "xls named .xlsx");
 }
 
+// 700 distinct texts fill three records of the string table, as they do in
+// every workbook of a few hundred named rows: a string begins in the last bytes
+// of the first record, and Cyrillic ones go on from one record into the next.
+TEST(WorkbookSource, ReadsAnXlsStringTableSplitOverRecords)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("strings.xls"));
+    QStringList texts;
+    for (int i = 0; i < 700; ++i)
+        texts.append(i < 600 ? QStringLiteral("segment-%1").arg(i, 5, 10, QLatin1Char('0'))
+                             : QStringLiteral("Участок %1; ").arg(i).repeated(4));
+    zurm::test::writeXls(path, QStringLiteral("Участки"), texts);
+    const std::unique_ptr<zurm::WorkbookSource> source = zurm::openWorkbook(path);
+    ASSERT_EQ(source->sheetNames(), QStringList{QStringLiteral("Участки")});
+    const zurm::XlsxSheet sheet = source->sheetCells(0, SheetWindow{});
+    for (int i = 0; i < 700; ++i) {
+        EXPECT_EQ(sheet.cell(i + 1, 1).text, texts[i]) << i;
+        EXPECT_EQ(sheet.cell(i + 1, 2).number, i + 1) << i;
+    }
+}
+
 TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
 {
     QTemporaryDir dir;
@@ -208,6 +231,18 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
     packSheet(path("broken.xlsx"), R"(<worksheet><sheetData><row r="1"><c r="A1"><v>1</v></row>)");
     packSheet(path("string.xlsx"), R"(<worksheet><sheetData><row r="1"><c r="B1" t="s"><v>5</v></c></row></sheetData></worksheet>)");
     packSheet(path("entities.xlsx"), R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">]><worksheet><sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>&b;&b;&b;</t></is></c></row></sheetData></worksheet>)");
+    // Small files that would cost gigabytes: nesting, one text, all texts together.
+    const auto inlineText = [](const QByteArray& text) {
+        return R"(<c r="A1" t="inlineStr"><is><t>)" + text + "</t></is></c>";
+    };
+    packSheet(path("deep.xlsx"), "<worksheet><sheetData>" + QByteArray("<a>").repeated(300));
+    packSheet(path("long.xlsx"),
+              "<worksheet><sheetData><row r=\"1\">" + inlineText(QByteArray(32768, 'a')) + "</row></sheetData></worksheet>");
+    packSheet(path("endless.xlsx"), "<worksheet><sheetData>" + QByteArray(2 << 20, 'a'));
+    QByteArray texts;
+    for (int row = 1; row <= 1000; ++row)
+        texts += "<row r=\"" + QByteArray::number(row) + "\">" + inlineText(QByteArray(32767, 'a')).replace("A1", "A" + QByteArray::number(row)) + "</row>";
+    packSheet(path("texts.xlsx"), "<worksheet><sheetData>" + texts + "</sheetData></worksheet>");
     QFile written(bookPath("cells.xlsx"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     writeFile(path("truncated.xlsx"), written.readAll().left(3000));
@@ -217,12 +252,13 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
     writeFile(path("truncated.xls"), xlsBytes.left(2000));
     writeFile(path("text.xlsx"), "Узел;Давление\n1;2\n");
     writeFile(path("empty.xlsx"), {});
+    ASSERT_EQ(mkfifo(QFile::encodeName(path("fifo.xlsx")).constData(), 0600), 0);
 
     const struct {
         const char* file;
         QString reason;
     } cases[] = {
-        {"bomb.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml больше 256 МБ после распаковки")},
+        {"bomb.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml больше 64 МБ после распаковки")},
         // minizip inflates no more than the headers say, and then the checksum fails.
         {"lying-bomb.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml повреждена")},
         {"far.xlsx", QStringLiteral("строка 2000000 листа «Лист1» за пределами листа")},
@@ -230,11 +266,17 @@ TEST(WorkbookSource, FilesFromAnywhereEndInAMessage)
         {"broken.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml повреждена (строка 1 разметки)")},
         {"string.xlsx", QStringLiteral("ячейка B1 листа «Лист1» ссылается на строку, которой нет в книге")},
         {"entities.xlsx", QStringLiteral("часть xl/worksheets/sheet1.xml повреждена (строка 1 разметки)")},
+        {"deep.xlsx", QStringLiteral("в части xl/worksheets/sheet1.xml элементы вложены глубже 256 уровней")},
+        {"long.xlsx", QStringLiteral("в части xl/worksheets/sheet1.xml строка длиннее 32767 знаков")},
+        {"endless.xlsx", QStringLiteral("в части xl/worksheets/sheet1.xml текст или элемент длиннее 1 МБ")},
+        {"texts.xlsx", QStringLiteral("тексты ячеек листа «Лист1» длиннее 32 млн знаков в сумме")},
         {"truncated.xlsx", QStringLiteral("файл не найден или не является книгой Microsoft Excel (*.xlsx)")},
         {"truncated.xls", QStringLiteral("книга повреждена")},
         {"text.xlsx", QStringLiteral("файл не является книгой Microsoft Excel (*.xlsx, *.xls)")},
         {"empty.xlsx", QStringLiteral("файл пуст")},
         {"missing.xls", QStringLiteral("файл не найден")},
+        // Opening it would wait for a writer.
+        {"fifo.xlsx", QStringLiteral("это не обычный файл, а папка, канал или устройство")},
     };
     for (const auto& c : cases) {
         const QString file = path(c.file);

@@ -21,9 +21,10 @@ void packWorkbook(const QString& path, const QList<QPair<const char*, QByteArray
     zipClose(zip, nullptr);
 }
 
-void packSheet(const QString& path, const QString& sheetName, const QList<QStringList>& rows)
+namespace {
+
+QByteArray sheetPart(const QList<QStringList>& rows)
 {
-    const QByteArray ns = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
     QByteArray data;
     for (qsizetype r = 0; r < rows.size(); ++r) {
         data += "<row r=\"" + QByteArray::number(r + 1) + "\">";
@@ -41,19 +42,48 @@ void packSheet(const QString& path, const QString& sheetName, const QList<QStrin
             case 's': data += "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + value + "</t></is></c>"; break;
             case 'b': data += "<c r=\"" + ref + "\" t=\"b\"><v>" + value + "</v></c>"; break;
             case 'e': data += "<c r=\"" + ref + "\" t=\"e\"><v>" + value + "</v></c>"; break;
-            case 'f': data += "<c r=\"" + ref + "\"><f>1+1</f><v>" + value + "</v></c>"; break;
+            case 'f':
+                data += "<c r=\"" + ref + "\"><f>1+1</f>" + (value.isEmpty() ? QByteArray() : "<v>" + value + "</v>") +
+                        "</c>";
+                break;
             }
         }
         data += "</row>";
     }
-    packWorkbook(path, {
-        {"xl/workbook.xml", "<workbook" + ns + "><sheets><sheet name=\"" + sheetName.toHtmlEscaped().toUtf8() +
-                                "\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+    return data;
+}
+
+} // namespace
+
+void packSheet(const QString& path, const QString& sheetName, const QList<QStringList>& rows)
+{
+    packSheets(path, {{sheetName, rows}});
+}
+
+void packSheets(const QString& path, const QList<PackedSheet>& sheets)
+{
+    const QByteArray ns = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
+    QByteArray list, relations;
+    QList<QByteArray> parts;
+    for (qsizetype i = 0; i < sheets.size(); ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        list += "<sheet name=\"" + sheets[i].name.toHtmlEscaped().toUtf8() + "\" sheetId=\"" + n + "\" r:id=\"rId" + n +
+                "\"/>";
+        relations += "<Relationship Id=\"rId" + n + "\" Target=\"worksheets/sheet" + n + ".xml\"/>";
+        parts.append("<worksheet" + ns + "><sheetData>" + sheetPart(sheets[i].rows) + "</sheetData></worksheet>");
+    }
+    QList<QByteArray> names;
+    for (qsizetype i = 0; i < sheets.size(); ++i)
+        names.append("xl/worksheets/sheet" + QByteArray::number(i + 1) + ".xml");
+    QList<QPair<const char*, QByteArray>> all{
+        {"xl/workbook.xml", "<workbook" + ns + "><sheets>" + list + "</sheets></workbook>"},
         {"xl/_rels/workbook.xml.rels",
-         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-         R"(<Relationship Id="rId1" Target="worksheets/sheet1.xml"/></Relationships>)"},
-        {"xl/worksheets/sheet1.xml", "<worksheet" + ns + "><sheetData>" + data + "</sheetData></worksheet>"},
-    });
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + relations +
+             "</Relationships>"},
+    };
+    for (qsizetype i = 0; i < sheets.size(); ++i)
+        all.append({names[i].constData(), parts[i]});
+    packWorkbook(path, all);
 }
 
 } // namespace zurm::test

@@ -14,7 +14,15 @@ void packWorkbook(const QString& path, const QList<QPair<const char*, QByteArray
 
 // A one-sheet .xlsx whose rows hold cells written as "n:12.5" (number),
 // "s:text" (inline string), "b:1" (boolean), "e:#N/A" (error), "f:3" (a
-// formula with its stored number) or "" (no cell).
+// formula with its stored number), "f:" (a formula without a stored result)
+// or "" (no cell).
 void packSheet(const QString& path, const QString& sheetName, const QList<QStringList>& rows);
+
+struct PackedSheet {
+    QString name;
+    QList<QStringList> rows;
+};
+// The same with several sheets, in this order.
+void packSheets(const QString& path, const QList<PackedSheet>& sheets);
 
 } // namespace zurm::test

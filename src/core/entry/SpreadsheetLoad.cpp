@@ -66,6 +66,9 @@ CellNumber cellNumber(const XlsxCell& cell)
 {
     switch (cell.kind) {
     case XlsxCell::Kind::Empty:
+        // A formula its writer never computed has no value to load, and 0 would be a guess.
+        if (cell.formula)
+            return {false, 0, QStringLiteral("Ячейка содержит формулу без вычисленного значения")};
         return {true, 0, {}};
     case XlsxCell::Kind::Number:
     case XlsxCell::Kind::Boolean:
@@ -186,7 +189,7 @@ LoadCheck checkLoadSettings(const LoadSettings& fields, const QStringList& sheet
     const std::optional<int> end = typedInteger(fields.endColumn, 1, kMaxColumn);
     if (!end)
         return failAt(LoadField::EndColumn, columnMessage);
-    LoadPlan plan{sheet, *first, *last, *start, *end, {}};
+    LoadPlan plan{fields.sheet, *first, *last, *start, *end, {}};
     for (int line = 0; line < kLoadLines; ++line) {
         if (fields.names[line].isEmpty())
             continue;
@@ -217,14 +220,16 @@ LoadResult loadFromWorkbook(DataModule& data, const QString& workbook, const Loa
     XlsxSheet sheet;
     try {
         const std::unique_ptr<WorkbookSource> book = openWorkbook(workbook);
-        if (plan.sheetIndex < 0 || plan.sheetIndex >= book->sheetNames().size())
-            throw Failure(QStringLiteral("WorkbookError"),
-                          QStringLiteral("В книге ") + workbook + QStringLiteral(" нет листа номер ") +
-                              QString::number(plan.sheetIndex + 1) + '.');
+        // Sheet names are unique without regard to case, as the dialog matches them.
+        const int index = MatchComboItem(book->sheetNames(), plan.sheet);
+        if (index < 0)
+            throw Failure(QStringLiteral("WorkbookError"), QStringLiteral("В книге ") + workbook +
+                                                               QStringLiteral(" нет листа \"") + plan.sheet +
+                                                               QStringLiteral("\"."));
         SheetWindow window{plan.firstRow, plan.lastRow, {plan.startColumn, plan.endColumn}};
         for (const LoadPlan::Line& line : plan.lines)
             window.columns.append(line.column);
-        sheet = book->sheetCells(plan.sheetIndex, window);
+        sheet = book->sheetCells(index, window);
     } catch (const Failure& failure) {
         result.message = failure.text();
         return result;

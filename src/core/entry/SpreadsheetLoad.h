@@ -42,9 +42,10 @@ QStringList loadableIndicators(const DataModule& data);
 // Which field a check failed on, to give it the focus.
 enum class LoadField { Sheet, FirstRow, LastRow, StartColumn, EndColumn, Column, Name };
 
-// A checked request: columns are 1-based, the sheet an index into the list.
+// A checked request: columns are 1-based; the sheet is named, since the
+// workbook may have changed since its sheets were listed.
 struct LoadPlan {
-    int sheetIndex = 0;
+    QString sheet;
     int firstRow = 1, lastRow = 1;
     int startColumn = 1, endColumn = 1;
     struct Line {
@@ -83,7 +84,8 @@ struct LoadResult {
 // Loads the planned values into Табл, in the grid's order, in one
 // transaction. Values written before an error stay written; the segment
 // whose cell failed takes none of its values. A workbook that cannot be
-// read, a segment without its node numbers and a cell that is no number end
+// read or no longer has the sheet, a segment without its node numbers and a
+// cell that is no number (a formula without a stored result included) end
 // the load with their message. Input changed on `source`'s behalf when a
 // segment was written.
 LoadResult loadFromWorkbook(DataModule& data, const QString& workbook, const LoadPlan& plan,

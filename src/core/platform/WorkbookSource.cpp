@@ -53,8 +53,11 @@ std::unique_ptr<WorkbookSource> openWorkbook(const QString& path)
     const QFileInfo info(path);
     if (!info.exists())
         fail(path, QStringLiteral("файл не найден"));
+    // Opening a named pipe or a device waits for a writer that may never come.
+    if (!info.isFile())
+        fail(path, QStringLiteral("это не обычный файл, а папка, канал или устройство"));
     QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         fail(path, QStringLiteral("файл не открывается для чтения"));
     const QByteArray head = file.read(8);
     file.close();

@@ -12,9 +12,7 @@ namespace zurm {
 // (zip signature "PK\3\4" or the OLE2 compound-file signature), not by its extension.
 // Cells come as XlsxCell: numbers, texts, booleans (0 or 1), errors with their
 // text ("#DIV/0!"), and formula cells with the result their writer stored (Empty
-// when none is stored). Dates are their serial numbers in .xlsx; in .xls, where
-// FreeXL turns a number with a date format into text, they are that text
-// ("2024-03-01", "2024-03-01 12:30:00", "12:30:00").
+// when none is stored). Dates are their serial numbers in both formats.
 // Limits against hostile files are in workbookLimits (XlsxReader.h): each read
 // of a sheet unpacks its part again, and one workbook unpacks at most
 // kMaxTotalBytes in all.

@@ -3,10 +3,11 @@
 #include "base/Failure.h"
 
 #include <QFile>
-#include <cmath>
-#include <vector>
+#include <QIODevice>
 #include <QXmlStreamReader>
+#include <cmath>
 #include <unzip.h>
+#include <vector>
 
 namespace zurm {
 
@@ -63,37 +64,6 @@ bool flagAttribute(const QXmlStreamAttributes& attributes, QStringView name, boo
     return value != QLatin1String("0") && value != QLatin1String("false");
 }
 
-// Text of all <t> elements inside the current element, leaving out phonetic runs.
-QString collectText(QXmlStreamReader& xml)
-{
-    QString text;
-    int phonetic = 0;
-    const QString end = xml.name().toString();
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            if (xml.name() == QLatin1String("rPh"))
-                ++phonetic;
-            else if (xml.name() == QLatin1String("t") && phonetic == 0)
-                text += xml.readElementText();
-        } else if (xml.isEndElement()) {
-            if (xml.name() == QLatin1String("rPh"))
-                --phonetic;
-            else if (xml.name() == end)
-                break;
-        }
-    }
-    return unescapeText(text);
-}
-
-// Reads the next token; a document type declaration (never part of a workbook,
-// and the only way to declare entities) stops the reading as damage.
-void readNext(QXmlStreamReader& xml)
-{
-    if (xml.readNext() == QXmlStreamReader::DTD)
-        xml.raiseError(QStringLiteral("DTD"));
-}
-
 // "B12" for (12, 2).
 QString cellName(int row, int column)
 {
@@ -103,14 +73,237 @@ QString cellName(int row, int column)
     return letters + QString::number(row);
 }
 
-void limitEntities(QXmlStreamReader& xml)
-{
-    xml.setEntityExpansionLimit(1024);
-}
-
 // Lists of a workbook (sheets, relationships, formats, fonts, borders) beyond
 // any a spreadsheet program writes.
 constexpr qsizetype kMaxListItems = 1'000'000;
+
+[[noreturn]] void failBook(const QString& path, const QString& why)
+{
+    throw Failure(kErrorClass, QStringLiteral("Не удалось прочитать книгу ") + path + QStringLiteral(": ") + why + '.');
+}
+
+QString tooLarge(const QString& part, qint64 maxBytes)
+{
+    return QStringLiteral("часть ") + part + QStringLiteral(" больше ") + QString::number(maxBytes >> 20)
+           + QStringLiteral(" МБ после распаковки");
+}
+
+// The bytes of one part as they inflate, so that no part is ever held whole:
+// the XML reader pulls them in small blocks. Stops at the part and workbook
+// limits and when one token (a text, a tag with its attributes) grows past
+// kMaxTokenBytes, which the XML reader would otherwise gather whole.
+class PartDevice : public QIODevice {
+public:
+    PartDevice(void* zip, const QString& name, qint64 maxBytes, qint64& unpacked)
+        : zip_(zip), name_(name), maxBytes_(maxBytes), unpacked_(unpacked)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    void startToken() { tokenStart_ = size_; }
+    const QString& limit() const { return limit_; }
+    bool broken() const { return broken_; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        using namespace workbookLimits;
+        if (!limit_.isEmpty() || broken_ || ended_)
+            return -1;
+        const int got = unzReadCurrentFile(zip_, data, unsigned(std::min<qint64>(maxSize, 1 << 16)));
+        if (got < 0)
+            broken_ = true;
+        if (got <= 0) {
+            ended_ = true;
+            return -1;
+        }
+        size_ += got;
+        unpacked_ += got;
+        if (size_ > maxBytes_)
+            limit_ = tooLarge(name_, maxBytes_);
+        else if (unpacked_ > kMaxTotalBytes)
+            limit_ = QStringLiteral("части книги больше ") + QString::number(kMaxTotalBytes >> 20)
+                     + QStringLiteral(" МБ после распаковки");
+        else if (size_ - tokenStart_ > kMaxTokenBytes)
+            limit_ = QStringLiteral("в части ") + name_ + QStringLiteral(" текст или элемент длиннее ")
+                     + QString::number(kMaxTokenBytes >> 20) + QStringLiteral(" МБ");
+        return limit_.isEmpty() ? got : -1;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    void* zip_;
+    QString name_;
+    qint64 maxBytes_;
+    qint64& unpacked_;
+    qint64 size_ = 0;
+    qint64 tokenStart_ = 0;
+    QString limit_;
+    bool broken_ = false;
+    bool ended_ = false;
+};
+
+// One part of the package read as XML, within the limits against hostile
+// files: the nesting depth, the length of one text and of one token; no DTD
+// (never part of a workbook, and the only way to declare entities).
+class PartXml {
+public:
+    // The lists of a workbook (sheets, relationships, formats) are far smaller
+    // than its cells: `cells` tells which limit applies.
+    PartXml(void* zip, const QString& path, const QString& name, bool required, bool cells, qint64& unpacked)
+        : zip_(zip), path_(path), name_(name.startsWith(QLatin1Char('/')) ? name.mid(1) : name),
+          maxBytes_(cells ? workbookLimits::kMaxPartBytes : workbookLimits::kMaxListPartBytes),
+          device_(zip, name_, maxBytes_, unpacked)
+    {
+        using namespace workbookLimits;
+        if (unzLocateFile(zip_, name_.toUtf8().constData(), 0) != UNZ_OK) {
+            if (required)
+                failBook(path_, QStringLiteral("нет части ") + name_);
+            return;
+        }
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            failBook(path_, damaged());
+        // The size in the headers is only a first check: the count while inflating decides.
+        if (info.uncompressed_size > ZPOS64_T(maxBytes_))
+            failBook(path_, tooLarge(name_, maxBytes_));
+        if (!required && info.uncompressed_size == 0)
+            return;
+        if (unzOpenCurrentFile(zip_) != UNZ_OK)
+            failBook(path_, damaged());
+        open_ = true;
+        xml_.setDevice(&device_);
+        xml_.setEntityExpansionLimit(1024);
+    }
+    ~PartXml()
+    {
+        if (open_)
+            unzCloseCurrentFile(zip_);
+    }
+    PartXml(const PartXml&) = delete;
+    PartXml& operator=(const PartXml&) = delete;
+
+    const QString& name() const { return name_; }
+    bool atEnd() const { return !open_ || xml_.atEnd(); }
+    QXmlStreamReader& xml() { return xml_; }
+
+    QXmlStreamReader::TokenType next()
+    {
+        device_.startToken();
+        const QXmlStreamReader::TokenType token = xml_.readNext();
+        if (token == QXmlStreamReader::DTD) {
+            xml_.raiseError(QStringLiteral("DTD"));
+        } else if (token == QXmlStreamReader::StartElement) {
+            if (++depth_ > kMaxDepth)
+                stop(QStringLiteral("в части ") + name_ + QStringLiteral(" элементы вложены глубже ")
+                     + QString::number(kMaxDepth) + QStringLiteral(" уровней"));
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth_;
+        }
+        return token;
+    }
+
+    // Past the end of the current element.
+    void skipElement()
+    {
+        const int depth = depth_;
+        while (!atEnd())
+            if (next() == QXmlStreamReader::EndElement && depth_ < depth)
+                return;
+    }
+
+    // The characters right inside the current element, its children skipped.
+    QString elementText()
+    {
+        QString text;
+        const int depth = depth_;
+        while (!atEnd()) {
+            const QXmlStreamReader::TokenType token = next();
+            if (token == QXmlStreamReader::EndElement && depth_ < depth)
+                break;
+            if (token == QXmlStreamReader::Characters && depth_ == depth && append(text, xml_.text()))
+                break;
+        }
+        return text;
+    }
+
+    // The text of the <t> elements inside the current element (a shared or
+    // inline string, maybe in runs), leaving out phonetic runs.
+    QString stringText()
+    {
+        QString text;
+        const int depth = depth_;
+        int phonetic = 0;
+        while (!atEnd()) {
+            const QXmlStreamReader::TokenType token = next();
+            if (token == QXmlStreamReader::EndElement) {
+                if (depth_ < depth)
+                    break;
+                if (xml_.name() == QLatin1String("rPh"))
+                    --phonetic;
+            } else if (token == QXmlStreamReader::StartElement) {
+                if (xml_.name() == QLatin1String("rPh"))
+                    ++phonetic;
+                else if (xml_.name() == QLatin1String("t") && phonetic == 0 && append(text, elementText()))
+                    break;
+            }
+        }
+        return unescapeText(text);
+    }
+
+    // Stops the reading with the reason finish() gives.
+    void stop(const QString& why)
+    {
+        if (limit_.isEmpty())
+            limit_ = why;
+        xml_.raiseError(why);
+    }
+
+    // After the reading: the first limit met, a damaged stream or damaged XML ends here.
+    void finish()
+    {
+        if (!open_)
+            return;
+        const int closed = unzCloseCurrentFile(zip_);
+        open_ = false;
+        if (!limit_.isEmpty())
+            failBook(path_, limit_);
+        if (!device_.limit().isEmpty())
+            failBook(path_, device_.limit());
+        if (device_.broken() || closed != UNZ_OK)
+            failBook(path_, damaged());
+        if (xml_.hasError())
+            failBook(path_, QStringLiteral("часть ") + name_ + QStringLiteral(" повреждена (строка ")
+                                + QString::number(xml_.lineNumber()) + QStringLiteral(" разметки)"));
+    }
+
+private:
+    static constexpr int kMaxDepth = 256;
+
+    QString damaged() const { return QStringLiteral("часть ") + name_ + QStringLiteral(" повреждена"); }
+
+    // True when the text would grow past the longest cell text of a spreadsheet program.
+    bool append(QString& text, QStringView more)
+    {
+        if (text.size() + more.size() > workbookLimits::kMaxStringLength) {
+            stop(QStringLiteral("в части ") + name_ + QStringLiteral(" строка длиннее ")
+                 + QString::number(workbookLimits::kMaxStringLength) + QStringLiteral(" знаков"));
+            return true;
+        }
+        text.append(more);
+        return false;
+    }
+
+    void* zip_;
+    QString path_;
+    QString name_;
+    qint64 maxBytes_;
+    PartDevice device_;
+    QXmlStreamReader xml_;
+    bool open_ = false;
+    int depth_ = 0;
+    QString limit_;
+};
 
 } // namespace
 
@@ -150,8 +343,6 @@ XlsxReader::XlsxReader(const QString& path) : path_(path)
         fail(QStringLiteral("файл не найден или не является книгой Microsoft Excel (*.xlsx)"));
     try {
         readWorkbook();
-        readSharedStrings();
-        readStyles();
     } catch (...) {
         unzClose(zip_);
         throw;
@@ -165,91 +356,31 @@ XlsxReader::~XlsxReader()
 
 void XlsxReader::fail(const QString& why) const
 {
-    throw Failure(kErrorClass, QStringLiteral("Не удалось прочитать книгу ") + path_ + QStringLiteral(": ") + why + '.');
-}
-
-QByteArray XlsxReader::part(const QString& name, bool required) const
-{
-    using namespace workbookLimits;
-    QString inZip = name;
-    if (inZip.startsWith(QLatin1Char('/')))
-        inZip.remove(0, 1);
-    if (unzLocateFile(zip_, inZip.toUtf8().constData(), 0) != UNZ_OK) {
-        if (required)
-            fail(QStringLiteral("нет части ") + inZip);
-        return {};
-    }
-    const QString damaged = QStringLiteral("часть ") + inZip + QStringLiteral(" повреждена");
-    const QString tooLarge = QStringLiteral("часть ") + inZip + QStringLiteral(" больше ")
-                             + QString::number(kMaxPartBytes >> 20) + QStringLiteral(" МБ после распаковки");
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-        fail(damaged);
-    // The sizes in the headers are only a first check: the count while inflating decides.
-    if (info.uncompressed_size > ZPOS64_T(kMaxPartBytes))
-        fail(tooLarge);
-    if (unzOpenCurrentFile(zip_) != UNZ_OK)
-        fail(damaged);
-    QByteArray bytes;
-    bytes.reserve(qsizetype(info.uncompressed_size));
-    char buffer[65536];
-    int got = 0;
-    QString limit;
-    while ((got = unzReadCurrentFile(zip_, buffer, sizeof buffer)) > 0) {
-        if (bytes.size() + got > kMaxPartBytes) {
-            limit = tooLarge;
-            break;
-        }
-        if (unpackedBytes_ + got > kMaxTotalBytes) {
-            limit = QStringLiteral("части книги больше ") + QString::number(kMaxTotalBytes >> 20)
-                    + QStringLiteral(" МБ после распаковки");
-            break;
-        }
-        unpackedBytes_ += got;
-        bytes.append(buffer, got);
-    }
-    const int closed = unzCloseCurrentFile(zip_);
-    if (!limit.isEmpty())
-        fail(limit);
-    if (got < 0 || closed != UNZ_OK)
-        fail(damaged);
-    return bytes;
-}
-
-void XlsxReader::checkXml(const QXmlStreamReader& xml, const QString& part) const
-{
-    if (xml.hasError())
-        fail(QStringLiteral("часть ") + part + QStringLiteral(" повреждена (строка ")
-             + QString::number(xml.lineNumber()) + QStringLiteral(" разметки)"));
+    failBook(path_, why);
 }
 
 void XlsxReader::readWorkbook()
 {
     QHash<QString, QString> targets;
     {
-        const QString relations = QStringLiteral("xl/_rels/workbook.xml.rels");
-        QXmlStreamReader xml(part(relations));
-        limitEntities(xml);
-        while (!xml.atEnd()) {
-            readNext(xml);
-            if (xml.isStartElement() && xml.name() == QLatin1String("Relationship")) {
-                if (targets.size() >= kMaxListItems)
-                    xml.raiseError();
-                targets.insert(xml.attributes().value(QLatin1String("Id")).toString(),
-                               xml.attributes().value(QLatin1String("Target")).toString());
-            }
+        PartXml part(zip_, path_, QStringLiteral("xl/_rels/workbook.xml.rels"), true, false, unpackedBytes_);
+        while (!part.atEnd()) {
+            if (part.next() != QXmlStreamReader::StartElement || part.xml().name() != QLatin1String("Relationship"))
+                continue;
+            if (targets.size() >= kMaxListItems)
+                part.xml().raiseError();
+            const QXmlStreamAttributes a = part.xml().attributes();
+            targets.insert(a.value(QLatin1String("Id")).toString(), a.value(QLatin1String("Target")).toString());
         }
-        checkXml(xml, relations);
+        part.finish();
     }
-    const QString workbook = QStringLiteral("xl/workbook.xml");
-    QXmlStreamReader xml(part(workbook));
-    limitEntities(xml);
-    while (!xml.atEnd()) {
-        readNext(xml);
-        if (!xml.isStartElement() || xml.name() != QLatin1String("sheet"))
+    PartXml part(zip_, path_, QStringLiteral("xl/workbook.xml"), true, false, unpackedBytes_);
+    while (!part.atEnd()) {
+        if (part.next() != QXmlStreamReader::StartElement || part.xml().name() != QLatin1String("sheet"))
             continue;
+        const QXmlStreamAttributes a = part.xml().attributes();
         QString id;
-        for (const QXmlStreamAttribute& attribute : xml.attributes())
+        for (const QXmlStreamAttribute& attribute : a)
             if (attribute.name() == QLatin1String("id") && !attribute.namespaceUri().isEmpty())
                 id = attribute.value().toString();
         QString target = targets.value(id);
@@ -258,36 +389,46 @@ void XlsxReader::readWorkbook()
         if (!target.startsWith(QLatin1Char('/')))
             target = QStringLiteral("xl/") + target;
         if (sheetNames_.size() >= kMaxListItems)
-            xml.raiseError();
-        sheetNames_.append(xml.attributes().value(QLatin1String("name")).toString());
+            part.xml().raiseError();
+        sheetNames_.append(a.value(QLatin1String("name")).toString());
         sheetParts_.append(target);
     }
-    checkXml(xml, workbook);
+    part.finish();
 }
 
-void XlsxReader::readSharedStrings()
+// Read at the first sheet read, not when only the sheet names are wanted. The
+// strings lie end to end in one text, so that millions of short ones cost
+// their characters and an offset each.
+void XlsxReader::readSharedStrings() const
 {
-    const QString name = QStringLiteral("xl/sharedStrings.xml");
-    const QByteArray bytes = part(name, false);
-    if (bytes.isEmpty())
+    using namespace workbookLimits;
+    if (stringsRead_)
         return;
-    QXmlStreamReader xml(bytes);
-    limitEntities(xml);
-    while (!xml.atEnd()) {
-        readNext(xml);
-        if (xml.isStartElement() && xml.name() == QLatin1String("si")) {
-            if (sharedStrings_.size() >= workbookLimits::kMaxSharedStrings)
-                fail(QStringLiteral("в книге больше ") + QString::number(workbookLimits::kMaxSharedStrings)
-                     + QStringLiteral(" строк"));
-            sharedStrings_.append(collectText(xml));
-        }
+    PartXml part(zip_, path_, QStringLiteral("xl/sharedStrings.xml"), false, true, unpackedBytes_);
+    stringPool_.clear();
+    stringStarts_.assign(1, 0);
+    while (!part.atEnd()) {
+        if (part.next() != QXmlStreamReader::StartElement || part.xml().name() != QLatin1String("si"))
+            continue;
+        if (qint64(stringStarts_.size()) > kMaxSharedStrings)
+            fail(QStringLiteral("в книге больше ") + QString::number(kMaxSharedStrings) + QStringLiteral(" строк"));
+        const QString text = part.stringText();
+        if (stringPool_.size() + text.size() > kMaxTextTotal)
+            part.stop(QStringLiteral("строки книги длиннее ") + QString::number(kMaxTextTotal / 1'000'000)
+                      + QStringLiteral(" млн знаков в сумме"));
+        stringPool_.append(text);
+        stringStarts_.push_back(stringPool_.size());
     }
-    checkXml(xml, name);
+    part.finish();
+    stringsRead_ = true;
 }
 
-void XlsxReader::readStyles()
+void XlsxReader::readStyles() const
 {
-    const QByteArray bytes = part(QStringLiteral("xl/styles.xml"), false);
+    if (stylesRead_)
+        return;
+    styles_.clear();
+    PartXml part(zip_, path_, QStringLiteral("xl/styles.xml"), false, false, unpackedBytes_);
     QHash<int, QString> formats;
     struct Font {
         bool bold = false;
@@ -298,12 +439,11 @@ void XlsxReader::readStyles()
     };
     QList<Font> fonts;
     QList<Border> borders;
-    QXmlStreamReader xml(bytes);
-    limitEntities(xml);
+    QXmlStreamReader& xml = part.xml();
     bool inCellFormats = false;
     XlsxStyle* current = nullptr;
-    while (!xml.atEnd() && !bytes.isEmpty()) {
-        readNext(xml);
+    while (!part.atEnd()) {
+        part.next();
         if (fonts.size() > kMaxListItems || borders.size() > kMaxListItems || styles_.size() > kMaxListItems
             || formats.size() > kMaxListItems)
             xml.raiseError();
@@ -362,16 +502,18 @@ void XlsxReader::readStyles()
             current->wrap = flagAttribute(a, u"wrapText", false);
         }
     }
-    checkXml(xml, QStringLiteral("xl/styles.xml"));
+    part.finish();
     if (styles_.isEmpty()) {
         XlsxStyle general;
         general.numberFormat = QStringLiteral("General");
         styles_.append(general);
     }
+    stylesRead_ = true;
 }
 
 const XlsxStyle& XlsxReader::style(int index) const
 {
+    readStyles();
     return styles_[index >= 0 && index < styles_.size() ? index : 0];
 }
 
@@ -390,6 +532,7 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
     using namespace workbookLimits;
     if (index < 0 || index >= sheetParts_.size())
         fail(QStringLiteral("нет листа номер ") + QString::number(index + 1));
+    readSharedStrings();
     // Columns of the window, as a flag per column.
     std::vector<bool> wanted;
     if (window && !window->columns.isEmpty()) {
@@ -411,15 +554,15 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
 
     XlsxSheet sheet;
     sheet.name = sheetNames_[index];
-    const QString partName = sheetParts_[index];
-    QXmlStreamReader xml(part(partName));
-    limitEntities(xml);
+    PartXml part(zip_, path_, sheetParts_[index], true, true, unpackedBytes_);
+    QXmlStreamReader& xml = part.xml();
+    // Shared strings made into texts once each: cells that repeat one share it.
+    QHash<qsizetype, QString> strings;
+    qint64 textChars = 0; // of the texts the cells keep
     int row = 0;
     int column = 0;
-    QString value; // the text of a cell's value, its buffer kept from cell to cell
-    while (!xml.atEnd()) {
-        readNext(xml);
-        if (!xml.isStartElement())
+    while (!part.atEnd()) {
+        if (part.next() != QXmlStreamReader::StartElement)
             continue;
         const QStringView name = xml.name();
         const QXmlStreamAttributes a = xml.attributes();
@@ -435,14 +578,14 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                     if (!window->columns.isEmpty())
                         columns = std::min<qint64>(columns, window->columns.size());
                 }
-                sheet.cells.reserve(qsizetype(std::min<qint64>(rows * columns, 1 << 22)));
+                sheet.cells.reserve(qsizetype(std::min<qint64>(rows * columns, 1 << 20)));
             }
         } else if (name == QLatin1String("row")) {
             const QStringView r = a.value(QLatin1String("r"));
             bool ok = true;
             row = r.isEmpty() ? row + 1 : r.toInt(&ok);
             if (!ok || row < 1 || row > kMaxRows)
-                outside(QStringLiteral("строка ") + (r.isEmpty() ? QString::number(row) : r.toString()));
+                outside(QStringLiteral("строка ") + (r.isEmpty() ? QString::number(row) : r.left(20).toString()));
             column = 0;
             if (!window && a.hasAttribute(QLatin1String("ht")))
                 sheet.rowHeights.insert(row, a.value(QLatin1String("ht")).toDouble());
@@ -475,7 +618,7 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
             sheet.rowCount = std::max(sheet.rowCount, row);
             sheet.columnCount = std::max(sheet.columnCount, column);
             if (!inWindow(row, column)) {
-                xml.skipCurrentElement();
+                part.skipElement();
                 continue;
             }
             XlsxCell cell;
@@ -489,32 +632,25 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                               : t == QLatin1String("e")         ? Type::Error
                                                                 : Type::Number;
             bool hasValue = false;
-            while (!xml.atEnd()) {
-                xml.readNext();
-                if (xml.isEndElement() && xml.name() == QLatin1String("c"))
+            QString value;
+            while (!part.atEnd()) {
+                // Each child is read to its end, so the next end is the cell's.
+                const QXmlStreamReader::TokenType token = part.next();
+                if (token == QXmlStreamReader::EndElement)
                     break;
-                if (!xml.isStartElement())
+                if (token != QXmlStreamReader::StartElement)
                     continue;
                 if (xml.name() == QLatin1String("f")) {
                     cell.formula = true;
-                    xml.skipCurrentElement();
+                    part.skipElement();
                 } else if (xml.name() == QLatin1String("v")) {
-                    value.resize(0);
-                    while (!xml.atEnd()) {
-                        xml.readNext();
-                        if (xml.isCharacters())
-                            value.append(xml.text());
-                        else if (xml.isStartElement())
-                            xml.skipCurrentElement();
-                        else if (xml.isEndElement())
-                            break;
-                    }
+                    value = part.elementText();
                     hasValue = true;
                 } else if (xml.name() == QLatin1String("is")) {
-                    value = collectText(xml);
+                    value = part.stringText();
                     hasValue = true;
                 } else {
-                    xml.skipCurrentElement();
+                    part.skipElement();
                 }
             }
             if (hasValue) {
@@ -523,11 +659,14 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                 case Type::Shared: {
                     bool ok = false;
                     const qsizetype i = trimmed.toLongLong(&ok);
-                    if (!ok || i < 0 || i >= sharedStrings_.size())
+                    if (!ok || i < 0 || i + 1 >= qsizetype(stringStarts_.size()))
                         fail(QStringLiteral("ячейка ") + cellName(row, column) + QStringLiteral(" листа «")
                              + sheet.name + QStringLiteral("» ссылается на строку, которой нет в книге"));
                     cell.kind = XlsxCell::Kind::Text;
-                    cell.text = sharedStrings_[i];
+                    auto made = strings.find(i);
+                    if (made == strings.end())
+                        made = strings.insert(i, stringPool_.mid(stringStarts_[i], stringStarts_[i + 1] - stringStarts_[i]));
+                    cell.text = *made;
                     break;
                 }
                 case Type::Inline:
@@ -548,7 +687,8 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                     break;
                 case Type::Number: {
                     // What no number is stays as its text, so that whoever reads the
-                    // cell can name it instead of taking it for empty.
+                    // cell can name it instead of taking it for empty. The text is
+                    // read with "." whatever the user's locale, as the format stores it.
                     bool ok = false;
                     cell.number = trimmed.toDouble(&ok);
                     if (ok && std::isfinite(cell.number)) {
@@ -561,6 +701,12 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
                     break;
                 }
                 }
+                if (type != Type::Shared) {
+                    textChars += cell.text.size();
+                    if (textChars > kMaxTextTotal)
+                        part.stop(QStringLiteral("тексты ячеек листа «") + sheet.name + QStringLiteral("» длиннее ")
+                                  + QString::number(kMaxTextTotal / 1'000'000) + QStringLiteral(" млн знаков в сумме"));
+                }
             }
             if (sheet.cells.size() >= kMaxCells)
                 fail(QStringLiteral("на листе «") + sheet.name + QStringLiteral("» больше ")
@@ -568,7 +714,7 @@ XlsxSheet XlsxReader::readSheet(int index, const SheetWindow* window) const
             sheet.cells.insert(XlsxSheet::key(row, column), cell);
         }
     }
-    checkXml(xml, partName);
+    part.finish();
     return sheet;
 }
 

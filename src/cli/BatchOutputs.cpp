@@ -3,13 +3,12 @@
 #include "base/Failure.h"
 #include "document/DataModule.h"
 #include "document/DocumentFiles.h"
-#include "document/FileNames.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
 #include "output/GraphSeries.h"
+#include "platform/OutputFile.h"
 #include "render/GraphPainter.h"
 #include "render/MapPicture.h"
-#include "platform/OutputFile.h"
 #include "render/SchemaPainter.h"
 
 #include <QBuffer>

@@ -6,7 +6,6 @@
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
 #include "document/DocumentFiles.h"
-#include "document/FileNames.h"
 #include "document/NodeNumbers.h"
 #include "document/TableStructure.h"
 #include "hydraulics/CalculationRun.h"
@@ -34,7 +33,6 @@
 #include <malloc.h>
 #endif
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {

@@ -297,11 +297,19 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
             zurm::clearFlowsLeft(data, mainRows);
         } catch (...) {
         }
-        // The text is the only file the run writes itself: say which one failed.
-        if (textOut.isEmpty() || failure.className() != QLatin1String("FileError") || failure.text().contains(textOut))
+        // The text is the only file the run writes itself; the stream names
+        // its temporary file, the user knows the file asked for.
+        if (!text || failure.className() != QLatin1String("FileError") || failure.text().contains(textOut))
             throw;
-        throw zurm::Failure(failure.className(), QStringLiteral("Не удалось записать файл ") + textOut
-                                                     + QStringLiteral(": ") + failure.text());
+        const QString temporary = QDir::toNativeSeparators(text->temporaryPath());
+        if (!failure.text().contains(temporary))
+            throw zurm::Failure(failure.className(), QStringLiteral("Не удалось записать файл ") + textOut
+                                                         + QStringLiteral(": ") + failure.text());
+        QString message = failure.text();
+        message.replace(temporary, QDir::toNativeSeparators(textOut));
+        if (QFileInfo(textOut).isFile())
+            message += QStringLiteral(" Прежний файл не изменен.");
+        throw zurm::Failure(failure.className(), message);
     }
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs

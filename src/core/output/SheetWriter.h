@@ -82,7 +82,7 @@ class SheetWriter {
 public:
     // Every column `columnWidth` characters wide; the Value style uses `valueFormat`.
     SheetWriter(const OutputFile& out, const QString& valueFormat, const QString& sheetName, double columnWidth)
-        : target_(out.target()), valueFormat_(valueFormat.toUtf8())
+        : out_(out), target_(out.target()), valueFormat_(valueFormat.toUtf8())
     {
         lxw_workbook_options options{};
         // Each row goes to the file once the next one starts: a network of
@@ -248,8 +248,7 @@ private:
         case LXW_ERROR_ZIP_INTERNAL_ERROR:
         case LXW_ERROR_ZIP_BAD_ZIP_FILE:
         case LXW_ERROR_ZIP_PARAMETER_ERROR:
-            throw Failure(QStringLiteral("FileError"),
-                          outputWriteFailure(target_, systemError, QStringLiteral("ошибка записи книги")));
+            throw Failure(QStringLiteral("FileError"), out_.failureText(systemError, QStringLiteral("ошибка записи книги")));
         case LXW_ERROR_MEMORY_MALLOC_FAILED:
             fail(QStringLiteral("недостаточно памяти. Закройте другие программы и повторите выгрузку."));
         case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
@@ -272,6 +271,7 @@ private:
                       QStringLiteral("Не удалось записать файл ") + target_ + QStringLiteral(": ") + why);
     }
 
+    const OutputFile& out_;
     QString target_;
     QByteArray valueFormat_;
     QByteArray tmpdir_;

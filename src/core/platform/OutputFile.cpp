@@ -165,8 +165,6 @@ QString outputWriteFailure(const QString& target, int error, const QString& deta
                 + QStringLiteral(". Проверьте место на диске и право записи в папку ")
                 + QDir::toNativeSeparators(folder) + QLatin1Char('.');
     }
-    if (QFileInfo(target).isFile())
-        text += QStringLiteral(" Прежний файл не изменен.");
     return text;
 }
 
@@ -213,9 +211,17 @@ OutputFile::~OutputFile()
         ::unlink(nativeName(temporary_).constData());
 }
 
+QString OutputFile::failureText(int error, const QString& detail) const
+{
+    QString text = outputWriteFailure(target_, error, detail);
+    if (QFileInfo(target_).isFile())
+        text += QStringLiteral(" Прежний файл не изменен.");
+    return text;
+}
+
 void OutputFile::fail(int error, const QString& detail) const
 {
-    throw Failure(QStringLiteral("FileError"), outputWriteFailure(target_, error, detail));
+    throw Failure(QStringLiteral("FileError"), failureText(error, detail));
 }
 
 void OutputFile::write(const QByteArray& bytes)

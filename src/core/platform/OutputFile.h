@@ -58,6 +58,9 @@ public:
     // Flushes the file to the disk, judges the place again and renames the
     // temporary file onto the target. Throws Failure naming the file and the disk.
     void commit();
+    // The message of a failed write to the target (outputWriteFailure), and
+    // that the old file is kept when there is one.
+    QString failureText(int error, const QString& detail = {}) const;
     // Throws the failure of a write to the target.
     [[noreturn]] void fail(int error, const QString& detail = {}) const;
 

@@ -2,10 +2,11 @@
 
 #include "base/Failure.h"
 #include "document/DataModule.h"
-#include "document/FileNames.h"
+#include "document/DocumentFiles.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
 #include "output/GraphSeries.h"
+#include "platform/OutputFile.h"
 #include "render/GraphPainter.h"
 #include "render/MapPicture.h"
 #include "render/SchemaPainter.h"
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 
@@ -101,15 +101,16 @@ int writeGraph(const zurm::DataModule& data, const GraphRequest& request)
             writer.write(painter.picture(size));
         }
     }
-    QSaveFile target(out);
-    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit()) {
-        printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + target.errorString());
+    try {
+        zurm::writeOutputFile(out, bytes, QStringLiteral("График"), zurm::documentFiles(data));
+    } catch (const zurm::Failure& failure) {
+        printLine(stderr, failure.text());
         return 1;
     }
     return 0;
 }
 
-int drawSchema(const QString& givenFile, const SchemaRequest& request)
+int drawSchema(const QString& givenFile, const QString& givenReference, const SchemaRequest& request)
 {
     const QString file = QFileInfo(givenFile).absoluteFilePath();
     const QString out = QFileInfo(request.out).absoluteFilePath();
@@ -117,18 +118,31 @@ int drawSchema(const QString& givenFile, const SchemaRequest& request)
         printLine(stderr, QStringLiteral("Файл ") + file + QStringLiteral(" не найден."));
         return 1;
     }
-    if (zurm::sameFileObject(out, file)) {
-        printLine(stderr, QStringLiteral("Рисунок нельзя записать в ") + out + QStringLiteral(": это файл расчета."));
-        return 2;
-    }
     BatchDialogs dialogs;
     zurm::DataModule data(QCoreApplication::applicationDirPath());
+    const QList<zurm::KeptFile> kept = {
+        {file, QStringLiteral("файл расчета")},
+        {givenReference.isEmpty() ? data.resolve(QStringLiteral("Spr.mdb")) : QFileInfo(givenReference).absoluteFilePath(),
+         QStringLiteral("файл справочников")},
+        {data.resolve(QStringLiteral("Nastr.mdb")), QStringLiteral("файл настроек")}};
+    if (const QString problem = zurm::outputPlaceProblem(QStringLiteral("Рисунок"), out, kept); !problem.isEmpty()) {
+        printLine(stderr, problem);
+        return 2;
+    }
     const QString context = QStringLiteral("Ошибка при рисовании схемы теплосети.");
     try {
         data.createWorkDatabase(QString(), dialogs);
         data.openCalculation(file, true);
         zurm::SchemaData schema = zurm::readSchemaData(data);
         if (!request.select.isEmpty()) {
+            // The selection dialog passes over numbers it does not know; a
+            // script that names one has made a mistake it should hear of.
+            for (const QString& number : request.select) {
+                if (!number.isEmpty() && !schema.node(number.toInt())) {
+                    printLine(stderr, QStringLiteral("Узла ") + number + QStringLiteral(" нет в схеме теплосети (--select)."));
+                    return 2;
+                }
+            }
             const zurm::SelectByNumbersResult selected = zurm::selectNodesByNumbers(data.work(), schema, request.select);
             if (!selected.done) {
                 printLine(stderr, selected.message);
@@ -147,19 +161,25 @@ int drawSchema(const QString& givenFile, const SchemaRequest& request)
             picture = picture.scaled(zurm::roundEven(picture.width() * request.zoom / 100.0),
                                      zurm::roundEven(picture.height() * request.zoom / 100.0), Qt::IgnoreAspectRatio,
                                      Qt::FastTransformation);
-        QSaveFile target(out);
-        QImageWriter writer(&target, "png");
-        if (!target.open(QIODevice::WriteOnly) || !writer.write(picture) || !target.commit()) {
-            const QString reason = writer.error() != QImageWriter::UnknownError ? writer.errorString() : target.errorString();
-            printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + reason);
+        // Encoded in memory first: the image libraries report a failing file
+        // only with English lines of their own.
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, request.format);
+        if (!writer.write(picture)) {
+            printLine(stderr, QStringLiteral("Не удалось записать файл ") + out + QStringLiteral(": ") + writer.errorString());
             return 1;
         }
+        zurm::writeOutputFile(out, bytes, QStringLiteral("Рисунок"), kept);
     } catch (const zurm::Failure& failure) {
-        printLine(stderr, zurm::errorReport(context, failure));
+        printLine(stderr, failure.className() == QLatin1String(zurm::kOutputPlaceErrorClass)
+                              || failure.className() == QLatin1String("FileError")
+                              ? failure.text()
+                              : zurm::errorReport(context, failure));
         return 1;
     }
     return 0;
 }
-
 
 } // namespace zurm::cli

@@ -49,14 +49,18 @@ int writeGraph(const DataModule& data, const GraphRequest& request);
 
 struct SchemaRequest {
     QString out;               // --schema
+    const char* format = "png"; // by the ending of its name: "png" or "jpeg"
     int zoom = 100;            // --zoom
     int labels = 0;            // --labels
     QStringList select;        // --select, one number a field
 };
 
-// Paints the whole schema as the drawing window does and writes it as PNG.
-// Opens the calculation for reading only; the selection lives in the
-// in-memory work database, so the file stays as it was. Returns the exit code.
-int drawSchema(const QString& givenFile, const SchemaRequest& request);
+// Paints the whole schema as the drawing window does and writes it in the
+// request's format; a selected number that is no node of the schema is
+// refused. Opens the calculation for reading only; the selection lives in the
+// in-memory work database, so the file stays as it was. The picture never
+// replaces the calculation, the reference file (`givenReference`, or the
+// program's) or the settings. Returns the exit code.
+int drawSchema(const QString& givenFile, const QString& givenReference, const SchemaRequest& request);
 
 } // namespace zurm::cli

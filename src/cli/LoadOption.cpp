@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "document/DataModule.h"
+#include "entry/RepeatedEntry.h"
 #include "platform/WorkbookSource.h"
 
 #include <QFileInfo>
@@ -57,7 +58,23 @@ LoadOutcome loadSegments(DataModule& data, Progress& progress, const LoadRequest
     } catch (const Failure& failure) {
         return {1, failure.text()};
     }
-    const LoadSettings fields = normaliseLoadSettings(request.fields, sheets, loadableIndicators(data));
+    // The window's boxes offer only what exists; on the command line a name
+    // that matches nothing is refused by its name, never taken as left empty.
+    const QStringList indicators = loadableIndicators(data);
+    if (request.fields.sheet.isEmpty())
+        return {2, QStringLiteral("Не указан лист книги (--sheet).")};
+    if (MatchComboItem(sheets, request.fields.sheet) < 0)
+        return {2, QStringLiteral("В книге ") + request.workbook + QStringLiteral(" нет листа \"") + request.fields.sheet
+                       + QStringLiteral("\".")};
+    if (request.lines == 0)
+        return {2, QStringLiteral("Не указан ни один показатель (--column).")};
+    for (int line = 0; line < request.lines; ++line) {
+        const QString& name = request.fields.names[line];
+        if (MatchComboItem(indicators, name) < 0)
+            return {2, QStringLiteral("Показателя \"") + name
+                           + QStringLiteral("\" нет среди показателей участков, которые можно загрузить (--column).")};
+    }
+    const LoadSettings fields = normaliseLoadSettings(request.fields, sheets, indicators);
     const LoadCheck check = checkLoadSettings(fields, sheets);
     if (!check.plan)
         return {2, check.message};

@@ -5,7 +5,7 @@
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
-#include "document/FileNames.h"
+#include "document/DocumentFiles.h"
 #include "document/NodeNumbers.h"
 #include "document/TableStructure.h"
 #include "hydraulics/CalculationRun.h"
@@ -17,6 +17,7 @@
 #include "platform/CNumericLocale.h"
 #include "render/ReportPages.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -32,7 +33,6 @@
 #include <malloc.h>
 #endif
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -50,7 +50,7 @@ const char* const kUsage =
     "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА] [--pdf ОТЧЕТ]\n"
     "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N]\n"
     "  zurm-calc ФАЙЛ [--no-run] --graph ГРАФИК --main N [--type K] [--from A] [--to B]\n"
-    "  zurm-calc ФАЙЛ --schema РИСУНОК.png [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
+    "  zurm-calc ФАЙЛ --schema РИСУНОК.png|.jpg [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc ФАЙЛ --load КНИГА --sheet ЛИСТ --rows N-M --nodes K1,K2 --column ПОКАЗАТЕЛЬ=K ...\n"
     "            [--run [параметры расчета]]\n"
     "  zurm-calc --help\n"
@@ -66,10 +66,7 @@ const char* const kUsage =
     "                     выполнить гидравлический расчет; результаты\n"
     "                     записываются в ФАЙЛ, сообщение об успешном\n"
     "                     расчете выводится в stdout\n"
-    "  --text ФАЙЛ        записать текст расчета (Windows-1251, CR LF);\n"
-    "                     ФАЙЛ заменяется целиком, поэтому он не может быть\n"
-    "                     файлом расчета или справочников, папкой, ссылкой\n"
-    "                     или иным необычным файлом\n"
+    "  --text ФАЙЛ        записать текст расчета (Windows-1251, CR LF)\n"
     "  --digits N         число знаков после запятой в тексте расчета, в\n"
     "                     отчете и в подписях значений на графике (0-18;\n"
     "                     по умолчанию 3)\n"
@@ -94,27 +91,36 @@ const char* const kUsage =
     "                     сохраненные в ФАЙЛе последним расчетом; ФАЙЛ не\n"
     "                     изменяется\n"
     "  --schema РИСУНОК   нарисовать схему теплосети целиком, как в окне\n"
-    "                     рисования схемы, и записать ее в РИСУНОК (PNG);\n"
+    "                     рисования схемы, и записать ее в РИСУНОК (PNG или\n"
+    "                     JPEG по окончанию имени: .png, .jpg, .jpeg);\n"
     "                     расчет не выполняется, ФАЙЛ не изменяется\n"
     "  --zoom N           масштаб рисунка в процентах (10-100; по умолчанию 100)\n"
     "  --labels M         надписи: 0 - все узлы (по умолчанию), 1 - начальный\n"
     "                     и конечные узлы, 2 - без надписей\n"
     "  --select N,N,...   выделить узлы с этими номерами (и прямоугольник\n"
-    "                     вокруг них, если узлов больше одного)\n"
+    "                     вокруг них, если узлов больше одного); номер,\n"
+    "                     которого нет в схеме, не принимается\n"
     "  --load КНИГА       загрузить значения показателей участков из книги\n"
     "                     Microsoft Excel (*.xlsx, *.xls), как окно \"Загрузить\n"
     "                     данные из Microsoft Excel\": участку берутся значения\n"
     "                     первой строки, в колонках узлов которой его номера\n"
     "                     узлов; пустая ячейка - 0; настройки окна не меняются\n"
-    "  --sheet ЛИСТ       имя листа книги\n"
+    "  --sheet ЛИСТ       имя листа книги (регистр букв не важен)\n"
     "  --rows N-M         начальная и конечная строки таблицы данных (1-65536)\n"
     "  --nodes K1,K2      колонки номеров начального и конечного узлов (1-256)\n"
-    "  --column П=K       показатель П загружается из колонки K (до 8 раз)\n"
+    "  --column П=K       показатель П загружается из колонки K (до 8 раз);\n"
+    "                     каждый П должен быть показателем участков\n"
     "  --run              после загрузки выполнить расчет (также, если задан\n"
     "                     --text, --xlsx, --pdf или --graph)\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
     "                     программы)\n"
     "  --help             эта справка\n"
+    "\n"
+    "Каждый результат (текст, книга, отчет, график, рисунок) заменяет свой файл\n"
+    "целиком и только когда записан полностью: при ошибке записи (например,\n"
+    "нет места на диске) прежний файл остается. Поэтому файл результата не может\n"
+    "быть файлом расчета, справочников или настроек, папкой, символической\n"
+    "ссылкой или иным необычным файлом; его папка должна существовать.\n"
     "\n"
     "Код завершения: 0 - успешно, 1 - ошибка в данных расчета (сообщение\n"
     "выводится в stderr), 2 - неверные параметры командной строки.\n";
@@ -124,44 +130,21 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Why an output (`what`: the calculation text, the report) may not be written
-// to `out` (an absolute path), or an empty text when it may. The output
-// replaces `out`, so it must be a regular file other than the two open
-// databases, or not exist yet in a folder that exists and can be written.
-QString outputFileProblem(const QString& what, const QString& out, const QString& calculationFile,
-                          const QString& referenceFile)
-{
-    struct stat target {};
-    if (::lstat(QFile::encodeName(out).constData(), &target) == 0) {
-        if (S_ISDIR(target.st_mode))
-            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это папка.");
-        if (S_ISLNK(target.st_mode))
-            return what + QStringLiteral(" нельзя записать в ") + out
-                + QStringLiteral(": это символическая ссылка.");
-        if (!S_ISREG(target.st_mode))
-            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это не обычный файл.");
-        if (zurm::sameFileObject(out, calculationFile))
-            return what + QStringLiteral(" нельзя записать в ") + out + QStringLiteral(": это файл расчета.");
-        if (zurm::sameFileObject(out, referenceFile))
-            return what + QStringLiteral(" нельзя записать в ") + out
-                + QStringLiteral(": это файл справочников.");
-    } else if (const int error = errno; error != ENOENT && error != ENOTDIR) {
-        return QStringLiteral("Файл ") + out + QStringLiteral(" недоступен: ") + systemError(error);
-    }
-    const QString folder = QFileInfo(out).absolutePath();
-    struct stat place {};
-    if (::stat(QFile::encodeName(folder).constData(), &place) != 0 || !S_ISDIR(place.st_mode))
-        return QStringLiteral("Папка ") + folder + QStringLiteral(" не найдена.");
-    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-        return QStringLiteral("Нет права записи в папку ") + folder + QStringLiteral(".");
-    return {};
-}
-
+// A refused command line: the reason and where the parameters are described.
 int usageError(const QString& text)
 {
     printLine(stderr, text);
-    std::fputs(kUsage, stderr);
+    printLine(stderr, QStringLiteral("Описание параметров: zurm-calc --help"));
     return 2;
+}
+
+// The files the outputs of one call may never replace.
+QList<zurm::KeptFile> keptFiles(const QString& calculationFile, const QString& referenceFile,
+                                const QString& settingsFile)
+{
+    return {{calculationFile, QStringLiteral("файл расчета")},
+            {referenceFile, QStringLiteral("файл справочников")},
+            {settingsFile, QStringLiteral("файл настроек")}};
 }
 
 struct CalculationRequest {
@@ -187,7 +170,8 @@ int writeOutputs(zurm::DataModule& data, zurm::Progress& progress, const Calcula
         if (!request.pdf.isEmpty()) {
             const zurm::ReportDocument report =
                 zurm::buildCalculationReport(data, request.digits.value_or(-1));
-            const QString problem = zurm::render::writeReportPdf(report, QFileInfo(request.pdf).absoluteFilePath());
+            const QString problem = zurm::render::writeReportPdf(report, QFileInfo(request.pdf).absoluteFilePath(),
+                                                                 nullptr, zurm::documentFiles(data));
             if (!problem.isEmpty()) {
                 printLine(stderr, problem);
                 return 1;
@@ -272,16 +256,20 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
         return 1;
     }
 
-    // The text is streamed beside the output file and moved onto it at the end,
-    // so a protocol of gigabytes never passes through memory.
+    // The text is streamed to a temporary file beside its place and renamed
+    // onto it at the end, so a protocol of gigabytes never passes through
+    // memory and an old file stays whole until the new one is complete.
     const QString textOut =
         request.textFile.isEmpty() ? QString() : QFileInfo(request.textFile).absoluteFilePath();
-    QTemporaryDir temporary(textOut.isEmpty() ? QDir::tempPath() + QStringLiteral("/zurm-calc-XXXXXX")
-                                              : QFileInfo(textOut).absolutePath() + QStringLiteral("/.zurm-calc-XXXXXX"));
-    if (!temporary.isValid())
-        throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось создать временную папку для ")
-                                                            + (textOut.isEmpty() ? QDir::tempPath() : textOut)
-                                                            + QStringLiteral(": ") + temporary.errorString());
+    std::optional<zurm::OutputFile> text;
+    if (!textOut.isEmpty())
+        text.emplace(textOut, QStringLiteral("Текст расчета"), zurm::documentFiles(data));
+    // Without a text the run writes none; the name only has to be free.
+    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/zurm-calc-XXXXXX"));
+    if (!text && !scratch.isValid())
+        throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось создать временную папку в ")
+                                                            + QDir::tempPath() + QStringLiteral(": ")
+                                                            + scratch.errorString());
     zurm::RunOptions options;
     options.indicatorsValid = true;
     options.networkStatus = topology.status;
@@ -292,21 +280,14 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     options.writeText = !textOut.isEmpty();
     options.digits = request.digits.value_or(3);
     options.askConfirmation = false;
-    options.temporaryTextFile = temporary.filePath(QStringLiteral("calculation.tx_"));
+    options.temporaryTextFile = text ? text->temporaryPath() : scratch.filePath(QStringLiteral("calculation.tx_"));
     options.offerTextSave = false;
     options.keepTextInOutcome = false;
     // Asked for the text, the batch run never drops it: answering the question
     // Yes would end in success without the file.
     options.offerRunWithoutText = false;
     options.showCompletion = [](const QString&) {};
-    options.takeText = [&textOut](const QString& textFile) {
-        // One step: an old file at the place stays whole until the new one replaces it.
-        if (std::rename(QFile::encodeName(textFile).constData(), QFile::encodeName(textOut).constData()) != 0) {
-            const int error = errno;
-            throw zurm::Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + textOut
-                                                                + QStringLiteral(": ") + systemError(error));
-        }
-    };
+    options.takeText = [&text](const QString&) { text->commit(); };
     zurm::RunOutcome outcome;
     try {
         outcome = zurm::runCalculation(data, dialogs, progress, options);
@@ -316,11 +297,19 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
             zurm::clearFlowsLeft(data, mainRows);
         } catch (...) {
         }
-        // The text is the only file the run writes itself: say which one failed.
-        if (textOut.isEmpty() || failure.className() != QLatin1String("FileError") || failure.text().contains(textOut))
+        // The text is the only file the run writes itself; the stream names
+        // its temporary file, the user knows the file asked for.
+        if (!text || failure.className() != QLatin1String("FileError") || failure.text().contains(textOut))
             throw;
-        throw zurm::Failure(failure.className(), QStringLiteral("Не удалось записать файл ") + textOut
-                                                     + QStringLiteral(": ") + failure.text());
+        const QString temporary = QDir::toNativeSeparators(text->temporaryPath());
+        if (!failure.text().contains(temporary))
+            throw zurm::Failure(failure.className(), QStringLiteral("Не удалось записать файл ") + textOut
+                                                         + QStringLiteral(": ") + failure.text());
+        QString message = failure.text();
+        message.replace(temporary, QDir::toNativeSeparators(textOut));
+        if (QFileInfo(textOut).isFile())
+            message += QStringLiteral(" Прежний файл не изменен.");
+        throw zurm::Failure(failure.className(), message);
     }
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
@@ -349,23 +338,26 @@ int process(const QString& givenFile, const QString& givenReference,
     }
     // The places of the outputs are judged before anything is written.
     if (calculation) {
+        QList<zurm::KeptFile> kept = keptFiles(file, reference, data.resolve(QStringLiteral("Nastr.mdb")));
+        if (load)
+            kept.append({load->workbook, QStringLiteral("книга, из которой загружаются данные")});
         const QString text = calculation->textFile.isEmpty() ? QString() : QFileInfo(calculation->textFile).absoluteFilePath();
         const QString workbook = calculation->workbook.isEmpty() ? QString() : QFileInfo(calculation->workbook).absoluteFilePath();
         QString problem;
         if (!text.isEmpty())
-            problem = outputFileProblem(QStringLiteral("Текст расчета"), text, file, reference);
+            problem = zurm::outputPlaceProblem(QStringLiteral("Текст расчета"), text, kept);
         if (problem.isEmpty() && !workbook.isEmpty())
-            problem = outputFileProblem(kReportNoun, workbook, file, reference);
+            problem = zurm::outputPlaceProblem(kReportNoun, workbook, kept);
         const QString pdf = calculation->pdf.isEmpty() ? QString() : QFileInfo(calculation->pdf).absoluteFilePath();
         if (problem.isEmpty() && !pdf.isEmpty())
-            problem = outputFileProblem(kReportNoun, pdf, file, reference);
+            problem = zurm::outputPlaceProblem(kReportNoun, pdf, kept);
         if (problem.isEmpty() && !text.isEmpty() && text == workbook)
             problem = QStringLiteral("Текст расчета и отчет нельзя записать в один файл ") + text + QLatin1Char('.');
         if (problem.isEmpty() && !pdf.isEmpty() && (pdf == text || pdf == workbook))
             problem = QStringLiteral("Два результата нельзя записать в один файл ") + pdf + QLatin1Char('.');
         const QString graph = calculation->graph ? QFileInfo(calculation->graph->out).absoluteFilePath() : QString();
         if (problem.isEmpty() && !graph.isEmpty())
-            problem = outputFileProblem(QStringLiteral("График"), graph, file, reference);
+            problem = zurm::outputPlaceProblem(QStringLiteral("График"), graph, kept);
         if (problem.isEmpty() && !graph.isEmpty() && (graph == text || graph == workbook || graph == pdf))
             problem = QStringLiteral("Два результата нельзя записать в один файл ") + graph + QLatin1Char('.');
         if (!problem.isEmpty()) {
@@ -427,128 +419,172 @@ int finished(int code)
     return code == 0 ? 1 : code;
 }
 
+// The options of the command line; each but --help, --run and --no-run takes a value.
+const char* const kValueOptions[] = {"prepare", "reference", "text",  "digits", "xlsx",  "pdf",    "graph",
+                                     "main",    "type",      "from",  "to",     "schema", "zoom",   "labels",
+                                     "select",  "load",      "sheet", "rows",   "nodes",  "column"};
+
+// The option as the user spelt it, for the message about it.
+QString spelling(const QStringList& args, const QString& name)
+{
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--"))
+            break;
+        const QString option = args[i].section(QLatin1Char('='), 0, 0);
+        if (option.size() > 1 && option.startsWith(QLatin1Char('-'))
+            && QStringView(option).mid(option.startsWith(QLatin1String("--")) ? 2 : 1) == name)
+            return option;
+    }
+    return QStringLiteral("--") + name;
+}
+
+// Why QCommandLineParser refused the arguments, in the program's words.
+QString parseRefusal(const QCommandLineParser& parser, const QStringList& args)
+{
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("Неизвестный параметр ") + spelling(args, parser.unknownOptionNames().constFirst())
+               + QLatin1Char('.');
+    // The parser stops at the first fault: a value missing at the end, or a
+    // value given to an option that takes none.
+    const QString& last = args.constLast();
+    if (last.startsWith(QLatin1Char('-')) && !last.contains(QLatin1Char('=')))
+        return QStringLiteral("Не указано значение после ") + last + QLatin1Char('.');
+    for (const QString& arg : args)
+        if (arg.startsWith(QLatin1Char('-')) && arg.contains(QLatin1Char('=')))
+            return QStringLiteral("Параметр ") + arg.section(QLatin1Char('='), 0, 0)
+                   + QStringLiteral(" задается без значения.");
+    return QStringLiteral("Неверные параметры командной строки.");
+}
+
+// A whole number from `lowest` to `highest`, or nullopt.
+std::optional<int> integerIn(const QString& text, int lowest, int highest)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (!ok || number < lowest || number > highest)
+        return std::nullopt;
+    return number;
+}
+
 int runCommand(const QStringList& args)
 {
-    QString prepareFile;
-    QString calculationFile;
-    QString referenceFile;
-    CalculationRequest request;
-    bool prepareMode = false;
-    bool calculationOptions = false;
-    SchemaRequest schema;
-    bool schemaOptions = false;
-    GraphRequest graph;
-    bool graphOptions = false;
-    zurm::cli::LoadRequest load;
-    bool loadOptions = false;
-    bool runAfterLoad = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--prepare") || arg == QLatin1String("--reference") || arg == QLatin1String("--text")
-            || arg == QLatin1String("--digits") || arg == QLatin1String("--schema") || arg == QLatin1String("--zoom")
-            || arg == QLatin1String("--labels") || arg == QLatin1String("--select") || arg == QLatin1String("--xlsx")
-            || arg == QLatin1String("--pdf") || arg == QLatin1String("--graph") || arg == QLatin1String("--main")
-            || arg == QLatin1String("--type") || arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
-            if (i + 1 >= args.size())
-                return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
-            const QString value = args[++i];
-            if (value.isEmpty())
-                return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
-            if (arg == QLatin1String("--prepare")) {
-                prepareFile = value;
-                prepareMode = true;
-            } else if (arg == QLatin1String("--reference")) {
-                referenceFile = value;
-            } else if (arg == QLatin1String("--schema")) {
-                schema.out = value;
-            } else if (arg == QLatin1String("--zoom")) {
-                const std::optional<int> zoom = zurm::parseZoomText(value);
-                if (!zoom)
-                    return usageError(zurm::kZoomRefusal);
-                schema.zoom = *zoom;
-                schemaOptions = true;
-            } else if (arg == QLatin1String("--labels")) {
-                if (value != QLatin1String("0") && value != QLatin1String("1") && value != QLatin1String("2"))
-                    return usageError(QStringLiteral("Надписи на схеме задаются числом 0, 1 или 2."));
-                schema.labels = value.toInt();
-                schemaOptions = true;
-            } else if (arg == QLatin1String("--select")) {
-                for (const QString& part : value.split(QLatin1Char(','))) {
-                    bool ok = false;
-                    part.trimmed().toInt(&ok);
-                    if (!part.trimmed().isEmpty() && !ok)
-                        return usageError(QLatin1Char('"') + part + QStringLiteral("\" не является целым числом."));
-                    schema.select.append(part.trimmed());
-                }
-                schemaOptions = true;
-            } else if (arg == QLatin1String("--text")) {
-                request.textFile = value;
-                calculationOptions = true;
-            } else if (arg == QLatin1String("--graph")) {
-                graph.out = value;
-            } else if (arg == QLatin1String("--main") || arg == QLatin1String("--type") || arg == QLatin1String("--from")
-                       || arg == QLatin1String("--to")) {
-                bool ok = false;
-                const int number = value.toInt(&ok);
-                const int lowest = arg == QLatin1String("--main") ? 1 : 0;
-                if (!ok || number < lowest || number > 32700)
-                    return usageError(arg == QLatin1String("--main")
-                                          ? QStringLiteral("Номер магистрали должен быть целым от 1 до 32700.")
-                                          : arg == QLatin1String("--type")
-                                          ? QStringLiteral("Тип графика задается целым числом от 0.")
-                                          : QStringLiteral("Номер узла должен быть целым от 0 до 32700."));
-                if (arg == QLatin1String("--main"))
-                    graph.main = number;
-                else if (arg == QLatin1String("--type"))
-                    graph.type = number;
-                else if (arg == QLatin1String("--from"))
-                    graph.from = number;
-                else
-                    graph.to = number;
-                graphOptions = true;
-            } else if (arg == QLatin1String("--pdf")) {
-                request.pdf = value;
-            } else if (arg == QLatin1String("--xlsx")) {
-                request.workbook = zurm::withXlsxSuffix(value);
-                calculationOptions = true;
-            } else {
-                bool ok = false;
-                const int digits = value.toInt(&ok);
-                if (!ok || digits < 0 || digits > 18)
-                    return usageError(QStringLiteral("Число знаков должно быть целым от 0 до 18."));
-                request.digits = digits;
-                calculationOptions = true;
-            }
-            continue;
-        }
-        if (zurm::cli::isLoadOption(arg)) {
-            if (i + 1 >= args.size() || args[i + 1].isEmpty())
-                return usageError(QStringLiteral("Не указано значение после ") + arg + QLatin1Char('.'));
-            const QString refusal = zurm::cli::takeLoadOption(arg, args[++i], load);
-            if (!refusal.isEmpty())
-                return usageError(refusal);
-            loadOptions = loadOptions || arg != QLatin1String("--load");
-            continue;
-        }
-        if (arg == QLatin1String("--run")) {
-            runAfterLoad = true;
-            continue;
-        }
-        if (arg == QLatin1String("--no-run")) {
-            request.run = false;
-            calculationOptions = true;
-            continue;
-        }
-        if (arg.startsWith(QLatin1Char('-')))
-            return usageError(QStringLiteral("Неизвестный параметр ") + arg + QLatin1Char('.'));
-        if (!calculationFile.isEmpty())
-            return usageError(QStringLiteral("Указано более одного файла расчета."));
-        calculationFile = arg;
+    QCommandLineParser parser;
+    // "-text" is "--text", not six one-letter options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    parser.addOption(QCommandLineOption(QStringLiteral("run")));
+    parser.addOption(QCommandLineOption(QStringLiteral("no-run")));
+    for (const char* name : kValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    if (!parser.parse(args))
+        return usageError(parseRefusal(parser, args));
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
+    auto given = [&](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+    auto value = [&](const char* name) { return parser.value(QString::fromLatin1(name)); };
+    for (const char* name : kValueOptions)
+        for (const QString& v : parser.values(QString::fromLatin1(name)))
+            if (v.isEmpty())
+                return usageError(QStringLiteral("Не указано значение после ")
+                                  + spelling(args, QString::fromLatin1(name)) + QLatin1Char('.'));
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return usageError(QStringLiteral("Указано более одного файла расчета."));
+    const QString calculationFile = files.isEmpty() ? QString() : files.constFirst();
+    const bool prepareMode = given("prepare");
+    const QString referenceFile = value("reference");
+
+    CalculationRequest request;
+    request.textFile = value("text");
+    request.pdf = value("pdf");
+    request.run = !given("no-run");
+    if (given("xlsx"))
+        request.workbook = zurm::withXlsxSuffix(value("xlsx"));
+    if (given("digits")) {
+        request.digits = integerIn(value("digits"), 0, 18);
+        if (!request.digits)
+            return usageError(QStringLiteral("Число знаков (--digits) должно быть целым от 0 до 18."));
+    }
+    const bool calculationOptions = given("text") || given("xlsx") || given("digits") || given("no-run");
+
+    SchemaRequest schema;
+    schema.out = value("schema");
+    if (given("zoom")) {
+        const std::optional<int> zoom = zurm::parseZoomText(value("zoom"));
+        if (!zoom)
+            return usageError(QStringLiteral("Масштаб рисунка (--zoom) должен быть целым числом от 10 до 100: ")
+                              + value("zoom") + QLatin1Char('.'));
+        schema.zoom = *zoom;
+    }
+    if (given("labels")) {
+        const std::optional<int> labels = integerIn(value("labels"), 0, 2);
+        if (!labels || value("labels").size() != 1)
+            return usageError(QStringLiteral("Надписи на схеме (--labels) задаются числом 0, 1 или 2."));
+        schema.labels = *labels;
+    }
+    if (given("select")) {
+        for (const QString& part : value("select").split(QLatin1Char(','))) {
+            bool ok = false;
+            part.trimmed().toInt(&ok);
+            if (!part.trimmed().isEmpty() && !ok)
+                return usageError(QStringLiteral("Узлы схемы (--select): \"") + part
+                                  + QStringLiteral("\" не является целым числом."));
+            schema.select.append(part.trimmed());
+        }
+    }
+    const bool schemaOptions = given("zoom") || given("labels") || given("select");
+
+    GraphRequest graph;
+    graph.out = value("graph");
+    const struct {
+        const char* name;
+        int lowest;
+        QString refusal;
+    } graphNumbers[] = {
+        {"main", 1, QStringLiteral("Номер магистрали (--main) должен быть целым от 1 до 32700.")},
+        {"type", 0, QStringLiteral("Тип графика (--type) задается целым числом от 0.")},
+        {"from", 0, QStringLiteral("Номер узла (--from) должен быть целым от 0 до 32700.")},
+        {"to", 0, QStringLiteral("Номер узла (--to) должен быть целым от 0 до 32700.")},
+    };
+    bool graphOptions = false;
+    for (const auto& option : graphNumbers) {
+        if (!given(option.name))
+            continue;
+        const std::optional<int> number = integerIn(value(option.name), option.lowest, 32700);
+        if (!number)
+            return usageError(option.refusal);
+        const QLatin1String name(option.name);
+        if (name == QLatin1String("main"))
+            graph.main = *number;
+        else if (name == QLatin1String("type"))
+            graph.type = *number;
+        else if (name == QLatin1String("from"))
+            graph.from = number;
+        else
+            graph.to = number;
+        graphOptions = true;
+    }
+
+    zurm::cli::LoadRequest load;
+    for (const char* name : {"load", "sheet", "rows", "nodes"}) {
+        if (!given(name))
+            continue;
+        const QString refusal = zurm::cli::takeLoadOption(QStringLiteral("--") + QLatin1String(name), value(name), load);
+        if (!refusal.isEmpty())
+            return usageError(refusal);
+    }
+    // Every --column is taken, in its order.
+    for (const QString& column : parser.values(QStringLiteral("column"))) {
+        const QString refusal = zurm::cli::takeLoadOption(QStringLiteral("--column"), column, load);
+        if (!refusal.isEmpty())
+            return usageError(refusal);
+    }
+    const bool loadOptions = given("sheet") || given("rows") || given("nodes") || given("column");
+    const bool runAfterLoad = given("run");
+
     if (loadOptions && load.workbook.isEmpty())
         return usageError(QStringLiteral("Параметры --sheet, --rows, --nodes и --column задаются только с --load."));
     if (runAfterLoad && load.workbook.isEmpty())
@@ -564,12 +600,19 @@ int runCommand(const QStringList& args)
             return usageError(QStringLiteral("Параметр --schema не сочетается с расчетом сети."));
         if (calculationFile.isEmpty())
             return usageError(QStringLiteral("Не указан файл расчета."));
-        return drawSchema(calculationFile, schema);
+        const QString ending = QFileInfo(schema.out).suffix().toLower();
+        if (ending == QLatin1String("png"))
+            schema.format = "png";
+        else if (ending == QLatin1String("jpg") || ending == QLatin1String("jpeg"))
+            schema.format = "jpeg";
+        else
+            return usageError(QStringLiteral("Имя файла рисунка (--schema) должно оканчиваться на .png, .jpg или .jpeg."));
+        return drawSchema(calculationFile, referenceFile, schema);
     }
     if (graphOptions && graph.out.isEmpty())
         return usageError(QStringLiteral("Параметры --main, --type, --from и --to задаются только с --graph."));
     if (!graph.out.isEmpty()) {
-        if (prepareMode || !schema.out.isEmpty())
+        if (prepareMode)
             return usageError(QStringLiteral("Параметр --graph не сочетается с --prepare и --schema."));
         const QString ending = QFileInfo(graph.out).suffix().toLower();
         if (ending != QLatin1String("png") && ending != QLatin1String("svg") && ending != QLatin1String("csv"))
@@ -584,7 +627,7 @@ int runCommand(const QStringList& args)
     if (!request.run && !request.textFile.isEmpty())
         return usageError(QStringLiteral("Параметр --no-run не сочетается с --text: расчет не выполняется."));
     if (prepareMode)
-        return process(prepareFile, referenceFile, std::nullopt);
+        return process(value("prepare"), referenceFile, std::nullopt);
     if (calculationFile.isEmpty())
         return usageError(QStringLiteral("Не указан файл расчета."));
     if (!load.workbook.isEmpty()) {
@@ -627,7 +670,5 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app =
         painting ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     zurm::useDecimalPointInCLibrary();
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
-    return finished(runCommand(args));
+    return finished(runCommand(QCoreApplication::arguments()));
 }

@@ -1,5 +1,6 @@
 #include "render/ReportPages.h"
 
+#include "base/Failure.h"
 #include "base/UserDialogs.h"
 #include "output/CalculationReport.h"
 #include "render/ReportTable.h"
@@ -135,29 +136,26 @@ int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progres
     return printed;
 }
 
-QString writeReportPdf(const ReportDocument& report, const QString& file, Progress* progress)
+QString writeReportPdf(const ReportDocument& report, const QString& file, Progress* progress,
+                       const QList<KeptFile>& kept)
 {
-    const QFileInfo target(file);
-    const QString temporary = target.absolutePath() + QStringLiteral("/~$") + target.fileName();
-    QFile::remove(temporary);
-    int pages = 0;
-    {
-        QPdfWriter writer(temporary);
-        writer.setTitle(report.title);
-        writer.setCreator(QStringLiteral("ЗУРМ"));
-        writer.setResolution(300);
-        writer.setPageLayout(reportPageLayout(report));
-        pages = printReport(report, writer, progress);
-    }
-    QFile written(temporary);
-    if (pages == 0 || !written.exists() || written.size() == 0) {
-        written.remove();
-        return QStringLiteral("Не удалось записать файл \"") + QDir::toNativeSeparators(file) + QStringLiteral("\".");
-    }
-    // Replaces an older file of the name in one step.
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(file).constData()) != 0) {
-        written.remove();
-        return QStringLiteral("Не удалось записать файл \"") + QDir::toNativeSeparators(file) + QStringLiteral("\".");
+    try {
+        OutputFile out(file, QStringLiteral("Отчет"), kept);
+        int pages = 0;
+        {
+            // The writer never says that a write failed; the device does, at commit.
+            QPdfWriter writer(&out.device());
+            writer.setTitle(report.title);
+            writer.setCreator(QStringLiteral("ЗУРМ"));
+            writer.setResolution(300);
+            writer.setPageLayout(reportPageLayout(report));
+            pages = printReport(report, writer, progress);
+        }
+        if (pages == 0)
+            return QStringLiteral("Не удалось записать файл \"") + QDir::toNativeSeparators(file) + QStringLiteral("\".");
+        out.commit();
+    } catch (const Failure& failure) {
+        return failure.text();
     }
     return {};
 }

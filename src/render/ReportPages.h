@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/OutputFile.h"
+
 #include <QPageLayout>
 #include <QString>
 
@@ -29,9 +31,10 @@ inline constexpr double kLayoutDpi = 1200;
 // from its first page on). Returns the number of pages printed.
 int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progress* progress = nullptr);
 
-// Writes the report as a PDF file through a temporary file beside it, so that
-// a failed write leaves no half file. Returns an empty text, or why the file
-// could not be written.
-QString writeReportPdf(const ReportDocument& report, const QString& file, Progress* progress = nullptr);
+// Writes the report as a PDF file through an OutputFile (never onto one of
+// `kept`), so that a failed write leaves the old file as it was. Returns an
+// empty text, or why the file could not be written.
+QString writeReportPdf(const ReportDocument& report, const QString& file, Progress* progress = nullptr,
+                       const QList<KeptFile>& kept = {});
 
 } // namespace zurm::render

@@ -200,5 +200,5 @@ TEST(CalculationText, FailedWriteNamesTheFileAndTheDisk)
         }
     }
     EXPECT_NE(message.find(path.toStdString()), std::string::npos) << message;
-    EXPECT_NE(message.find("(диск /"), std::string::npos) << message;
+    EXPECT_NE(message.find("диск /"), std::string::npos) << message;
 }

@@ -429,3 +429,161 @@ TEST(ZurmCalc, LoadFromAWorkbookAloneOrBeforeTheRun)
     }
     EXPECT_EQ(digest(settings), settingsBefore);
 }
+
+// A mistake on the command line is named in one line, with one more line
+// pointing to the description; a name the files do not hold is refused by its
+// name, never passed over.
+TEST(ZurmCalc, ParameterMistakesAreNamed)
+{
+    QTemporaryDir folder;
+    const QString calculation = folder.filePath(QStringLiteral("district.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), calculation));
+    QFile::setPermissions(calculation, QFile::ReadOwner | QFile::WriteOwner);
+    const QString book = folder.filePath(QStringLiteral("lengths.xlsx"));
+    zurm::test::packSheet(book, QStringLiteral("Длины"), {{"n:1", "n:2", "n:230", "n:50"}});
+    auto load = [&](const QString& sheet, const QStringList& columns) {
+        QStringList arguments{calculation, QStringLiteral("--load"), book, QStringLiteral("--sheet"), sheet,
+                              QStringLiteral("--rows"), QStringLiteral("1-1"), QStringLiteral("--nodes"),
+                              QStringLiteral("1,2")};
+        for (const QString& column : columns)
+            arguments << QStringLiteral("--column") << column;
+        return arguments;
+    };
+    auto out = [&](const char* name) { return folder.filePath(QString::fromUtf8(name)); };
+    const QString pointer = QStringLiteral("Описание параметров: zurm-calc --help\n");
+    const QString schema = QStringLiteral("--schema");
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        QString err;       // stderr starts with it
+        bool pointsToHelp; // and ends with the pointer, two lines in all
+    } cases[] = {
+        {{calculation, QStringLiteral("--bogus")}, 2, QStringLiteral("Неизвестный параметр --bogus.\n"), true},
+        {{calculation, QStringLiteral("--text")}, 2, QStringLiteral("Не указано значение после --text.\n"), true},
+        {{calculation, schema, out("s.png"), QStringLiteral("--zoom"), QStringLiteral("5")}, 2,
+         QStringLiteral("Масштаб рисунка (--zoom) должен быть целым числом от 10 до 100: 5.\n"), true},
+        {{calculation, schema, out("s.gif")}, 2,
+         QStringLiteral("Имя файла рисунка (--schema) должно оканчиваться на .png, .jpg или .jpeg.\n"), true},
+        {{calculation, schema, out("s.png"), QStringLiteral("--select"), QStringLiteral("3,9999")}, 2,
+         QStringLiteral("Узла 9999 нет в схеме теплосети (--select).\n"), false},
+        {load(QStringLiteral("Нет"), {QStringLiteral("ДлНаУчПод=3")}), 2,
+         QStringLiteral("В книге ") + book + QStringLiteral(" нет листа \"Нет\".\n"), false},
+        {load(QStringLiteral("длины"), {QStringLiteral("ДлинаПод=3")}), 2,
+         QStringLiteral("Показателя \"ДлинаПод\" нет среди показателей участков"), false},
+        {load(QStringLiteral("длины"), {QStringLiteral("ДлНаУчПод=3"), QStringLiteral("ДлНаУчПдо=4")}), 2,
+         QStringLiteral("Показателя \"ДлНаУчПдо\" нет среди показателей участков"), false},
+    };
+    const QString lengths = QStringLiteral("SELECT group_concat(ДлНаУчПод, ' ') FROM Табл");
+    const QString before = valueOn(calculation, lengths).toString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const Outcome outcome = zurmCalc(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_TRUE(outcome.err.startsWith(c.err)) << outcome.err.toStdString();
+        if (c.pointsToHelp) {
+            EXPECT_EQ(outcome.err, c.err + pointer);
+        }
+        EXPECT_EQ(valueOn(calculation, lengths).toString(), before) << "nothing is loaded";
+    }
+    EXPECT_FALSE(QFile::exists(out("s.png")));
+    EXPECT_FALSE(QFile::exists(out("s.gif")));
+
+    // The picture is written in the format its name asks for.
+    for (const auto& [name, magic] : {std::pair{"s.jpg", QByteArray("\xFF\xD8\xFF")}, std::pair{"s.JPEG", QByteArray("\xFF\xD8\xFF")},
+                                      std::pair{"s.png", QByteArray("\x89PNG")}}) {
+        const Outcome outcome = zurmCalc({calculation, schema, out(name), QStringLiteral("--zoom"), QStringLiteral("10")});
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+        QFile written(out(name));
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << name;
+        EXPECT_TRUE(written.read(4).startsWith(magic)) << name;
+    }
+}
+
+// Every output is judged before it is written and replaces its file in one
+// step: never through a link, never a special file, and a full disk keeps the
+// old file and says which file and disk failed.
+TEST(ZurmCalc, OutputsKeepWhatTheyMayNotReplace)
+{
+    zurm::test::ProgramFolderFixture folder;
+    const QString calculation = folder.docs(QStringLiteral("district.mdb"));
+    zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"),
+                                           calculation);
+    const QString reference = folder.docs(QStringLiteral("spr.mdb"));
+    zurm::test::ProgramFolderFixture::copy(folder.program(QStringLiteral("Spr.mdb")), reference);
+    ASSERT_EQ(zurmCalc({calculation, QStringLiteral("--reference"), reference}).exitCode, 0);
+    auto docs = [&](const char* name) { return folder.docs(QString::fromUtf8(name)); };
+    auto writeBytes = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    writeBytes(docs("decoy.txt"), "decoy");
+    ASSERT_TRUE(QFile::link(reference, docs("reference.png")));
+    ASSERT_TRUE(QFile::link(docs("decoy.txt"), docs("decoy.png")));
+    ASSERT_TRUE(QFile::link(docs("decoy.txt"), docs("decoy.pdf")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(docs("fifo.png")).constData(), 0600), 0);
+    for (const char* name : {"old.pdf", "old.csv", "old.xlsx", "old.png"})
+        writeBytes(docs(name), "old");
+    const QString noRun = QStringLiteral("--no-run");
+    const QStringList graph{QStringLiteral("--graph"), docs("old.csv"), QStringLiteral("--main"), QStringLiteral("3")};
+    const struct {
+        QStringList arguments;
+        rlim_t fileSizeLimit; // 0: none
+        int exitCode;
+        QString err; // stderr contains it
+    } cases[] = {
+        {{calculation, QStringLiteral("--schema"), docs("reference.png")}, 0, 2,
+         QStringLiteral("Рисунок нельзя записать в ") + docs("reference.png") + QStringLiteral(": это символическая ссылка.")},
+        {{calculation, QStringLiteral("--schema"), docs("decoy.png")}, 0, 2, QStringLiteral(": это символическая ссылка.")},
+        {{calculation, noRun, QStringLiteral("--pdf"), docs("decoy.pdf")}, 0, 2, QStringLiteral(": это символическая ссылка.")},
+        {{calculation, QStringLiteral("--schema"), docs("fifo.png")}, 0, 2, QStringLiteral(": это не обычный файл.")},
+        {{calculation, noRun, QStringLiteral("--pdf"), docs("old.pdf")}, 16 * 1024, 1,
+         QStringLiteral("Не удалось записать файл ") + docs("old.pdf") + QStringLiteral(": ")},
+        {QStringList{calculation, noRun} + graph, 64, 1, QStringLiteral("Не удалось записать файл ") + docs("old.csv")},
+        {{calculation, noRun, QStringLiteral("--xlsx"), docs("old.xlsx")}, 4 * 1024, 1,
+         QStringLiteral("Не удалось записать файл ") + docs("old.xlsx") + QStringLiteral(": ")},
+        {{calculation, QStringLiteral("--schema"), docs("old.png")}, 4 * 1024, 1,
+         QStringLiteral("Не удалось записать файл ") + docs("old.png") + QStringLiteral(": ")},
+    };
+    const QByteArray referenceBefore = digest(reference);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const Outcome outcome = zurmCalc(c.arguments, [&c](QProcess& process) {
+            if (c.fileSizeLimit)
+                process.setChildProcessModifier([limit = c.fileSizeLimit] {
+                    const rlimit size{limit, limit};
+                    ::setrlimit(RLIMIT_FSIZE, &size);
+                });
+        });
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(c.err)) << outcome.err.toStdString();
+        EXPECT_FALSE(outcome.err.contains(QStringLiteral("[ERROR]"))) << outcome.err.toStdString();
+        if (c.fileSizeLimit) {
+            EXPECT_TRUE(outcome.err.contains(QStringLiteral("диск "))) << outcome.err.toStdString();
+        }
+        EXPECT_EQ(digest(reference), referenceBefore);
+    }
+    QFile decoy(docs("decoy.txt"));
+    ASSERT_TRUE(decoy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(decoy.readAll(), "decoy");
+    for (const char* name : {"reference.png", "decoy.png", "decoy.pdf"})
+        EXPECT_TRUE(QFileInfo(docs(name)).isSymLink()) << name;
+    EXPECT_FALSE(QFileInfo(docs("fifo.png")).isFile());
+    for (const char* name : {"old.pdf", "old.csv", "old.xlsx", "old.png"}) {
+        QFile old(docs(name));
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), "old") << name;
+    }
+
+    // What a killed write left beside its target goes with the next write of
+    // it; a file of the user's of a like name stays.
+    for (const char* name : {"~$old.csv.a1B2c3.tmp", "~$old.pdf", "old.csv.backup"})
+        writeBytes(docs(name), "left");
+    ASSERT_EQ(zurmCalc(QStringList{calculation, noRun} + graph).exitCode, 0);
+    ASSERT_EQ(zurmCalc({calculation, noRun, QStringLiteral("--pdf"), docs("old.pdf")}).exitCode, 0);
+    EXPECT_FALSE(QFile::exists(docs("~$old.csv.a1B2c3.tmp")));
+    EXPECT_FALSE(QFile::exists(docs("~$old.pdf")));
+    EXPECT_TRUE(QFile::exists(docs("old.csv.backup")));
+    const QStringList temporaries = QDir(folder.docsFolder()).entryList({QStringLiteral("~$*")}, QDir::Files | QDir::Hidden);
+    EXPECT_TRUE(temporaries.isEmpty()) << temporaries.join(' ').toStdString();
+}

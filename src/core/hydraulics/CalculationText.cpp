@@ -2,14 +2,15 @@
 
 #include "base/Failure.h"
 #include "platform/Cp1251.h"
+#include "platform/OutputFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
-#include <QStorageInfo>
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -114,14 +115,12 @@ namespace {
 
 // A failed write of the text names the file and the disk it is on, with the
 // space left there: a full disk is the usual cause with a text of gigabytes.
-Failure writeFailure(const QString& path, const QString& error)
+// The system's reason is taken at once; QFile's own text of it is often
+// "Unknown error".
+Failure writeFailure(const QString& path, const QString& detail)
 {
-    const QStorageInfo disk(QFileInfo(path).absolutePath());
-    QString where = QStringLiteral("Ошибка записи текста расчета в файл ") + QDir::toNativeSeparators(path);
-    if (disk.isValid())
-        where += QStringLiteral(" (диск ") + QDir::toNativeSeparators(disk.rootPath()) + QStringLiteral(", свободно ")
-            + QString::number(disk.bytesAvailable() / (1024 * 1024)) + QStringLiteral(" МБ)");
-    return Failure(QStringLiteral("FileError"), where + QStringLiteral(": ") + error);
+    const int error = errno;
+    return Failure(QStringLiteral("FileError"), outputWriteFailure(path, error, detail));
 }
 
 } // namespace
@@ -131,6 +130,7 @@ void CalculationText::streamTo(const QString& path)
     if (!enabled_)
         return;
     auto file = std::make_unique<QFile>(path);
+    errno = 0;
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw writeFailure(path, file->errorString());
     file_ = std::move(file);
@@ -145,6 +145,7 @@ void CalculationText::finish()
     if (!file_)
         return;
     writeBuffer();
+    errno = 0;
     if (!file_->flush())
         throw writeFailure(path_, file_->errorString());
     file_->close();
@@ -156,6 +157,7 @@ void CalculationText::writeBuffer() const
 {
     if (!file_ || size_ == 0)
         return;
+    errno = 0;
     if (file_->write(buffer_.get(), qint64(size_)) != qint64(size_))
         throw writeFailure(path_, file_->errorString());
     written_ += qint64(size_);

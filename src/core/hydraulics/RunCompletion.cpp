@@ -7,12 +7,12 @@
 #include "base/Failure.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
+#include "document/DocumentFiles.h"
 #include "platform/Cp1251.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace zurm {
 
@@ -63,14 +63,19 @@ void offerTextSave(RunState& s, UserDialogs& dialogs, const QString& textPath, R
         dialogs.showMessage(QStringLiteral("Нельзя сохранить текст расчета в папку, в которую установлена программа."));
         return;
     }
+    const QList<KeptFile> kept = documentFiles(s.data);
+    if (const QString problem = outputPlaceProblem(QStringLiteral("Текст расчета"), path, kept); !problem.isEmpty()) {
+        dialogs.showMessage(problem);
+        return;
+    }
     if (QFileInfo::exists(path)
         && !dialogs.askYesNo(kApplicationTitle,
                              QStringLiteral("Файл \"") + name + QStringLiteral("\" уже существует. Заменить его?")))
         return;
-    QFile::remove(path);
-    if (!QFile::rename(textPath, path))
-        throw Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось переместить файл ") + textPath
-                                                        + QStringLiteral(" в ") + path + QStringLiteral("."));
+    // The old file stays whole until the finished text replaces it in one step.
+    OutputFile out(path, QStringLiteral("Текст расчета"), kept);
+    out.takeContentOf(textPath);
+    out.commit();
     outcome.savedTextFile = path;
     s.status(QStringLiteral("Подготовка экранной формы с текстом расчета."));
     if (s.options.showText)

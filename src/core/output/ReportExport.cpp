@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
+#include "document/DocumentFiles.h"
 #include "output/ReportWorkbook.h"
 
 #include <QFileInfo>
@@ -23,6 +24,13 @@ bool exportReport(DataModule& data, UserDialogs& dialogs, Progress& progress)
     if (!chosen)
         return false;
     const QString file = withXlsxSuffix(*chosen);
+    // A place that may not be replaced is refused before the question.
+    if (const QString problem = outputPlaceProblem(QStringLiteral("Отчет"), QFileInfo(file).absoluteFilePath(),
+                                                   documentFiles(data));
+        !problem.isEmpty()) {
+        dialogs.showMessage(problem);
+        return false;
+    }
     if (QFileInfo::exists(file)
         && !dialogs.askYesNo(kApplicationTitle,
                              QStringLiteral("Файл \"") + file + QStringLiteral("\" уже существует. Заменить его?")))

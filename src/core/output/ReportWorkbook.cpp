@@ -7,6 +7,7 @@
 #include "base/UserDialogs.h"
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
+#include "document/DocumentFiles.h"
 #include "output/ReportCaptions.h"
 #include "platform/ZipCompression.h"
 #include "settings/SettingsRow.h"
@@ -16,7 +17,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlQuery>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -326,14 +326,13 @@ void writeReportWorkbook(DataModule& data, const QString& path, Progress& progre
     const QString target = QFileInfo(path).absoluteFilePath();
     progress.setStatus(kStatus);
     progress.processEvents();
-    TemporaryPath temporary(target);
+    OutputFile file(target, QStringLiteral("Отчет"), documentFiles(data));
     {
-        SheetWriter out(temporary.path(), target, reportValueFormat(reportDigits(data, digits)), QStringLiteral("ЗУРМ"),
-                        kColumnWidth);
+        SheetWriter out(file, reportValueFormat(reportDigits(data, digits)), QStringLiteral("ЗУРМ"), kColumnWidth);
         ReportSheet(data, out, progress).write();
         out.close();
     }
-    temporary.moveTo(target);
+    file.commit();
 }
 
 } // namespace zurm

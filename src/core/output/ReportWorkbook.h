@@ -33,8 +33,9 @@ QString withXlsxSuffix(const QString& fileName);
 // (ВывВОтчТабл). Values use the report precision of the settings (3 when no
 // settings file is open, or when `digits` overrides it).
 //
-// The workbook is written beside `path` under a temporary name and moved onto
-// it at the end, so a failure never leaves part of a file there. Shows its
+// The workbook is written through an OutputFile: a place that may not be
+// replaced (a folder, a link, an open document) is refused before anything is
+// written, and a failure never leaves part of a file there. Shows its
 // progress in the status line. Throws Failure (the text names the file).
 void writeReportWorkbook(DataModule& data, const QString& path, Progress& progress, int digits = -1);
 

@@ -1,12 +1,13 @@
 #pragma once
 
 // The workbook writer shared by the exports: one sheet of a libxlsxwriter
-// workbook with a cache of cell formats, and the temporary file the workbook
-// is written to before it is moved onto its name. Only core sources include
-// this header (libxlsxwriter is the core's private dependency).
+// workbook with a cache of cell formats, written to the temporary file of an
+// OutputFile. Only core sources include this header (libxlsxwriter is the
+// core's private dependency).
 
 #include "base/Failure.h"
 #include "platform/CNumericLocale.h"
+#include "platform/OutputFile.h"
 #include "platform/ZipCompression.h"
 
 #include <QByteArray>
@@ -14,13 +15,13 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QString>
-#include <QTemporaryFile>
 #include <QVariant>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 #include <xlsxwriter.h>
 
@@ -47,14 +48,42 @@ struct Style {
     }
 };
 
+// libxlsxwriter reports its failures on stderr as English "[ERROR]" lines
+// besides returning them; the user reads the program's own message instead.
+class QuietStandardError {
+public:
+    QuietStandardError()
+    {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        const int none = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && none >= 0)
+            ::dup2(none, 2);
+        if (none >= 0)
+            ::close(none);
+    }
+    ~QuietStandardError()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, 2);
+            ::close(saved_);
+        }
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
 // One sheet of a libxlsxwriter workbook, addressed from 1 as the description
-// counts rows and columns.
+// counts rows and columns, written to the temporary file of `out`.
 class SheetWriter {
 public:
     // Every column `columnWidth` characters wide; the Value style uses `valueFormat`.
-    SheetWriter(const QString& temporaryPath, const QString& targetPath, const QString& valueFormat,
-                const QString& sheetName, double columnWidth)
-        : target_(targetPath), valueFormat_(valueFormat.toUtf8())
+    SheetWriter(const OutputFile& out, const QString& valueFormat, const QString& sheetName, double columnWidth)
+        : out_(out), target_(out.target()), valueFormat_(valueFormat.toUtf8())
     {
         lxw_workbook_options options{};
         // Each row goes to the file once the next one starts: a network of
@@ -64,15 +93,17 @@ public:
         options.constant_memory = LXW_TRUE;
         // libxlsxwriter's own scratch files go beside the target as well: the
         // system's temporary folder may be small.
-        tmpdir_ = QFile::encodeName(QFileInfo(targetPath).absolutePath());
+        tmpdir_ = QFile::encodeName(QFileInfo(target_).absolutePath());
         options.tmpdir = tmpdir_.data();
-        book_ = workbook_new_opt(QFile::encodeName(temporaryPath).constData(), &options);
+        const QuietStandardError quiet;
+        book_ = workbook_new_opt(QFile::encodeName(out.temporaryPath()).constData(), &options);
         if (!book_)
             fail(QStringLiteral("недостаточно памяти"));
         sheet_ = workbook_add_worksheet(book_, sheetName.toUtf8().constData());
         if (!sheet_) {
+            const int error = errno;
             lxw_workbook_free(std::exchange(book_, nullptr));
-            fail(QStringLiteral("не удалось создать лист"));
+            failWith(LXW_ERROR_CREATING_TMPFILE, error);
         }
         if (const lxw_error error = worksheet_set_column(sheet_, 0, LXW_COL_MAX - 1, columnWidth, nullptr)) {
             lxw_workbook_free(std::exchange(book_, nullptr));
@@ -90,9 +121,23 @@ public:
 
     void close()
     {
+        // The rows went to libxlsxwriter's scratch file unchecked; a full disk
+        // there would end in a workbook without them.
+        if (FILE* rows = sheet_->optimize_tmpfile) {
+            errno = 0;
+            if (std::fflush(rows) != 0 || std::ferror(rows)) {
+                const int error = errno;
+                lxw_workbook_free(std::exchange(book_, nullptr));
+                failWith(LXW_ERROR_CREATING_TMPFILE, error ? error : ENOSPC);
+            }
+        }
         lxw_workbook* book = std::exchange(book_, nullptr);
         const ZipCompressionLevel fast(1);
-        check(workbook_close(book));
+        const QuietStandardError quiet;
+        errno = 0;
+        const lxw_error error = workbook_close(book);
+        if (error != LXW_NO_ERROR)
+            failWith(error, errno);
     }
 
     void text(int row, int column, const QString& text, Style style)
@@ -188,7 +233,38 @@ private:
     void check(lxw_error error) const
     {
         if (error != LXW_NO_ERROR)
-            fail(QString::fromUtf8(lxw_strerror(error)));
+            failWith(error, 0);
+    }
+    // libxlsxwriter's error codes in the program's words; a failure of the
+    // files says the system's reason, the disk and what to do.
+    [[noreturn]] void failWith(lxw_error error, int systemError) const
+    {
+        switch (error) {
+        case LXW_ERROR_CREATING_XLSX_FILE:
+        case LXW_ERROR_CREATING_TMPFILE:
+        case LXW_ERROR_READING_TMPFILE:
+        case LXW_ERROR_ZIP_FILE_OPERATION:
+        case LXW_ERROR_ZIP_FILE_ADD:
+        case LXW_ERROR_ZIP_CLOSE:
+        case LXW_ERROR_ZIP_INTERNAL_ERROR:
+        case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+        case LXW_ERROR_ZIP_PARAMETER_ERROR:
+            throw Failure(QStringLiteral("FileError"), out_.failureText(systemError, QStringLiteral("ошибка записи книги")));
+        case LXW_ERROR_MEMORY_MALLOC_FAILED:
+            fail(QStringLiteral("недостаточно памяти. Закройте другие программы и повторите выгрузку."));
+        case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+            fail(QStringLiteral("текст ячейки длиннее 32 767 знаков, допустимых в книге Microsoft Excel."));
+        case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+            fail(QStringLiteral("данные не помещаются на лист книги Microsoft Excel (не более 1 048 576 строк "
+                                "и 16 384 колонок)."));
+        case LXW_ERROR_SHEETNAME_LENGTH_EXCEEDED:
+        case LXW_ERROR_INVALID_SHEETNAME_CHARACTER:
+        case LXW_ERROR_SHEETNAME_START_END_APOSTROPHE:
+        case LXW_ERROR_SHEETNAME_ALREADY_USED:
+            fail(QStringLiteral("недопустимое имя листа."));
+        default:
+            fail(QStringLiteral("ошибка библиотеки записи книг (код %1).").arg(int(error)));
+        }
     }
     [[noreturn]] void fail(const QString& why) const
     {
@@ -199,52 +275,13 @@ private:
     // libxlsxwriter writes every number of the sheet's XML with printf: under
     // a decimal-comma locale a workbook of "0,5" cells is corrupt.
     CNumericLocale decimalPoint_;
+    const OutputFile& out_;
     QString target_;
     QByteArray valueFormat_;
     QByteArray tmpdir_;
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     QHash<quint32, lxw_format*> formats_;
-};
-
-// Removes the temporary workbook on every way out unless it was moved away.
-class TemporaryPath {
-public:
-    explicit TemporaryPath(const QString& target)
-    {
-        QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
-        file.setAutoRemove(false);
-        if (!file.open())
-            throw Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + target
-                                                           + QStringLiteral(": ") + file.errorString());
-        path_ = file.fileName();
-        // The workbook gets the permissions of any new file, not the private
-        // ones of a temporary file.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(QFile::encodeName(path_).constData(), 0666 & ~mask);
-    }
-    ~TemporaryPath()
-    {
-        if (!path_.isEmpty())
-            QFile::remove(path_);
-    }
-    TemporaryPath(const TemporaryPath&) = delete;
-    TemporaryPath& operator=(const TemporaryPath&) = delete;
-    const QString& path() const { return path_; }
-    void moveTo(const QString& target)
-    {
-        if (std::rename(QFile::encodeName(path_).constData(), QFile::encodeName(target).constData()) != 0) {
-            const int error = errno;
-            throw Failure(QStringLiteral("FileError"), QStringLiteral("Не удалось записать файл ") + target
-                                                           + QStringLiteral(": ")
-                                                           + QString::fromLocal8Bit(std::strerror(error)));
-        }
-        path_.clear();
-    }
-
-private:
-    QString path_;
 };
 
 } // namespace zurm

@@ -3,6 +3,7 @@
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
 #include "document/DataModule.h"
+#include "document/DocumentFiles.h"
 #include "output/ReportWorkbook.h"
 #include "output/SheetWriter.h"
 
@@ -35,10 +36,9 @@ bool writeReferenceWorkbook(DataModule& data, ReferenceTable table, const QStrin
     progress.processEvents();
     const QString target = QFileInfo(path).absoluteFilePath();
     const int columns = int(info.columns.size());
-    TemporaryPath temporary(target);
+    OutputFile file(target, QStringLiteral("Таблицу"), documentFiles(data));
     {
-        SheetWriter out(temporary.path(), target, reportValueFormat(reportDigits(data, digits)), info.sheetName,
-                        kColumnWidth);
+        SheetWriter out(file, reportValueFormat(reportDigits(data, digits)), info.sheetName, kColumnWidth);
         Style title;
         title.number = Style::Text;
         title.large = 1;
@@ -75,7 +75,7 @@ bool writeReferenceWorkbook(DataModule& data, ReferenceTable table, const QStrin
         } while (query.next());
         out.close();
     }
-    temporary.moveTo(target);
+    file.commit();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <cstdio>
 
 namespace zurm::render {
 
@@ -20,6 +21,45 @@ QString refusal(const QString& mapFile, const QString& why)
     return QStringLiteral("Карта \"") + mapFile + QStringLiteral("\" не загружена: ") + why
         + QStringLiteral(" Схема теплосети будет нарисована без карты.");
 }
+
+// The image decoders say in English on stderr that a file ended early or holds
+// bad data, and then return the picture filled up with grey. While a map is
+// decoded those remarks are taken in and turned into the program's own message.
+class DecoderRemarks {
+public:
+    DecoderRemarks()
+    {
+        heard() = false;
+        forward() = qInstallMessageHandler(&DecoderRemarks::take);
+    }
+    ~DecoderRemarks() { qInstallMessageHandler(forward()); }
+    DecoderRemarks(const DecoderRemarks&) = delete;
+    DecoderRemarks& operator=(const DecoderRemarks&) = delete;
+    bool any() const { return heard(); }
+
+private:
+    static bool& heard()
+    {
+        static bool value = false;
+        return value;
+    }
+    static QtMessageHandler& forward()
+    {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
+    static void take(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (context.category && QByteArrayView(context.category).startsWith("qt.gui.imageio")) {
+            heard() = true;
+            return;
+        }
+        if (forward())
+            forward()(type, context, text);
+        else
+            std::fputs(qPrintable(qFormatLogMessage(type, context, text) + QLatin1Char('\n')), stderr);
+    }
+};
 
 } // namespace
 
@@ -46,6 +86,7 @@ MapPicture loadMapPicture(const QString& mapFile, const QString& programFolder)
         map.problem = refusal(mapFile, QStringLiteral("это не файл рисунка."));
         return map;
     }
+    const DecoderRemarks remarks;
     QImageReader reader(info.absoluteFilePath(), format);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
@@ -77,6 +118,11 @@ MapPicture loadMapPicture(const QString& mapFile, const QString& programFolder)
         map.problem = refusal(mapFile, QStringLiteral("файл поврежден или не является рисунком ") + kind + QLatin1Char('.'));
         return map;
     }
+    // What could be read is shown: the rest of a cut-off picture is grey.
+    if (remarks.any())
+        map.problem = QStringLiteral("Карта \"") + mapFile
+                      + QStringLiteral("\" повреждена: рисунок прочитан не полностью, недостающая часть показана "
+                                       "серым. Сохраните карту заново в программе для рисунков.");
     // Painting in blue needs colour pixels whatever the file stored.
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
         image = std::move(image).convertToFormat(QImage::Format_RGB32);

@@ -222,6 +222,17 @@ TEST(MapPictures, LoadsUpToTheLimitsAndSaysWhyAMapIsNotShown)
     write("huge.jpg", jpegClaiming(30000, 30000));
     write("cut.jpg", jpegClaiming(16, 16).left(60));
     write("text.bmp", "not a picture");
+    {
+        QImage noisy(64, 64, QImage::Format_RGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                noisy.setPixel(x, y, qRgb(x * 4, y * 4, (x * y) & 255));
+        QByteArray whole;
+        QBuffer buffer(&whole);
+        buffer.open(QIODevice::WriteOnly);
+        noisy.save(&buffer, "jpeg", 95);
+        write("short.jpg", whole.left(whole.size() / 2));
+    }
     const QString big = QStringLiteral(ZURM_SOURCE_DIR "/tests/data/maps/white-8400x8200.jpg");
     const QString notShown = QStringLiteral(" Схема теплосети будет нарисована без карты.");
     const struct {
@@ -248,6 +259,10 @@ TEST(MapPictures, LoadsUpToTheLimitsAndSaysWhyAMapIsNotShown)
          QStringLiteral("Карта \"cut.jpg\" не загружена: файл поврежден или не является рисунком JPEG.") + notShown},
         {QStringLiteral("text.bmp"), {2000, 2000},
          QStringLiteral("Карта \"text.bmp\" не загружена: файл поврежден или не является рисунком BMP.") + notShown},
+        // Its data ends early: what was read is shown, and said to be incomplete.
+        {QStringLiteral("short.jpg"), {64, 64},
+         QStringLiteral("Карта \"short.jpg\" повреждена: рисунок прочитан не полностью, недостающая часть показана "
+                        "серым. Сохраните карту заново в программе для рисунков.")},
         {QString(), {2000, 2000}, {}},
         // Over Qt's default allocation limit of 256 MB once decoded.
         {big, {8400, 8200}, {}},

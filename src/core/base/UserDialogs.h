@@ -8,6 +8,11 @@ namespace zurm {
 // Caption of the program's own questions.
 inline const QString kApplicationTitle = QStringLiteral("ЗУРМ");
 
+// What a message tells the person, and so the icon it is shown with: a thing
+// done or a state to know of, a request or a typed value refused, an
+// operation that failed.
+enum class MessageKind { Information, Warning, Error };
+
 // Everything the core needs from a person. The desktop program answers with
 // message boxes and file dialogs, zurm-calc answers Yes and chooses no files,
 // tests answer from a script.
@@ -15,8 +20,9 @@ class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
 
-    // A plain message box (information or error); "\r" is a line break.
-    virtual void showMessage(const QString& text) = 0;
+    // A plain message box; "\r" is a line break. The caller knows what it
+    // reports, so the kind is never guessed from the words.
+    virtual void showMessage(const QString& text, MessageKind kind) = 0;
     // A Yes/No question; only Yes returns true.
     virtual bool askYesNo(const QString& caption, const QString& text) = 0;
     // File dialogs; nullopt when cancelled. filter is "База данных (*.mdb)|*.mdb".

@@ -13,7 +13,7 @@ namespace zurm {
 bool exportReport(DataModule& data, UserDialogs& dialogs, Progress& progress)
 {
     if (!data.calculationOpen() || !data.calculationDone()) {
-        dialogs.showMessage(kExportNeedsCalculation);
+        dialogs.showMessage(kExportNeedsCalculation, MessageKind::Warning);
         return false;
     }
     const std::optional<QString> chosen =
@@ -51,7 +51,7 @@ bool exportReport(DataModule& data, UserDialogs& dialogs, Progress& progress)
     }
     if (failure) {
         if (!failure->isEmpty())
-            dialogs.showMessage(*failure);
+            dialogs.showMessage(*failure, MessageKind::Error);
         return false;
     }
     dialogs.openWithDefaultApplication(file);

@@ -345,7 +345,7 @@ void CalculationGrids::bindModels()
 
     headerModel_ = new HeaderRowModel(data, this);
     headerModel_->postFailed = [this](const Failure& failure) {
-        dialogs_.showMessage(errorReport(kSaveContext, failure));
+        dialogs_.showMessage(errorReport(kSaveContext, failure), MessageKind::Error);
     };
     headerModel_->reload();
     segmentModel_ = new SegmentTableModel(data, this);

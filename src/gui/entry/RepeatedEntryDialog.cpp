@@ -281,7 +281,7 @@ void RepeatedEntryDialog::writeData()
     setEnabled(true);
     unsetCursor();
     if (written)
-        dialogs_.showMessage(QStringLiteral("Данные введены успешно."));
+        dialogs_.showMessage(QStringLiteral("Данные введены успешно."), MessageKind::Information);
 }
 
 } // namespace zurm::gui

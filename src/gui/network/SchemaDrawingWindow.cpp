@@ -242,13 +242,13 @@ void SchemaDrawingWindow::chooseItem(int index)
 void SchemaDrawingWindow::selectByNumbers()
 {
     if (!editing_->networkHasNodes()) {
-        dialogs_.showMessage(QStringLiteral("Нет узлов для выделения."));
+        dialogs_.showMessage(QStringLiteral("Нет узлов для выделения."), MessageKind::Information);
         setMode(kModePlaceStartNode);
         return;
     }
     if (schema_->selectNodesByNumbers(QStringLiteral("Выделение узлов по номерам"))
         && selectedSchemaNodes(session_.data()).isEmpty())
-        dialogs_.showMessage(QStringLiteral("Ни один узел не найден на схеме теплосети."));
+        dialogs_.showMessage(QStringLiteral("Ни один узел не найден на схеме теплосети."), MessageKind::Information);
     updateHistoryActions();
 }
 

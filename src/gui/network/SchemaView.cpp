@@ -312,7 +312,7 @@ QString SchemaView::loadMap()
     const render::MapPicture map = render::loadMapPicture(d_->schema.mapFile, d_->session.programFolder());
     d_->map = map.image;
     if (!map.problem.isEmpty())
-        d_->dialogs->showMessage(map.problem);
+        d_->dialogs->showMessage(map.problem, MessageKind::Error);
     if (!d_->fit)
         applyScale();
     d_->repaint();
@@ -378,7 +378,7 @@ void SchemaView::copyToClipboard()
 {
     const QImage picture = render::schemaPicture(d_->map, d_->schema, d_->options());
     QGuiApplication::clipboard()->setImage(picture);
-    d_->dialogs->showMessage(kCopied);
+    d_->dialogs->showMessage(kCopied, MessageKind::Information);
 }
 
 void SchemaView::applyScale()
@@ -406,7 +406,7 @@ void SchemaView::applyScale()
         h->setValue(roundEven(size.width() * hr));
         v->setValue(roundEven(size.height() * vr));
     } else {
-        d_->dialogs->showMessage(kZoomRefusal);
+        d_->dialogs->showMessage(kZoomRefusal, MessageKind::Warning);
         box->setFocus();
     }
     box->lineEdit()->selectAll();

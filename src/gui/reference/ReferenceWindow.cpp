@@ -98,7 +98,7 @@ TReferenceForm::TReferenceForm(DataModule& data, UserDialogs& dialogs, Reference
                 try {
                     model_->dropRowIfEmpty(previous.row());
                 } catch (const Failure& failure) {
-                    dialogs_.showMessage(failure.text());
+                    dialogs_.showMessage(failure.text(), MessageKind::Error);
                 }
             });
     layout->addWidget(grid_);
@@ -122,7 +122,7 @@ void TReferenceForm::showEditor()
     try {
         model_->select();
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
         return;
     }
     const ReferenceTableInfo& info = model_->info();
@@ -144,7 +144,7 @@ void TReferenceForm::setReferenceEditing(bool on)
         try {
             model_->setEditing(true);
         } catch (const Failure& failure) {
-            dialogs_.showMessage(failure.text());
+            dialogs_.showMessage(failure.text(), MessageKind::Error);
             return;
         }
     } else {
@@ -189,7 +189,7 @@ void TReferenceForm::appendRow()
     try {
         goToRow(model_->appendRow());
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
     }
 }
 
@@ -214,7 +214,7 @@ void TReferenceForm::miEditDelRecClick()
     for (const QModelIndex& index : grid_->selectionModel()->selectedRows())
         rows.append(index.row());
     if (rows.isEmpty()) {
-        dialogs_.showMessage(QStringLiteral("Выделите хотя бы одну запись."));
+        dialogs_.showMessage(QStringLiteral("Выделите хотя бы одну запись."), MessageKind::Warning);
         return;
     }
     if (!dialogs_.askYesNo(kApplicationTitle, QStringLiteral("Удалить выделенные записи?")))
@@ -225,7 +225,7 @@ void TReferenceForm::miEditDelRecClick()
         grid_->clearSelection();
         goToRow(next);
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
     }
 }
 
@@ -236,7 +236,7 @@ void TReferenceForm::miEditDelAllRecClick()
     try {
         model_->deleteAll();
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
     }
 }
 
@@ -245,7 +245,7 @@ bool TReferenceForm::reportEmpty()
     grid_->finishEditing();
     if (model_->rowCount() > 0)
         return false;
-    dialogs_.showMessage(emptyReferenceMessage(table_));
+    dialogs_.showMessage(emptyReferenceMessage(table_), MessageKind::Warning);
     return true;
 }
 
@@ -257,7 +257,7 @@ void TReferenceForm::miTablFormClick()
     try {
         report = buildReferenceReport(data_, table_, QLocale::system().decimalPoint().at(0));
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
@@ -306,7 +306,7 @@ void TReferenceForm::miTablVigrVMEClick()
     QApplication::restoreOverrideCursor();
     goToRow(row);
     if (!failure.isEmpty())
-        dialogs_.showMessage(failure);
+        dialogs_.showMessage(failure, MessageKind::Error);
     else if (written)
         dialogs_.openWithDefaultApplication(file);
 }

@@ -24,6 +24,9 @@
 #include <QtTest/QtTest>
 
 using zurm::test::SampleWindow;
+using zurm::test::clickThroughWindow;
+using zurm::test::closedByInput;
+using zurm::test::keyThroughWindow;
 using zurm::test::whenShown;
 
 namespace {
@@ -107,9 +110,9 @@ private slots:
                 return;
             acted = true;
             if (how == QStringLiteral("button"))
-                QTest::mouseClick(button, Qt::LeftButton);
+                clickThroughWindow(button);
             else if (how == QStringLiteral("escape"))
-                QTest::keyClick(window.get(), Qt::Key_Escape);
+                keyThroughWindow(window.get(), Qt::Key_Escape);
             else
                 window->close();
         });
@@ -151,7 +154,8 @@ private slots:
                 auto* box = dialog->findChild<QCheckBox*>(QString::fromUtf8(name));
                 boxes.append(box->text() + (box->isChecked() ? QStringLiteral("+") : QString()));
             }
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         QVERIFY2(window->session().data().calculationDone(), qPrintable(setup.dialogs.messages.join(QLatin1Char('|'))));
@@ -217,14 +221,17 @@ private slots:
                 for (int i = 0; i < 3; ++i) {
                     auto* box = dialog->findChild<QCheckBox*>(QString::fromUtf8(kBoxes[i]));
                     boxesAtStart.append(box->isChecked());
-                    box->setChecked(ticked[i]);
+                    if (box->isChecked() != ticked[i])
+                        clickThroughWindow(box);
+                    QCOMPARE(box->isChecked(), ticked[i]);
                 }
                 if (closeWith == QStringLiteral("ok"))
-                    dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+                    clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
                 else if (closeWith == QStringLiteral("close"))
                     dialog->close();
                 else
-                    QTest::keyClick(dialog, Qt::Key_Escape);
+                    keyThroughWindow(dialog, Qt::Key_Escape);
+                QVERIFY(closedByInput(dialog));
             });
             // The graphs open their window: closed at once.
             QPointer<QTimer> graphWindow;
@@ -251,8 +258,9 @@ private slots:
             connect(command, &QAction::triggered, this, [&ran, name = command->objectName()] { ran.append(name); });
         whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
             for (const char* name : kBoxes)
-                dialog->findChild<QCheckBox*>(QString::fromUtf8(name))->setChecked(true);
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+                clickThroughWindow(dialog->findChild<QCheckBox*>(QString::fromUtf8(name)));
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         QVERIFY(window->session().data().calculationDone());
@@ -276,8 +284,9 @@ private slots:
 
         setup.dialogs.files = {setup.docs(QStringLiteral("report"))};
         whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
-            dialog->findChild<QCheckBox*>(QStringLiteral("cbVigrV_ME"))->setChecked(true);
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+            clickThroughWindow(dialog->findChild<QCheckBox*>(QStringLiteral("cbVigrV_ME")));
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         const QString workbook = setup.docs(QStringLiteral("report.xlsx"));
@@ -304,8 +313,9 @@ private slots:
                 previewTitle = preview->windowTitle();
                 static_cast<QDialog*>(preview)->reject();
             });
-            dialog->findChild<QCheckBox*>(QStringLiteral("cbFormOtch"))->setChecked(true);
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+            clickThroughWindow(dialog->findChild<QCheckBox*>(QStringLiteral("cbFormOtch")));
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         QCOMPARE(previewTitle, QStringLiteral("Гидравлический расчет теплосети"));

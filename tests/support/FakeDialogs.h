@@ -26,6 +26,7 @@ public:
     std::deque<std::optional<QString>> files; // for the file dialogs; empty means cancelled
     QList<FileRequest> fileRequests;
     QStringList openedFiles;           // shown in the default application
+    bool noDefaultApplication = false; // the desktop has no application to show them
 
     void showMessage(const QString& text, MessageKind kind) override
     {
@@ -50,7 +51,11 @@ public:
         return nextFile({QStringLiteral("save"), title, folder, filter});
     }
 
-    void openWithDefaultApplication(const QString& path) override { openedFiles.append(path); }
+    bool openWithDefaultApplication(const QString& path) override
+    {
+        openedFiles.append(path);
+        return !noDefaultApplication;
+    }
 
 private:
     std::optional<QString> nextFile(FileRequest request)

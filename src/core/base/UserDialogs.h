@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <optional>
 
@@ -30,9 +31,21 @@ public:
                                                     const QString& filter) = 0;
     virtual std::optional<QString> chooseFileToSave(const QString& title, const QString& initialFolder,
                                                     const QString& filter) = 0;
-    // Shows a file the program has written (a workbook) in the desktop's
-    // default application for it; batch use shows nothing.
-    virtual void openWithDefaultApplication(const QString& /*path*/) {}
+    // Shows a file in the desktop's default application for it; false when
+    // the desktop could not. Batch use shows nothing and has nothing to say.
+    virtual bool openWithDefaultApplication(const QString& /*path*/) { return true; }
+
+    // Shows a file the program has written (a workbook); a desktop without
+    // an application for it would otherwise leave the person not knowing
+    // where the file went.
+    void showWrittenFile(const QString& path)
+    {
+        if (!openWithDefaultApplication(path))
+            showMessage(QStringLiteral("Файл \"") + QDir::toNativeSeparators(path)
+                            + QStringLiteral("\" записан, но не открыт: на компьютере нет программы, которая "
+                                             "открывает такие файлы."),
+                        MessageKind::Information);
+    }
 };
 
 // What a long operation shows while it works.

@@ -54,7 +54,7 @@ bool exportReport(DataModule& data, UserDialogs& dialogs, Progress& progress)
             dialogs.showMessage(*failure, MessageKind::Error);
         return false;
     }
-    dialogs.openWithDefaultApplication(file);
+    dialogs.showWrittenFile(file);
     return true;
 }
 

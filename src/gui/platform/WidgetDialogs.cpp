@@ -77,9 +77,9 @@ std::optional<QString> WidgetDialogs::chooseFileToSave(const QString& title, con
     return name;
 }
 
-void WidgetDialogs::openWithDefaultApplication(const QString& path)
+bool WidgetDialogs::openWithDefaultApplication(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void WindowProgress::setStatus(const QString& text)

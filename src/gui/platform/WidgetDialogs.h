@@ -20,7 +20,7 @@ public:
                                             const QString& filter) override;
     std::optional<QString> chooseFileToSave(const QString& title, const QString& initialFolder,
                                             const QString& filter) override;
-    void openWithDefaultApplication(const QString& path) override;
+    bool openWithDefaultApplication(const QString& path) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -277,7 +277,7 @@ void TReferenceForm::miTablVigrVMEClick()
         return;
     const std::optional<QString> chosen =
         dialogs_.chooseFileToSave(QStringLiteral("Выгрузить таблицу в Microsoft Excel"),
-                                  QFileInfo(data_.reference().databaseName()).absolutePath(),
+                                  QFileInfo(data_.calculationPath()).absolutePath(),
                                   QStringLiteral("Книга Microsoft Excel (*.xlsx)|*.xlsx"));
     if (!chosen)
         return;
@@ -308,7 +308,7 @@ void TReferenceForm::miTablVigrVMEClick()
     if (!failure.isEmpty())
         dialogs_.showMessage(failure, MessageKind::Error);
     else if (written)
-        dialogs_.openWithDefaultApplication(file);
+        dialogs_.showWrittenFile(file);
 }
 
 void TReferenceForm::closeEvent(QCloseEvent* event)

@@ -7,9 +7,12 @@
 #include "gui/platform/Translations.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "session/DocumentSession.h"
+#include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QWindow>
 
@@ -162,6 +165,40 @@ private slots:
         QCOMPARE(zurm::gui::messageIcon(MessageKind::Information), QMessageBox::Information);
         QCOMPARE(zurm::gui::messageIcon(MessageKind::Warning), QMessageBox::Warning);
         QCOMPARE(zurm::gui::messageIcon(MessageKind::Error), QMessageBox::Critical);
+    }
+
+    // A question and the save dialog answered as a person answers them, through
+    // the window: "Да" by the mouse, Return on the default "Нет", a name typed
+    // into the save dialog and Return.
+    void questionsAndTheSaveDialogTakeTheWindowSystemsInput()
+    {
+        using namespace zurm::test;
+        QWidget owner;
+        owner.show();
+        zurm::gui::WidgetDialogs dialogs(&owner);
+        whenModalShown([](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            clickThroughWindow(box->button(QMessageBox::Yes));
+            QVERIFY(closedByInput(box));
+        });
+        QVERIFY(dialogs.askYesNo(QStringLiteral("ЗУРМ"), QStringLiteral("Выполнить расчет?")));
+        whenModalShown([](QWidget* modal) {
+            keyThroughWindow(modal, Qt::Key_Return);
+            QVERIFY(closedByInput(modal));
+        });
+        QVERIFY(!dialogs.askYesNo(QStringLiteral("ЗУРМ"), QStringLiteral("Выполнить расчет?")));
+
+        QTemporaryDir folder;
+        whenModalShown([](QWidget* modal) {
+            QVERIFY(qobject_cast<QFileDialog*>(modal));
+            typeThroughWindow(modal, QStringLiteral("протокол.txt"));
+            keyThroughWindow(modal, Qt::Key_Return);
+            QVERIFY(closedByInput(modal));
+        });
+        const std::optional<QString> chosen = dialogs.chooseFileToSave(
+            QStringLiteral("Сохранить текст расчета как..."), folder.path(), QStringLiteral("Текстовый документ (*.txt)|*.txt"));
+        QCOMPARE(chosen.value_or(QString()), folder.filePath(QStringLiteral("протокол.txt")));
     }
 };
 

@@ -12,7 +12,7 @@ namespace zurm::bench {
 // Messages go to stderr, every question is answered Yes, no file is chosen.
 class QuietDialogs : public UserDialogs {
 public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void showMessage(const QString& text, zurm::MessageKind) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     bool askYesNo(const QString&, const QString&) override { return true; }
     std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }

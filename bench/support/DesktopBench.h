@@ -18,7 +18,7 @@ namespace zurm::bench {
 class OpeningDialogs : public UserDialogs {
 public:
     QString file;
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void showMessage(const QString& text, zurm::MessageKind) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     bool askYesNo(const QString&, const QString&) override { return true; }
     std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return file; }
     std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }

@@ -24,7 +24,7 @@ void printLine(FILE* stream, const QString& text);
 class BatchDialogs : public UserDialogs {
 public:
     QStringList messages;
-    void showMessage(const QString& text) override
+    void showMessage(const QString& text, MessageKind) override
     {
         messages.append(text);
         printLine(stderr, text);

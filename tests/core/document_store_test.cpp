@@ -2,6 +2,7 @@
 // node numbers of new segments, saving a segment row, the calculation-done
 // flag, the work database and the error report.
 #include "base/Failure.h"
+#include "base/Guarded.h"
 #include "base/Sql.h"
 #include "document/DataModule.h"
 #include "document/EditGuards.h"
@@ -179,6 +180,10 @@ TEST(ErrorReport, ContextClassAndText)
 {
     EXPECT_EQ(errorReport(QStringLiteral("Ошибка при сохранении данных."), Failure(QStringLiteral("SqlError"), QStringLiteral("disk full"))),
               QStringLiteral("Ошибка при сохранении данных.\r\rКласс ошибки: \"SqlError\"\rТекст ошибки: \"disk full\""));
+    // The report of an unexpected failure is shown as an error.
+    FakeDialogs dialogs;
+    EXPECT_FALSE(guardedStep(dialogs, QStringLiteral("Ошибка."), [] { throw Failure(QStringLiteral("SqlError"), QString()); }));
+    EXPECT_EQ(dialogs.kinds, QList<MessageKind>{MessageKind::Error});
 }
 
 TEST(EditGuards, RefusedAtStartAndInTheNetworkEditor)

@@ -594,6 +594,7 @@ TEST_F(DocumentSessionCompact, CompactedFileKeepsItsDataAndStaysOpen)
     ASSERT_TRUE(session->compactCalculation());
     EXPECT_EQ(posts, 1);
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Сжатие выполнено.")});
+    EXPECT_EQ(dialogs.kinds, QList<MessageKind>{MessageKind::Information});
     EXPECT_LT(QFileInfo(calc).size(), sizeBefore);
     EXPECT_EQ(valueOnFile(calc, QStringLiteral("SELECT count(*) FROM Табл")).toInt(), 3);
     EXPECT_TRUE(session->data().calculationOpen());

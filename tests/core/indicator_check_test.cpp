@@ -404,9 +404,9 @@ TEST_F(IndicatorCheckTest, BusyWhileCheckingAndTheScratchTableIsLeftEmpty)
     };
     struct RecordingDialogs : FakeDialogs {
         QStringList* log = nullptr;
-        void showMessage(const QString& text) override
+        void showMessage(const QString& text, MessageKind kind) override
         {
-            FakeDialogs::showMessage(text);
+            FakeDialogs::showMessage(text, kind);
             log->append(QStringLiteral("message"));
         }
     };

@@ -14,6 +14,7 @@
 #include "support/ProgramFolder.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
@@ -243,6 +244,7 @@ TEST(ReportWorkbook, ExportCommandAsksAndRefuses)
         bool replace;
         QString message;    // expected message; "*" any text naming the file
         bool written;
+        bool noViewer = false; // the desktop has no application for the workbook
     };
     const Case cases[] = {
         {false, QStringLiteral("a"), false, false, zurm::kExportNeedsCalculation, false},
@@ -251,6 +253,9 @@ TEST(ReportWorkbook, ExportCommandAsksAndRefuses)
         {true, QStringLiteral("report.XLSX"), true, false, QString(), false},
         {true, QStringLiteral("report.xlsx"), true, true, QString(), true},
         {true, QStringLiteral("missing/report"), false, false, QStringLiteral("*"), false},
+        {true, QStringLiteral("unseen"), false, false, QStringLiteral("Файл \"%1\" записан, но не открыт: на компьютере "
+                                                                       "нет программы, которая открывает такие файлы."),
+         true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chosen.toStdString());
@@ -265,6 +270,7 @@ TEST(ReportWorkbook, ExportCommandAsksAndRefuses)
             old.write("old");
         }
         zurm::test::FakeDialogs dialogs;
+        dialogs.noDefaultApplication = c.noViewer;
         zurm::test::FakeProgress progress;
         if (!c.chosen.isEmpty())
             dialogs.files.push_back(chosen);
@@ -280,7 +286,9 @@ TEST(ReportWorkbook, ExportCommandAsksAndRefuses)
             EXPECT_TRUE(dialogs.messages[0].contains(target))
                 << dialogs.messages[0].toStdString();
         } else {
-            EXPECT_EQ(dialogs.messages, c.message.isEmpty() ? QStringList() : QStringList{c.message});
+            const QString message = c.message.contains(QLatin1String("%1"))
+                                        ? c.message.arg(QDir::toNativeSeparators(target)) : c.message;
+            EXPECT_EQ(dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
         }
         EXPECT_EQ(dialogs.questions.size(), c.exists ? 1 : 0);
         EXPECT_EQ(dialogs.openedFiles, c.written ? QStringList{target} : QStringList());

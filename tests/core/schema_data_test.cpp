@@ -17,7 +17,7 @@ namespace {
 // Nothing here asks or says anything; a message would fail the test.
 class NoDialogs : public UserDialogs {
 public:
-    void showMessage(const QString& text) override { ADD_FAILURE() << text.toStdString(); }
+    void showMessage(const QString& text, MessageKind) override { ADD_FAILURE() << text.toStdString(); }
     bool askYesNo(const QString&, const QString&) override { return false; }
     std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }

@@ -26,6 +26,9 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSplitter>
+#include <QToolBar>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
@@ -606,11 +609,24 @@ private slots:
         available->clear();
         QTest::keyClicks(available, QStringLiteral("1 a-2,5"));
         QCOMPARE(available->text(), QStringLiteral("125"));
+
+        // A node number beyond 32700 is a typing error, refused when the
+        // field is left and again when a command would store it.
+        const QString refusal = QStringLiteral("Значение поля \"РНапНаУз задан для узла\" должно быть целым числом от 0 "
+                                               "до 32700.\rЗначение не изменено.");
+        available->clear();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        available->setFocus();
+        zurm::test::typeThroughWindow(available, QStringLiteral("40000"));
+        zurm::test::keyThroughWindow(available, Qt::Key_Return);
+        QCOMPARE(setup.dialogs.messages, QStringList{refusal});
+        QCOMPARE(setup.dialogs.kinds, QList<zurm::MessageKind>{zurm::MessageKind::Warning});
+        QCOMPARE(available->text(), QStringLiteral("5"));
         available->setText(QStringLiteral("40000"));
         window->findChild<QAction*>(QStringLiteral("miFileSaveRas"))->trigger();
-        QCOMPARE(setup.dialogs.messages.size(), 1);
-        QVERIFY2(setup.dialogs.messages[0].contains(QStringLiteral("Значение 40000 поля \"РНапНаУз задан для узла\"")),
-                 qPrintable(setup.dialogs.messages[0]));
+        QCOMPARE(setup.dialogs.messages, (QStringList{refusal, refusal}));
+        QCOMPARE(available->text(), QStringLiteral("5"));
         QCOMPARE(FileAccess(setup.calculation).value(QStringLiteral("SELECT NузРНап FROM НазвРасч")).toInt(), 5);
     }
 
@@ -734,6 +750,31 @@ private slots:
         auto* nu = child<QTableView>(window.get(), "DGNU");
         const int end = columnOf(nu->model(), QStringLiteral("КонУзел"));
         QVERIFY(nu->columnViewportPosition(end) + nu->columnWidth(end) <= nu->viewport()->width());
+    }
+
+    // Back from the largest font size to the usual one, the segment grid
+    // stands beside the node numbers again; the menus and the toolbar read at
+    // the size of the data grids.
+    void fontSizesComeBackWithoutAGap()
+    {
+        SampleWindow setup(SampleWindow::CalculationNotNamed);
+        setup.nameCalculationInSettings();
+        auto window = setup.show();
+        window->resize(1280, 800);
+        auto* left = child<QWidget>(window.get(), "pnLeft");
+        auto* client = child<QWidget>(window.get(), "pnClient");
+        auto* split = child<QSplitter>(window.get(), "spVert");
+        auto* toolbar = child<QToolBar>(window.get(), "ToolBar1");
+        for (int size : {20, 10}) {
+            setup.updateSettings(QStringLiteral("РШрифтаВТД=%1, РШрифтаВЗагКолТД=%1, РШрифтаНаимПок=%1").arg(size));
+            window->ApplyFontSizes();
+            QApplication::processEvents();
+            QCOMPARE(client->x() - (left->x() + left->width()), split->handleWidth());
+            QCOMPARE(window->menuBar()->font().pointSize(), size);
+            for (const QMenu* menu : window->menuBar()->findChildren<QMenu*>())
+                QCOMPARE(menu->font().pointSize(), size);
+            QCOMPARE(toolbar->font().pointSize(), size);
+        }
     }
 
     // The toolbar shows the program's own coloured icons, and a disabled

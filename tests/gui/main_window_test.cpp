@@ -1,15 +1,18 @@
 // The main window comes up under the offscreen platform, runs the start-up
 // sequence on its program folder once it is shown and shows the open
 // calculation in its caption; it keeps its place on the screen; the message
-// boxes speak Russian and show errors with the error icon.
+// boxes speak Russian and show each kind of message with its icon.
 #include "base/Sql.h"
 #include "gui/entry/MainWindow.h"
 #include "gui/platform/Translations.h"
 #include "gui/platform/WidgetDialogs.h"
 #include "session/DocumentSession.h"
+#include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QWindow>
 
@@ -34,10 +37,10 @@ class WatchingDialogs : public zurm::test::FakeDialogs {
 public:
     QWidget* window = nullptr;
     QList<bool> windowExposed;
-    void showMessage(const QString& text) override
+    void showMessage(const QString& text, zurm::MessageKind kind) override
     {
         windowExposed.append(window && window->windowHandle() && window->windowHandle()->isExposed());
-        FakeDialogs::showMessage(text);
+        FakeDialogs::showMessage(text, kind);
     }
 };
 
@@ -149,7 +152,7 @@ private slots:
         QCOMPARE(window->geometry(), closedAt);
     }
 
-    // Qt's own buttons read Russian; errors carry the error icon.
+    // Qt's own buttons read Russian; each kind of message has its icon.
     void messageBoxesSpeakRussian()
     {
         QVERIFY(zurm::gui::installQtTranslations(*QCoreApplication::instance()));
@@ -158,15 +161,44 @@ private slots:
         QCOMPARE(buttons.button(QDialogButtonBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Нет"));
         QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Отмена"));
 
-        const std::pair<const char*, QMessageBox::Icon> cases[] = {
-            {"Ошибка при сохранении данных.\r\rКласс ошибки: \"Failure\"\rТекст ошибки: \"x\"", QMessageBox::Critical},
-            {"Файл /tmp/a.mdb не найден.", QMessageBox::Critical},
-            {"\"1x\" не является числом. Введите число.", QMessageBox::Critical},
-            {"Сжатие выполнено.", QMessageBox::Information},
-            {"Данные введены успешно.", QMessageBox::Information},
-        };
-        for (const auto& [text, icon] : cases)
-            QVERIFY2(zurm::gui::messageIcon(QString::fromUtf8(text)) == icon, text);
+        using zurm::MessageKind;
+        QCOMPARE(zurm::gui::messageIcon(MessageKind::Information), QMessageBox::Information);
+        QCOMPARE(zurm::gui::messageIcon(MessageKind::Warning), QMessageBox::Warning);
+        QCOMPARE(zurm::gui::messageIcon(MessageKind::Error), QMessageBox::Critical);
+    }
+
+    // A question and the save dialog answered as a person answers them, through
+    // the window: "Да" by the mouse, Return on the default "Нет", a name typed
+    // into the save dialog and Return.
+    void questionsAndTheSaveDialogTakeTheWindowSystemsInput()
+    {
+        using namespace zurm::test;
+        QWidget owner;
+        owner.show();
+        zurm::gui::WidgetDialogs dialogs(&owner);
+        whenModalShown([](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            clickThroughWindow(box->button(QMessageBox::Yes));
+            QVERIFY(closedByInput(box));
+        });
+        QVERIFY(dialogs.askYesNo(QStringLiteral("ЗУРМ"), QStringLiteral("Выполнить расчет?")));
+        whenModalShown([](QWidget* modal) {
+            keyThroughWindow(modal, Qt::Key_Return);
+            QVERIFY(closedByInput(modal));
+        });
+        QVERIFY(!dialogs.askYesNo(QStringLiteral("ЗУРМ"), QStringLiteral("Выполнить расчет?")));
+
+        QTemporaryDir folder;
+        whenModalShown([](QWidget* modal) {
+            QVERIFY(qobject_cast<QFileDialog*>(modal));
+            typeThroughWindow(modal, QStringLiteral("протокол.txt"));
+            keyThroughWindow(modal, Qt::Key_Return);
+            QVERIFY(closedByInput(modal));
+        });
+        const std::optional<QString> chosen = dialogs.chooseFileToSave(
+            QStringLiteral("Сохранить текст расчета как..."), folder.path(), QStringLiteral("Текстовый документ (*.txt)|*.txt"));
+        QCOMPARE(chosen.value_or(QString()), folder.filePath(QStringLiteral("протокол.txt")));
     }
 };
 

@@ -98,6 +98,34 @@ private slots:
                                 "Разрешить редактирование?"));
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("lbCalculationDone"))->text(), QString());
     }
+
+    // The table's export asks for the name beside the calculation, as the
+    // report's export does, and says where it wrote the workbook when the
+    // desktop has no application to show it.
+    void exportStartsBesideTheCalculationAndNamesTheFile()
+    {
+        SampleWindow setup;
+        auto window = setup.show();
+        setup.dialogs.noDefaultApplication = true;
+        const QString book = setup.docs(QStringLiteral("Диаметры.xlsx"));
+        setup.dialogs.files = {book};
+        bool shown = false;
+        whenShown(QStringLiteral("TDiamTrPrForm"), [&](QWidget* form) {
+            shown = true;
+            form->findChild<QAction*>(QStringLiteral("miTablVigrVME"))->trigger();
+            form->close();
+        });
+        window->findChild<QAction*>(QStringLiteral("miSpravoshDiamTrPr"))->trigger();
+        QVERIFY(shown);
+        QCOMPARE(setup.dialogs.fileRequests.size(), 1);
+        QCOMPARE(setup.dialogs.fileRequests[0].initialFolder, QFileInfo(setup.calculation).absolutePath());
+        QVERIFY(QFile::exists(book));
+        QCOMPARE(setup.dialogs.messages,
+                 QStringList{QStringLiteral("Файл \"") + QDir::toNativeSeparators(book)
+                             + QStringLiteral("\" записан, но не открыт: на компьютере нет программы, которая "
+                                              "открывает такие файлы.")});
+        QCOMPARE(setup.dialogs.kinds, QList<zurm::MessageKind>{zurm::MessageKind::Information});
+    }
 };
 
 QTEST_MAIN(ReferenceEditorTest)

@@ -28,6 +28,9 @@
 #include <QtTest/QtTest>
 
 using zurm::test::SampleWindow;
+using zurm::test::clickThroughWindow;
+using zurm::test::closedByInput;
+using zurm::test::keyThroughWindow;
 using zurm::test::whenShown;
 
 namespace {
@@ -123,9 +126,9 @@ private slots:
                 return;
             acted = true;
             if (how == QStringLiteral("button"))
-                QTest::mouseClick(button, Qt::LeftButton);
+                clickThroughWindow(button);
             else if (how == QStringLiteral("escape"))
-                QTest::keyClick(window.get(), Qt::Key_Escape);
+                keyThroughWindow(window.get(), Qt::Key_Escape);
             else
                 window->close();
         });
@@ -167,7 +170,8 @@ private slots:
                 auto* box = dialog->findChild<QCheckBox*>(QString::fromUtf8(name));
                 boxes.append(box->text() + (box->isChecked() ? QStringLiteral("+") : QString()));
             }
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         QVERIFY2(window->session().data().calculationDone(), qPrintable(setup.dialogs.messages.join(QLatin1Char('|'))));
@@ -227,20 +231,24 @@ private slots:
         for (int pass = 0; pass < 2; ++pass) {
             ran.clear();
             QList<bool> boxesAtStart;
+            QList<bool> boxesTicked;
             QPointer<QDialog> shownDialog;
             whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
                 shownDialog = qobject_cast<QDialog*>(dialog);
                 for (int i = 0; i < 3; ++i) {
                     auto* box = dialog->findChild<QCheckBox*>(QString::fromUtf8(kBoxes[i]));
                     boxesAtStart.append(box->isChecked());
-                    box->setChecked(ticked[i]);
+                    if (box->isChecked() != ticked[i])
+                        clickThroughWindow(box);
+                    boxesTicked.append(box->isChecked());
                 }
                 if (closeWith == QStringLiteral("ok"))
-                    dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+                    clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
                 else if (closeWith == QStringLiteral("close"))
                     dialog->close();
                 else
-                    QTest::keyClick(dialog, Qt::Key_Escape);
+                    keyThroughWindow(dialog, Qt::Key_Escape);
+                QVERIFY(closedByInput(dialog));
             });
             // The graphs open their window: closed at once.
             QPointer<QTimer> graphWindow;
@@ -249,6 +257,7 @@ private slots:
             runCalculation(setup, *window);
             delete graphWindow;
             QCOMPARE(boxesAtStart, (QList<bool>{false, false, false}));
+            QCOMPARE(boxesTicked, ticked);
             QVERIFY(shownDialog);
             QCOMPARE(shownDialog->result(), result);
             QCOMPARE(ran, started);
@@ -267,8 +276,9 @@ private slots:
             connect(command, &QAction::triggered, this, [&ran, name = command->objectName()] { ran.append(name); });
         whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
             for (const char* name : kBoxes)
-                dialog->findChild<QCheckBox*>(QString::fromUtf8(name))->setChecked(true);
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+                clickThroughWindow(dialog->findChild<QCheckBox*>(QString::fromUtf8(name)));
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         QVERIFY(window->session().data().calculationDone());
@@ -292,8 +302,9 @@ private slots:
 
         setup.dialogs.files = {setup.docs(QStringLiteral("report"))};
         whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
-            dialog->findChild<QCheckBox*>(QStringLiteral("cbVigrV_ME"))->setChecked(true);
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+            clickThroughWindow(dialog->findChild<QCheckBox*>(QStringLiteral("cbVigrV_ME")));
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         const QString workbook = setup.docs(QStringLiteral("report.xlsx"));
@@ -320,8 +331,9 @@ private slots:
                 previewTitle = preview->windowTitle();
                 static_cast<QDialog*>(preview)->reject();
             });
-            dialog->findChild<QCheckBox*>(QStringLiteral("cbFormOtch"))->setChecked(true);
-            dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+            clickThroughWindow(dialog->findChild<QCheckBox*>(QStringLiteral("cbFormOtch")));
+            clickThroughWindow(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
+            QVERIFY(closedByInput(dialog));
         });
         runCalculation(setup, *window);
         QCOMPARE(previewTitle, QStringLiteral("Гидравлический расчет теплосети"));

@@ -8,6 +8,8 @@
 #include "gui/network/SchemaDrawingWindow.h"
 #include "gui/network/SchemaView.h"
 #include "network/RenamePlan.h"
+#include "network/SchemaData.h"
+#include "session/DocumentSession.h"
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 
@@ -129,6 +131,67 @@ private slots:
         QCOMPARE(file.strings(QStringLiteral("SELECT НачУзел||'-'||КонУзел||'='||ДлНаУчПод FROM Табл ORDER BY id")),
                  QStringList({"0-1=253.14", "1-2=1250.0", "2-40=257.69", "40-3=257.69"}));
         QCOMPARE(file.value(QStringLiteral("SELECT ПарТСКорр FROM НазвРасч")).toInt(), 0);
+    }
+
+    // Esc takes back the first corner of a rectangle and a drag under way; it
+    // never closes the window, which keeps its undo history.
+    void escapeCancelsWhatIsUnderWay()
+    {
+        SampleWindow setup;
+        auto window = setup.show();
+        bool checked = false;
+        whenShown(QStringLiteral("TParTSForm"), [&](QWidget* editorWidget) {
+            auto* editor = static_cast<zurm::gui::NetworkEditor*>(editorWidget);
+            whenShown(QStringLiteral("TRisShTSForm"), [&](QWidget* drawingWidget) {
+                auto* drawing = static_cast<zurm::gui::SchemaDrawingWindow*>(drawingWidget);
+                auto* scale = child<QComboBox>(drawing, "cbScale");
+                scale->setCurrentText(QStringLiteral("100%"));
+                drawing->schema()->applyScale();
+                QWidget* canvas = drawing->schema()->canvas();
+                auto file = setup.file();
+                const int node = file.value(QStringLiteral("SELECT Nуз FROM УзлыТС ORDER BY Nуз LIMIT 1")).toInt();
+                const QPoint at(file.value(QStringLiteral("SELECT x FROM УзлыТС WHERE Nуз=?"), {node}).toInt(),
+                                file.value(QStringLiteral("SELECT y FROM УзлыТС WHERE Nуз=?"), {node}).toInt());
+                drawing->chooseItem(1);
+                drag(canvas, at, at + QPoint(20, 0));
+                QVERIFY(drawing->history().canUndo());
+                // A drag stopped by Esc moves nothing.
+                QTest::mousePress(canvas, Qt::LeftButton, {}, at + QPoint(20, 0));
+                zurm::test::keyThroughWindow(drawing, Qt::Key_Escape);
+                QTest::mouseRelease(canvas, Qt::LeftButton, {}, at + QPoint(60, 0));
+                QCOMPARE(file.value(QStringLiteral("SELECT x FROM УзлыТС WHERE Nуз=?"), {node}).toInt(), at.x() + 20);
+                // The first corner of a rectangle is taken back: clicked
+                // where no node is.
+                QPoint corner;
+                const QStringList nodes = file.strings(QStringLiteral("SELECT x||','||y FROM УзлыТС"));
+                for (int y = 40; corner.isNull() && y < 600; y += 40)
+                    for (int x = 40; corner.isNull() && x < 600; x += 40) {
+                        bool clear = true;
+                        for (const QString& xy : nodes) {
+                            const QPoint node(xy.section(QLatin1Char(','), 0, 0).toInt(),
+                                              xy.section(QLatin1Char(','), 1, 1).toInt());
+                            clear = clear && (node - QPoint(x, y)).manhattanLength() > 40;
+                        }
+                        if (clear)
+                            corner = QPoint(x, y);
+                    }
+                QVERIFY(!corner.isNull());
+                drawing->chooseItem(3);
+                click(canvas, corner);
+                const QSqlDatabase work = window->session().data().work();
+                QVERIFY(zurm::readSchemaSelection(work).rect);
+                zurm::test::keyThroughWindow(drawing, Qt::Key_Escape);
+                QVERIFY(!zurm::readSchemaSelection(work).rect);
+                QVERIFY(drawing->isVisible());
+                QVERIFY(drawing->history().canUndo());
+                checked = true;
+                drawing->action(QStringLiteral("miSaveClose"))->trigger();
+            });
+            child<QAction>(editor, "miShTSRis")->trigger();
+            editor->accept();
+        });
+        child<QAction>(window.get(), "miDataParTS")->trigger();
+        QVERIFY(checked);
     }
 };
 

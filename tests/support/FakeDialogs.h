@@ -20,13 +20,19 @@ public:
     };
 
     QStringList messages;
+    QList<MessageKind> kinds;          // the kind of each message
     QStringList questions;             // caption + "|" + text
     std::deque<bool> answers;          // for askYesNo; empty means No
     std::deque<std::optional<QString>> files; // for the file dialogs; empty means cancelled
     QList<FileRequest> fileRequests;
     QStringList openedFiles;           // shown in the default application
+    bool noDefaultApplication = false; // the desktop has no application to show them
 
-    void showMessage(const QString& text) override { messages.append(text); }
+    void showMessage(const QString& text, MessageKind kind) override
+    {
+        messages.append(text);
+        kinds.append(kind);
+    }
     bool askYesNo(const QString& caption, const QString& text) override
     {
         questions.append(caption + QLatin1Char('|') + text);
@@ -45,7 +51,11 @@ public:
         return nextFile({QStringLiteral("save"), title, folder, filter});
     }
 
-    void openWithDefaultApplication(const QString& path) override { openedFiles.append(path); }
+    bool openWithDefaultApplication(const QString& path) override
+    {
+        openedFiles.append(path);
+        return !noDefaultApplication;
+    }
 
 private:
     std::optional<QString> nextFile(FileRequest request)

@@ -47,7 +47,7 @@ namespace {
 class AnsweringDialogs : public zurm::UserDialogs {
 public:
     explicit AnsweringDialogs(QString textFile) : textFile_(std::move(textFile)) {}
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void showMessage(const QString& text, zurm::MessageKind) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     bool askYesNo(const QString&, const QString&) override { return true; }
     std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override
     {

@@ -16,11 +16,11 @@ bool guardedStep(UserDialogs& dialogs, const QString& context, Step&& step)
     } catch (const QuietAbort&) {
         return false;
     } catch (const Failure& failure) {
-        dialogs.showMessage(errorReport(context, failure));
+        dialogs.showMessage(errorReport(context, failure), MessageKind::Error);
         return false;
     } catch (const std::exception& e) {
         dialogs.showMessage(errorReport(context, QString::fromLatin1(typeid(e).name()),
-                                        QString::fromLocal8Bit(e.what())));
+                                        QString::fromLocal8Bit(e.what())), MessageKind::Error);
         return false;
     }
 }

@@ -318,7 +318,8 @@ void DataModule::createWorkDatabase(const QString& fileName, UserDialogs& dialog
         if (QFileInfo::exists(path) && !QFile::remove(path))
             dialogs.showMessage(QStringLiteral("Файл ") + QDir::toNativeSeparators(programFolder_ + QLatin1Char('/'))
                                 + fileName
-                                + QStringLiteral(" не может быть удален. Возможно он занят другим приложением или его не существует."));
+                                + QStringLiteral(" не может быть удален. Возможно он занят другим приложением или его не существует."),
+                                MessageKind::Error);
     }
     QSqlDatabase db = open(QStringLiteral("acVremDB"), path);
     workPath_ = fileName.isEmpty() ? QString() : path;

@@ -18,7 +18,7 @@ void atUzliTSBeforePost(DataModule& data, UserDialogs& dialogs, const QSqlRecord
     data.noteInputChanged(source);
     const QString problem = nodeNumberProblem(node.value(QStringLiteral("Nуз")));
     if (!problem.isEmpty()) {
-        dialogs.showMessage(problem);
+        dialogs.showMessage(problem, MessageKind::Warning);
         throw QuietAbort();
     }
 }

@@ -64,7 +64,8 @@ NewSegmentValues atTablAfterInsert(DataModule& data, UserDialogs& dialogs)
         }
         result.id = nextSegmentKey(ids);
         if (!result.id)
-            dialogs.showMessage(QStringLiteral("Невозможно сгенерировать значение ключевого поля."));
+            dialogs.showMessage(QStringLiteral("Невозможно сгенерировать значение ключевого поля."),
+                                MessageKind::Error);
     });
     return result;
 }

@@ -506,7 +506,7 @@ bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progr
     const int type = networkType.toInt(&typeIsNumber);
     if (networkType.isNull() || !typeIsNumber || (type != kOnePipe && type != kTwoPipe)) {
         progress.setBusy(false);
-        dialogs.showMessage(QStringLiteral("Тип сети указан неверно!"));
+        dialogs.showMessage(QStringLiteral("Тип сети указан неверно!"), MessageKind::Error);
         return false;
     }
 
@@ -522,7 +522,7 @@ bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progr
     const QString repeated = firstRepeatedColumn({requiredZag, requiredTabl});
     if (!repeated.isEmpty()) {
         progress.setBusy(false);
-        dialogs.showMessage(duplicateNameMessage(repeated));
+        dialogs.showMessage(duplicateNameMessage(repeated), MessageKind::Error);
         return false;
     }
 
@@ -534,7 +534,7 @@ bool SetUpTableStructure(DataModule& data, UserDialogs& dialogs, Progress& progr
         const QString message = unkeptValuesMessage(db, table, required);
         if (!message.isEmpty()) {
             progress.setBusy(false);
-            dialogs.showMessage(message);
+            dialogs.showMessage(message, MessageKind::Error);
             return false;
         }
     }

@@ -11,6 +11,28 @@ void storeCalculationName(DataModule& data, const QString& name)
     CalculationRow(data.calculation()).storeName(name);
 }
 
+namespace {
+
+constexpr qlonglong kHighestNode = 32700;
+
+} // namespace
+
+QString headNodeProblem(const QString& typed, const QString& label)
+{
+    bool isNumber = false;
+    const qlonglong number = typed.trimmed().toLongLong(&isNumber);
+    if (!isNumber || (number >= 0 && number <= kHighestNode))
+        return {};
+    return QStringLiteral("Значение поля \"") + label
+           + QStringLiteral("\" должно быть целым числом от 0 до 32700.\rЗначение не изменено.");
+}
+
+QString storedHeadNodeText(DataModule& data, const QString& column)
+{
+    const QVariant stored = CalculationRow(data.calculation()).value(column);
+    return stored.isValid() && !stored.isNull() ? QString::number(stored.toInt()) : QString();
+}
+
 std::optional<QString> storeHeadNode(DataModule& data, const QString& column, const QString& typed,
                                      const QString& label, const QObject* source)
 {
@@ -22,11 +44,8 @@ std::optional<QString> storeHeadNode(DataModule& data, const QString& column, co
     const QVariant stored = row.value(column);
     if (stored.isValid() && !stored.isNull() && stored.toInt() == number)
         return std::nullopt;
-    if (number < 0 || number > 32767)
-        throw Failure(QStringLiteral("RangeError"), QStringLiteral("Значение ") + QString::number(number)
-                                                        + QStringLiteral(" поля \"") + label
-                                                        + QStringLiteral("\" вне допустимого диапазона номеров узлов"
-                                                                         " (от 0 до 32767)."));
+    if (const QString problem = headNodeProblem(typed, label); !problem.isEmpty())
+        throw Failure(QStringLiteral("RangeError"), problem);
     data.noteInputChanged(source);
     row.setValue(column, int(number));
     return QString::number(number);

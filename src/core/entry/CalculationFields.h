@@ -17,12 +17,19 @@ class DataModule;
 // only must not fail every file command that posts the pending edits).
 void storeCalculationName(DataModule& data, const QString& name);
 
+// The refusal of a head-node field's text, a typing error naming the field by
+// `label` as the window shows it; empty when the text may be stored: a node
+// number of 0…32700, or a text that is no integer (ignored).
+QString headNodeProblem(const QString& typed, const QString& label);
+
+// The stored node number of `column` as its field shows it.
+QString storedHeadNodeText(DataModule& data, const QString& column);
+
 // Stores a typed node number into `column` (CalculationRow::kSupplyHeadNode or
 // kAvailableHeadNode). Text that is no integer leaves the stored number as it
-// is; a number outside 0…32767 throws Failure naming the field by `label` as
-// the window shows it. A changed number is input changed. Returns the text
-// the field then shows, or nothing when nothing was stored.
-// `source` is the view the field belongs to.
+// is; a text refused by headNodeProblem throws Failure. A changed number is
+// input changed. Returns the text the field then shows, or nothing when
+// nothing was stored. `source` is the view the field belongs to.
 std::optional<QString> storeHeadNode(DataModule& data, const QString& column, const QString& typed,
                                      const QString& label, const QObject* source);
 

@@ -103,6 +103,20 @@ int writeAssignments(DataModule& data, const QList<AssignmentLine>& lines, const
     return marked;
 }
 
+std::optional<int> firstLineNotANumber(const QList<AssignmentLine>& lines)
+{
+    for (int k = 0; k < lines.size(); ++k)
+        if (!lines[k].target.isEmpty() && !lines[k].number.isEmpty() && !parseTypedReal(lines[k].number))
+            return k;
+    return std::nullopt;
+}
+
+QString lineNotANumberMessage(const QList<AssignmentLine>& lines, int line)
+{
+    return QStringLiteral("Строка ") + QString::number(line + 1) + QStringLiteral(", поле \"Число\": \"")
+           + lines[line].number + QStringLiteral("\" не является числом. Введите число.");
+}
+
 void changeMarks(DataModule& data, MarkChange change, const std::optional<QList<qint64>>& ids,
                  const QObject* source)
 {

@@ -45,6 +45,12 @@ inline constexpr int kAssignmentLines = 8;
 // behalf when something was written.
 int writeAssignments(DataModule& data, const QList<AssignmentLine>& lines, const QObject* source = nullptr);
 
+// The first line (from 0) that writeAssignments would refuse for its number,
+// so that the window can name the field before anything starts.
+std::optional<int> firstLineNotANumber(const QList<AssignmentLine>& lines);
+// Its message, worded as the grids refuse a typed value that is no number.
+QString lineNotANumberMessage(const QList<AssignmentLine>& lines, int line);
+
 enum class MarkChange { Set, Clear, Toggle };
 // Changes the marks of the given segments (by id), or of every segment when
 // none are given, in one statement. Input changed on `source`'s behalf.

@@ -190,12 +190,12 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
     const QString textPath =
         options.temporaryTextFile.isEmpty() ? data.resolve(kCalculationTextFileName) : options.temporaryTextFile;
     if (!data.calculationOpen()) {
-        dialogs.showMessage(kImpossible);
+        dialogs.showMessage(kImpossible, MessageKind::Warning);
         run::finishRun(data, progress, textPath, false);
         return outcome;
     }
     if (data.calculationReadOnly()) {
-        dialogs.showMessage(data.calculationViewingMessage(data.calculation().databaseName()));
+        dialogs.showMessage(data.calculationViewingMessage(data.calculation().databaseName()), MessageKind::Warning);
         run::finishRun(data, progress, textPath, false);
         return outcome;
     }
@@ -228,7 +228,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
 
         if (!options.indicatorsValid || options.networkStatus != 0) {
             whole->commit();
-            dialogs.showMessage(kImpossible);
+            dialogs.showMessage(kImpossible, MessageKind::Warning);
             run::finishRun(data, progress, textPath, locked);
             return outcome;
         }
@@ -285,7 +285,7 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         data.loadCalculationDoneFlag();
         outcome.stopped = true;
         run::finishRun(data, progress, textPath, locked);
-        dialogs.showMessage(kStopped);
+        dialogs.showMessage(kStopped, MessageKind::Information);
         return outcome;
     } catch (...) {
         if (state) {

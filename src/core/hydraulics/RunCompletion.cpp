@@ -60,12 +60,13 @@ void offerTextSave(RunState& s, UserDialogs& dialogs, const QString& textPath, R
     const QString name = calculationTextFileName(*chosen);
     const QString path = s.data.resolve(name);
     if (sameFolder(QFileInfo(path).absolutePath(), s.data.programFolder())) {
-        dialogs.showMessage(QStringLiteral("Нельзя сохранить текст расчета в папку, в которую установлена программа."));
+        dialogs.showMessage(QStringLiteral("Нельзя сохранить текст расчета в папку, в которую установлена программа."),
+                            MessageKind::Warning);
         return;
     }
     const QList<KeptFile> kept = documentFiles(s.data);
     if (const QString problem = outputPlaceProblem(QStringLiteral("Текст расчета"), path, kept); !problem.isEmpty()) {
-        dialogs.showMessage(problem);
+        dialogs.showMessage(problem, MessageKind::Warning);
         return;
     }
     if (QFileInfo::exists(path)
@@ -96,7 +97,7 @@ void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, Run
         outcome.text = fromCp1251(outcome.textBytes);
     }
     if (!s.ok())
-        dialogs.showMessage(s.error);
+        dialogs.showMessage(s.error, MessageKind::Error);
     if (s.text.enabled()) {
         if (s.options.offerTextSave)
             offerTextSave(s, dialogs, textPath, outcome);
@@ -108,11 +109,14 @@ void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, Run
         return;
     s.data.SetCalculationDoneFlag(true);
     outcome.succeeded = true;
-    outcome.successMessage = successMessage(nodesShortOfAvailableHead(s.model));
+    const QList<qint16> shortOfHead = nodesShortOfAvailableHead(s.model);
+    outcome.successMessage = successMessage(shortOfHead);
     if (s.options.showCompletion)
         s.options.showCompletion(outcome.successMessage);
     else
-        dialogs.showMessage(outcome.successMessage);
+        // Nodes short of available head are what the engineer has to look at.
+        dialogs.showMessage(outcome.successMessage,
+                            shortOfHead.isEmpty() ? MessageKind::Information : MessageKind::Warning);
 }
 
 void finishRun(DataModule& data, Progress& progress, const QString& textPath, bool locked)

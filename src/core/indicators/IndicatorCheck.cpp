@@ -236,7 +236,7 @@ bool CheckIndicators(DataModule& data, UserDialogs& dialogs, Progress& progress,
 
     if (!result.valid) {
         result.shownMessage = result.message + indicatorCheckClosing();
-        dialogs.showMessage(result.shownMessage);
+        dialogs.showMessage(result.shownMessage, MessageKind::Error);
     }
     if (details)
         *details = result;

@@ -48,7 +48,7 @@ bool refusedForViewing(DataModule& data, UserDialogs& dialogs)
 {
     if (!data.calculationReadOnly())
         return false;
-    dialogs.showMessage(data.calculationViewingMessage(data.calculation().databaseName()));
+    dialogs.showMessage(data.calculationViewingMessage(data.calculation().databaseName()), MessageKind::Warning);
     return true;
 }
 
@@ -207,7 +207,7 @@ NodeHeightsOutcome writeNodeHeights(DataModule& data, UserDialogs& dialogs, Prog
                                            "Каждый из параметров: \"Начиная с узла\", \"по узел\" должен быть целым "
                                            "числом от 0 до 32700.\r"
                                            "Параметр \"Начиная с узла\" должен быть меньше или равен параметру "
-                                           "\"по узел\"."));
+                                           "\"по узел\"."), MessageKind::Warning);
         return outcome;
     }
 
@@ -254,7 +254,7 @@ NodeHeightsOutcome writeNodeHeights(DataModule& data, UserDialogs& dialogs, Prog
     if (!ran)
         return outcome;
     scope.finish();
-    dialogs.showMessage(kDataWritten);
+    dialogs.showMessage(kDataWritten, MessageKind::Information);
     outcome.written = true;
     return outcome;
 }
@@ -298,7 +298,7 @@ bool writeEndNodeValues(DataModule& data, UserDialogs& dialogs, Progress& progre
 
     if (last < first) {
         dialogs.showMessage(QStringLiteral("Параметр \"Начиная со строки номер\" должен быть меньше или равен "
-                                           "параметру \"по строку номер\"."));
+                                           "параметру \"по строку номер\"."), MessageKind::Warning);
         return false;
     }
 
@@ -339,7 +339,7 @@ bool writeEndNodeValues(DataModule& data, UserDialogs& dialogs, Progress& progre
     if (!ran)
         return false;
     scope.finish();
-    dialogs.showMessage(kDataWritten);
+    dialogs.showMessage(kDataWritten, MessageKind::Information);
     return true;
 }
 

@@ -51,7 +51,8 @@ bool openMap(DataModule& data, UserDialogs& dialogs, const QObject* source)
     const QString name = mapFileNameFor(*chosen);
     const QFileInfo file(fromProgramFolder(data, name));
     if (!file.isFile()) {
-        dialogs.showMessage(QStringLiteral("Файл \"") + name + QStringLiteral("\" не существует."));
+        dialogs.showMessage(QStringLiteral("Файл \"") + name + QStringLiteral("\" не существует."),
+                            MessageKind::Warning);
         return false;
     }
     data.noteInputChanged(source);

@@ -134,7 +134,7 @@ bool NetworkEditorState::switchEndNodeEditingOn(const QString& startNodeText)
         if (status_ == kNetworkCorrect)
             manualFill_ = false;
         else
-            dialogs_.showMessage(networkStatusText(status_, message_));
+            dialogs_.showMessage(networkStatusText(status_, message_), MessageKind::Error);
     }
     endNodeEditing_ = !manualFill_;
     return endNodeEditing_;
@@ -154,11 +154,11 @@ int NetworkEditorState::close(const QString& startNodeText)
         message_.clear();
     }
     if (status_ != kNetworkCorrect)
-        dialogs_.showMessage(networkStatusText(status_, message_));
+        dialogs_.showMessage(networkStatusText(status_, message_), MessageKind::Error);
     storeNetworkStatus(data_, status_, message_);
     const QString unknown = unknownHeadChangeNodes(data_);
     if (!unknown.isEmpty())
-        dialogs_.showMessage(unknown);
+        dialogs_.showMessage(unknown, MessageKind::Warning);
     return status_;
 }
 
@@ -213,10 +213,10 @@ void NetworkEditorState::finishDrawing()
         progress_.setStatus(QString());
         progress_.setBusy(false);
         if (!refusal.isEmpty())
-            dialogs_.showMessage(refusal);
+            dialogs_.showMessage(refusal, MessageKind::Warning);
     }
     if (status_ != kNetworkCorrect)
-        dialogs_.showMessage(networkStatusText(status_, message_));
+        dialogs_.showMessage(networkStatusText(status_, message_), MessageKind::Error);
 }
 
 QString unknownHeadChangeNodes(DataModule& data)

@@ -172,7 +172,7 @@ void NetworkTableModel::refuse(const QString& message)
     if (refusedInput)
         refusedInput(message);
     else
-        dialogs_.showMessage(message);
+        dialogs_.showMessage(message, MessageKind::Warning);
 }
 
 void NetworkTableModel::postRow(int row)
@@ -200,7 +200,7 @@ void NetworkTableModel::postNode(Row& row)
     atUzliTSBeforePost(data_, dialogs_, record, this);
     // A node without a number could never be found again.
     if (row.values[0].isNull()) {
-        dialogs_.showMessage(kNodeNumberProblem);
+        dialogs_.showMessage(kNodeNumberProblem, MessageKind::Warning);
         throw QuietAbort();
     }
     const QSqlDatabase db = data_.calculation();
@@ -210,7 +210,7 @@ void NetworkTableModel::postNode(Row& row)
                .toInt()
                > 0) {
         dialogs_.showMessage(QStringLiteral("Узел ") + row.values[0].toString()
-                             + QStringLiteral(" уже есть в таблице \"Узлы теплосети\"."));
+                             + QStringLiteral(" уже есть в таблице \"Узлы теплосети\"."), MessageKind::Warning);
         throw QuietAbort();
     }
     if (row.rowid == 0) {
@@ -232,7 +232,7 @@ void NetworkTableModel::postSegment(Row& row)
     for (int column : {1, 2}) {
         const QString problem = nodeNumberProblem(row.values[column]);
         if (!problem.isEmpty()) {
-            dialogs_.showMessage(problem);
+            dialogs_.showMessage(problem, MessageKind::Warning);
             throw QuietAbort();
         }
     }
@@ -269,12 +269,13 @@ void NetworkTableModel::postHeadChange(Row& row)
     atIsmPNapBeforePost(data_, this);
     const QVariantList& v = row.values;
     if (v[0].isNull() || v[1].isNull() || v[2].isNull()) {
-        dialogs_.showMessage(QStringLiteral("Поля \"Узел\", \"Трубопровод\", \"Изменение напора\" должны быть заполнены."));
+        dialogs_.showMessage(QStringLiteral("Поля \"Узел\", \"Трубопровод\", \"Изменение напора\" должны быть заполнены."),
+                             MessageKind::Warning);
         throw QuietAbort();
     }
     const QString problem = nodeNumberProblem(v[0]);
     if (!problem.isEmpty()) {
-        dialogs_.showMessage(problem);
+        dialogs_.showMessage(problem, MessageKind::Warning);
         throw QuietAbort();
     }
     const bool returnPipe = *parsePipeText(v[1].toString());
@@ -289,7 +290,8 @@ void NetworkTableModel::postHeadChange(Row& row)
         dialogs_.showMessage(QStringLiteral("Изменение напора в узле ") + v[0].toString()
                              + (returnPipe ? QStringLiteral(" на обратном") : QStringLiteral(" на подающем"))
                              + QStringLiteral(" трубопроводе уже задано в таблице \"Изменение полного напора в узлах "
-                                              "теплосети\".\rВ таблице может быть только одна такая запись."));
+                                              "теплосети\".\rВ таблице может быть только одна такая запись."),
+                                              MessageKind::Warning);
         throw QuietAbort();
     }
     if (row.rowid == 0) {

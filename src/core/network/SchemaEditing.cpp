@@ -182,7 +182,7 @@ int SchemaEditing::OperSelAllUz()
 {
     const SchemaData schema = readSchemaData(data_);
     if (schema.nodes.empty()) {
-        dialogs_.showMessage(QStringLiteral("Нет узлов для выделения."));
+        dialogs_.showMessage(QStringLiteral("Нет узлов для выделения."), MessageKind::Information);
         return kModePlaceStartNode;
     }
     const QSqlDatabase work = data_.work();
@@ -217,7 +217,7 @@ int SchemaEditing::OperMoveSelUz()
     if (selection.rect && selection.rect->isPoint())
         execSql(work, QStringLiteral("DELETE FROM ВыделПрямоуг"));
     if (selection.nodes.empty()) {
-        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует переместить."));
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует переместить."), MessageKind::Warning);
         return kModeSelectRectangle;
     }
     return kModeMoveSelection;
@@ -228,7 +228,8 @@ int SchemaEditing::OperDelPartTS()
     const QSqlDatabase work = data_.work();
     const SchemaSelection selection = readSchemaSelection(work);
     if (selection.nodes.size() != 1) {
-        dialogs_.showMessage(QStringLiteral("Выделите узел, с которого начинается удаляемая часть сети."));
+        dialogs_.showMessage(QStringLiteral("Выделите узел, с которого начинается удаляемая часть сети."),
+                             MessageKind::Warning);
         return boxAfterChange();
     }
     if (!dialogs_.askYesNo(kCaption, QStringLiteral("Удалить часть сети, которая начинается с выделенного узла?")))
@@ -287,7 +288,8 @@ int SchemaEditing::OperAddUz()
     const QSqlDatabase work = data_.work();
     const SchemaSelection selection = readSchemaSelection(work);
     if (selection.nodes.empty()) {
-        dialogs_.showMessage(QStringLiteral("Выделите узлы, перед которыми следует добавить новые узлы."));
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, перед которыми следует добавить новые узлы."),
+                             MessageKind::Warning);
         return boxAfterChange();
     }
     bool outOfNumbers = false;
@@ -412,7 +414,7 @@ int SchemaEditing::OperAddUz()
         }
     });
     if (outOfNumbers)
-        dialogs_.showMessage(kNoNumber);
+        dialogs_.showMessage(kNoNumber, MessageKind::Error);
     return boxAfterChange();
 }
 
@@ -421,7 +423,7 @@ int SchemaEditing::OperDelSelUz()
     const QSqlDatabase work = data_.work();
     const SchemaSelection selection = readSchemaSelection(work);
     if (selection.nodes.empty()) {
-        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует удалить."));
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует удалить."), MessageKind::Warning);
         return boxAfterChange();
     }
     if (!dialogs_.askYesNo(kCaption, QStringLiteral("Удалить выделенные узлы?")))
@@ -512,7 +514,8 @@ int SchemaEditing::OperDelSelUz()
     });
     if (skipped)
         dialogs_.showMessage(
-            QStringLiteral("Узлы, из которых исходит больше одной ветви теплосети, не могут быть удалены."));
+            QStringLiteral("Узлы, из которых исходит больше одной ветви теплосети, не могут быть удалены."),
+            MessageKind::Warning);
     return boxAfterChange();
 }
 
@@ -548,12 +551,12 @@ int SchemaEditing::mousePress(QPoint point, int mode, QSize picture)
     }
     case kModeDrawSegment: {
         if (schema.selection.nodes.size() != 1) {
-            dialogs_.showMessage(QStringLiteral("Выберите начальный узел участка."));
+            dialogs_.showMessage(QStringLiteral("Выберите начальный узел участка."), MessageKind::Warning);
             return mode;
         }
         const int n = GenerateNodeNumber();
         if (n < 0) {
-            dialogs_.showMessage(kNoNumber);
+            dialogs_.showMessage(kNoNumber, MessageKind::Error);
             return mode;
         }
         runStep(data_, history_, source_, [&](SchemaEditRecorder& recorder) {

@@ -26,7 +26,7 @@ bool SchemaEditing::OperRenameSelUz()
     const QSqlDatabase work = data_.work();
     const SchemaSelection selection = readSchemaSelection(work);
     if (selection.nodes.empty()) {
-        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует переименовать."));
+        dialogs_.showMessage(QStringLiteral("Выделите узлы, которые следует переименовать."), MessageKind::Warning);
         return false;
     }
     Transaction transaction(work);

@@ -14,7 +14,7 @@ namespace zurm {
 bool exportReport(DataModule& data, UserDialogs& dialogs, Progress& progress)
 {
     if (!data.calculationOpen() || !data.calculationDone()) {
-        dialogs.showMessage(kExportNeedsCalculation);
+        dialogs.showMessage(kExportNeedsCalculation, MessageKind::Warning);
         return false;
     }
     const std::optional<QString> chosen =
@@ -28,7 +28,7 @@ bool exportReport(DataModule& data, UserDialogs& dialogs, Progress& progress)
     if (const QString problem = outputPlaceProblem(QStringLiteral("Отчет"), QFileInfo(file).absoluteFilePath(),
                                                    documentFiles(data));
         !problem.isEmpty()) {
-        dialogs.showMessage(problem);
+        dialogs.showMessage(problem, MessageKind::Warning);
         return false;
     }
     if (QFileInfo::exists(file)
@@ -59,10 +59,10 @@ bool exportReport(DataModule& data, UserDialogs& dialogs, Progress& progress)
     }
     if (failure) {
         if (!failure->isEmpty())
-            dialogs.showMessage(*failure);
+            dialogs.showMessage(*failure, MessageKind::Error);
         return false;
     }
-    dialogs.openWithDefaultApplication(file);
+    dialogs.showWrittenFile(file);
     return true;
 }
 

@@ -216,7 +216,7 @@ void ReferenceTableModel::refuse(const QString& message)
     if (refusedInput)
         refusedInput(message);
     else
-        dialogs_.showMessage(message);
+        dialogs_.showMessage(message, MessageKind::Warning);
 }
 
 int ReferenceTableModel::rowCount(const QModelIndex& parent) const

@@ -149,9 +149,11 @@ void DocumentSession::OpenDocuments(bool showMessages)
     if (!calculationExists || !referenceExists) {
         if (showMessages) {
             if (!calculationExists)
-                dialogs_.showMessage(QStringLiteral("Файл ") + calculationFile + QStringLiteral(" не найден."));
+                dialogs_.showMessage(QStringLiteral("Файл ") + calculationFile + QStringLiteral(" не найден."),
+                                     MessageKind::Error);
             if (!referenceExists)
-                dialogs_.showMessage(QStringLiteral("Файл ") + referenceFile + QStringLiteral(" не найден."));
+                dialogs_.showMessage(QStringLiteral("Файл ") + referenceFile + QStringLiteral(" не найден."),
+                                     MessageKind::Error);
         }
         return;
     }
@@ -181,9 +183,10 @@ void DocumentSession::OpenDocuments(bool showMessages)
         dialogs_.showMessage(QStringLiteral("Файл ") + data_.calculationPath()
                              + QStringLiteral(" уже открыт для редактирования в другой копии программы: ")
                              + DocumentLock::describe(*holder)
-                             + QStringLiteral(".\rФайл открыт только для просмотра: изменения в нем не сохраняются."));
+                             + QStringLiteral(".\rФайл открыт только для просмотра: изменения в нем не сохраняются."),
+                             MessageKind::Warning);
     else if (showMessages && view_.readOnly)
-        dialogs_.showMessage(readOnlyCalculationMessage(calculationFile));
+        dialogs_.showMessage(readOnlyCalculationMessage(calculationFile), MessageKind::Warning);
 
     const bool tableReady = checkIndicatorsAndShapeTable();
 
@@ -261,15 +264,15 @@ void DocumentSession::showNetworkStatusMessage()
     case 1:
         dialogs_.showMessage(QStringLiteral("Таблица \"Участки теплосети\" пуста.\r\r"
                                             "Для заполнения таблицы выполните команду:\r"
-                                            "Данные / Параметры теплосети"));
+                                            "Данные / Параметры теплосети"), MessageKind::Information);
         break;
     case 2:
         dialogs_.showMessage(QStringLiteral("В таблице \"Изменение полного напора в узлах теплосети\" в поле "
                                             "\"Узел\" указан начальный узел теплосети.\r\r")
-                             + kRepairHint);
+                             + kRepairHint, MessageKind::Error);
         break;
     default:
-        dialogs_.showMessage(view_.networkStatusText + QStringLiteral("\r\r") + kRepairHint);
+        dialogs_.showMessage(view_.networkStatusText + QStringLiteral("\r\r") + kRepairHint, MessageKind::Error);
         break;
     }
 }
@@ -328,7 +331,7 @@ bool DocumentSession::exitCleanUp()
             if (QFileInfo::exists(path) && !QFile::remove(path))
                 dialogs_.showMessage(QStringLiteral("Файл ") + folderMessagePrefix() + name
                                      + QStringLiteral(" не может быть удален. Возможно он занят другим "
-                                                      "приложением или его не существует."));
+                                                      "приложением или его не существует."), MessageKind::Error);
         }
         QFile::remove(data_.resolve(kCalculationText));
         QFile::remove(data_.resolve(scratchFileName(QStringLiteral("tx_"))));

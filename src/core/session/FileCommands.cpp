@@ -173,7 +173,7 @@ bool DocumentSession::newCalculation()
     bool created = false;
     guardedStep(dialogs_, kCreateCalculationContext, [&] {
         if (sameFolderIgnoringCase(folderOf(path), data_.programFolder())) {
-            dialogs_.showMessage(kCalculationInProgramFolder);
+            dialogs_.showMessage(kCalculationInProgramFolder, MessageKind::Warning);
             return;
         }
         if (QFileInfo::exists(path)) {
@@ -181,7 +181,7 @@ bool DocumentSession::newCalculation()
             // the program with a reference file it cannot open.
             const QString referencePath = storedPath(Kind::Reference);
             if (!referencePath.isEmpty() && samePathIgnoringCase(path, referencePath)) {
-                dialogs_.showMessage(kCalculationNameClash);
+                dialogs_.showMessage(kCalculationNameClash, MessageKind::Warning);
                 return;
             }
             if (!dialogs_.askYesNo(kApplicationTitle, replaceQuestion(*name)))
@@ -194,7 +194,7 @@ bool DocumentSession::newCalculation()
                                                                      + templateFile.errorString());
         if (templateFile.size() > kTemplateSizeLimit) {
             dialogs_.showMessage(QStringLiteral("Слишком большой размер файла GidrRas.mdb. Для исправления данной "
-                                                "ошибки требуется переустановка программы."));
+                                                "ошибки требуется переустановка программы."), MessageKind::Error);
             return;
         }
         const QByteArray bytes = templateFile.readAll();
@@ -229,12 +229,12 @@ bool DocumentSession::openCalculation()
     bool accepted = false;
     guardedStep(dialogs_, storeContext, [&] {
         if (!QFileInfo(path).isFile()) {
-            dialogs_.showMessage(doesNotExist(*name));
+            dialogs_.showMessage(doesNotExist(*name), MessageKind::Warning);
             return;
         }
         if (folderOf(path) == data_.programFolder() || sameFileObject(folderOf(path), data_.programFolder())) {
             dialogs_.showMessage(QStringLiteral("Нельзя открыть файл гидравлического расчета из папки, в которую "
-                                                "установлена программа. Выберите другую папку."));
+                                                "установлена программа. Выберите другую папку."), MessageKind::Warning);
             return;
         }
         accepted = true;
@@ -274,18 +274,18 @@ bool DocumentSession::saveAs(Kind kind)
     bool copied = false;
     guardedStep(dialogs_, t.createContext, [&] {
         if (sameFolderIgnoringCase(folderOf(path), data_.programFolder())) {
-            dialogs_.showMessage(t.programFolderRefusal);
+            dialogs_.showMessage(t.programFolderRefusal, MessageKind::Warning);
             return;
         }
         const QString current = storedPath(kind);
         if (samePathIgnoringCase(path, current)) {
-            dialogs_.showMessage(t.sameNameRefusal);
+            dialogs_.showMessage(t.sameNameRefusal, MessageKind::Warning);
             return;
         }
         if (QFileInfo::exists(path)) {
             const QString other = storedPath(kind == Kind::Calculation ? Kind::Reference : Kind::Calculation);
             if (!other.isEmpty() && samePathIgnoringCase(path, other)) {
-                dialogs_.showMessage(t.nameClash);
+                dialogs_.showMessage(t.nameClash, MessageKind::Warning);
                 return;
             }
             if (!dialogs_.askYesNo(kApplicationTitle, replaceQuestion(*name)))
@@ -332,12 +332,12 @@ bool DocumentSession::openReference()
     bool accepted = false;
     guardedStep(dialogs_, storeContext, [&] {
         if (!QFileInfo(path).isFile()) {
-            dialogs_.showMessage(doesNotExist(*name));
+            dialogs_.showMessage(doesNotExist(*name), MessageKind::Warning);
             return;
         }
         if (inProgramFolder && QFileInfo(path).fileName().toUpper() != QStringLiteral("SPR.MDB")) {
             dialogs_.showMessage(QStringLiteral("Из папки, в которую установлена программа, можно открыть только "
-                                                "файл справочников Spr.mdb."));
+                                                "файл справочников Spr.mdb."), MessageKind::Warning);
             return;
         }
         accepted = true;
@@ -384,7 +384,7 @@ bool DocumentSession::compact(Kind kind)
         return false;
     const KindTexts& t = texts(kind);
     if (kind == Kind::Calculation && data_.calculationReadOnly()) {
-        dialogs_.showMessage(data_.calculationViewingMessage(calculationFileSetting()));
+        dialogs_.showMessage(data_.calculationViewingMessage(calculationFileSetting()), MessageKind::Warning);
         return false;
     }
     if (!dialogs_.askYesNo(t.compactCaption,
@@ -396,7 +396,7 @@ bool DocumentSession::compact(Kind kind)
     if (QFileInfo::exists(scratch) && !QFile::remove(scratch)) {
         dialogs_.showMessage(QStringLiteral("Файл ") + folderMessagePrefix() + kCompactionScratch
                              + QStringLiteral(" не может быть удален. Возможно он занят другим приложением. "
-                                              "Сжатие не выполнено."));
+                                              "Сжатие не выполнено."), MessageKind::Error);
         return false;
     }
     if (!preamble())
@@ -414,7 +414,7 @@ bool DocumentSession::compact(Kind kind)
         replaceFile(scratch, path);
         reopening = true;
         OpenDocuments(false);
-        dialogs_.showMessage(QStringLiteral("Сжатие выполнено."));
+        dialogs_.showMessage(QStringLiteral("Сжатие выполнено."), MessageKind::Information);
     });
     if (!done) {
         QFile::remove(scratch);

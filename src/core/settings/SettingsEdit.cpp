@@ -119,7 +119,7 @@ bool store(const QSqlDatabase& settings, const SettingsTexts& texts, UserDialogs
     for (int size : sizes)
         sizesValid = sizesValid && size >= kMinimumFontSize && size <= kMaximumFontSize;
     if (!sizesValid) {
-        dialogs.showMessage(fontSizeRangeMessage());
+        dialogs.showMessage(fontSizeRangeMessage(), MessageKind::Warning);
     } else {
         for (size_t i = 0; i < kFontFields.size(); ++i) {
             if (!guardedStep(dialogs, writeContext(kFontFields[i].name),
@@ -131,7 +131,7 @@ bool store(const QSqlDatabase& settings, const SettingsTexts& texts, UserDialogs
     // 4. The precision on its own.
     const bool precisionValid = precision >= kMinimumPrecision && precision <= kMaximumPrecision;
     if (!precisionValid) {
-        dialogs.showMessage(precisionRangeMessage());
+        dialogs.showMessage(precisionRangeMessage(), MessageKind::Warning);
     } else if (!guardedStep(dialogs, writeContext(kPrecisionField.name), [&] {
                    SettingsRow::setValue(settings, QString::fromUtf8(kPrecisionField.field), precision);
                })) {

@@ -65,10 +65,10 @@ void CalculationGrid::reportRefusedInput(const QString& message)
         this,
         [this, message] {
             if (dialogs_) {
-                dialogs_->showMessage(message);
+                dialogs_->showMessage(message, MessageKind::Warning);
             } else {
                 WidgetDialogs own(window());
-                own.showMessage(message);
+                own.showMessage(message, MessageKind::Warning);
             }
         },
         Qt::QueuedConnection);

@@ -125,9 +125,12 @@ void CalculationGrids::createTopPanel()
     nameLayout->addWidget(edNuzRNap_);
     supplyLabel->setBuddy(edNuzPNapPod_);
     availableLabel->setBuddy(edNuzRNap_);
-    // A node number is typed in digits only.
-    for (QLineEdit* field : {edNuzPNapPod_, edNuzRNap_})
+    // A node number is typed in digits only; one beyond the node numbers is
+    // refused as soon as the field is left.
+    for (QLineEdit* field : {edNuzPNapPod_, edNuzRNap_}) {
         field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), field));
+        connect(field, &QLineEdit::editingFinished, this, [this, field] { refusedHeadNode(field); });
+    }
     topLayout->addWidget(pnRasName);
 
     dgZag_ = new CalculationGrid(pnTop);
@@ -236,10 +239,17 @@ void CalculationGrids::sizeSegmentNumberList()
     dgNU_->setColumnWidth(endNode, endWidth);
     const int needed = startWidth + endWidth + 2 * dgNU_->frameWidth();
     QWidget* pnLeft = gbLeft_->parentWidget();
-    pnLeft->setMaximumWidth(qMax(kLeftPanelMaximum, needed));
+    const int widest = qMax(kLeftPanelMaximum, needed);
+    pnLeft->setMaximumWidth(widest);
     const QList<int> sizes = spVert_->sizes();
-    if (sizes.size() == 2 && sizes[0] < needed && sizes[0] + sizes[1] > 2 * needed)
+    if (sizes.size() != 2)
+        return;
+    if (sizes[0] < needed && sizes[0] + sizes[1] > 2 * needed)
         spVert_->setSizes({needed, sizes[0] + sizes[1] - needed});
+    // Smaller fonts narrow the panel again; the splitter would keep the room
+    // it gave the wider panel as an empty strip beside it.
+    if (sizes[0] > widest)
+        spVert_->setSizes({widest, sizes[0] + sizes[1] - widest});
 }
 
 void CalculationGrids::sizeTopPanel()
@@ -345,7 +355,7 @@ void CalculationGrids::bindModels()
 
     headerModel_ = new HeaderRowModel(data, this);
     headerModel_->postFailed = [this](const Failure& failure) {
-        dialogs_.showMessage(errorReport(kSaveContext, failure));
+        dialogs_.showMessage(errorReport(kSaveContext, failure), MessageKind::Error);
     };
     headerModel_->reload();
     segmentModel_ = new SegmentTableModel(data, this);
@@ -591,7 +601,7 @@ void CalculationGrids::postPendingEdits()
     storeHeadNode(edNuzRNap_, CalculationRow::kAvailableHeadNode, view.availableHeadNodeText);
 }
 
-void CalculationGrids::storeHeadNode(QLineEdit* field, const QString& column, QString& viewText)
+QString CalculationGrids::headNodeLabel(const QLineEdit* field) const
 {
     // Named as the window shows the field: "РНапНаУз задан для узла".
     QString label;
@@ -600,7 +610,31 @@ void CalculationGrids::storeHeadNode(QLineEdit* field, const QString& column, QS
         label = caption->text().trimmed();
     if (label.endsWith(QLatin1Char(':')))
         label.chop(1);
-    if (const std::optional<QString> shown = zurm::storeHeadNode(session_.data(), column, field->text(), label, this))
+    return label;
+}
+
+bool CalculationGrids::refusedHeadNode(QLineEdit* field)
+{
+    DataModule& data = session_.data();
+    if (!data.calculationOpen() || field->isReadOnly())
+        return false;
+    const QString problem = headNodeProblem(field->text(), headNodeLabel(field));
+    if (problem.isEmpty())
+        return false;
+    // The stored number comes back before the message takes the focus, so
+    // the field is left only once.
+    field->setText(storedHeadNodeText(data, field == edNuzPNapPod_ ? CalculationRow::kSupplyHeadNode
+                                                                   : CalculationRow::kAvailableHeadNode));
+    dialogs_.showMessage(problem, MessageKind::Warning);
+    return true;
+}
+
+void CalculationGrids::storeHeadNode(QLineEdit* field, const QString& column, QString& viewText)
+{
+    if (refusedHeadNode(field))
+        return;
+    if (const std::optional<QString> shown =
+            zurm::storeHeadNode(session_.data(), column, field->text(), headNodeLabel(field), this))
         viewText = *shown;
 }
 

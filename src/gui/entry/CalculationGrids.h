@@ -90,6 +90,10 @@ private:
     void segmentEdgeReached(int row);
     bool saveSegmentRow(int row);
     void setSegmentCurrentRow(int row);
+    QString headNodeLabel(const QLineEdit* field) const;
+    // A head-node text beyond the node numbers: said as a typing error, and
+    // the field shows the stored number again.
+    bool refusedHeadNode(QLineEdit* field);
     void storeHeadNode(QLineEdit* field, const QString& column, QString& viewText);
     bool guarded(const QString& context, const std::function<void()>& step);
     // Another view changed the input data: the grids show the file again.

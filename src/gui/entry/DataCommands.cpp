@@ -136,7 +136,8 @@ bool DataCommands::editableWithEditsSaved()
     DocumentSession& session = host_.session();
     CalculationGrids& grids = host_.grids();
     if (session.data().calculationReadOnly()) {
-        host_.dialogs().showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
+        host_.dialogs().showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()),
+                                    MessageKind::Warning);
         return false;
     }
     // The name and the node numbers as typed survive the rebinding of the window.
@@ -208,7 +209,8 @@ void DataCommands::repeatedEntry()
         return;
     if (segments == 0) {
         dialogs.showMessage(
-            QStringLiteral("В таблице с исходными данными о участках сети должна быть хотя бы одна запись."));
+            QStringLiteral("В таблице с исходными данными о участках сети должна быть хотя бы одна запись."),
+            MessageKind::Warning);
         return;
     }
     dialog->applyFontSizes(host_.fontSizes());
@@ -228,7 +230,8 @@ void DataCommands::loadFromSpreadsheet()
     if (const SegmentTableModel* segments = grids.segmentModel();
         segments && segments->rowCount() == 0 && !segments->canFetchMore(QModelIndex())) {
         dialogs.showMessage(
-            QStringLiteral("В таблице с исходными данными о участках сети должна быть хотя бы одна запись."));
+            QStringLiteral("В таблице с исходными данными о участках сети должна быть хотя бы одна запись."),
+            MessageKind::Warning);
         return;
     }
     if (!editableWithEditsSaved())

@@ -101,6 +101,7 @@ private:
     void about();
     void editSettings();
     void applyFonts();
+    void applyCommandFonts();
     // "Справочники": the editor of one reference table (0 diameters, 1
     // density, 2 coefficients), only while both files are connected.
     void openReferenceEditor(int table);

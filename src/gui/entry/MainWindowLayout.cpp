@@ -10,6 +10,9 @@
 #include "settings/FontSizes.h"
 
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QScreen>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -49,8 +52,27 @@ void MainWindow::ApplyFontSizes()
 
 void MainWindow::applyFonts()
 {
+    // The commands first, laid out at once: the room they take is the room
+    // the grids' panels no longer have when they size themselves.
+    applyCommandFonts();
+    layout()->activate();
     grids_->applyFonts(fontSizes_);
     runCommands_->setMemoFont(sizedFont(font(), fontSizes_.dataCells));
+}
+
+void MainWindow::applyCommandFonts()
+{
+    // A person who needs the data larger needs the commands larger too: the
+    // menus and the toolbar read at the size of the data grids. The menus are
+    // windows of their own, which take no font from the bar. The toolbar's
+    // icons keep their size: at the largest fonts the grids' titles already
+    // take most of a low window's height.
+    const QFont commands = sizedFont(font(), fontSizes_.dataCells);
+    menuBar()->setFont(commands);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+        menu->setFont(commands);
+    for (QToolBar* bar : findChildren<QToolBar*>())
+        bar->setFont(commands);
 }
 
 void MainWindow::editSettings()

@@ -182,7 +182,7 @@ ParametersDialog::ParametersDialog(DataModule& data, UserDialogs& dialogs, QWidg
     userModel_ = new IndicatorTableModel(data_, IndicatorTable::User, this);
     predefinedModel_ = new IndicatorTableModel(data_, IndicatorTable::Predefined, this);
     userModel_->writeFailed = [this](const Failure& failure) {
-        dialogs_.showMessage(errorReport(kSaveContext, failure));
+        dialogs_.showMessage(errorReport(kSaveContext, failure), MessageKind::Error);
     };
     predefinedEditor_ = new PredefinedIndicatorDialog(dialogs_, this);
 
@@ -432,7 +432,7 @@ void ParametersDialog::deleteSelectedIndicators()
     for (const QModelIndex& index : dgPok_->selectionModel()->selectedRows())
         rows.append(index.row());
     if (rows.isEmpty()) {
-        dialogs_.showMessage(QStringLiteral("Выделите хотя бы одну запись."));
+        dialogs_.showMessage(QStringLiteral("Выделите хотя бы одну запись."), MessageKind::Warning);
         return;
     }
     if (!dialogs_.askYesNo(kApplicationTitle, QStringLiteral("Удалить выделенные записи?")))

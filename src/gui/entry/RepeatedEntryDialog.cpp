@@ -269,6 +269,16 @@ void RepeatedEntryDialog::writeData()
         }
         lines.append({targets_[k]->currentText(), numbers_[k]->text(), sources_[k]->currentText()});
     }
+    // A number typed wrongly is a typing error of its field, refused before
+    // any segment is touched.
+    if (const std::optional<int> bad = firstLineNotANumber(lines)) {
+        setEnabled(true);
+        unsetCursor();
+        dialogs_.showMessage(lineNotANumberMessage(lines, *bad), MessageKind::Warning);
+        numbers_[*bad]->setFocus();
+        numbers_[*bad]->selectAll();
+        return;
+    }
     const int row = grid_->currentIndex().row();
     const int column = std::max(grid_->currentIndex().column(), 0);
     const bool written = guardedStep(dialogs_, kWriteContext, [&] {
@@ -281,7 +291,7 @@ void RepeatedEntryDialog::writeData()
     setEnabled(true);
     unsetCursor();
     if (written)
-        dialogs_.showMessage(QStringLiteral("Данные введены успешно."));
+        dialogs_.showMessage(QStringLiteral("Данные введены успешно."), MessageKind::Information);
 }
 
 } // namespace zurm::gui

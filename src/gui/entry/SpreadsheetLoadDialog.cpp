@@ -329,6 +329,9 @@ void SpreadsheetLoadDialog::load()
     const LoadCheck check = checkLoadSettings(typed, sheets());
 
     QString message = check.message;
+    // A field the user filled wrongly is refused; a workbook whose cells do
+    // not load is a failed load.
+    MessageKind kind = MessageKind::Warning;
     QWidget* focus = nullptr;
     bool showWorkbook = false;
     if (!check.plan) {
@@ -343,11 +346,14 @@ void SpreadsheetLoadDialog::load()
         try {
             const LoadResult result = loadFromWorkbook(data_, typed.workbook, *check.plan, progress_, this);
             message = result.message;
+            kind = result.ok ? MessageKind::Information : MessageKind::Error;
             showWorkbook = result.failedRow.has_value();
         } catch (const Failure& failure) {
             message = errorReport(kLoadContext, failure);
+            kind = MessageKind::Error;
         } catch (const std::exception& e) {
             message = errorReport(kLoadContext, QString::fromLatin1(typeid(e).name()), QString::fromLocal8Bit(e.what()));
+            kind = MessageKind::Error;
         }
         progress_.setStatus(QString());
         for (QWidget* field : fieldsInUse)
@@ -356,7 +362,7 @@ void SpreadsheetLoadDialog::load()
     for (QWidget* button : buttons)
         button->setEnabled(true);
     unsetCursor();
-    dialogs_.showMessage(message);
+    dialogs_.showMessage(message, kind);
     if (showWorkbook)
         dialogs_.openWithDefaultApplication(typed.workbook);
     if (focus)

@@ -89,7 +89,7 @@ std::optional<double> MapScaleDialog::typedScale()
 {
     const std::optional<double> scale = parseMapScale(edM_->text());
     if (!scale) {
-        dialogs_.showMessage(notPositiveNumberMessage(edM_->text()));
+        dialogs_.showMessage(notPositiveNumberMessage(edM_->text()), MessageKind::Warning);
         edM_->setFocus();
         edM_->selectAll();
     }

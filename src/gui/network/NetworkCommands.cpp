@@ -38,7 +38,8 @@ void NetworkCommands::networkParameters()
     if (!session.data().calculationOpen() || !session.indicatorsValid())
         return;
     if (session.data().calculationReadOnly()) {
-        dialogs.showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()));
+        dialogs.showMessage(session.data().calculationViewingMessage(session.calculationFileSetting()),
+                            MessageKind::Warning);
         return;
     }
     if (session.checkIndicators && !session.checkIndicators())

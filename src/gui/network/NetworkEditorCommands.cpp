@@ -39,7 +39,7 @@ void NetworkEditor::deleteMarkedRows(NetworkTable table)
     std::sort(marked.begin(), marked.end());
     if (marked.isEmpty()) {
         dialogs_.showMessage(QStringLiteral("Выделите хотя бы одну запись таблицы ") + quoted(variant.table)
-                             + QLatin1Char('.'));
+                             + QLatin1Char('.'), MessageKind::Warning);
         return;
     }
     if (!dialogs_.askYesNo(kCaption, QStringLiteral("Удалить выделенные записи таблицы ") + quoted(variant.table)
@@ -133,7 +133,7 @@ void NetworkEditor::selectCurrentNodes(NetworkTable table)
     schema_->scrollToSelection();
     if (table == NetworkTable::HeadChanges && selected == 0)
         dialogs_.showMessage(QStringLiteral("Узел ") + model->value(row, 0).toString()
-                             + QStringLiteral(" не найден на схеме теплосети."));
+                             + QStringLiteral(" не найден на схеме теплосети."), MessageKind::Information);
 }
 
 SchemaDrawingWindow* NetworkEditor::drawingWindow()
@@ -188,7 +188,7 @@ void NetworkEditor::selectNodesByNumbers()
     bool none = false;
     guarded(kCommandContext, [&] { none = selectedSchemaNodes(session_.data()).isEmpty(); });
     if (none)
-        dialogs_.showMessage(QStringLiteral("Ни один узел не найден на схеме теплосети."));
+        dialogs_.showMessage(QStringLiteral("Ни один узел не найден на схеме теплосети."), MessageKind::Information);
 }
 
 void NetworkEditor::cancelSelection()
@@ -206,7 +206,8 @@ void NetworkEditor::findSelectedNodes(int kind)
         if (!guarded(kCommandContext, [&] { nodes = selectedSchemaNodes(session_.data()); }))
             return;
         if (nodes.isEmpty()) {
-            dialogs_.showMessage(QStringLiteral("Выделите хотя бы один узел на схеме теплосети."));
+            dialogs_.showMessage(QStringLiteral("Выделите хотя бы один узел на схеме теплосети."),
+                                 MessageKind::Warning);
             return;
         }
         CalculationGrid* grid = kind == 2 ? dgUzTS_ : dgNU_;
@@ -231,7 +232,7 @@ void NetworkEditor::findSelectedNodes(int kind)
                                        "Участки, которые заканчиваются выделенными узлами, не найдены.",
                                        "Выделенные узлы не найдены в таблице \"Узлы теплосети\"."};
     dialogs_.showMessage(count > 0 ? QString::fromUtf8(found[kind]) + QString::number(count) + QLatin1Char('.')
-                                   : QString::fromUtf8(none[kind]));
+                                   : QString::fromUtf8(none[kind]), MessageKind::Information);
 }
 
 } // namespace zurm::gui

@@ -96,7 +96,7 @@ void RenameNodesDialog::rename()
             grid_->setCurrentIndex(plan_->index(0, 1));
         miRename_->setEnabled(false);
         plan_->setReadOnly(true);
-        dialogs_.showMessage(outcome.message);
+        dialogs_.showMessage(outcome.message, MessageKind::Warning);
         return;
     }
     accept();

@@ -9,6 +9,7 @@
 #include "gui/network/SchemaView.h"
 #include "network/MapCommands.h"
 #include "network/NetworkEditorRules.h"
+#include "network/SchemaData.h"
 #include "session/DocumentSession.h"
 
 #include <QAction>
@@ -242,13 +243,13 @@ void SchemaDrawingWindow::chooseItem(int index)
 void SchemaDrawingWindow::selectByNumbers()
 {
     if (!editing_->networkHasNodes()) {
-        dialogs_.showMessage(QStringLiteral("Нет узлов для выделения."));
+        dialogs_.showMessage(QStringLiteral("Нет узлов для выделения."), MessageKind::Information);
         setMode(kModePlaceStartNode);
         return;
     }
     if (schema_->selectNodesByNumbers(QStringLiteral("Выделение узлов по номерам"))
         && selectedSchemaNodes(session_.data()).isEmpty())
-        dialogs_.showMessage(QStringLiteral("Ни один узел не найден на схеме теплосети."));
+        dialogs_.showMessage(QStringLiteral("Ни один узел не найден на схеме теплосети."), MessageKind::Information);
     updateHistoryActions();
 }
 
@@ -264,17 +265,49 @@ void SchemaDrawingWindow::pressed(QPoint point, Qt::MouseButton button)
     if (button != Qt::LeftButton)
         return;
     down_ = point;
+    dragging_ = true;
     guarded([&] { setMode(editing_->mousePress(point, mode(), schema_->pictureSize())); });
     repaint();
 }
 
 void SchemaDrawingWindow::released(QPoint point, Qt::MouseButton button)
 {
-    if (button == Qt::LeftButton && point != down_) {
+    const bool dragged = button == Qt::LeftButton && dragging_;
+    if (button == Qt::LeftButton)
+        dragging_ = false;
+    if (dragged && point != down_) {
         guarded([&] { editing_->mouseRelease(down_, point, mode(), schema_->pictureSize()); });
         repaint();
     }
     cbOperating_->setFocus();
+}
+
+void SchemaDrawingWindow::cancelUnderWay()
+{
+    if (dragging_) {
+        // The release that follows moves nothing.
+        dragging_ = false;
+        return;
+    }
+    if (mode() != kModeSelectRectangle)
+        return;
+    guarded([&] {
+        const QSqlDatabase work = session_.data().work();
+        const SchemaSelection selection = readSchemaSelection(work);
+        if (selection.rect && selection.rect->isPoint())
+            clearSchemaSelection(work);
+    });
+    repaint();
+}
+
+void SchemaDrawingWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        cancelUnderWay();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void SchemaDrawingWindow::undo()

@@ -54,12 +54,16 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Esc cancels what the mouse has begun; it never closes the window, which
+    // would take the undo history with it.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createMenus();
     void setMode(int index);
     void pressed(QPoint point, Qt::MouseButton button);
     void released(QPoint point, Qt::MouseButton button);
+    void cancelUnderWay();
     void selectByNumbers(); // OperSelUzByNum
     void renameSelected();
     void undo();
@@ -77,6 +81,7 @@ private:
     RenameNodesDialog* rename_ = nullptr;
     QHash<QString, QAction*> actions_;
     QPoint down_;
+    bool dragging_ = false; // the left button went down on the picture and is not yet up
 };
 
 } // namespace zurm::gui

@@ -319,7 +319,7 @@ QString SchemaView::loadMap()
     d_->map = map.image;
     // Said once while it lasts: the editor reloads the map after every drawing run.
     if (!map.problem.isEmpty() && map.problem != d_->mapProblem)
-        d_->dialogs->showMessage(map.problem);
+        d_->dialogs->showMessage(map.problem, MessageKind::Warning);
     d_->mapProblem = map.problem;
     if (!d_->fit)
         applyScale();
@@ -386,7 +386,7 @@ void SchemaView::copyToClipboard()
 {
     const QImage picture = render::schemaPicture(d_->map, d_->schema, d_->options());
     QGuiApplication::clipboard()->setImage(picture);
-    d_->dialogs->showMessage(kCopied);
+    d_->dialogs->showMessage(kCopied, MessageKind::Information);
 }
 
 void SchemaView::applyScale()
@@ -414,7 +414,7 @@ void SchemaView::applyScale()
         h->setValue(roundEven(size.width() * hr));
         v->setValue(roundEven(size.height() * vr));
     } else {
-        d_->dialogs->showMessage(kZoomRefusal);
+        d_->dialogs->showMessage(kZoomRefusal, MessageKind::Warning);
         box->setFocus();
     }
     box->lineEdit()->selectAll();

@@ -73,7 +73,7 @@ void SelectNodesDialog::selectNodes()
     if (!result.done) {
         // The dialog stays open on the field that is no number.
         QLineEdit* field = fields_[size_t(result.failedField)];
-        dialogs_->showMessage(result.message);
+        dialogs_->showMessage(result.message, MessageKind::Warning);
         field->setFocus();
         field->selectAll();
         return;

@@ -205,7 +205,7 @@ void GraphWindow::generate()
     if (!guardedStep(dialogs_, kGenerateContext, [&] { outcome = computeGraph(data_, catalogue_, request); }))
         return;
     if (!outcome.refusal.isEmpty()) {
-        dialogs_.showMessage(outcome.refusal);
+        dialogs_.showMessage(outcome.refusal, MessageKind::Warning);
         return;
     }
     crt_->show(outcome.graph, cbBW_->isChecked(), fontSize_);
@@ -214,7 +214,7 @@ void GraphWindow::generate()
 void GraphWindow::copyToClipboard()
 {
     QGuiApplication::clipboard()->setImage(crt_->picture());
-    dialogs_.showMessage(kCopied);
+    dialogs_.showMessage(kCopied, MessageKind::Information);
 }
 
 const Graph& GraphWindow::graph() const
@@ -237,7 +237,7 @@ void showGraphWindow(CommandHost& host)
     if (!guardedStep(dialogs, kSaveContext, [&] { grids.postPendingEdits(); }))
         return;
     if (!session.data().calculationDone()) {
-        dialogs.showMessage(kGraphNeedsCalculation);
+        dialogs.showMessage(kGraphNeedsCalculation, MessageKind::Warning);
         return;
     }
     const CalculationGrids::SegmentPosition position = grids.segmentPosition();

@@ -35,7 +35,7 @@ void ReportCommands::formReport()
         }))
         return;
     if (!session.data().calculationDone()) {
-        dialogs.showMessage(kReportNeedsCalculation);
+        dialogs.showMessage(kReportNeedsCalculation, MessageKind::Warning);
         return;
     }
     ReportDocument report;
@@ -45,7 +45,7 @@ void ReportCommands::formReport()
     } catch (const Failure& failure) {
         QApplication::restoreOverrideCursor();
         // The failure's own text: a missing definition file says which.
-        dialogs.showMessage(failure.text());
+        dialogs.showMessage(failure.text(), MessageKind::Error);
         return;
     } catch (const QuietAbort&) {
         QApplication::restoreOverrideCursor();

@@ -34,20 +34,19 @@ QString qtFilter(const QString& filter)
     return out.join(QStringLiteral(";;"));
 }
 
-QMessageBox::Icon messageIcon(const QString& text)
+QMessageBox::Icon messageIcon(MessageKind kind)
 {
-    // The program's messages report errors (a failure, a refused value, a
-    // faulty definition) unless they report that something was done.
-    const QString firstLine = text.section(QLatin1Char('\r'), 0, 0);
-    if (!text.contains(QStringLiteral("Класс ошибки:"))
-        && (firstLine.contains(QStringLiteral("успешно")) || firstLine.contains(QStringLiteral("выполнено"))))
-        return QMessageBox::Information;
+    switch (kind) {
+    case MessageKind::Information: return QMessageBox::Information;
+    case MessageKind::Warning: return QMessageBox::Warning;
+    case MessageKind::Error: return QMessageBox::Critical;
+    }
     return QMessageBox::Critical;
 }
 
-void WidgetDialogs::showMessage(const QString& text)
+void WidgetDialogs::showMessage(const QString& text, MessageKind kind)
 {
-    QMessageBox box(messageIcon(text), QStringLiteral("ЗУРМ"), messageBoxText(text), QMessageBox::Ok, parent_);
+    QMessageBox box(messageIcon(kind), QStringLiteral("ЗУРМ"), messageBoxText(text), QMessageBox::Ok, parent_);
     box.exec();
 }
 
@@ -78,9 +77,9 @@ std::optional<QString> WidgetDialogs::chooseFileToSave(const QString& title, con
     return name;
 }
 
-void WidgetDialogs::openWithDefaultApplication(const QString& path)
+bool WidgetDialogs::openWithDefaultApplication(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void WindowProgress::setStatus(const QString& text)

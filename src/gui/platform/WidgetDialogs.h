@@ -14,13 +14,13 @@ namespace zurm::gui {
 class WidgetDialogs : public UserDialogs {
 public:
     explicit WidgetDialogs(QWidget* parent) : parent_(parent) {}
-    void showMessage(const QString& text) override;
+    void showMessage(const QString& text, MessageKind kind) override;
     bool askYesNo(const QString& caption, const QString& text) override;
     std::optional<QString> chooseFileToOpen(const QString& title, const QString& initialFolder,
                                             const QString& filter) override;
     std::optional<QString> chooseFileToSave(const QString& title, const QString& initialFolder,
                                             const QString& filter) override;
-    void openWithDefaultApplication(const QString& path) override;
+    bool openWithDefaultApplication(const QString& path) override;
 
 private:
     QPointer<QWidget> parent_;
@@ -43,7 +43,7 @@ private:
 };
 
 // The icon of a message box showing the program's message.
-QMessageBox::Icon messageIcon(const QString& text);
+QMessageBox::Icon messageIcon(MessageKind kind);
 // "\r" and "\r\n" of the program's messages as line breaks of a message box.
 QString messageBoxText(const QString& text);
 // "База данных (*.mdb)|*.mdb" as a Qt file-dialog filter.

@@ -97,7 +97,7 @@ TReferenceForm::TReferenceForm(DataModule& data, UserDialogs& dialogs, Reference
                 try {
                     model_->dropRowIfEmpty(previous.row());
                 } catch (const Failure& failure) {
-                    dialogs_.showMessage(failure.text());
+                    dialogs_.showMessage(failure.text(), MessageKind::Error);
                 }
             });
     layout->addWidget(grid_);
@@ -121,7 +121,7 @@ void TReferenceForm::showEditor()
     try {
         model_->select();
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
         return;
     }
     const ReferenceTableInfo& info = model_->info();
@@ -143,7 +143,7 @@ void TReferenceForm::setReferenceEditing(bool on)
         try {
             model_->setEditing(true);
         } catch (const Failure& failure) {
-            dialogs_.showMessage(failure.text());
+            dialogs_.showMessage(failure.text(), MessageKind::Error);
             return;
         }
     } else {
@@ -188,7 +188,7 @@ void TReferenceForm::appendRow()
     try {
         goToRow(model_->appendRow());
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
     }
 }
 
@@ -213,7 +213,7 @@ void TReferenceForm::miEditDelRecClick()
     for (const QModelIndex& index : grid_->selectionModel()->selectedRows())
         rows.append(index.row());
     if (rows.isEmpty()) {
-        dialogs_.showMessage(QStringLiteral("Выделите хотя бы одну запись."));
+        dialogs_.showMessage(QStringLiteral("Выделите хотя бы одну запись."), MessageKind::Warning);
         return;
     }
     if (!dialogs_.askYesNo(kApplicationTitle, QStringLiteral("Удалить выделенные записи?")))
@@ -224,7 +224,7 @@ void TReferenceForm::miEditDelRecClick()
         grid_->clearSelection();
         goToRow(next);
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
     }
 }
 
@@ -235,7 +235,7 @@ void TReferenceForm::miEditDelAllRecClick()
     try {
         model_->deleteAll();
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
     }
 }
 
@@ -244,7 +244,7 @@ bool TReferenceForm::reportEmpty()
     grid_->finishEditing();
     if (model_->rowCount() > 0)
         return false;
-    dialogs_.showMessage(emptyReferenceMessage(table_));
+    dialogs_.showMessage(emptyReferenceMessage(table_), MessageKind::Warning);
     return true;
 }
 
@@ -256,7 +256,7 @@ void TReferenceForm::miTablFormClick()
     try {
         report = buildReferenceReport(data_, table_);
     } catch (const Failure& failure) {
-        dialogs_.showMessage(failure.text());
+        dialogs_.showMessage(failure.text(), MessageKind::Error);
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
@@ -277,7 +277,7 @@ void TReferenceForm::miTablVigrVMEClick()
         return;
     const std::optional<QString> chosen =
         dialogs_.chooseFileToSave(QStringLiteral("Выгрузить таблицу в Microsoft Excel"),
-                                  QFileInfo(data_.reference().databaseName()).absolutePath(),
+                                  QFileInfo(data_.calculationPath()).absolutePath(),
                                   QStringLiteral("Книга Microsoft Excel (*.xlsx)|*.xlsx"));
     if (!chosen)
         return;
@@ -306,9 +306,9 @@ void TReferenceForm::miTablVigrVMEClick()
     QApplication::restoreOverrideCursor();
     goToRow(row);
     if (!failure.isEmpty())
-        dialogs_.showMessage(failure);
+        dialogs_.showMessage(failure, MessageKind::Error);
     else if (written)
-        dialogs_.openWithDefaultApplication(file);
+        dialogs_.showWrittenFile(file);
 }
 
 void TReferenceForm::closeEvent(QCloseEvent* event)

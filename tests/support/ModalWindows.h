@@ -8,6 +8,8 @@
 // default buttons and shortcuts are on their path as for a person.
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
@@ -57,7 +59,11 @@ inline void clickThroughWindow(QWidget* widget, std::optional<QPoint> at = std::
     QWidget* top = widget->window();
     QWindow* window = top->windowHandle();
     QVERIFY2(window, "the widget's window is not shown");
-    QTest::mouseClick(window, button, {}, widget->mapTo(top, at.value_or(widget->rect().center())));
+    // A check box takes a click on its box or its words only, not on the
+    // empty rest of its row: a person aims at the box.
+    const bool boxed = qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget);
+    const QPoint aim = boxed ? QPoint(widget->height() / 2, widget->height() / 2) : widget->rect().center();
+    QTest::mouseClick(window, button, {}, widget->mapTo(top, at.value_or(aim)));
 }
 
 // A key delivered to the window of `widget` (any widget of it, or the window

@@ -262,12 +262,17 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
         availableNode = text(row.value(3));
     }
     row.finish();
+    // The check and the run change the file as one: killed at any moment, or
+    // failing, the call leaves every table as it was before it; an error the
+    // check or the run reports keeps what they wrote up to it.
+    zurm::Transaction whole(data.calculation());
     zurm::WrittenMainRows mainRows;
     zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, startText, &mainRows);
     zurm::applyHeadChangeRule(data, topology);
     zurm::storeNetworkStatus(data, topology.status, topology.message);
     if (topology.status != zurm::kNetworkCorrect) {
         zurm::clearFlowsLeft(data, mainRows);
+        whole.commit();
         printLine(stderr, networkStatusText(topology));
         return 1;
     }
@@ -322,6 +327,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
         throw zurm::Failure(failure.className(), QStringLiteral("Не удалось записать файл ") + textOut
                                                      + QStringLiteral(": ") + failure.text());
     }
+    whole.commit();
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
@@ -344,6 +350,11 @@ int process(const QString& givenFile, const QString& givenReference,
     for (const QString& path : {file, reference}) {
         if (!QFileInfo::exists(path)) {
             printLine(stderr, QStringLiteral("Файл ") + path + QStringLiteral(" не найден."));
+            return 1;
+        }
+        const QString notRegular = zurm::notRegularFileMessage(path);
+        if (!notRegular.isEmpty()) {
+            printLine(stderr, notRegular);
             return 1;
         }
     }

@@ -80,7 +80,7 @@ void offerTextSave(RunState& s, UserDialogs& dialogs, const QString& textPath, R
 
 } // namespace
 
-void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
+void settleRun(RunState& s, const QString& textPath, RunOutcome& outcome)
 {
     outcome.error = s.error;
     // The text went to the file while the run wrote it.
@@ -90,18 +90,26 @@ void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, Run
         outcome.textBytes = s.text.bytes();
         outcome.text = fromCp1251(outcome.textBytes);
     }
+    // Handed over before the results are committed: a text that cannot be
+    // delivered fails the run, and the calculation file stays as it was.
+    if (s.text.enabled() && !s.options.offerTextSave && s.options.takeText && QFileInfo::exists(textPath))
+        s.options.takeText(textPath);
+    if (s.ok())
+        s.data.SetCalculationDoneFlag(true);
+}
+
+void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
+{
     if (!s.ok())
         dialogs.showMessage(s.error);
-    if (s.text.enabled()) {
-        if (s.options.offerTextSave)
-            offerTextSave(s, dialogs, textPath, outcome);
+    if (s.text.enabled() && s.options.offerTextSave) {
+        offerTextSave(s, dialogs, textPath, outcome);
         if (s.options.takeText && QFileInfo::exists(textPath))
             s.options.takeText(textPath);
     }
     s.progress.setBusy(false);
     if (!s.ok())
         return;
-    s.data.SetCalculationDoneFlag(true);
     outcome.succeeded = true;
     outcome.successMessage = successMessage(nodesShortOfAvailableHead(s.model));
     if (s.options.showCompletion)

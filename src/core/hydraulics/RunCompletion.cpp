@@ -6,6 +6,7 @@
 
 #include "base/Failure.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "platform/Cp1251.h"
 
@@ -94,8 +95,10 @@ void settleRun(RunState& s, const QString& textPath, RunOutcome& outcome)
     // delivered fails the run, and the calculation file stays as it was.
     if (s.text.enabled() && !s.options.offerTextSave && s.options.takeText && QFileInfo::exists(textPath))
         s.options.takeText(textPath);
+    // Stored with the results; the window learns of it once the text has been
+    // offered and shown (completeRun).
     if (s.ok())
-        s.data.SetCalculationDoneFlag(true);
+        CalculationRow(s.data.calculation()).setValue(CalculationRow::kCalculationDone, 1);
 }
 
 void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
@@ -110,6 +113,7 @@ void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, Run
     s.progress.setBusy(false);
     if (!s.ok())
         return;
+    s.data.loadCalculationDoneFlag();
     outcome.succeeded = true;
     outcome.successMessage = successMessage(nodesShortOfAvailableHead(s.model));
     if (s.options.showCompletion)

@@ -246,12 +246,17 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
         availableNode = text(row.value(3));
     }
     row.finish();
+    // The check and the run change the file as one: killed at any moment, or
+    // failing, the call leaves every table as it was before it; an error the
+    // check or the run reports keeps what they wrote up to it.
+    zurm::Transaction whole(data.calculation());
     zurm::WrittenMainRows mainRows;
     zurm::TopologyResult topology = zurm::ParTSCorrF(data, progress, startText, &mainRows);
     zurm::applyHeadChangeRule(data, topology);
     zurm::storeNetworkStatus(data, topology.status, topology.message);
     if (topology.status != zurm::kNetworkCorrect) {
         zurm::clearFlowsLeft(data, mainRows);
+        whole.commit();
         printLine(stderr, networkStatusText(topology));
         return 1;
     }
@@ -311,6 +316,7 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
             message += QStringLiteral(" Прежний файл не изменен.");
         throw zurm::Failure(failure.className(), message);
     }
+    whole.commit();
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
@@ -333,6 +339,11 @@ int process(const QString& givenFile, const QString& givenReference,
     for (const QString& path : {file, reference}) {
         if (!QFileInfo::exists(path)) {
             printLine(stderr, QStringLiteral("Файл ") + path + QStringLiteral(" не найден."));
+            return 1;
+        }
+        const QString notRegular = zurm::notRegularFileMessage(path);
+        if (!notRegular.isEmpty()) {
+            printLine(stderr, notRegular);
             return 1;
         }
     }

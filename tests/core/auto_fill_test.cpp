@@ -229,9 +229,9 @@ TEST_F(AutoFillTest, EndNodeValuesChecksAndWrites)
 // calculation-done flag, so that the table is never left half filled.
 TEST_F(AutoFillTest, AFailureHalfWayLeavesTheTablesAsTheyWere)
 {
-    exec(QStringLiteral("CREATE TRIGGER refuse_node BEFORE UPDATE ON УзлыТС WHEN NEW.Nуз = 12 "
+    exec(QStringLiteral("CREATE TEMP TRIGGER refuse_node BEFORE UPDATE ON УзлыТС WHEN NEW.Nуз = 12 "
                          "BEGIN SELECT RAISE(ABORT, 'узел 12 не записан'); END"));
-    exec(QStringLiteral("CREATE TRIGGER refuse_end BEFORE UPDATE ON КонМаг WHEN NEW.id_m = 3 "
+    exec(QStringLiteral("CREATE TEMP TRIGGER refuse_end BEFORE UPDATE ON КонМаг WHEN NEW.id_m = 3 "
                          "BEGIN SELECT RAISE(ABORT, 'строка 3 не записана'); END"));
     QList<bool> writing;
     const NodeHeightsOutcome outcome =

@@ -1,6 +1,7 @@
 // The shared data-module operations: number and value texts for SQL, keys and
 // node numbers of new segments, saving a segment row, the calculation-done
 // flag, the work database and the error report.
+#include "base/DocumentConnection.h"
 #include "base/Failure.h"
 #include "base/Guarded.h"
 #include "base/Sql.h"
@@ -310,6 +311,56 @@ TEST_F(CalculationFixture, CalculationDoneFlagIsWrittenOnlyWhenItChanges)
     data.SetCalculationDoneFlag(true);
     EXPECT_EQ(log.statements.size(), 2);
     EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 1);
+}
+
+// What the engine refuses, and a statement that would not end, are said in the
+// program's words, naming the file.
+TEST_F(CalculationFixture, EngineRefusalsAndEndlessStatementsNameTheFile)
+{
+    const QString file = data.calculation().databaseName();
+    const QString write = QStringLiteral("UPDATE НазвРасч SET РВ = 1 - coalesce(РВ, 0)");
+    const QString endless = QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT "
+                                           "100000000) SELECT count(*) FROM c");
+    const auto failureOf = [&](const QString& sql) {
+        try {
+            execSql(data.calculation(), sql);
+        } catch (const Failure& failure) {
+            return failure.text();
+        }
+        return QString();
+    };
+    const QString interrupted = QStringLiteral("Работа с файлом ") + file + QStringLiteral(" прервана");
+
+    {
+        // Another program in the middle of writing the file.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-program"));
+        other.setDatabaseName(file);
+        ASSERT_TRUE(other.open());
+        execSql(other, QStringLiteral("BEGIN EXCLUSIVE"));
+        EXPECT_EQ(failureOf(write), QStringLiteral("Файл ") + file
+                                        + QStringLiteral(" занят другой программой, поэтому команда не выполнена. "
+                                                         "Закройте программу, которая работает с этим файлом, и "
+                                                         "повторите команду."));
+        execSql(other, QStringLiteral("ROLLBACK"));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other-program"));
+    {
+        StatementStop stop([] { return true; });
+        EXPECT_EQ(failureOf(endless), interrupted + QStringLiteral(" по команде пользователя."));
+    }
+    const std::chrono::milliseconds limit = statementTimeLimit();
+    setStatementTimeLimit(std::chrono::milliseconds(0));
+    const QString overTime = failureOf(endless);
+    setStatementTimeLimit(limit);
+    EXPECT_TRUE(overTime.startsWith(interrupted + QStringLiteral(": одна операция с ним длилась дольше ")))
+        << overTime.toStdString();
+
+    data.openCalculation(file, true);
+    EXPECT_EQ(failureOf(write), QStringLiteral("Файл ") + file
+                                    + QStringLiteral(" доступен только для чтения, поэтому изменения в него не "
+                                                     "записаны. Разрешите запись в этот файл и в его папку или "
+                                                     "сохраните его под другим именем и повторите команду."));
 }
 
 TEST(WorkDatabase, TwelveStatementsInTheirOrder)

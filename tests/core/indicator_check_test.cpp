@@ -255,6 +255,10 @@ TEST_F(IndicatorCheckTest, FormulaReferences)
     const QString noClose = syntax + u8("Не найден завершающий символ \">\".");
     const QString noOpen = syntax + u8("Найден завершающий символ \">\" без символа \"<\".");
     const QString braces = u8("Формулы показателей не должны содержать символов \"{\", \"}\".");
+    // The field holds 255 characters; a longer formula would run cut.
+    const std::string fullField(255, '7');
+    const std::string pastTheField = std::string(253, '1') + "+1000";
+    const QString tooLong = u8("Формула показателя не должна быть длиннее 255 символов.");
 
     const struct {
         int networkType;
@@ -294,6 +298,8 @@ TEST_F(IndicatorCheckTest, FormulaReferences)
         {1, false, "З", "<Hdr>{1}", false, braces},
         {1, false, "З", "}", false, braces},
         {1, false, "З", "<Nope>", true, notFound("Nope")}, // a user-entered indicator is checked too
+        {1, false, "З", fullField.c_str(), false, {}},
+        {1, false, "З", pastTheField.c_str(), false, tooLong},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.type) + " " + c.formula + " / " + std::to_string(c.networkType)
@@ -325,6 +331,7 @@ TEST_F(IndicatorCheckTest, PredefinedFormulas)
             + u8("\":\r\r");
     };
     const QString syntax = u8("Синтаксическая ошибка в формуле: ");
+    const std::string pastTheField = "<ПотНОтИНачОбр>" + std::string(240, '1') + "+1000";
     const struct {
         int networkType;
         const char* supply;
@@ -343,6 +350,8 @@ TEST_F(IndicatorCheckTest, PredefinedFormulas)
                                                "показатели подающего т-провода.")},
         {0, "<ДлНаУчПод>[<ДлНаУчОбр>]", "", {}},
         {1, "{}", "", prefix("ПотНОтИКонПод") + u8("Формулы показателей не должны содержать символов \"{\", \"}\".")},
+        {1, "<ПотНОтИНачПод>", pastTheField.c_str(),
+         prefix("ПотНОтИКонОбр") + u8("Формула показателя не должна быть длиннее 255 символов.")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.supply) + " / " + c.ret);

@@ -168,7 +168,7 @@ TEST_F(NetworkEditorTest, MarkedRowsAreDeletedByIdentityInOneTransaction)
     deleteNetworkRows(*data, NetworkTable::Nodes, {nodes.rowId(0)});
     EXPECT_EQ(column(QStringLiteral("SELECT ГеодВыс FROM УзлыТС ORDER BY rowid")), QStringLiteral("2 3"));
 
-    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON ИзмПНапВУзлахТС WHEN old.ИзмПНап = 99 "
+    exec(QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE DELETE ON ИзмПНапВУзлахТС WHEN old.ИзмПНап = 99 "
                         "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     heads.select();
     EXPECT_THROW(deleteNetworkRows(*data, NetworkTable::HeadChanges, {heads.rowId(0), heads.rowId(1)}), Failure);

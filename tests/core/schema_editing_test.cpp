@@ -281,7 +281,7 @@ TEST_F(SchemaEditingTest, AFailureHalfWayChangesNothing)
 {
     network("0:100,100 1:200,100", "0>1");
     select({1});
-    execSql(db(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Табл BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    execSql(db(), QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON Табл BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     const QString before = everything();
     EXPECT_THROW(editing.OperAddUz(), Failure);
     EXPECT_EQ(everything(), before);

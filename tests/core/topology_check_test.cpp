@@ -350,7 +350,7 @@ TEST_F(TopologyCheckTest, ShowsEachStepAndAlwaysReleasesTheWindow)
 
     // A storage failure in the rebuild leaves the old mains and still unlocks.
     setOldMains();
-    exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON КонМаг BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    exec(QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON КонМаг BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     data->guards().setRefused(QStringLiteral("КонМаг"), EditOperation::Insert, false);
     data->guards().setRefused(QStringLiteral("КонМаг"), EditOperation::Delete, false);
     EXPECT_THROW(check(QStringLiteral("1")), Failure);

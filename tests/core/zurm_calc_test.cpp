@@ -152,6 +152,65 @@ TEST(ZurmCalc, MissingAndForeignFilesExitWithOne)
     const Outcome foreign = zurmCalc({QStringLiteral("--prepare"), folder.program(QStringLiteral("Spr.mdb"))});
     EXPECT_EQ(foreign.exitCode, 1);
     EXPECT_TRUE(foreign.err.contains(QStringLiteral("Класс ошибки: \"DatabaseFormatError\""))) << foreign.err.toStdString();
+
+    // A pipe would keep the open waiting for a writer for ever.
+    const QString pipe = folder.docs(QStringLiteral("pipe.mdb"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QStringList& arguments : {QStringList{pipe}, QStringList{folder.newCalculation(), QStringLiteral("--reference"), pipe}}) {
+        const Outcome piped = zurmCalc(arguments);
+        EXPECT_EQ(piped.exitCode, 1);
+        EXPECT_EQ(piped.err, QStringLiteral("Файл ") + pipe
+                                 + QStringLiteral(" не является обычным файлом (это папка, канал или устройство), "
+                                                  "поэтому открыть его нельзя.\n"));
+    }
+}
+
+// A document is anyone's: the run fires none of its author's triggers and reads
+// no view in place of a table of the program.
+TEST(ZurmCalc, DocumentsRunNoneOfTheirAuthorsTriggersOrViews)
+{
+    const QString segments = QStringLiteral("SELECT count(*) FROM Табл");
+    const QString formulas = QStringLiteral("SELECT group_concat(Формула, '|') FROM Формулы");
+    const QString headChanges = QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС");
+    const struct {
+        const char* name;
+        QStringList statements;
+        int exitCode;
+        QString out, err; // the start of each stream
+        QString unchanged; // a query whose answer the run must not change
+    } cases[] = {
+        {"trigger deleting the segments",
+         {QStringLiteral("CREATE TRIGGER t AFTER UPDATE ON Табл BEGIN DELETE FROM Табл; END")}, 0,
+         QStringLiteral("Расчет выполнен успешно."), {}, segments},
+        {"trigger rewriting the formulas",
+         {QStringLiteral("CREATE TRIGGER t AFTER UPDATE ON НазвРасч BEGIN UPDATE Формулы SET Формула = '1000'; END")}, 0,
+         QStringLiteral("Расчет выполнен успешно."), {}, formulas},
+        {"trigger that never ends",
+         {QStringLiteral("CREATE TRIGGER t AFTER UPDATE ON Заг BEGIN INSERT INTO ИзмПНапВУзлахТС (Nуз, ТрПр, ИзмПНап) "
+                         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT 32000, 0, x FROM c; END")},
+         0, QStringLiteral("Расчет выполнен успешно."), {}, headChanges},
+        {"view in place of a table",
+         {QStringLiteral("ALTER TABLE Формулы RENAME TO ФормулыАвтора"),
+          QStringLiteral("CREATE VIEW Формулы AS SELECT * FROM ФормулыАвтора")},
+         1, {}, QStringLiteral("Ошибка при открытии базы данных гидравлического расчета"), segments},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zurm::test::ProgramFolderFixture folder;
+        const QString file = folder.docs(QStringLiteral("sample.mdb"));
+        zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb"), file);
+        for (const QString& statement : c.statements)
+            execOn(file, statement);
+        const QString before = valueOn(file, c.unchanged).toString();
+        const Outcome outcome = zurmCalc({file});
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.out.startsWith(c.out)) << outcome.out.toStdString();
+        EXPECT_TRUE(outcome.err.startsWith(c.err)) << outcome.err.toStdString();
+        if (c.exitCode != 0) {
+            EXPECT_TRUE(outcome.err.contains(QStringLiteral("нет таблицы \"Формулы\""))) << outcome.err.toStdString();
+        }
+        EXPECT_EQ(valueOn(file, c.unchanged).toString(), before);
+    }
 }
 
 TEST(ZurmCalc, TextPlaceThatMayNotBeReplacedIsRefusedBeforeAnythingIsWritten)
@@ -213,6 +272,8 @@ TEST(ZurmCalc, TextWritePastTheFileSizeLimitFailsNamingTheFileAndCleansUp)
     zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"),
                                            calculation);
     const QString out = folder.filePath(QStringLiteral("district.txt"));
+    ASSERT_EQ(zurmCalc({QStringLiteral("--prepare"), calculation}).exitCode, 0); // the run alone changes it then
+    const QByteArray before = digest(calculation);
     // The file fits under the limit, its calculation text does not.
     const Outcome outcome = zurmCalc({calculation, QStringLiteral("--text"), out}, [](QProcess& process) {
         process.setChildProcessModifier([] {
@@ -223,6 +284,7 @@ TEST(ZurmCalc, TextWritePastTheFileSizeLimitFailsNamingTheFileAndCleansUp)
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_TRUE(outcome.err.contains(QStringLiteral("Не удалось записать файл ") + out)) << outcome.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_EQ(digest(calculation), before) << "the run failed: the calculation stays as it was";
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("district.mdb")});
 }

@@ -1,5 +1,6 @@
 #include "base/NativeSql.h"
 
+#include "base/DocumentConnection.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 
@@ -13,8 +14,10 @@ namespace {
 
 [[noreturn]] void failWith(sqlite3* connection, int code)
 {
-    const char* text = connection ? sqlite3_errmsg(connection) : sqlite3_errstr(code);
-    throw Failure(QString::fromLatin1(kSqlErrorClass), QString::fromUtf8(text));
+    const QString text = QString::fromUtf8(connection ? sqlite3_errmsg(connection) : sqlite3_errstr(code));
+    const char* file = connection ? sqlite3_db_filename(connection, "main") : nullptr;
+    throw Failure(QString::fromLatin1(kSqlErrorClass),
+                  file && *file ? engineFailureText(QString::fromUtf8(file), code, text) : text);
 }
 
 sqlite3* connectionOf(const QSqlDatabase& db)
@@ -117,7 +120,11 @@ double NativeStatement::real(int column) const { return sqlite3_column_double(st
 
 bool NativeStatement::step()
 {
-    const int code = sqlite3_step(statement_);
+    int code = SQLITE_OK;
+    {
+        EngineCall call;
+        code = sqlite3_step(statement_);
+    }
     if (code == SQLITE_ROW)
         return true;
     const int reset = sqlite3_reset(statement_);

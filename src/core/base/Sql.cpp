@@ -1,9 +1,11 @@
 #include "base/Sql.h"
 
+#include "base/DocumentConnection.h"
 #include "base/Failure.h"
 
 #include <QAtomicInt>
 #include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 
@@ -16,13 +18,14 @@ StatementObserver& observer()
     return instance;
 }
 
-[[noreturn]] void fail(const QSqlError& error, const QString& sql)
+[[noreturn]] void fail(const QSqlDriver* driver, const QSqlError& error)
 {
     QString text = error.databaseText();
     if (text.isEmpty())
         text = error.text();
-    Q_UNUSED(sql);
-    throw Failure(QString::fromLatin1(kSqlErrorClass), text);
+    bool numbered = false;
+    const int code = error.nativeErrorCode().toInt(&numbered);
+    throw Failure(QString::fromLatin1(kSqlErrorClass), numbered ? engineFailureText(driver, code, text) : text);
 }
 
 QSqlQuery run(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings, bool forwardOnly)
@@ -32,12 +35,13 @@ QSqlQuery run(const QSqlDatabase& db, const QString& sql, const QVariantList& bi
                       QStringLiteral("Соединение с базой данных не установлено."));
     QSqlQuery query(db);
     query.setForwardOnly(forwardOnly);
+    EngineCall call;
     if (!query.prepare(sql))
-        fail(query.lastError(), sql);
+        fail(db.driver(), query.lastError());
     for (const QVariant& value : bindings)
         query.addBindValue(value);
     if (!query.exec())
-        fail(query.lastError(), sql);
+        fail(db.driver(), query.lastError());
     return query;
 }
 } // namespace
@@ -55,13 +59,14 @@ QSqlQuery prepareSql(const QSqlDatabase& db, const QString& sql)
 
 void execPrepared(QSqlQuery& query)
 {
+    EngineCall call;
     if (!query.exec())
         failQuery(query);
 }
 
 void failQuery(const QSqlQuery& query)
 {
-    fail(query.lastError(), query.lastQuery());
+    fail(query.driver(), query.lastError());
 }
 
 void setStatementObserver(StatementObserver o) { observer() = std::move(o); }
@@ -100,6 +105,7 @@ QString onOwnConnection(const QString& path, bool readOnly, const std::function<
             problem = db.lastError().text();
         } else {
             try {
+                guardDocumentConnection(db);
                 work(db);
             } catch (const Failure& failure) {
                 problem = failure.text();
@@ -167,7 +173,7 @@ Transaction::Transaction(const QSqlDatabase& db) : db_(db)
     if (depth > 0) {
         execSql(handle, QStringLiteral("SAVEPOINT ") + savepointName(depth));
     } else if (!handle.transaction()) {
-        fail(handle.lastError(), QStringLiteral("BEGIN"));
+        fail(handle.driver(), handle.lastError());
     }
     depth_ = ++depth;
     active_ = true;
@@ -194,7 +200,7 @@ void Transaction::commit()
     if (depth_ > 1)
         execSql(handle, QStringLiteral("RELEASE ") + savepointName(depth_ - 1));
     else if (!handle.commit())
-        fail(handle.lastError(), QStringLiteral("COMMIT"));
+        fail(handle.driver(), handle.lastError());
     active_ = false;
     leave();
 }

@@ -1,5 +1,6 @@
 #include "document/DataModule.h"
 
+#include "base/DocumentConnection.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -98,6 +99,15 @@ void rollBackHotJournal(const QString& path)
 
 } // namespace
 
+QString notRegularFileMessage(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return {};
+    return QStringLiteral("Файл ") + path + QStringLiteral(" не является обычным файлом (это папка, канал или "
+                                                           "устройство), поэтому открыть его нельзя.");
+}
+
 bool isWritableDatabaseFile(const QString& path)
 {
     // SQLite writes the file itself and, beside it, its journal.
@@ -115,6 +125,10 @@ void verifyDatabaseFile(const QString& path, DatabaseKind kind)
 {
     const QString notOurs = QStringLiteral("Файл ") + path + QStringLiteral(" не является ") + kindName(kind)
         + QStringLiteral(" ЗУРМ");
+    // Opening a pipe waits for a writer for ever, and a device is no document.
+    const QString notRegular = notRegularFileMessage(path);
+    if (!notRegular.isEmpty())
+        throw Failure(kFormatClass, notRegular);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(kFormatClass, QStringLiteral("Файл ") + path + QStringLiteral(" не может быть открыт: ")
@@ -134,7 +148,9 @@ void verifyDatabaseFile(const QString& path, DatabaseKind kind)
     const QString failed = onOwnConnection(path, true, [&](QSqlDatabase& db) {
         for (const RequiredTable& table : requiredTables(kind)) {
             const QString tableName = QString::fromUtf8(table.name);
-            const QList<ColumnInfo> columns = tableColumns(db, tableName);
+            // A view of the file's author in place of a table is never read.
+            const QList<ColumnInfo> columns =
+                tableExists(db, tableName) ? tableColumns(db, tableName) : QList<ColumnInfo>();
             if (columns.isEmpty()) {
                 problem = QStringLiteral("нет таблицы \"") + tableName + QStringLiteral("\"");
                 return;
@@ -204,6 +220,14 @@ QSqlDatabase DataModule::open(const QString& role, const QString& path, bool rea
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connectionName(role));
         throw Failure(QString::fromLatin1(kSqlErrorClass), text);
+    }
+    try {
+        guardDocumentConnection(db);
+    } catch (...) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName(role));
+        throw;
     }
     return db;
 }

@@ -24,6 +24,10 @@ enum class DatabaseKind { Calculation, Reference, Settings };
 // writable file) is rolled back first, as SQLite does at any writable open.
 void verifyDatabaseFile(const QString& path, DatabaseKind kind);
 
+// What is said of a path that leads to something other than a regular file (a
+// folder, a pipe, a device); empty for a regular file or no file at all.
+QString notRegularFileMessage(const QString& path);
+
 // Whether this process may write the database file and create its journal
 // beside it (the file and its folder are writable).
 bool isWritableDatabaseFile(const QString& path);

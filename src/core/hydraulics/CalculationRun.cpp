@@ -3,6 +3,7 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/RunPhases.h"
 
+#include "base/DocumentConnection.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -105,7 +106,9 @@ void RunState::writeMainLine(int idM)
     text.writeMainLine(idM, std::span<const MainRow>(model.mains).subspan(size_t(first), size_t(last - first)));
 }
 
-// End of the run and the finishing steps (RunCompletion.cpp).
+// End of the run and the finishing steps (RunCompletion.cpp): what goes into
+// the file with the results, then what is shown once they are committed.
+void settleRun(RunState& state, const QString& textPath, RunOutcome& outcome);
 void completeRun(RunState& state, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome);
 void finishRun(DataModule& data, Progress& progress, const QString& textPath, bool locked);
 
@@ -210,6 +213,36 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
     std::unique_ptr<run::RunState> state;
     // The run is one transaction: stopped, it leaves the file as it was before.
     std::optional<Transaction> whole;
+    // The stop also ends a long statement; only while the window is locked
+    // and its grids are released, so that no event reaches the connection.
+    std::optional<StatementStop> statementStop;
+    bool settling = false;
+    const auto stopped = [&] {
+        statementStop.reset();
+        state.reset();
+        whole.reset();
+        data.loadCalculationDoneFlag();
+        outcome.stopped = true;
+        run::finishRun(data, progress, textPath, locked);
+        dialogs.showMessage(kStopped, MessageKind::Information);
+    };
+    const auto keepWhatWasComputed = [&] {
+        statementStop.reset();
+        if (state) {
+            try {
+                state->flush(); // what was computed before the failure stays written
+            } catch (...) {
+            }
+        }
+        if (whole) {
+            try {
+                whole->commit();
+            } catch (...) {
+            }
+        }
+        whole.reset();
+        run::finishRun(data, progress, textPath, locked);
+    };
     try {
         progress.setBusy(true);
         const QSqlDatabase db = data.calculation();
@@ -221,6 +254,10 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         progress.lockWindow();
         locked = true;
         whole.emplace(db);
+        statementStop.emplace([&progress] {
+            progress.processEvents();
+            return progress.stopRequested();
+        });
         data.SetCalculationDoneFlag(false);
         progress.setStatus(QString());
         progress.processEvents();
@@ -276,32 +313,33 @@ RunOutcome runCalculation(DataModule& data, UserDialogs& dialogs, Progress& prog
         s.flush();
         s.checkStop();
         s.stoppable = false;
+        statementStop.reset();
+        settling = true;
+        run::settleRun(s, textPath, outcome);
         whole->commit();
 
         run::completeRun(s, dialogs, textPath, outcome);
     } catch (const run::RunStopped&) {
-        state.reset();
-        whole.reset();
-        data.loadCalculationDoneFlag();
-        outcome.stopped = true;
-        run::finishRun(data, progress, textPath, locked);
-        dialogs.showMessage(kStopped, MessageKind::Information);
+        stopped();
         return outcome;
+    } catch (const Failure&) {
+        // A statement the stop interrupted.
+        if (statementStop && progress.stopRequested()) {
+            stopped();
+            return outcome;
+        }
+        if (settling) {
+            // The results are whole but could not be delivered with their text.
+            state.reset();
+            whole.reset();
+            data.loadCalculationDoneFlag();
+            run::finishRun(data, progress, textPath, locked);
+            throw;
+        }
+        keepWhatWasComputed();
+        throw;
     } catch (...) {
-        if (state) {
-            try {
-                state->flush(); // what was computed before the failure stays written
-            } catch (...) {
-            }
-        }
-        if (whole) {
-            try {
-                whole->commit();
-            } catch (...) {
-            }
-        }
-        whole.reset();
-        run::finishRun(data, progress, textPath, locked);
+        keepWhatWasComputed();
         throw;
     }
     run::finishRun(data, progress, textPath, locked);

@@ -6,6 +6,7 @@
 
 #include "base/Failure.h"
 #include "base/UserDialogs.h"
+#include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "document/DocumentFiles.h"
 #include "platform/Cp1251.h"
@@ -86,7 +87,7 @@ void offerTextSave(RunState& s, UserDialogs& dialogs, const QString& textPath, R
 
 } // namespace
 
-void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
+void settleRun(RunState& s, const QString& textPath, RunOutcome& outcome)
 {
     outcome.error = s.error;
     // The text went to the file while the run wrote it.
@@ -96,18 +97,29 @@ void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, Run
         outcome.textBytes = s.text.bytes();
         outcome.text = fromCp1251(outcome.textBytes);
     }
+    // Handed over before the results are committed: a text that cannot be
+    // delivered fails the run, and the calculation file stays as it was.
+    if (s.text.enabled() && !s.options.offerTextSave && s.options.takeText && QFileInfo::exists(textPath))
+        s.options.takeText(textPath);
+    // Stored with the results; the window learns of it once the text has been
+    // offered and shown (completeRun).
+    if (s.ok())
+        CalculationRow(s.data.calculation()).setValue(CalculationRow::kCalculationDone, 1);
+}
+
+void completeRun(RunState& s, UserDialogs& dialogs, const QString& textPath, RunOutcome& outcome)
+{
     if (!s.ok())
         dialogs.showMessage(s.error, MessageKind::Error);
-    if (s.text.enabled()) {
-        if (s.options.offerTextSave)
-            offerTextSave(s, dialogs, textPath, outcome);
+    if (s.text.enabled() && s.options.offerTextSave) {
+        offerTextSave(s, dialogs, textPath, outcome);
         if (s.options.takeText && QFileInfo::exists(textPath))
             s.options.takeText(textPath);
     }
     s.progress.setBusy(false);
     if (!s.ok())
         return;
-    s.data.SetCalculationDoneFlag(true);
+    s.data.loadCalculationDoneFlag();
     outcome.succeeded = true;
     const QList<qint16> shortOfHead = nodesShortOfAvailableHead(s.model);
     outcome.successMessage = successMessage(shortOfHead);

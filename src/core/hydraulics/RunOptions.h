@@ -43,8 +43,10 @@ struct RunOptions {
     std::function<void(const QString& message)> showCompletion;
     // The text viewer, given the saved file; the default shows nothing.
     std::function<void(const QString& savedFile)> showText;
-    // Given the finished text file before it is deleted (after the save
-    // dialog, if any): a caller may move it elsewhere.
+    // Given the finished text file before it is deleted: a caller may move it
+    // elsewhere. Without the save dialog it is given before the results are
+    // committed, so that a text that cannot be delivered fails the run and
+    // leaves the file as it was; with the dialog, after it.
     std::function<void(const QString& textFile)> takeText;
     // Keep the text in RunOutcome::text and textBytes. A large network's text
     // runs to gigabytes; without this it lives only in the (temporary) file.

@@ -11,8 +11,9 @@ namespace zurm {
 
 namespace {
 
-// Short names are held as single-byte Windows-1251 text of this length.
+// Short names and formulas are held as single-byte Windows-1251 text of this length.
 constexpr qsizetype kShortNameLength = 255;
+constexpr qsizetype kFormulaLength = 255;
 
 const QString kSyntaxError = QStringLiteral("Синтаксическая ошибка в формуле: ");
 
@@ -134,6 +135,20 @@ QString indicatorCheckClosing()
         + QStringLiteral("Данные / Параметры расчета");
 }
 
+namespace {
+
+// A formula the field cannot hold would be cut before it is evaluated, and the
+// run would compute something the engineer never wrote.
+QString formulaLengthFault(const QString& title, const QString& shortName, const QString& formula)
+{
+    if (formula.size() <= kFormulaLength)
+        return {};
+    return indicatorMessagePrefix(title, shortName) + QStringLiteral("Формула показателя не должна быть длиннее ")
+        + QString::number(kFormulaLength) + QStringLiteral(" символов.");
+}
+
+} // namespace
+
 bool isShortNameCharacter(QChar c)
 {
     const char16_t u = c.unicode();
@@ -192,21 +207,25 @@ IndicatorCheckResult CheckIndicatorDefinitions(const IndicatorCatalogue& catalog
 
     for (int row = 0; row < user.size(); ++row) {
         const IndicatorRecord& record = user[row];
-        QString fault = CheckFormulaReferences(catalogue, kUserIndicatorsTitle, record.shortName,
-                                               StripFormulaComments(record.formula), record.type);
+        QString fault = formulaLengthFault(kUserIndicatorsTitle, record.shortName, record.formula);
+        if (fault.isEmpty())
+            fault = CheckFormulaReferences(catalogue, kUserIndicatorsTitle, record.shortName,
+                                           StripFormulaComments(record.formula), record.type);
         if (!fault.isEmpty())
             return fail(IndicatorCheckPhase::UserFormulas, std::move(fault), row);
     }
 
-    const auto predefinedFormula = [&](const QString& name) {
+    const auto predefinedFault = [&](const QString& name, const QString& type) {
         const IndicatorRecord* record = catalogue.findPredefined(name);
-        return StripFormulaComments(record ? record->formula : QString());
+        const QString formula = record ? record->formula : QString();
+        const QString fault = formulaLengthFault(kPredefinedIndicatorsTitle, name, formula);
+        return fault.isEmpty() ? CheckFormulaReferences(catalogue, kPredefinedIndicatorsTitle, name,
+                                                        StripFormulaComments(formula), type)
+                               : fault;
     };
-    QString fault = CheckFormulaReferences(catalogue, kPredefinedIndicatorsTitle, kSupplyLossToEnd,
-                                           predefinedFormula(kSupplyLossToEnd), kSupplyType);
+    QString fault = predefinedFault(kSupplyLossToEnd, kSupplyType);
     if (fault.isEmpty() && catalogue.networkType() == kTwoPipe)
-        fault = CheckFormulaReferences(catalogue, kPredefinedIndicatorsTitle, kReturnLossToEnd,
-                                       predefinedFormula(kReturnLossToEnd), kReturnType);
+        fault = predefinedFault(kReturnLossToEnd, kReturnType);
     if (!fault.isEmpty())
         return fail(IndicatorCheckPhase::PredefinedFormulas, std::move(fault), std::nullopt);
 

@@ -1,7 +1,6 @@
 #include "base/DocumentConnection.h"
 
 #include "base/Failure.h"
-#include "base/Sql.h"
 
 #include <QDir>
 #include <QSqlDriver>

@@ -5,6 +5,9 @@
 
 namespace zurm {
 
+// Class name carried by every database failure in the error report.
+inline constexpr const char* kSqlErrorClass = "SqlError";
+
 // An unexpected failure (database, file system, platform component). The
 // command boundary catches it and shows the error report; expected user errors
 // are never thrown but collected as one message text.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Failure.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -8,9 +10,6 @@
 #include <functional>
 
 namespace zurm {
-
-// Class name carried by every database failure in the error report.
-inline constexpr const char* kSqlErrorClass = "SqlError";
 
 // Executes one statement; throws Failure with the database's own text.
 void execSql(const QSqlDatabase& db, const QString& sql, const QVariantList& bindings = {});

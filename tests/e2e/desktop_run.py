@@ -117,12 +117,12 @@ class Desktop:
         self.xdotool("type", "--delay", "40", text)
 
 
-def shown(title):
-    return lambda window: window["title"] == title
-
-
 def has_text(text):
     return lambda control: control.get("text", "").replace("&", "") == text
+
+
+def main_window(window):
+    return window["class"].endswith("MainWindow")
 
 
 def question(window):
@@ -151,8 +151,7 @@ def focused(desktop, match):
 
 
 def run_once(desktop, calculation, text_path, by_mouse):
-    main = lambda window: window["object"] == "MainWindow" or window["class"].endswith("MainWindow")
-    run_button = desktop.control(main, lambda c: c.get("action") == "tbVipRas", "the run button")
+    run_button = desktop.control(main_window, lambda c: c.get("action") == "tbVipRas", "the run button")
     desktop.click(run_button)  # the toolbar is reached with the mouse in both passes
     yes = desktop.control(question, has_text("Да"), "the question before the run")
     if by_mouse:
@@ -171,9 +170,8 @@ def run_once(desktop, calculation, text_path, by_mouse):
         desktop.click(name_edit)
     desktop.key("ctrl+a")
     desktop.type(text_path)
-    desktop.wait(lambda: any(c["object"] == "fileNameEdit" and c["text"] == text_path
-                             for w in [desktop.window(save_dialog) or {"controls": []}] for c in w["controls"]),
-                 "the typed name in the save dialog")
+    desktop.control(save_dialog, lambda c: c["object"] == "fileNameEdit" and c["text"] == text_path,
+                    "the typed name in the save dialog")
     desktop.key("Return")
     gone(desktop, save_dialog, "the save dialog to close")
     desktop.wait(lambda: desktop.window(viewer), "the text viewer")
@@ -208,8 +206,7 @@ def check_outcome(calculation, text_path):
 
 
 def still_answers(desktop):
-    main = lambda window: window["class"].endswith("MainWindow")
-    desktop.click(desktop.control(main, lambda c: c.get("action") == "tbVipRas", "the run button"))
+    desktop.click(desktop.control(main_window, lambda c: c.get("action") == "tbVipRas", "the run button"))
     no = desktop.control(question, has_text("Нет"), "the question after a click on the run button")
     desktop.click(no)
     gone(desktop, question, "the question to close on \"Нет\"")

@@ -6,7 +6,7 @@ PACKAGES="
 build-essential cmake pkg-config git python3
 qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6opengl6-dev
 libgl-dev
-libxlsxwriter-dev libminizip-dev libmstch-dev libjpeg-dev
+libxlsxwriter-dev libminizip-dev libmstch-dev libjpeg-dev mdbtools-dev mdbtools
 sqlite3 libsqlite3-dev poppler-utils
 libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev

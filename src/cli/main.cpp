@@ -1,6 +1,7 @@
 // zurm-calc: the command-line front of the calculation core.
 #include "BatchOutputs.h"
 #include "LoadOption.h"
+#include "OldFileOption.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -53,6 +54,7 @@ const char* const kUsage =
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png|.jpg [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc ФАЙЛ --load КНИГА --sheet ЛИСТ --rows N-M --nodes K1,K2 --column ПОКАЗАТЕЛЬ=K ...\n"
     "            [--run [параметры расчета]]\n"
+    "  zurm-calc --convert СТАРЫЙ.mdb НОВЫЙ.mdb [--jet-charset КОДИРОВКА]\n"
     "  zurm-calc --help\n"
     "\n"
     "Обрабатывает файл гидравлического расчета (*.mdb) без окон программы.\n"
@@ -112,6 +114,15 @@ const char* const kUsage =
     "                     каждый П должен быть показателем участков\n"
     "  --run              после загрузки выполнить расчет (также, если задан\n"
     "                     --text, --xlsx, --pdf или --graph)\n"
+    "  --convert СТАРЫЙ   преобразовать файл прежних версий программы (база\n"
+    "                     данных Microsoft Access, Jet 3 или Jet 4) в новый\n"
+    "                     файл НОВЫЙ.mdb, которого еще нет; СТАРЫЙ не\n"
+    "                     изменяется. Файл расчета, справочников или настроек\n"
+    "                     становится таким же файлом нового формата (файл\n"
+    "                     расчета - с настроенной структурой таблиц), таблицы\n"
+    "                     иной базы данных переносятся как есть\n"
+    "  --jet-charset К    кодировка текста файла Jet 3 (по умолчанию\n"
+    "                     WINDOWS-1251; имя кодировки iconv, например CP866)\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
     "                     программы)\n"
     "  --help             эта справка\n"
@@ -431,9 +442,10 @@ int finished(int code)
 }
 
 // The options of the command line; each but --help, --run and --no-run takes a value.
-const char* const kValueOptions[] = {"prepare", "reference", "text",  "digits", "xlsx",  "pdf",    "graph",
-                                     "main",    "type",      "from",  "to",     "schema", "zoom",   "labels",
-                                     "select",  "load",      "sheet", "rows",   "nodes",  "column"};
+const char* const kValueOptions[] = {"prepare", "reference", "text",  "digits", "xlsx",    "pdf",        "graph",
+                                     "main",    "type",      "from",  "to",     "schema",  "zoom",       "labels",
+                                     "select",  "load",      "sheet", "rows",   "nodes",   "column",     "convert",
+                                     "jet-charset"};
 
 // The option as the user spelt it, for the message about it.
 QString spelling(const QStringList& args, const QString& name)
@@ -502,6 +514,21 @@ int runCommand(const QStringList& args)
                                   + spelling(args, QString::fromLatin1(name)) + QLatin1Char('.'));
 
     const QStringList files = parser.positionalArguments();
+    if (given("jet-charset") && !given("convert"))
+        return usageError(QStringLiteral("Параметр --jet-charset задается только с --convert."));
+    if (given("convert")) {
+        for (const char* name : kValueOptions)
+            if (given(name) && std::strcmp(name, "convert") != 0 && std::strcmp(name, "jet-charset") != 0)
+                return usageError(QStringLiteral("Параметр --convert не сочетается с другими параметрами, кроме "
+                                                 "--jet-charset."));
+        if (given("run") || given("no-run"))
+            return usageError(QStringLiteral("Параметр --convert не сочетается с другими параметрами, кроме "
+                                             "--jet-charset."));
+        if (files.size() != 1)
+            return usageError(QStringLiteral("Укажите старый и новый файлы: zurm-calc --convert СТАРЫЙ.mdb НОВЫЙ.mdb."));
+        return zurm::cli::convert(value("convert"), files.constFirst(),
+                                  given("jet-charset") ? value("jet-charset").toLatin1() : QByteArray("WINDOWS-1251"));
+    }
     if (files.size() > 1)
         return usageError(QStringLiteral("Указано более одного файла расчета."));
     const QString calculationFile = files.isEmpty() ? QString() : files.constFirst();

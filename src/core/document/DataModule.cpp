@@ -67,6 +67,8 @@ QList<RequiredTable> requiredTables(DatabaseKind kind)
     return {};
 }
 
+} // namespace
+
 QString kindName(DatabaseKind kind)
 {
     switch (kind) {
@@ -76,6 +78,44 @@ QString kindName(DatabaseKind kind)
     }
     return {};
 }
+
+QString templateFileName(DatabaseKind kind)
+{
+    switch (kind) {
+    case DatabaseKind::Calculation: return QStringLiteral("GidrRas.mdb");
+    case DatabaseKind::Reference: return QStringLiteral("Spr.mdb");
+    case DatabaseKind::Settings: return QStringLiteral("Nastr.mdb");
+    }
+    return {};
+}
+
+std::optional<DatabaseKind> kindOfTables(const QMap<QString, QStringList>& tables)
+{
+    auto find = [](const QStringList& names, const QString& name) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const QString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+    };
+    const QStringList tableNames = tables.keys();
+    for (DatabaseKind kind : {DatabaseKind::Calculation, DatabaseKind::Reference, DatabaseKind::Settings}) {
+        bool all = true;
+        for (const RequiredTable& table : requiredTables(kind)) {
+            const QString name = QString::fromUtf8(table.name);
+            auto it = std::find_if(tableNames.begin(), tableNames.end(),
+                                   [&](const QString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+            if (it == tableNames.end()
+                || !std::all_of(table.columns.begin(), table.columns.end(),
+                                [&](const QString& column) { return find(tables.value(*it), column); })) {
+                all = false;
+                break;
+            }
+        }
+        if (all)
+            return kind;
+    }
+    return std::nullopt;
+}
+
+namespace {
 
 QAtomicInt instanceCounter;
 

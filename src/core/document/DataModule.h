@@ -4,7 +4,10 @@
 #include "document/EditGuards.h"
 #include "document/FileNames.h"
 
+#include <QMap>
 #include <QSqlDatabase>
+#include <QStringList>
+#include <optional>
 #include <QString>
 
 namespace zurm {
@@ -23,6 +26,16 @@ enum class DatabaseKind { Calculation, Reference, Settings };
 // that a transaction a killed writer left unfinished (a hot journal beside a
 // writable file) is rolled back first, as SQLite does at any writable open.
 void verifyDatabaseFile(const QString& path, DatabaseKind kind);
+
+// The kind whose fixed tables and columns `tables` (a table's name: its
+// columns' names) holds, if any; names compare as the database compares them,
+// without regard to letter case.
+std::optional<DatabaseKind> kindOfTables(const QMap<QString, QStringList>& tables);
+// "базой данных гидравлического расчета", as the refusals say it.
+QString kindName(DatabaseKind kind);
+// The delivered file every file of the kind is made from: "GidrRas.mdb",
+// "Spr.mdb" or "Nastr.mdb".
+QString templateFileName(DatabaseKind kind);
 
 // What is said of a path that leads to something other than a regular file (a
 // folder, a pipe, a device); empty for a regular file or no file at all.

@@ -1,0 +1,111 @@
+#include "OldFileOption.h"
+
+#include "BatchOutputs.h"
+#include "base/Failure.h"
+#include "document/OldFormatConversion.h"
+#include "document/TableStructure.h"
+#include "indicators/IndicatorCheck.h"
+#include "platform/OutputFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace zurm::cli {
+
+namespace {
+
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+// The converted calculation is set up as any calculation opened by the
+// program: the indicators are checked and the tables take their columns.
+bool prepareCalculation(const QString& file, const QString& programFolder, BatchDialogs& dialogs)
+{
+    SilentProgress progress;
+    DataModule data(programFolder);
+    QString context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
+    try {
+        data.createWorkDatabase(QString(), dialogs);
+        data.openCalculation(file);
+        data.openReference(data.resolve(QStringLiteral("Spr.mdb")));
+        data.loadCalculationDoneFlag();
+        context = QStringLiteral("Ошибка при проверке параметров расчета.");
+        if (!CheckIndicators(data, dialogs, progress))
+            return false;
+        context = QStringLiteral("Ошибка при настройке структуры таблиц гидравлического расчета.");
+        GridLayout layout;
+        return SetUpTableStructure(data, dialogs, progress, layout);
+    } catch (const Failure& failure) {
+        printLine(stderr, errorReport(context, failure));
+        return false;
+    }
+}
+
+} // namespace
+
+int convert(const QString& oldFile, const QString& newFile, const QByteArray& jet3Charset)
+{
+    if (!isKnownCharset(jet3Charset)) {
+        printLine(stderr, QStringLiteral("Кодировка \"") + QString::fromLatin1(jet3Charset)
+                              + QStringLiteral("\" (--jet-charset) неизвестна."));
+        return 2;
+    }
+    const QFileInfo old(oldFile);
+    if (!old.exists()) {
+        printLine(stderr, QStringLiteral("Файл ") + shown(oldFile) + QStringLiteral(" не найден."));
+        return 1;
+    }
+    if (const QString notRegular = notRegularFileMessage(old.absoluteFilePath()); !notRegular.isEmpty()) {
+        printLine(stderr, notRegular);
+        return 1;
+    }
+    if (!isJetFile(old.absoluteFilePath())) {
+        QFile file(old.absoluteFilePath());
+        const bool sqlite = file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16);
+        printLine(stderr, QStringLiteral("Файл ") + shown(oldFile)
+                              + (sqlite ? QStringLiteral(" уже сохранен в формате этой версии программы (SQLite); "
+                                                         "преобразовывать его не нужно.")
+                                        : QStringLiteral(" не является базой данных Microsoft Access (Jet 3 или Jet 4).")));
+        return 1;
+    }
+    BatchDialogs dialogs;
+    SilentProgress progress;
+    bool prepared = true;
+    ConversionSummary summary;
+    try {
+        summary = convertOldFile(old.absoluteFilePath(), newFile, QCoreApplication::applicationDirPath(), jet3Charset,
+                                 progress, [&](const QString& temporary, const ConversionSummary& converted) {
+                                     if (converted.facts.kind == DatabaseKind::Calculation)
+                                         prepared = prepareCalculation(temporary, QCoreApplication::applicationDirPath(),
+                                                                       dialogs);
+                                 });
+    } catch (const Failure& failure) {
+        printLine(stderr, failure.text());
+        return failure.className() == QLatin1String(kOutputPlaceErrorClass) ? 2 : 1;
+    }
+    const QString version = QStringLiteral("Jet %1").arg(summary.facts.version);
+    const QString counts = QStringLiteral("таблиц: %1, строк: %2").arg(summary.tables).arg(summary.rows);
+    if (summary.facts.kind)
+        printLine(stdout, QStringLiteral("Файл ") + shown(oldFile) + QStringLiteral(" - ")
+                              + oldFileKindText(summary.facts.kind)
+                              + QStringLiteral(" прежних версий программы (Microsoft Access, ") + version
+                              + QStringLiteral("). Преобразован в файл ") + shown(newFile) + QStringLiteral(" (")
+                              + counts + QStringLiteral(")."));
+    else
+        printLine(stdout, QStringLiteral("Файл ") + shown(oldFile) + QStringLiteral(" - ")
+                              + oldFileKindText(summary.facts.kind) + QStringLiteral(" (") + version
+                              + QStringLiteral("). Ее таблицы перенесены в файл ") + shown(newFile)
+                              + QStringLiteral(" (") + counts + QStringLiteral(")."));
+    if (!prepared) {
+        printLine(stderr, QStringLiteral("Структура таблиц преобразованного расчета не настроена: исправьте определения "
+                                         "показателей в программе."));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace zurm::cli

@@ -35,6 +35,16 @@ foreach(format xlsx xls)
 endforeach()
 target_compile_definitions(xlsx_fuzz_replay PRIVATE ZURM_FUZZ_XLSX_PARTS)
 
+# The Jet adapter: jet_fuzz_replay over tests/fuzz/corpus/jet; with ZURM_FUZZ=ON,
+# <build>/fuzz/jet_fuzz is the libFuzzer build.
+add_executable(jet_fuzz_replay
+    ${CMAKE_SOURCE_DIR}/tests/fuzz/jet_fuzz.cpp
+    ${CMAKE_SOURCE_DIR}/tests/fuzz/FuzzReplayMain.cpp)
+target_link_libraries(jet_fuzz_replay PRIVATE zurm_core)
+target_compile_options(jet_fuzz_replay PRIVATE ${ZURM_WARNINGS})
+set_target_properties(jet_fuzz_replay PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_test(NAME jet_fuzz_replay COMMAND jet_fuzz_replay ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/jet)
+
 option(ZURM_FUZZ "Build the libFuzzer targets with clang" OFF)
 if(ZURM_FUZZ)
     find_program(ZURM_CLANGXX NAMES clang++ clang++-14 REQUIRED)

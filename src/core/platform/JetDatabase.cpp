@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <vector>
 #include <iconv.h>
 #include <mdbtools.h>
 
@@ -195,6 +197,8 @@ struct JetDatabase::Handle {
     QByteArray jet3Charset;
     MdbHandle* mdb = nullptr;
     QList<MdbTableDef*> tables;
+    // The catalogue entries the table definitions point to.
+    std::vector<std::unique_ptr<MdbCatalogEntry>> entries;
     // Long values of an honest file together never exceed the file itself;
     // a damaged chain that would read more is refused.
     mutable qint64 longValueBudget = 0;
@@ -208,6 +212,18 @@ struct JetDatabase::Handle {
     }
 
     iconv_t textIn() const { return mdb->iconv_in; }
+
+    MdbCatalogEntry& entry(const QByteArray& objectName, quint32 page)
+    {
+        auto made = std::make_unique<MdbCatalogEntry>();
+        std::memset(made.get(), 0, sizeof(MdbCatalogEntry));
+        made->mdb = mdb;
+        std::strncpy(made->object_name, objectName.constData(), MDB_MAX_OBJ_NAME);
+        made->object_type = MDB_TABLE;
+        made->table_pg = page;
+        entries.push_back(std::move(made));
+        return *entries.back();
+    }
 
     QByteArray longValue(const unsigned char* header, int fieldSize) const;
     QVariant value(MdbColumn* column) const;
@@ -412,22 +428,65 @@ void JetDatabase::open()
     mdb->iconv_in = in;
     mdb->iconv_out = out;
 
-    if (!mdb_read_catalog(mdb, MDB_TABLE))
-        damaged(name, QStringLiteral("не удалось прочитать список таблиц"));
-    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry))
-            continue;
-        MdbTableDef* table = mdb_read_table(entry);
+    // The catalogue is the system table MSysObjects; its rows are read here
+    // directly, without the object properties the reader would parse as well
+    // (a damaged property block can keep that parse going for ever, and the
+    // conversion needs none of them).
+    struct CatalogRow {
+        QString name;
+        quint32 page;
+    };
+    QList<CatalogRow> userTables;
+    {
+        MdbCatalogEntry& catalog = handle_->entry(QByteArray("MSysObjects"), 2);
+        MdbTableDef* objects = mdb_read_table(&catalog);
+        if (!objects)
+            damaged(name, QStringLiteral("не удалось прочитать список таблиц"));
+        handle_->tables.append(objects);
+        if (!mdb_read_columns(objects) || objects->columns->len != objects->num_cols)
+            damaged(name, QStringLiteral("не удалось прочитать список таблиц"));
+        MdbColumn* id = nullptr;
+        MdbColumn* objectName = nullptr;
+        MdbColumn* type = nullptr;
+        MdbColumn* flags = nullptr;
+        for (unsigned int c = 0; c < objects->num_cols; ++c) {
+            auto* column = static_cast<MdbColumn*>(g_ptr_array_index(objects->columns, c));
+            const QByteArray columnName(column->name);
+            if (columnName == "Id")
+                id = column;
+            else if (columnName == "Name")
+                objectName = column;
+            else if (columnName == "Type")
+                type = column;
+            else if (columnName == "Flags")
+                flags = column;
+        }
+        if (!id || !objectName || !type || !flags)
+            damaged(name, QStringLiteral("в списке таблиц нет нужных полей"));
+        mdb_rewind_table(objects);
+        while (mdb_fetch_row(objects)) {
+            // A user table: type 1, neither a system nor a hidden object.
+            if (handle_->value(type).toLongLong() != MDB_TABLE || (handle_->value(flags).toLongLong() & 0x80000002))
+                continue;
+            const QString tableName = handle_->value(objectName).toString();
+            if (!tableName.isEmpty())
+                userTables.append({tableName, quint32(handle_->value(id).toLongLong()) & 0x00FFFFFF});
+        }
+        handle_->tables.clear();
+        mdb_free_tabledef(objects);
+    }
+    for (const CatalogRow& user : userTables) {
+        MdbCatalogEntry& entry = handle_->entry(user.name.toUtf8(), user.page);
+        MdbTableDef* table = mdb_read_table(&entry);
         if (!table)
             damaged(name, QStringLiteral("не удалось прочитать описание таблицы \"")
-                              + QString::fromUtf8(entry->object_name) + QLatin1Char('"'));
+                              + user.name + QLatin1Char('"'));
         handle_->tables.append(table);
         if (!mdb_read_columns(table) || table->columns->len != table->num_cols)
             damaged(name, QStringLiteral("не удалось прочитать поля таблицы \"")
-                              + QString::fromUtf8(entry->object_name) + QLatin1Char('"'));
+                              + user.name + QLatin1Char('"'));
         JetTable described;
-        described.name = QString::fromUtf8(entry->object_name);
+        described.name = user.name;
         for (unsigned int c = 0; c < table->num_cols; ++c) {
             auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
             JetColumn jet;

@@ -269,6 +269,42 @@ TEST_F(DocumentSessionOpenCommand, ForeignFileIsReportedNotStoredAndNotWritten)
     }
 }
 
+TEST_F(DocumentSessionOpenCommand, AccessFileOfAnotherKindIsAskedAboutAndNeverWritten)
+{
+    const QString calc = startWithDocuments();
+    const QString old = folder.docs(QStringLiteral("old.mdb"));
+    ProgramFolderFixture::copy(QStringLiteral(ZURM_SOURCE_DIR "/tests/data/jet/testV2000.mdb"), old);
+    const QString target = folder.docs(QStringLiteral("old (преобразован).mdb"));
+    const QString question = QStringLiteral("ЗУРМ|Файл ") + old
+        + QStringLiteral(" сохранен в формате прежних версий программы (Microsoft Access). Преобразовать его в новый "
+                         "файл ")
+        + target + QStringLiteral("?");
+    const QByteArray before = fileBytes(old);
+    const struct {
+        bool yes;
+        QStringList messages;
+    } cases[] = {
+        {false, {}},
+        {true, {QStringLiteral("Файл ") + old
+                + QStringLiteral(" сохранен в формате прежних версий программы, но не является базой данных "
+                                 "гидравлического расчета ЗУРМ: это база данных Microsoft Access, не являющаяся "
+                                 "файлом ЗУРМ.")}},
+    };
+    for (const auto& c : cases) {
+        dialogs.messages.clear();
+        dialogs.questions.clear();
+        dialogs.answers = {c.yes};
+        choose(old);
+        EXPECT_FALSE(session->openCalculation());
+        EXPECT_EQ(dialogs.questions, QStringList{question});
+        EXPECT_EQ(dialogs.messages, c.messages);
+        EXPECT_EQ(fileBytes(old), before);
+        EXPECT_EQ(filesIn(folder.docsFolder()).filter(QStringLiteral("old")), QStringList{QStringLiteral("old.mdb")});
+        EXPECT_EQ(storedCalculation().toString(), calc);
+        EXPECT_TRUE(session->data().calculationOpen());
+    }
+}
+
 // ------------------------------------------------------------- preamble, Save
 
 using DocumentSessionPreamble = FileCommandTest;

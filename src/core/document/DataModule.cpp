@@ -1,5 +1,7 @@
 #include "document/DataModule.h"
 
+#include "platform/JetDatabase.h"
+
 #include "base/DocumentConnection.h"
 #include "base/Failure.h"
 #include "base/Sql.h"
@@ -173,9 +175,13 @@ void verifyDatabaseFile(const QString& path, DatabaseKind kind)
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(kFormatClass, QStringLiteral("Файл ") + path + QStringLiteral(" не может быть открыт: ")
                                         + file.errorString());
-    const QByteArray header = file.read(16);
+    const QByteArray header = file.read(20);
     file.close();
-    if (header != QByteArray("SQLite format 3\0", 16))
+    if (hasJetHeader(header))
+        throw Failure(kFormatClass, notOurs + QStringLiteral(": он сохранен в формате прежних версий программы "
+                                                             "(Microsoft Access). Преобразуйте его командой "
+                                                             "\"Открыть\" программы или zurm-calc --convert."));
+    if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
         throw Failure(kFormatClass, notOurs + QLatin1Char('.'));
     // A read-only connection cannot roll a hot journal back and would refuse
     // the file for as long as the journal lies beside it.

@@ -25,6 +25,13 @@ constexpr int kMemoHeader = MDB_MEMO_OVERHEAD;
 int precisionOf(const MdbColumn* column) { return column->col_scale; }
 int scaleOf(const MdbColumn* column) { return column->col_prec; }
 
+// The reader walks a table's pages by its usage map and takes a missing one
+// for a valid map.
+bool hasUsageMap(const MdbTableDef* table)
+{
+    return table->usage_map && table->map_sz > 0;
+}
+
 [[noreturn]] void damaged(const QString& name, const QString& what)
 {
     throw Failure(QString::fromLatin1(kJetErrorClass),
@@ -440,8 +447,11 @@ void JetDatabase::open()
     {
         MdbCatalogEntry& catalog = handle_->entry(QByteArray("MSysObjects"), 2);
         MdbTableDef* objects = mdb_read_table(&catalog);
-        if (!objects)
+        if (!objects || !hasUsageMap(objects)) {
+            if (objects)
+                mdb_free_tabledef(objects);
             damaged(name, QStringLiteral("не удалось прочитать список таблиц"));
+        }
         handle_->tables.append(objects);
         if (!mdb_read_columns(objects) || objects->columns->len != objects->num_cols)
             damaged(name, QStringLiteral("не удалось прочитать список таблиц"));
@@ -478,6 +488,10 @@ void JetDatabase::open()
     for (const CatalogRow& user : userTables) {
         MdbCatalogEntry& entry = handle_->entry(user.name.toUtf8(), user.page);
         MdbTableDef* table = mdb_read_table(&entry);
+        if (table && !hasUsageMap(table)) {
+            mdb_free_tabledef(table);
+            table = nullptr;
+        }
         if (!table)
             damaged(name, QStringLiteral("не удалось прочитать описание таблицы \"")
                               + user.name + QLatin1Char('"'));

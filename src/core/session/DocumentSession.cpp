@@ -1,5 +1,8 @@
 #include "session/DocumentSession.h"
 
+#include "document/OldFormatConversion.h"
+#include "platform/JetDatabase.h"
+
 #include "base/Failure.h"
 #include "base/Guarded.h"
 #include "base/Sql.h"
@@ -12,6 +15,7 @@
 #include "settings/SettingsRow.h"
 
 #include <QDir>
+#include <tuple>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -125,6 +129,43 @@ void DocumentSession::resetView()
     view_.layout = GridLayout{};
 }
 
+std::optional<QString> DocumentSession::takeOldFormat(const QString& path, DatabaseKind kind)
+{
+    if (!isJetFile(path))
+        return path;
+    const QString target = convertedFileName(path);
+    if (!dialogs_.askYesNo(kApplicationTitle,
+                           QStringLiteral("Файл ") + QDir::toNativeSeparators(path)
+                               + QStringLiteral(" сохранен в формате прежних версий программы (Microsoft Access). "
+                                                "Преобразовать его в новый файл ")
+                               + QDir::toNativeSeparators(target) + QStringLiteral("?")))
+        return std::nullopt;
+    std::optional<QString> converted;
+    guardedStep(dialogs_, QStringLiteral("Ошибка при преобразовании файла прежней версии программы."), [&] {
+        WindowLock lock(progress_);
+        QString refusal;
+        try {
+            convertOldFile(path, target, data_.programFolder(), QByteArrayLiteral("WINDOWS-1251"), progress_,
+                           [&](const QString&, const ConversionSummary& summary) {
+                               // Another kind of file is not written at all.
+                               if (summary.facts.kind != kind) {
+                                   refusal = QStringLiteral("Файл ") + QDir::toNativeSeparators(path)
+                                       + QStringLiteral(" сохранен в формате прежних версий программы, но не является ")
+                                       + kindName(kind) + QStringLiteral(" ЗУРМ: это ")
+                                       + oldFileKindText(summary.facts.kind) + QLatin1Char('.');
+                                   throw QuietAbort();
+                               }
+                           });
+        } catch (const QuietAbort&) {
+            progress_.setStatus(QString());
+            dialogs_.showMessage(refusal, MessageKind::Warning);
+            return;
+        }
+        converted = target;
+    });
+    return converted;
+}
+
 void DocumentSession::OpenDocuments(bool showMessages)
 {
     WindowLock lock(progress_);
@@ -145,6 +186,23 @@ void DocumentSession::OpenDocuments(bool showMessages)
         return;
 
     const bool calculationExists = fileExists(calculationFile, data_);
+    // At the start the settings may still name files of the earlier versions:
+    // each is converted when the user agrees, and the new file is remembered.
+    if (showMessages && calculationExists && fileExists(referenceFile, data_)) {
+        for (const auto& [kind, setting, stored] :
+             {std::tuple{DatabaseKind::Calculation, SettingsRow::kCalculationFile, calculationFile},
+              std::tuple{DatabaseKind::Reference, SettingsRow::kReferenceFile, referenceFile}}) {
+            const QString path = data_.resolve(stored);
+            if (!isJetFile(path))
+                continue;
+            const std::optional<QString> taken = takeOldFormat(path, kind);
+            if (!taken)
+                return;
+            SettingsRow::setValue(data_.settings(), setting, *taken);
+            OpenDocuments(showMessages);
+            return;
+        }
+    }
     const bool referenceExists = fileExists(referenceFile, data_);
     if (!calculationExists || !referenceExists) {
         if (showMessages) {

@@ -141,6 +141,11 @@ private:
     static const KindTexts& texts(Kind kind);
 
     bool preamble();
+    // A file of the earlier versions (an Access database) chosen or named as
+    // a document of `kind`: asks whether to convert it into a new file beside
+    // it and does so. Returns the file to open: `path` itself when it is no old
+    // file, the new file after Yes, nothing after No or a failure (shown).
+    std::optional<QString> takeOldFormat(const QString& path, DatabaseKind kind);
     // After the preamble failed: asks whether the unsaved edits may be
     // dropped; drops them when the answer is Yes.
     bool agreeToDropPendingEdits();

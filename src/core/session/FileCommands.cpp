@@ -222,7 +222,7 @@ bool DocumentSession::openCalculation()
     if (!name)
         return false;
 
-    const QString path = absoluteChoice(data_, *name);
+    QString path = absoluteChoice(data_, *name);
     const QString storeContext =
         QStringLiteral("Ошибка при записи имени файла гидравлического расчета в базу данных настроек.");
     const QString openContext = QStringLiteral("Ошибка при открытии файла гидравлического расчета.");
@@ -239,9 +239,17 @@ bool DocumentSession::openCalculation()
         }
         accepted = true;
     });
+    if (!accepted)
+        return false;
+    // A calculation of the earlier versions is converted first; the new file
+    // is the one opened and remembered.
+    const std::optional<QString> taken = takeOldFormat(path, DatabaseKind::Calculation);
+    if (!taken)
+        return false;
+    path = *taken;
     // A file that is not a calculation is refused before its name is stored,
     // so it is neither remembered nor reported again at the next start.
-    if (!accepted || !guardedStep(dialogs_, openContext, [&] { verifyDatabaseFile(path, DatabaseKind::Calculation); }))
+    if (!guardedStep(dialogs_, openContext, [&] { verifyDatabaseFile(path, DatabaseKind::Calculation); }))
         return false;
     if (!guardedStep(dialogs_, storeContext,
                      [&] { SettingsRow::setValue(data_.settings(), SettingsRow::kCalculationFile, path); }))
@@ -324,11 +332,11 @@ bool DocumentSession::openReference()
     if (!name)
         return false;
 
-    const QString path = absoluteChoice(data_, *name);
+    QString path = absoluteChoice(data_, *name);
     const QString storeContext =
         QStringLiteral("Ошибка при записи имени файла со справочниками в базу данных настроек.");
     const QString openContext = QStringLiteral("Ошибка при открытии файла со справочниками.");
-    const bool inProgramFolder = sameFolderIgnoringCase(folderOf(path), data_.programFolder());
+    bool inProgramFolder = sameFolderIgnoringCase(folderOf(path), data_.programFolder());
     bool accepted = false;
     guardedStep(dialogs_, storeContext, [&] {
         if (!QFileInfo(path).isFile()) {
@@ -342,7 +350,16 @@ bool DocumentSession::openReference()
         }
         accepted = true;
     });
-    if (!accepted || !guardedStep(dialogs_, openContext, [&] { verifyDatabaseFile(path, DatabaseKind::Reference); }))
+    if (!accepted)
+        return false;
+    const std::optional<QString> taken = takeOldFormat(path, DatabaseKind::Reference);
+    if (!taken)
+        return false;
+    if (*taken != path) {
+        path = *taken;
+        inProgramFolder = sameFolderIgnoringCase(folderOf(path), data_.programFolder());
+    }
+    if (!guardedStep(dialogs_, openContext, [&] { verifyDatabaseFile(path, DatabaseKind::Reference); }))
         return false;
 
     if (!guardedStep(dialogs_, storeContext, [&] {

@@ -12,6 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace zurm::cli {
 
 namespace {
@@ -45,9 +50,43 @@ bool prepareCalculation(const QString& file, const QString& programFolder, Batch
     }
 }
 
+// A damaged Access file can send the Access reader round in circles or ask it
+// for memory without end: the conversion is given time and memory enough for
+// any honest file of its size, and ends with a message beyond them.
+char overdueMessage[1024];
+size_t overdueLength = 0;
+
+void overdue(int)
+{
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, overdueMessage, overdueLength);
+    ::_exit(1);
+}
+
+void limitReading(const QString& path, qint64 size)
+{
+    const unsigned seconds = unsigned(60 + (size >> 20));
+    const QByteArray message = (QStringLiteral("Файл ") + QDir::toNativeSeparators(path)
+                                + QStringLiteral(" не удалось преобразовать: чтение файла не закончилось за %1 с. "
+                                                 "Возможно, файл поврежден.\n")
+                                      .arg(seconds))
+                                   .toUtf8()
+                                   .left(sizeof(overdueMessage));
+    std::memcpy(overdueMessage, message.constData(), size_t(message.size()));
+    overdueLength = size_t(message.size());
+    std::signal(SIGALRM, overdue);
+    ::alarm(seconds);
+    const rlim_t bytes = rlim_t(4) << 30;
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > bytes)) {
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
+}
+
 } // namespace
 
-int convert(const QString& oldFile, const QString& newFile, const QByteArray& jet3Charset)
+int convert(const QString& oldFile, const QString& newFile, const QByteArray& jet3Charset,
+            const std::optional<DatabaseKind>& expected)
 {
     if (!isKnownCharset(jet3Charset)) {
         printLine(stderr, QStringLiteral("Кодировка \"") + QString::fromLatin1(jet3Charset)
@@ -72,6 +111,7 @@ int convert(const QString& oldFile, const QString& newFile, const QByteArray& je
                                         : QStringLiteral(" не является базой данных Microsoft Access (Jet 3 или Jet 4).")));
         return 1;
     }
+    limitReading(old.absoluteFilePath(), old.size());
     BatchDialogs dialogs;
     SilentProgress progress;
     bool prepared = true;
@@ -79,6 +119,10 @@ int convert(const QString& oldFile, const QString& newFile, const QByteArray& je
     try {
         summary = convertOldFile(old.absoluteFilePath(), newFile, QCoreApplication::applicationDirPath(), jet3Charset,
                                  progress, [&](const QString& temporary, const ConversionSummary& converted) {
+                                     if (expected && converted.facts.kind != expected)
+                                         throw Failure(QStringLiteral("ConversionError"),
+                                                       kindMismatchMessage(old.absoluteFilePath(), *expected,
+                                                                           converted.facts.kind));
                                      if (converted.facts.kind == DatabaseKind::Calculation)
                                          prepared = prepareCalculation(temporary, QCoreApplication::applicationDirPath(),
                                                                        dialogs);

@@ -5,6 +5,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
+
+#include "document/DataModule.h"
 
 namespace zurm::cli {
 
@@ -12,6 +15,9 @@ namespace zurm::cli {
 // of file the old one was. Returns the exit code: 0 converted, 1 the old file
 // or the writing failed (or the converted calculation's indicators are wrong),
 // 2 a refused place or code page.
-int convert(const QString& oldFile, const QString& newFile, const QByteArray& jet3Charset);
+// With `expected`, another kind of old file is refused (exit 1) and nothing is
+// written.
+int convert(const QString& oldFile, const QString& newFile, const QByteArray& jet3Charset,
+            const std::optional<DatabaseKind>& expected = std::nullopt);
 
 } // namespace zurm::cli

@@ -54,7 +54,7 @@ const char* const kUsage =
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png|.jpg [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc ФАЙЛ --load КНИГА --sheet ЛИСТ --rows N-M --nodes K1,K2 --column ПОКАЗАТЕЛЬ=K ...\n"
     "            [--run [параметры расчета]]\n"
-    "  zurm-calc --convert СТАРЫЙ.mdb НОВЫЙ.mdb [--jet-charset КОДИРОВКА]\n"
+    "  zurm-calc --convert СТАРЫЙ.mdb НОВЫЙ.mdb [--jet-charset КОДИРОВКА] [--expect ВИД]\n"
     "  zurm-calc --help\n"
     "\n"
     "Обрабатывает файл гидравлического расчета (*.mdb) без окон программы.\n"
@@ -123,6 +123,8 @@ const char* const kUsage =
     "                     иной базы данных переносятся как есть\n"
     "  --jet-charset К    кодировка текста файла Jet 3 (по умолчанию\n"
     "                     WINDOWS-1251; имя кодировки iconv, например CP866)\n"
+    "  --expect ВИД       преобразовать, только если СТАРЫЙ - файл этого вида:\n"
+    "                     расчет, справочники или настройки\n"
     "  --reference ФАЙЛ   файл справочников (по умолчанию Spr.mdb из папки\n"
     "                     программы)\n"
     "  --help             эта справка\n"
@@ -445,7 +447,7 @@ int finished(int code)
 const char* const kValueOptions[] = {"prepare", "reference", "text",  "digits", "xlsx",    "pdf",        "graph",
                                      "main",    "type",      "from",  "to",     "schema",  "zoom",       "labels",
                                      "select",  "load",      "sheet", "rows",   "nodes",   "column",     "convert",
-                                     "jet-charset"};
+                                     "jet-charset", "expect"};
 
 // The option as the user spelt it, for the message about it.
 QString spelling(const QStringList& args, const QString& name)
@@ -514,20 +516,35 @@ int runCommand(const QStringList& args)
                                   + spelling(args, QString::fromLatin1(name)) + QLatin1Char('.'));
 
     const QStringList files = parser.positionalArguments();
-    if (given("jet-charset") && !given("convert"))
-        return usageError(QStringLiteral("Параметр --jet-charset задается только с --convert."));
+    if ((given("jet-charset") || given("expect")) && !given("convert"))
+        return usageError(QStringLiteral("Параметры --jet-charset и --expect задаются только с --convert."));
     if (given("convert")) {
         for (const char* name : kValueOptions)
-            if (given(name) && std::strcmp(name, "convert") != 0 && std::strcmp(name, "jet-charset") != 0)
+            if (given(name) && std::strcmp(name, "convert") != 0 && std::strcmp(name, "jet-charset") != 0
+                && std::strcmp(name, "expect") != 0)
                 return usageError(QStringLiteral("Параметр --convert не сочетается с другими параметрами, кроме "
-                                                 "--jet-charset."));
+                                                 "--jet-charset и --expect."));
         if (given("run") || given("no-run"))
             return usageError(QStringLiteral("Параметр --convert не сочетается с другими параметрами, кроме "
-                                             "--jet-charset."));
+                                             "--jet-charset и --expect."));
         if (files.size() != 1)
             return usageError(QStringLiteral("Укажите старый и новый файлы: zurm-calc --convert СТАРЫЙ.mdb НОВЫЙ.mdb."));
+        std::optional<zurm::DatabaseKind> expected;
+        if (given("expect")) {
+            const QString kind = value("expect");
+            if (kind == QStringLiteral("расчет"))
+                expected = zurm::DatabaseKind::Calculation;
+            else if (kind == QStringLiteral("справочники"))
+                expected = zurm::DatabaseKind::Reference;
+            else if (kind == QStringLiteral("настройки"))
+                expected = zurm::DatabaseKind::Settings;
+            else
+                return usageError(QStringLiteral("Вид файла (--expect) задается словом расчет, справочники или "
+                                                 "настройки."));
+        }
         return zurm::cli::convert(value("convert"), files.constFirst(),
-                                  given("jet-charset") ? value("jet-charset").toLatin1() : QByteArray("WINDOWS-1251"));
+                                  given("jet-charset") ? value("jet-charset").toLatin1() : QByteArray("WINDOWS-1251"),
+                                  expected);
     }
     if (files.size() > 1)
         return usageError(QStringLiteral("Указано более одного файла расчета."));

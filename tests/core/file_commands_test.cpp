@@ -290,7 +290,10 @@ TEST_F(DocumentSessionOpenCommand, AccessFileOfAnotherKindIsAskedAboutAndNeverWr
                                  "гидравлического расчета ЗУРМ: это база данных Microsoft Access, не являющаяся "
                                  "файлом ЗУРМ.")}},
     };
+    // In this process, and in zurm-calc's as the desktop program converts.
+    for (const QString& converter : {QString(), QStringLiteral(ZURM_BIN_DIR "/zurm-calc")})
     for (const auto& c : cases) {
+        session->oldFormatConverter = converter;
         dialogs.messages.clear();
         dialogs.questions.clear();
         dialogs.answers = {c.yes};

@@ -162,6 +162,13 @@ QString oldFileKindText(const std::optional<DatabaseKind>& kind)
     return {};
 }
 
+QString kindMismatchMessage(const QString& oldFile, DatabaseKind expected, const std::optional<DatabaseKind>& actual)
+{
+    return QStringLiteral("Файл ") + QDir::toNativeSeparators(oldFile)
+        + QStringLiteral(" сохранен в формате прежних версий программы, но не является ") + kindName(expected)
+        + QStringLiteral(" ЗУРМ: это ") + oldFileKindText(actual) + QLatin1Char('.');
+}
+
 QString sqlTypeOf(const JetColumn& column)
 {
     switch (column.type) {

@@ -26,6 +26,10 @@ OldFileFacts examineOldFile(const JetSource& source);
 // Microsoft Access, не являющаяся файлом ЗУРМ".
 QString oldFileKindText(const std::optional<DatabaseKind>& kind);
 
+// Said when an old file chosen as a document of `expected` is another kind of
+// file; nothing is converted then.
+QString kindMismatchMessage(const QString& oldFile, DatabaseKind expected, const std::optional<DatabaseKind>& actual);
+
 struct ConversionSummary {
     OldFileFacts facts;
     int tables = 0;

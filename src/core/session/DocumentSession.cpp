@@ -14,7 +14,10 @@
 #include "indicators/IndicatorCheck.h"
 #include "settings/SettingsRow.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QProcess>
 #include <tuple>
 #include <QFile>
 #include <QFileInfo>
@@ -143,27 +146,72 @@ std::optional<QString> DocumentSession::takeOldFormat(const QString& path, Datab
     std::optional<QString> converted;
     guardedStep(dialogs_, QStringLiteral("Ошибка при преобразовании файла прежней версии программы."), [&] {
         WindowLock lock(progress_);
-        QString refusal;
-        try {
-            convertOldFile(path, target, data_.programFolder(), QByteArrayLiteral("WINDOWS-1251"), progress_,
-                           [&](const QString&, const ConversionSummary& summary) {
-                               // Another kind of file is not written at all.
-                               if (summary.facts.kind != kind) {
-                                   refusal = QStringLiteral("Файл ") + QDir::toNativeSeparators(path)
-                                       + QStringLiteral(" сохранен в формате прежних версий программы, но не является ")
-                                       + kindName(kind) + QStringLiteral(" ЗУРМ: это ")
-                                       + oldFileKindText(summary.facts.kind) + QLatin1Char('.');
-                                   throw QuietAbort();
-                               }
-                           });
-        } catch (const QuietAbort&) {
-            progress_.setStatus(QString());
+        progress_.setStatus(QStringLiteral("Преобразование файла ") + QDir::toNativeSeparators(path)
+                            + QStringLiteral("..."));
+        const QString refusal = oldFormatConverter.isEmpty() ? convertInProcess(path, target, kind)
+                                                             : convertInOwnProcess(path, target, kind);
+        progress_.setStatus(QString());
+        if (refusal.isEmpty())
+            converted = target;
+        else
             dialogs_.showMessage(refusal, MessageKind::Warning);
-            return;
-        }
-        converted = target;
     });
     return converted;
+}
+
+QString DocumentSession::convertInProcess(const QString& path, const QString& target, DatabaseKind kind)
+{
+    QString refusal;
+    try {
+        convertOldFile(path, target, data_.programFolder(), QByteArrayLiteral("WINDOWS-1251"), progress_,
+                       [&](const QString&, const ConversionSummary& summary) {
+                           // Another kind of file is not written at all.
+                           if (summary.facts.kind != kind) {
+                               refusal = kindMismatchMessage(path, kind, summary.facts.kind);
+                               throw QuietAbort();
+                           }
+                       });
+    } catch (const QuietAbort&) {
+    }
+    return refusal;
+}
+
+QString DocumentSession::convertInOwnProcess(const QString& path, const QString& target, DatabaseKind kind)
+{
+    static const char* const kinds[] = {"расчет", "справочники", "настройки"};
+    QProcess converter;
+    converter.setProgram(oldFormatConverter);
+    converter.setArguments({QStringLiteral("--convert"), path, target, QStringLiteral("--expect"),
+                            QString::fromUtf8(kinds[int(kind)])});
+    converter.start(QIODevice::ReadOnly);
+    if (!converter.waitForStarted(30000))
+        throw Failure(QStringLiteral("ProcessError"), QStringLiteral("Не удалось запустить программу ")
+                                                          + QDir::toNativeSeparators(oldFormatConverter)
+                                                          + QStringLiteral(": ") + converter.errorString());
+    // The converter ends itself when reading takes too long; this is the
+    // last resort should it not.
+    const qint64 megabytes = QFileInfo(path).size() >> 20;
+    QDeadlineTimer deadline(std::chrono::seconds(120 + 4 * megabytes));
+    while (!converter.waitForFinished(100)) {
+        if (converter.state() == QProcess::NotRunning)
+            break;
+        progress_.processEvents();
+        if (deadline.hasExpired()) {
+            converter.kill();
+            converter.waitForFinished(10000);
+            QFile::remove(target);
+            return QStringLiteral("Файл ") + QDir::toNativeSeparators(path)
+                + QStringLiteral(" не удалось преобразовать: чтение файла не закончилось за отведенное время. "
+                                 "Возможно, файл поврежден.");
+        }
+    }
+    if (converter.exitStatus() == QProcess::CrashExit)
+        return QStringLiteral("Файл ") + QDir::toNativeSeparators(path)
+            + QStringLiteral(" не удалось преобразовать: при его чтении программа преобразования завершилась "
+                             "аварийно. Вероятно, файл поврежден.");
+    if (converter.exitCode() != 0)
+        return QString::fromUtf8(converter.readAllStandardError()).trimmed();
+    return {};
 }
 
 void DocumentSession::OpenDocuments(bool showMessages)

@@ -84,6 +84,11 @@ public:
     // shows its own message and returns false when the definitions are wrong.
     // Replaceable so that tests can count or refuse checks.
     std::function<bool()> checkIndicators;
+    // The program that converts files of the earlier versions in a process of
+    // its own (zurm-calc --convert), so that a damaged Access file, should it
+    // crash or hang the Access reader, ends only that process. The desktop sets
+    // it; empty converts in this process.
+    QString oldFormatConverter;
     // The main window's PostPendingEdits; run by the preamble of every file
     // command and at exit. The default has nothing to post.
     std::function<void()> postPendingEdits = [] {};
@@ -146,6 +151,9 @@ private:
     // it and does so. Returns the file to open: `path` itself when it is no old
     // file, the new file after Yes, nothing after No or a failure (shown).
     std::optional<QString> takeOldFormat(const QString& path, DatabaseKind kind);
+    // Both return what refuses the conversion, empty when the new file is written.
+    QString convertInProcess(const QString& path, const QString& target, DatabaseKind kind);
+    QString convertInOwnProcess(const QString& path, const QString& target, DatabaseKind kind);
     // After the preamble failed: asks whether the unsaved edits may be
     // dropped; drops them when the answer is Yes.
     bool agreeToDropPendingEdits();

@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -91,6 +92,10 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
                                                  *dialogs_, *progress_);
     session_->postPendingEdits = [this] { PostPendingEdits(); };
     session_->discardPendingEdits = [this] { grids_->discardPendingEdits(); };
+    // Files of the earlier versions are converted by zurm-calc beside the program.
+    if (const QString converter = QCoreApplication::applicationDirPath() + QStringLiteral("/zurm-calc");
+        QFileInfo(converter).isExecutable())
+        session_->oldFormatConverter = converter;
     setHelpProgramFolder(session_->programFolder());
     // Segments are added and removed only in the network editor.
     session_->data().guards().guardSegmentsFromMainWindow();

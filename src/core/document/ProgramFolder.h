@@ -21,9 +21,23 @@ const QStringList& deliveredFileNames();
 // settings file is opened, as an error naming it.
 QString resolveProgramFolder(const QString& executableFolder, const QString& userDataFolder);
 
+// The same, telling also whether the settings file was seeded just now: the
+// first start of an installed program, which opens on the sample calculation.
+struct ProgramFolderChoice {
+    QString folder;
+    bool settingsSeeded = false;
+};
+ProgramFolderChoice chooseProgramFolder(const QString& executableFolder, const QString& userDataFolder);
+
 // The same for this process: the folder of the running executable and
 // QStandardPaths::AppDataLocation.
 QString resolveProgramFolder();
+ProgramFolderChoice chooseProgramFolder();
+
+// Copies `sample` to `target` unless something is there already (the user's
+// own edits of an earlier copy are never replaced). True when `target` is a
+// file afterwards.
+bool placeSampleCalculation(const QString& sample, const QString& target);
 
 } // namespace zurm
 

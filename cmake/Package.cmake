@@ -79,7 +79,8 @@ foreach(report ${ZURM_REPORTS})
     get_filename_component(name ${report} NAME)
     list(APPEND ZURM_PROGRAM_FOLDER_FILES ${ZURM_BIN_DIR}/${name})
 endforeach()
-install(FILES ${ZURM_PROGRAM_FOLDER_FILES} DESTINATION ${ZURM_PROGRAM_FOLDER} PERMISSIONS ${ZURM_DATA_PERMISSIONS})
+install(FILES ${ZURM_PROGRAM_FOLDER_FILES} ${ZURM_PACKAGE_SOURCE_DIR}/installed
+    DESTINATION ${ZURM_PROGRAM_FOLDER} PERMISSIONS ${ZURM_DATA_PERMISSIONS})
 install(DIRECTORY ${ZURM_BIN_DIR}/help ${ZURM_BIN_DIR}/samples DESTINATION ${ZURM_PROGRAM_FOLDER}
     FILE_PERMISSIONS ${ZURM_DATA_PERMISSIONS}
     PATTERN "*.tmp" EXCLUDE)
@@ -133,3 +134,22 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)
+
+# The package as a user receives it: built from this tree, unpacked into a
+# read-only program folder and run there (tests/package/debian_package.py).
+find_program(DPKG_DEB_EXECUTABLE dpkg-deb)
+find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
+find_program(GIO_EXECUTABLE gio)
+find_program(UPDATE_MIME_DATABASE_EXECUTABLE update-mime-database)
+find_program(DESKTOP_FILE_VALIDATE_EXECUTABLE desktop-file-validate)
+if(DPKG_DEB_EXECUTABLE AND DPKG_SHLIBDEPS_EXECUTABLE AND GIO_EXECUTABLE AND UPDATE_MIME_DATABASE_EXECUTABLE
+   AND DESKTOP_FILE_VALIDATE_EXECUTABLE)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    add_test(NAME debian_package
+        COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/package/debian_package.py
+                ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+    set_tests_properties(debian_package PROPERTIES TIMEOUT 300)
+else()
+    message(WARNING "dpkg-dev, libglib2.0-bin, shared-mime-info or desktop-file-utils missing: "
+                    "the package test is not built (scripts/setup.sh installs them)")
+endif()

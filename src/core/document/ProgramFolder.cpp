@@ -64,7 +64,11 @@ const QStringList& deliveredFileNames()
 ProgramFolderChoice chooseProgramFolder(const QString& executableFolder, const QString& userDataFolder)
 {
     const QString executable = QDir::cleanPath(QFileInfo(executableFolder).absoluteFilePath());
-    if (holdsDeliveredFiles(QDir(executable)) && writable(executable))
+    // An installed program folder belongs to the package manager even for a
+    // user who may write to it (root): files written there would outlive the
+    // package's removal and be shared by every user.
+    if (holdsDeliveredFiles(QDir(executable)) && !QFileInfo::exists(QDir(executable).filePath(kInstalledMarker))
+        && writable(executable))
         return {executable, false};
 
     ProgramFolderChoice choice{QDir::cleanPath(QFileInfo(userDataFolder).absoluteFilePath()), false};

@@ -9,9 +9,13 @@ namespace zurm {
 // the calculation template, the default reference file and the settings file.
 const QStringList& deliveredFileNames();
 
+// A file of this name in the executable's folder marks a program installed by
+// the system's package manager: its folder is never written, whoever runs it.
+inline const QString kInstalledMarker = QStringLiteral("installed");
+
 // Decides the program folder once at start. The executable's folder is used
-// when it holds every delivered file and can be written to (the portable
-// program and the build tree); otherwise the per-user data folder is used and
+// when it holds every delivered file, carries no installed marker and can be
+// written to (the portable program and the build tree); otherwise the per-user data folder is used and
 // seeded with copies of the delivered files it lacks, so a read-only
 // installation still has a settings file, a work database and a reference
 // file it may change. Files already in the user folder are never replaced:

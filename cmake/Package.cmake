@@ -37,9 +37,9 @@ endif()
 if(ZURM_BUILD_DATE STREQUAL "")
     string(TIMESTAMP ZURM_BUILD_DATE "%d.%m.%Y" UTC)
 endif()
-# Only the file that shows it is compiled again when the date changes.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/src/gui/entry/MainWindow.cpp PROPERTIES
-    COMPILE_DEFINITIONS "ZURM_BUILD_DATE=\"${ZURM_BUILD_DATE}\"")
+# Only the files that show it are compiled again when the date changes.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/gui/entry/MainWindow.cpp ${CMAKE_SOURCE_DIR}/src/app/main.cpp
+    PROPERTIES COMPILE_DEFINITIONS "ZURM_BUILD_DATE=\"${ZURM_BUILD_DATE}\"")
 
 # ---------------------------------------------------------------- generated files
 find_program(GZIP_EXECUTABLE gzip REQUIRED)

@@ -20,7 +20,7 @@ const char* const kUsage =
     "                 с которым программа работала в прошлый раз\n"
     "  -h, --help     эта справка\n"
     "  -v, --version  версия программы\n";
-const char* const kVersion = "ЗУРМ 1.4\n";
+const char* const kVersion = "ЗУРМ 1.4 от " ZURM_BUILD_DATE "\n";
 
 enum class Request { Window, Help, Version, Refused };
 
@@ -39,10 +39,21 @@ CommandLine parse(const QStringList& args)
     CommandLine line;
     if (!parser.parse(args)) {
         line.request = Request::Refused;
-        line.refusal = parser.unknownOptionNames().isEmpty()
-                           ? QStringLiteral("Неверные параметры командной строки.")
-                           : QStringLiteral("Неизвестный параметр ") + parser.unknownOptionNames().constFirst()
-                                 + QLatin1Char('.');
+        line.refusal = QStringLiteral("Неверные параметры командной строки.");
+        if (!parser.unknownOptionNames().isEmpty()) {
+            // Named as the user spelt it, with its dashes.
+            const QString name = parser.unknownOptionNames().constFirst();
+            QString spelt = QStringLiteral("--") + name;
+            for (const QString& arg : args.mid(1)) {
+                const QString option = arg.section(QLatin1Char('='), 0, 0);
+                const qsizetype dashes = option.startsWith(QLatin1String("--")) ? 2 : 1;
+                if (option.startsWith(QLatin1Char('-')) && QStringView(option).mid(dashes) == name) {
+                    spelt = option;
+                    break;
+                }
+            }
+            line.refusal = QStringLiteral("Неизвестный параметр ") + spelt + QLatin1Char('.');
+        }
         return line;
     }
     if (parser.isSet(QStringLiteral("help")))

@@ -87,10 +87,14 @@ QString resolveProgramFolder(const QString& executableFolder, const QString& use
     return chooseProgramFolder(executableFolder, userDataFolder).folder;
 }
 
+QString userProgramFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/ЗУРМ");
+}
+
 ProgramFolderChoice chooseProgramFolder()
 {
-    return chooseProgramFolder(QCoreApplication::applicationDirPath(),
-                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    return chooseProgramFolder(QCoreApplication::applicationDirPath(), userProgramFolder());
 }
 
 QString resolveProgramFolder()

@@ -33,8 +33,13 @@ struct ProgramFolderChoice {
 };
 ProgramFolderChoice chooseProgramFolder(const QString& executableFolder, const QString& userDataFolder);
 
+// The per-user folder of an installed program: the desktop program's data
+// folder (QStandardPaths::AppDataLocation of "ЗУРМ"), also when zurm-calc asks,
+// whose own application name differs.
+QString userProgramFolder();
+
 // The same for this process: the folder of the running executable and
-// QStandardPaths::AppDataLocation.
+// userProgramFolder().
 QString resolveProgramFolder();
 ProgramFolderChoice chooseProgramFolder();
 

@@ -13,6 +13,7 @@ clang libclang-rt-14-dev
 locales
 xvfb xauth xdotool qt6-qpa-plugins fonts-dejavu-core
 qt6-translations-l10n libqt6svg6 qt6-svg-dev
+dpkg-dev lintian file shared-mime-info desktop-file-utils libglib2.0-bin man-db
 "
 missing=""
 for p in $PACKAGES; do

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "document/DataModule.h"
 #include "document/DocumentFiles.h"
+#include "document/ProgramFolder.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
 #include "output/GraphSeries.h"
@@ -20,6 +21,13 @@
 #include <algorithm>
 
 namespace zurm::cli {
+
+QList<KeptFile> userProgramFiles()
+{
+    const QString folder = userProgramFolder();
+    return {{folder + QStringLiteral("/Spr.mdb"), QStringLiteral("файл справочников")},
+            {folder + QStringLiteral("/Nastr.mdb"), QStringLiteral("файл настроек")}};
+}
 
 void printLine(FILE* stream, const QString& text)
 {
@@ -120,11 +128,14 @@ int drawSchema(const QString& givenFile, const QString& givenReference, const Sc
     }
     BatchDialogs dialogs;
     zurm::DataModule data(QCoreApplication::applicationDirPath());
-    const QList<zurm::KeptFile> kept = {
-        {file, QStringLiteral("файл расчета")},
-        {givenReference.isEmpty() ? data.resolve(QStringLiteral("Spr.mdb")) : QFileInfo(givenReference).absoluteFilePath(),
-         QStringLiteral("файл справочников")},
-        {data.resolve(QStringLiteral("Nastr.mdb")), QStringLiteral("файл настроек")}};
+    const QList<zurm::KeptFile> kept =
+        QList<zurm::KeptFile>{
+            {file, QStringLiteral("файл расчета")},
+            {givenReference.isEmpty() ? data.resolve(QStringLiteral("Spr.mdb"))
+                                      : QFileInfo(givenReference).absoluteFilePath(),
+             QStringLiteral("файл справочников")},
+            {data.resolve(QStringLiteral("Nastr.mdb")), QStringLiteral("файл настроек")}}
+        + userProgramFiles();
     if (const QString problem = zurm::outputPlaceProblem(QStringLiteral("Рисунок"), out, kept); !problem.isEmpty()) {
         printLine(stderr, problem);
         return 2;

@@ -4,6 +4,7 @@
 // along a main and the picture of the schema.
 
 #include "base/UserDialogs.h"
+#include "platform/OutputFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,11 @@ class DataModule;
 } // namespace zurm
 
 namespace zurm::cli {
+
+// The user's copies of the reference and settings files of an installed
+// program (userProgramFolder()): the desktop program works with them, so no
+// output may replace them either.
+QList<KeptFile> userProgramFiles();
 
 // One message line; the program's CR and CR LF line breaks become LF.
 void printLine(FILE* stream, const QString& text);

@@ -155,9 +155,10 @@ int usageError(const QString& text)
 QList<zurm::KeptFile> keptFiles(const QString& calculationFile, const QString& referenceFile,
                                 const QString& settingsFile)
 {
-    return {{calculationFile, QStringLiteral("файл расчета")},
-            {referenceFile, QStringLiteral("файл справочников")},
-            {settingsFile, QStringLiteral("файл настроек")}};
+    return QList<zurm::KeptFile>{{calculationFile, QStringLiteral("файл расчета")},
+                                 {referenceFile, QStringLiteral("файл справочников")},
+                                 {settingsFile, QStringLiteral("файл настроек")}}
+           + zurm::cli::userProgramFiles();
 }
 
 struct CalculationRequest {

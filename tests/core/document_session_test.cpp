@@ -66,6 +66,11 @@ TEST_F(ProgramFolderTest, WritableExecutableFolderWithTheDeliveredFilesIsUsedAsI
     EXPECT_FALSE(QFileInfo::exists(user())) << "no user folder is made for a portable program";
     // The probe that tests the folder for writing leaves nothing behind.
     EXPECT_EQ(QDir(installed()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+    // A folder the package manager installed is never written, even by root.
+    writeBytes(installed() + QLatin1Char('/') + kInstalledMarker, "");
+    EXPECT_EQ(resolveProgramFolder(installed(), user()), user());
+    EXPECT_EQ(QDir(installed()).entryList(QDir::Files | QDir::Hidden).size(), 4);
 }
 
 TEST_F(ProgramFolderTest, UserFolderIsSeededOnlyWithTheFilesItLacks)
@@ -95,6 +100,50 @@ TEST_F(ProgramFolderTest, UserFolderIsSeededOnlyWithTheFilesItLacks)
 // ------------------------------------------------------------- start-up
 
 using DocumentSessionStart = SessionTest;
+
+TEST_F(DocumentSessionStart, FirstStartOpensOnTheSampleAndNeverReplacesTheUsersCopy)
+{
+    // Only the start that has just seeded the settings offers the sample.
+    QTemporaryDir root;
+    const QString installed = root.path() + QStringLiteral("/installed");
+    const QString user = root.path() + QStringLiteral("/user");
+    QDir().mkpath(installed);
+    for (const char* name : {"GidrRas.mdb", "Nastr.mdb"})
+        ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/") + QLatin1String(name),
+                                   installed + QLatin1Char('/') + QLatin1String(name));
+    EXPECT_TRUE(chooseProgramFolder(installed, user).settingsSeeded);
+    EXPECT_FALSE(chooseProgramFolder(installed, user).settingsSeeded);
+
+    const QString sample = QStringLiteral(ZURM_BIN_DIR "/samples/sample.mdb");
+    const struct {
+        QVariant stored;   // ФайлГР before the start
+        bool userCopy;     // the user's copy of the sample is there already
+        QString opened;    // ФайлГР after the start, "" for the copy
+    } cases[] = {
+        {QVariant(), false, QString()},
+        {QVariant(), true, QString()},
+        {QStringLiteral("chosen.mdb"), false, QStringLiteral("chosen.mdb")},
+    };
+    for (const auto& c : cases) {
+        const QString copy = folder.docs(QStringLiteral("ЗУРМ/sample.mdb"));
+        QDir(folder.docs(QStringLiteral("ЗУРМ"))).removeRecursively();
+        if (c.userCopy) {
+            QDir().mkpath(folder.docs(QStringLiteral("ЗУРМ")));
+            writeBytes(copy, "the user's edits");
+        }
+        storeSettings(c.stored, QStringLiteral("Spr.mdb"));
+        session = makeSession();
+        session->openSampleOnFirstStart(sample, copy);
+        session->startUp(QString());
+        EXPECT_EQ(storedCalculation().toString(), c.opened.isEmpty() ? copy : c.opened);
+        if (c.userCopy)
+            EXPECT_EQ(fileBytes(copy), QByteArray("the user's edits"));
+        else if (c.opened.isEmpty())
+            EXPECT_EQ(fileBytes(copy), fileBytes(sample));
+        else
+            EXPECT_FALSE(QFileInfo::exists(copy)) << "a start naming a calculation copies nothing";
+    }
+}
 
 TEST_F(DocumentSessionStart, WithoutACalculationFileNothingOpensAndNothingIsSaid)
 {

@@ -586,6 +586,12 @@ TEST(ZurmCalc, OutputsKeepWhatTheyMayNotReplace)
     ASSERT_EQ(::mkfifo(QFile::encodeName(docs("fifo.png")).constData(), 0600), 0);
     for (const char* name : {"old.pdf", "old.csv", "old.xlsx", "old.png"})
         writeBytes(docs(name), "old");
+    // The settings of an installed program live in the user's data folder.
+    const QString userData = docs("data");
+    QDir().mkpath(userData + QStringLiteral("/ЗУРМ"));
+    zurm::test::ProgramFolderFixture::copy(folder.program(QStringLiteral("Nastr.mdb")),
+                                           userData + QStringLiteral("/ЗУРМ/Nastr.mdb"));
+    const QByteArray userSettingsBefore = digest(userData + QStringLiteral("/ЗУРМ/Nastr.mdb"));
     const QString noRun = QStringLiteral("--no-run");
     const QStringList graph{QStringLiteral("--graph"), docs("old.csv"), QStringLiteral("--main"), QStringLiteral("3")};
     const struct {
@@ -599,6 +605,8 @@ TEST(ZurmCalc, OutputsKeepWhatTheyMayNotReplace)
         {{calculation, QStringLiteral("--schema"), docs("decoy.png")}, 0, 2, QStringLiteral(": это символическая ссылка.")},
         {{calculation, noRun, QStringLiteral("--pdf"), docs("decoy.pdf")}, 0, 2, QStringLiteral(": это символическая ссылка.")},
         {{calculation, QStringLiteral("--schema"), docs("fifo.png")}, 0, 2, QStringLiteral(": это не обычный файл.")},
+        {{calculation, QStringLiteral("--text"), userData + QStringLiteral("/ЗУРМ/Nastr.mdb")}, 0, 2,
+         QStringLiteral(": это файл настроек.")},
         {{calculation, noRun, QStringLiteral("--pdf"), docs("old.pdf")}, 16 * 1024, 1,
          QStringLiteral("Не удалось записать файл ") + docs("old.pdf") + QStringLiteral(": ")},
         {QStringList{calculation, noRun} + graph, 64, 1, QStringLiteral("Не удалось записать файл ") + docs("old.csv")},
@@ -610,7 +618,10 @@ TEST(ZurmCalc, OutputsKeepWhatTheyMayNotReplace)
     const QByteArray referenceBefore = digest(reference);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
-        const Outcome outcome = zurmCalc(c.arguments, [&c](QProcess& process) {
+        const Outcome outcome = zurmCalc(c.arguments, [&c, &userData](QProcess& process) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("XDG_DATA_HOME"), userData);
+            process.setProcessEnvironment(environment);
             if (c.fileSizeLimit)
                 process.setChildProcessModifier([limit = c.fileSizeLimit] {
                     const rlimit size{limit, limit};
@@ -624,6 +635,7 @@ TEST(ZurmCalc, OutputsKeepWhatTheyMayNotReplace)
             EXPECT_TRUE(outcome.err.contains(QStringLiteral("диск "))) << outcome.err.toStdString();
         }
         EXPECT_EQ(digest(reference), referenceBefore);
+        EXPECT_EQ(digest(userData + QStringLiteral("/ЗУРМ/Nastr.mdb")), userSettingsBefore);
     }
     QFile decoy(docs("decoy.txt"));
     ASSERT_TRUE(decoy.open(QIODevice::ReadOnly));

@@ -36,18 +36,20 @@ bool writable(const QString& folder)
 
 // Copies through a temporary name, so an interrupted copy never leaves a
 // truncated delivered file that would be taken for a real one next time.
-void seed(const QString& source, const QString& target)
+bool seed(const QString& source, const QString& target)
 {
     if (!QFileInfo(source).isFile())
-        return;
+        return false;
     const QString partial = target + QStringLiteral(".part");
     QFile::remove(partial);
     if (!QFile::copy(source, partial))
-        return;
+        return false;
     // An installed copy is usually read-only; the user's copy must not be.
     QFile::setPermissions(partial, QFile::permissions(partial) | QFile::ReadOwner | QFile::WriteOwner);
-    if (!QFile::rename(partial, target))
-        QFile::remove(partial);
+    if (QFile::rename(partial, target))
+        return true;
+    QFile::remove(partial);
+    return false;
 }
 
 } // namespace
@@ -59,26 +61,54 @@ const QStringList& deliveredFileNames()
     return names;
 }
 
-QString resolveProgramFolder(const QString& executableFolder, const QString& userDataFolder)
+ProgramFolderChoice chooseProgramFolder(const QString& executableFolder, const QString& userDataFolder)
 {
     const QString executable = QDir::cleanPath(QFileInfo(executableFolder).absoluteFilePath());
-    if (holdsDeliveredFiles(QDir(executable)) && writable(executable))
-        return executable;
+    // An installed program folder belongs to the package manager even for a
+    // user who may write to it (root): files written there would outlive the
+    // package's removal and be shared by every user.
+    if (holdsDeliveredFiles(QDir(executable)) && !QFileInfo::exists(QDir(executable).filePath(kInstalledMarker))
+        && writable(executable))
+        return {executable, false};
 
-    const QString user = QDir::cleanPath(QFileInfo(userDataFolder).absoluteFilePath());
-    QDir().mkpath(user);
+    ProgramFolderChoice choice{QDir::cleanPath(QFileInfo(userDataFolder).absoluteFilePath()), false};
+    QDir().mkpath(choice.folder);
     const QDir from(executable);
-    const QDir to(user);
+    const QDir to(choice.folder);
     for (const QString& name : deliveredFileNames())
-        if (!QFileInfo::exists(to.filePath(name)))
-            seed(from.filePath(name), to.filePath(name));
-    return user;
+        if (!QFileInfo::exists(to.filePath(name)) && seed(from.filePath(name), to.filePath(name))
+            && name == QLatin1String("Nastr.mdb"))
+            choice.settingsSeeded = true;
+    return choice;
+}
+
+QString resolveProgramFolder(const QString& executableFolder, const QString& userDataFolder)
+{
+    return chooseProgramFolder(executableFolder, userDataFolder).folder;
+}
+
+QString userProgramFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/ЗУРМ");
+}
+
+ProgramFolderChoice chooseProgramFolder()
+{
+    return chooseProgramFolder(QCoreApplication::applicationDirPath(), userProgramFolder());
 }
 
 QString resolveProgramFolder()
 {
-    return resolveProgramFolder(QCoreApplication::applicationDirPath(),
-                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    return chooseProgramFolder().folder;
+}
+
+bool placeSampleCalculation(const QString& sample, const QString& target)
+{
+    if (!QFileInfo::exists(target)) {
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        seed(sample, target);
+    }
+    return QFileInfo(target).isFile();
 }
 
 } // namespace zurm

@@ -102,6 +102,11 @@ bool DocumentSession::startUp(const QString& workDatabaseFileName)
     if (!guardedStep(dialogs_, QStringLiteral("Ошибка при открытии базы данных настроек."),
                      [&] { data_.openSettings(kSettingsFile); }))
         return false;
+    if (!firstStartSample_.isEmpty())
+        guardedStep(dialogs_, QStringLiteral("Ошибка при открытии базы данных настроек."), [&] {
+            if (calculationFileSetting().isEmpty() && placeSampleCalculation(firstStartSample_, firstStartTarget_))
+                SettingsRow::setValue(data_.settings(), SettingsRow::kCalculationFile, firstStartTarget_);
+        });
     if (!guardedStep(dialogs_, QStringLiteral("Ошибка при создании временной базы данных."), [&] {
             QString name = workDatabaseFileName;
             if (name == kOwnWorkDatabase) {
@@ -115,6 +120,12 @@ bool DocumentSession::startUp(const QString& workDatabaseFileName)
         dialogs_,
         QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников."),
         [&] { OpenDocuments(true); });
+}
+
+void DocumentSession::openSampleOnFirstStart(const QString& sample, const QString& target)
+{
+    firstStartSample_ = sample;
+    firstStartTarget_ = target;
 }
 
 void DocumentSession::resetView()

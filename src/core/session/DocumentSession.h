@@ -103,6 +103,11 @@ public:
     // program folder (scratchFileName("mdb")); scratch files of copies that
     // are no longer running are deleted first.
     bool startUp(const QString& workDatabaseFileName);
+    // The first start of an installed program: when the settings name no
+    // calculation, startUp copies `sample` to `target` (never over an existing
+    // file) and stores the copy as the calculation file, so that the window
+    // opens on a network.
+    void openSampleOnFirstStart(const QString& sample, const QString& target);
     static inline const QString kOwnWorkDatabase = QStringLiteral("~$.mdb");
 
     // This session's own scratch file in the program folder with the given
@@ -120,6 +125,10 @@ public:
     // The file commands of the main window.
     bool newCalculation();       // "Создать новый расчет"
     bool openCalculation();      // "Открыть расчет"
+    // "Открыть расчет" once the name is chosen: the checks, the name stored in
+    // the settings and the documents opened. The one way a chosen file is
+    // opened, from the dialog and from the program's command line.
+    bool openCalculationFile(const QString& name);
     bool saveCalculation();      // "Сохранить расчет"
     bool saveCalculationAs();    // "Сохранить расчет как..."
     bool openReference();        // "Открыть справочники"
@@ -172,6 +181,8 @@ private:
     std::optional<QString> chooseName(bool save, const QString& title, const QString& currentFile);
 
     DataModule data_;
+    QString firstStartSample_;
+    QString firstStartTarget_;
     DocumentLock lock_;
     const QString scratchStem_;
     UserDialogs& dialogs_;

@@ -221,15 +221,19 @@ bool DocumentSession::openCalculation()
     const std::optional<QString> name = chooseName(false, QStringLiteral("Открыть расчет"), calculationFileSetting());
     if (!name)
         return false;
+    return openCalculationFile(*name);
+}
 
-    QString path = absoluteChoice(data_, *name);
+bool DocumentSession::openCalculationFile(const QString& name)
+{
+    QString path = absoluteChoice(data_, name);
     const QString storeContext =
         QStringLiteral("Ошибка при записи имени файла гидравлического расчета в базу данных настроек.");
     const QString openContext = QStringLiteral("Ошибка при открытии файла гидравлического расчета.");
     bool accepted = false;
     guardedStep(dialogs_, storeContext, [&] {
         if (!QFileInfo(path).isFile()) {
-            dialogs_.showMessage(doesNotExist(*name), MessageKind::Warning);
+            dialogs_.showMessage(doesNotExist(name), MessageKind::Warning);
             return;
         }
         if (folderOf(path) == data_.programFolder() || sameFileObject(folderOf(path), data_.programFolder())) {

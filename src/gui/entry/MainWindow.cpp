@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -88,8 +89,17 @@ MainWindow::MainWindow(const QString& programFolder, UserDialogs* dialogs, QWidg
     }
     dialogs_ = dialogs;
     progress_ = std::make_unique<LockingProgress>(*this);
-    session_ = std::make_unique<DocumentSession>(programFolder.isEmpty() ? resolveProgramFolder() : programFolder,
-                                                 *dialogs_, *progress_);
+    ProgramFolderChoice folder{programFolder, false};
+    if (programFolder.isEmpty())
+        folder = chooseProgramFolder();
+    session_ = std::make_unique<DocumentSession>(folder.folder, *dialogs_, *progress_);
+    // An installed program starts for the first time: the window opens on a
+    // copy of the sample among the user's documents.
+    if (folder.settingsSeeded)
+        session_->openSampleOnFirstStart(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/samples/sample.mdb"),
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                + QStringLiteral("/ЗУРМ/sample.mdb"));
     session_->postPendingEdits = [this] { PostPendingEdits(); };
     session_->discardPendingEdits = [this] { grids_->discardPendingEdits(); };
     // Files of the earlier versions are converted by zurm-calc beside the program.
@@ -245,8 +255,8 @@ void MainWindow::runDocumentCommand(bool (DocumentSession::*command)())
 void MainWindow::about()
 {
     QMessageBox::about(this, QStringLiteral("О программе"),
-                       QStringLiteral("ЗУРМ\nВерсия 1.4 от 09.12.2026\n\nГидравлический расчет водяных тепловых "
-                                      "сетей: однотрубных и двухтрубных."));
+                       QStringLiteral("ЗУРМ\nВерсия 1.4 от " ZURM_BUILD_DATE "\n\nГидравлический расчет водяных "
+                                      "тепловых сетей: однотрубных и двухтрубных."));
 }
 
 // ---------------------------------------------------------------- binding
@@ -355,12 +365,26 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void MainWindow::openOnStart(const QString& file)
+{
+    fileToOpen_ = file;
+}
+
 void MainWindow::startUp()
 {
+    // A file asked for on the command line is opened instead of the sample.
+    if (!fileToOpen_.isEmpty())
+        session_->openSampleOnFirstStart(QString(), QString());
     const bool started = session_->startUp(DocumentSession::kOwnWorkDatabase);
     bindGridsIfReleased();
     if (started)
         ApplyFontSizes();
+    // As "Открыть расчет" would: the settings file must be open to store the name.
+    if (!fileToOpen_.isEmpty() && session_->data().settingsOpen()) {
+        session_->openCalculationFile(fileToOpen_);
+        bindGridsIfReleased();
+        setWindowTitle(session_->viewState().caption);
+    }
     startedUp_ = true;
 }
 

@@ -77,6 +77,10 @@ public:
     // What the status bar shows: a progress text or a hint while there is one,
     // otherwise "Расчет выполнен." for as long as the calculation-done flag is set.
     QString statusText() const;
+    // A calculation file to open, as "Открыть расчет" does, once the start-up
+    // sequence has run (the program's command-line argument). Absolute path.
+    void openOnStart(const QString& file);
+
     // Whether the start-up sequence has run (it runs once the window is shown).
     bool startedUp() const { return startedUp_; }
 
@@ -106,6 +110,7 @@ private:
     // density, 2 coefficients), only while both files are connected.
     void openReferenceEditor(int table);
 
+    QString fileToOpen_;
     FontSizes fontSizes_;
     SettingsDialog* settingsDialog_ = nullptr;
     QDialog* referenceForms_[3] = {};

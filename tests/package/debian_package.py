@@ -63,7 +63,7 @@ def check_control(deb):
     # What shlibdeps finds and what it cannot see (plugins, translations, a font).
     needed = {"libqt6widgets6", "libqt6gui6", "libqt6sql6", "libqt6printsupport6", "libsqlite3-0",
               "libxlsxwriter4", "libminizip1", "libqt6sql6-sqlite", "libqt6svg6", "qt6-translations-l10n",
-              "fonts-dejavu-core"}
+              "fonts-dejavu-core", "libmdb3"}
     expect(needed <= depends, f"Depends lacks {sorted(needed - depends)}: {fields['Depends']}")
 
 

@@ -156,12 +156,20 @@ std::optional<QString> DocumentSession::takeOldFormat(const QString& path, Datab
         return std::nullopt;
     std::optional<QString> converted;
     guardedStep(dialogs_, QStringLiteral("Ошибка при преобразовании файла прежней версии программы."), [&] {
-        WindowLock lock(progress_);
-        progress_.setStatus(QStringLiteral("Преобразование файла ") + QDir::toNativeSeparators(path)
-                            + QStringLiteral("..."));
-        const QString refusal = oldFormatConverter.isEmpty() ? convertInProcess(path, target, kind)
-                                                             : convertInOwnProcess(path, target, kind);
-        progress_.setStatus(QString());
+        QString refusal;
+        {
+            WindowLock lock(progress_);
+            progress_.setStatus(QStringLiteral("Преобразование файла ") + QDir::toNativeSeparators(path)
+                                + QStringLiteral("..."));
+            try {
+                refusal = oldFormatConverter.isEmpty() ? convertInProcess(path, target, kind)
+                                                       : convertInOwnProcess(path, target, kind);
+            } catch (...) {
+                progress_.setStatus(QString());
+                throw;
+            }
+            progress_.setStatus(QString());
+        }
         if (refusal.isEmpty())
             converted = target;
         else

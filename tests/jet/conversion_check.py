@@ -118,6 +118,12 @@ def main():
                     for c, (x, y) in enumerate(zip(a, b)):
                         if not same(x, y, declared[c]):
                             failures.append(f"{name}/{table} row {r + 1} {columns[c]}: {x!r}, the other reader {y!r}")
+        # A code page iconv does not know is refused before anything is written.
+        refused = os.path.join(scratch, "refused.mdb")
+        done = subprocess.run([zurm_calc, "--convert", os.path.join(data, "testV1997.mdb"), refused,
+                               "--jet-charset", "NO-SUCH-CODEPAGE"], capture_output=True)
+        if done.returncode != 2 or os.path.exists(refused):
+            failures.append(f"unknown --jet-charset: exit {done.returncode}, file left: {os.path.exists(refused)}")
         for name, table, row, column, value, kind in KNOWN:
             got = converted[name].execute(
                 f'SELECT "{column}", typeof("{column}") FROM "{table}" ORDER BY rowid LIMIT 1 OFFSET {row}').fetchone()

@@ -308,6 +308,20 @@ TEST_F(DocumentSessionOpenCommand, AccessFileOfAnotherKindIsAskedAboutAndNeverWr
     }
 }
 
+TEST_F(DocumentSessionOpenCommand, StartUpAsksAboutAnAccessFileTheSettingsName)
+{
+    const QString old = folder.docs(QStringLiteral("old.mdb"));
+    ProgramFolderFixture::copy(QStringLiteral(ZURM_SOURCE_DIR "/tests/data/jet/testV2000.mdb"), old);
+    storeSettings(old, QStringLiteral("Spr.mdb"));
+    dialogs.answers = {false};
+    ASSERT_TRUE(session->startUp(QString()));
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].contains(QStringLiteral("old (преобразован).mdb")));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_FALSE(session->data().calculationOpen());
+    EXPECT_EQ(storedCalculation().toString(), old);
+}
+
 // ------------------------------------------------------------- preamble, Save
 
 using DocumentSessionPreamble = FileCommandTest;

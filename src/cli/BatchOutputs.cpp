@@ -4,6 +4,8 @@
 #include "document/DataModule.h"
 #include "document/DocumentFiles.h"
 #include "document/ProgramFolder.h"
+#include "document/TableStructure.h"
+#include "indicators/IndicatorCheck.h"
 #include "network/SchemaData.h"
 #include "network/SchemaGeometry.h"
 #include "output/GraphSeries.h"
@@ -21,6 +23,21 @@
 #include <algorithm>
 
 namespace zurm::cli {
+
+bool openAndPrepareCalculation(DataModule& data, const QString& file, const QString& reference,
+                               UserDialogs& dialogs, Progress& progress, GridLayout& layout, QString& context)
+{
+    context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
+    data.createWorkDatabase(QString(), dialogs);
+    data.openCalculation(file);
+    data.openReference(reference);
+    data.loadCalculationDoneFlag();
+    context = QStringLiteral("Ошибка при проверке параметров расчета.");
+    if (!CheckIndicators(data, dialogs, progress))
+        return false;
+    context = QStringLiteral("Ошибка при настройке структуры таблиц гидравлического расчета.");
+    return SetUpTableStructure(data, dialogs, progress, layout);
+}
 
 QList<KeptFile> userProgramFiles()
 {

@@ -13,6 +13,7 @@
 
 namespace zurm {
 class DataModule;
+struct GridLayout;
 } // namespace zurm
 
 namespace zurm::cli {
@@ -39,6 +40,13 @@ public:
     std::optional<QString> chooseFileToOpen(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override { return {}; }
 };
+
+// Opens the calculation and the reference file on `data`, as every command on
+// a calculation begins, checks the indicators and sets the tables' columns up.
+// False when the check or the setup refused (their messages went to the
+// dialogs). A Failure passes through; `context` then names the step it came from.
+bool openAndPrepareCalculation(DataModule& data, const QString& file, const QString& reference,
+                               UserDialogs& dialogs, Progress& progress, GridLayout& layout, QString& context);
 
 struct GraphRequest {
     QString out;                   // --graph

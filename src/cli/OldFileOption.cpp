@@ -4,7 +4,6 @@
 #include "base/Failure.h"
 #include "document/OldFormatConversion.h"
 #include "document/TableStructure.h"
-#include "indicators/IndicatorCheck.h"
 #include "platform/OutputFile.h"
 
 #include <QCoreApplication>
@@ -32,18 +31,11 @@ bool prepareCalculation(const QString& file, const QString& programFolder, Batch
 {
     SilentProgress progress;
     DataModule data(programFolder);
-    QString context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
+    QString context;
     try {
-        data.createWorkDatabase(QString(), dialogs);
-        data.openCalculation(file);
-        data.openReference(data.resolve(QStringLiteral("Spr.mdb")));
-        data.loadCalculationDoneFlag();
-        context = QStringLiteral("Ошибка при проверке параметров расчета.");
-        if (!CheckIndicators(data, dialogs, progress))
-            return false;
-        context = QStringLiteral("Ошибка при настройке структуры таблиц гидравлического расчета.");
         GridLayout layout;
-        return SetUpTableStructure(data, dialogs, progress, layout);
+        return openAndPrepareCalculation(data, file, data.resolve(QStringLiteral("Spr.mdb")), dialogs, progress,
+                                         layout, context);
     } catch (const Failure& failure) {
         printLine(stderr, errorReport(context, failure));
         return false;

@@ -11,7 +11,6 @@
 #include "document/TableStructure.h"
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/TopologyCheck.h"
-#include "indicators/IndicatorCheck.h"
 #include "network/SchemaGeometry.h"
 #include "output/CalculationReport.h"
 #include "output/ReportWorkbook.h"
@@ -392,18 +391,10 @@ int process(const QString& givenFile, const QString& givenReference,
         if (!calculation->run)
             return exportStoredResults(file, *calculation);
     }
-    QString context = QStringLiteral("Ошибка при открытии базы данных гидравлического расчета и базы данных справочников.");
+    QString context;
     try {
-        data.createWorkDatabase(QString(), dialogs);
-        data.openCalculation(file);
-        data.openReference(reference);
-        data.loadCalculationDoneFlag();
-        context = QStringLiteral("Ошибка при проверке параметров расчета.");
-        if (!zurm::CheckIndicators(data, dialogs, progress))
-            return 1;
-        context = QStringLiteral("Ошибка при настройке структуры таблиц гидравлического расчета.");
         zurm::GridLayout layout;
-        if (!zurm::SetUpTableStructure(data, dialogs, progress, layout))
+        if (!zurm::cli::openAndPrepareCalculation(data, file, reference, dialogs, progress, layout, context))
             return 1;
         if (load) {
             context = QStringLiteral("Ошибка при загрузке данных из Microsoft Excel.");

@@ -5,6 +5,7 @@
 #include "base/Failure.h"
 #include "base/Guarded.h"
 #include "base/Sql.h"
+#include "document/Consumers.h"
 #include "document/DataModule.h"
 #include "document/EditGuards.h"
 #include "document/Nodes.h"
@@ -460,4 +461,41 @@ TEST_F(CalculationFixture, DeleteAllRowsHonoursTheDeletionGuards)
     data.guards().setRefused(QStringLiteral("ИзмПНапВУзлахТС"), EditOperation::Delete, false);
     DeleteAllRows(data, data.calculation(), QStringLiteral("ИзмПНапВУзлахТС"));
     EXPECT_EQ(selectValue(data.calculation(), QStringLiteral("SELECT count(*) FROM ИзмПНапВУзлахТС")).toInt(), 0);
+}
+
+TEST_F(CalculationFixture, ConsumerTablesComeWithTheirFirstWriteAndOldFilesReadAsDefaults)
+{
+    const QSqlDatabase db = data.calculation();
+    EXPECT_TRUE(readConsumers(db).empty());
+    const PressureLimits untouched = readPressureLimits(db);
+    EXPECT_FALSE(untouched.staticHead);
+    EXPECT_EQ(untouched.allowedPressure, 60.0);
+    EXPECT_EQ(untouched.boilingReserve, 5.0);
+    EXPECT_FALSE(tableExists(db, kConsumersTable));
+
+    writePressureLimits(db, PressureLimits{42.5, 40.0, 3.0});
+    const PressureLimits stored = readPressureLimits(db);
+    EXPECT_EQ(stored.staticHead, 42.5);
+    EXPECT_EQ(stored.allowedPressure, 40.0);
+    EXPECT_EQ(stored.boilingReserve, 3.0);
+    execSql(db, QStringLiteral("INSERT INTO Потребители VALUES (7, 'Школа', 4, 1.5, NULL, 95, 'x'), "
+                               "(3, NULL, 0, NULL, 12, NULL, 20)"));
+    const std::vector<Consumer> consumers = readConsumers(db);
+    ASSERT_EQ(consumers.size(), 2u);
+    EXPECT_EQ(consumers[0].node, 3);
+    EXPECT_EQ(consumers[0].scheme, ConnectionScheme::Elevator);
+    EXPECT_EQ(consumers[0].buildingHeight, 12.0);
+    EXPECT_FALSE(consumers[1].scheme); // code 4 names no scheme
+    EXPECT_FALSE(consumers[1].requiredHead);
+    EXPECT_EQ(consumers[1].name, QStringLiteral("Школа"));
+
+    const struct { const char* text; std::optional<ConnectionScheme> scheme; } schemes[] = {
+        {"  Элеваторная ", ConnectionScheme::Elevator},
+        {"НАСОСНОЕ СМЕШЕНИЕ", ConnectionScheme::PumpMixing},
+        {"2", ConnectionScheme::Independent},
+        {"1.5", std::nullopt},
+        {"элеватор", std::nullopt},
+    };
+    for (const auto& row : schemes)
+        EXPECT_EQ(connectionSchemeFromText(QString::fromUtf8(row.text)), row.scheme) << row.text;
 }

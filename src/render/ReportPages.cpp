@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -22,6 +21,9 @@
 namespace zurm::render {
 
 namespace {
+
+// The height of the footer at the foot of the paint rectangle.
+constexpr double kFooterMillimetres = 4;
 
 // The report's style sheet, given to every piece.
 QString styleOf(const QString& html)
@@ -65,8 +67,11 @@ QFont cssFont(const QString& css, const QString& selector, double fallbackPoints
 
 QPageLayout reportPageLayout(const ReportDocument& report)
 {
+    // The footer takes the lower half of the bottom margin: a page holds as
+    // much of the report as it would without one.
+    const double bottom = report.footerDate.isEmpty() ? 8 : 8 - kFooterMillimetres;
     return QPageLayout(QPageSize(QPageSize::A4), report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                       QMarginsF(10, 8, 8, 8), QPageLayout::Millimeter);
+                       QMarginsF(10, 8, 8, bottom), QPageLayout::Millimeter);
 }
 
 namespace {
@@ -98,8 +103,7 @@ public:
         };
         bodyFont_ = deviceFont(cssFont(css_, QStringLiteral("body"), 8, false));
         headingFont_ = deviceFont(cssFont(css_, QStringLiteral("h2"), 10, true));
-        // The footer takes a line and a half of the body font off the foot of every page.
-        footerHeight_ = report.footerDate.isEmpty() ? 0 : QFontMetricsF(bodyFont_, &device).height() * 1.5;
+        footerHeight_ = report.footerDate.isEmpty() ? 0 : kFooterMillimetres / 25.4 * kLayoutDpi;
         content_ = QSizeF(page_.width(), page_.height() - footerHeight_);
     }
 

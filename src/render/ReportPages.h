@@ -15,7 +15,8 @@ struct ReportDocument;
 namespace zurm::render {
 
 // The page of every printed report, on the desktop's printer and in a PDF
-// alike: A4 in the report's orientation, with the program's margins.
+// alike: A4 in the report's orientation, with the program's margins, the
+// footer of a report with one in the bottom margin.
 QPageLayout reportPageLayout(const ReportDocument& report);
 
 // The resolution the report is laid out in, whatever the device's.

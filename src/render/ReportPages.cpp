@@ -22,6 +22,9 @@ namespace zurm::render {
 
 namespace {
 
+// The height of the footer at the foot of the paint rectangle.
+constexpr double kFooterMillimetres = 4;
+
 // The report's style sheet, given to every piece.
 QString styleOf(const QString& html)
 {
@@ -64,72 +67,153 @@ QFont cssFont(const QString& css, const QString& selector, double fallbackPoints
 
 QPageLayout reportPageLayout(const ReportDocument& report)
 {
+    // The footer takes the lower half of the bottom margin: a page holds as
+    // much of the report as it would without one.
+    const double bottom = report.footerDate.isEmpty() ? 8 : 8 - kFooterMillimetres;
     return QPageLayout(QPageSize(QPageSize::A4), report.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                       QMarginsF(10, 8, 8, 8), QPageLayout::Millimeter);
+                       QMarginsF(10, 8, 8, bottom), QPageLayout::Millimeter);
 }
+
+namespace {
+
+// One pass over the pieces of a report: laid out to count the pages, and
+// again to paint them; both passes lay every piece out alike.
+class ReportPrinter {
+public:
+    ReportPrinter(const ReportDocument& report, QPagedPaintDevice& device, QPainter& painter, Progress* progress)
+        : report_(report), device_(device), painter_(painter), progress_(progress),
+          pieces_(report.html.split(kReportPieceBreak)), css_(styleOf(pieces_.value(0))),
+          layoutDevice_(1, 1, QImage::Format_RGB32)
+    {
+        // Every device (a printer of any resolution, its preview, the PDF writer)
+        // gets the same layout: it is made in units of kLayoutDpi on the page the
+        // layout names, not in the device's pixels, whose rounding and font
+        // metrics at the device's resolution would move the page breaks.
+        const double layoutUnitsPerPoint = kLayoutDpi / 72.0;
+        const QRectF paintRect = device.pageLayout().paintRect(QPageLayout::Point);
+        page_ = QSizeF(paintRect.width() * layoutUnitsPerPoint, paintRect.height() * layoutUnitsPerPoint);
+        // The text documents measure on a device of the layout's resolution;
+        // the fonts the painter draws the tables with are sized so that the
+        // device gives them the layout's size in pixels.
+        layoutDevice_.setDotsPerMeterX(qRound(kLayoutDpi / 0.0254));
+        layoutDevice_.setDotsPerMeterY(qRound(kLayoutDpi / 0.0254));
+        const auto deviceFont = [&](QFont font) {
+            font.setPointSizeF(font.pointSizeF() * kLayoutDpi / device.logicalDpiY());
+            return font;
+        };
+        bodyFont_ = deviceFont(cssFont(css_, QStringLiteral("body"), 8, false));
+        headingFont_ = deviceFont(cssFont(css_, QStringLiteral("h2"), 10, true));
+        footerHeight_ = report.footerDate.isEmpty() ? 0 : kFooterMillimetres / 25.4 * kLayoutDpi;
+        content_ = QSizeF(page_.width(), page_.height() - footerHeight_);
+    }
+
+    // Pages of the whole report, nothing painted.
+    int count()
+    {
+        int pages = 0;
+        forEachPiece([&](const ReportTable* table, QTextDocument* document) {
+            pages += table ? reportTablePages(*table, device_, content_, bodyFont_, headingFont_)
+                           : document->pageCount();
+        });
+        return pages;
+    }
+
+    // Paints the pages, the footer of each saying "стр. N из `total`".
+    int paint(int total)
+    {
+        painter_.scale(device_.logicalDpiX() / kLayoutDpi, device_.logicalDpiY() / kLayoutDpi);
+        int printed = 0;
+        const auto footer = [&] {
+            ++printed;
+            if (report_.footerDate.isEmpty())
+                return;
+            painter_.save();
+            painter_.setFont(bodyFont_);
+            painter_.setPen(Qt::black);
+            const QRectF box(0, page_.height() - footerHeight_, page_.width(), footerHeight_);
+            painter_.drawText(box, Qt::AlignLeft | Qt::AlignBottom, report_.footerDate);
+            painter_.drawText(box, Qt::AlignRight | Qt::AlignBottom,
+                              QStringLiteral("стр. %1 из %2").arg(printed).arg(total));
+            painter_.restore();
+        };
+        forEachPiece([&](const ReportTable* table, QTextDocument* document) {
+            if (table) {
+                paintReportTable(*table, painter_, device_, content_, bodyFont_, headingFont_, printed == 0, footer);
+                return;
+            }
+            const int pages = document->pageCount();
+            for (int p = 0; p < pages; ++p) {
+                if (printed > 0)
+                    device_.newPage();
+                footer();
+                painter_.save();
+                const QRectF clip(0, p * content_.height(), content_.width(), content_.height());
+                painter_.translate(0, -clip.top());
+                document->drawContents(&painter_, clip);
+                painter_.restore();
+            }
+        });
+        return printed;
+    }
+
+private:
+    // Each piece with its rows filled in, as a plain table or as a text document.
+    template <typename Use>
+    void forEachPiece(Use use)
+    {
+        for (int index = 0; index < pieces_.size(); ++index) {
+            const QString piece = report_.expandPiece ? report_.expandPiece(pieces_[index]) : pieces_[index];
+            if (piece.trimmed().isEmpty())
+                continue;
+            if (progress_) {
+                progress_->setStatus(QStringLiteral("Формирование отчета: ") + QString::number(index + 1)
+                                     + QStringLiteral(" из ") + QString::number(pieces_.size()));
+                progress_->processEvents();
+            }
+            // Plain tables are painted straight; anything else is laid out as text.
+            // The document's closing tags end the last piece; they are no part of its table.
+            static const QRegularExpression closing(QStringLiteral("(</body>\\s*)?</html>\\s*$"),
+                                                    QRegularExpression::CaseInsensitiveOption);
+            if (const std::optional<ReportTable> table = parseReportTable(QString(piece).remove(closing))) {
+                use(&*table, nullptr);
+                continue;
+            }
+            QTextDocument document;
+            document.documentLayout()->setPaintDevice(&layoutDevice_);
+            document.setDefaultStyleSheet(css_);
+            document.setHtml(piece);
+            document.setPageSize(content_);
+            use(nullptr, &document);
+        }
+    }
+
+    const ReportDocument& report_;
+    QPagedPaintDevice& device_;
+    QPainter& painter_;
+    Progress* progress_;
+    QStringList pieces_;
+    QString css_;
+    QImage layoutDevice_;
+    QSizeF page_;
+    QSizeF content_;
+    QFont bodyFont_;
+    QFont headingFont_;
+    double footerHeight_ = 0;
+};
+
+} // namespace
 
 int printReport(const ReportDocument& report, QPagedPaintDevice& device, Progress* progress)
 {
-    const QStringList pieces = report.html.split(kReportPieceBreak);
-    const QString css = styleOf(pieces.value(0));
     QPainter painter(&device);
     if (!painter.isActive())
         return 0;
-    // Every device (a printer of any resolution, its preview, the PDF writer)
-    // gets the same layout: it is made in units of kLayoutDpi on the page the
-    // layout names, not in the device's pixels, whose rounding and font
-    // metrics at the device's resolution would move the page breaks.
-    const double layoutUnitsPerPoint = kLayoutDpi / 72.0;
-    const QRectF paintRect = device.pageLayout().paintRect(QPageLayout::Point);
-    const QRectF page(0, 0, paintRect.width() * layoutUnitsPerPoint, paintRect.height() * layoutUnitsPerPoint);
-    painter.scale(device.logicalDpiX() / kLayoutDpi, device.logicalDpiY() / kLayoutDpi);
-    // The text documents measure on a device of the layout's resolution;
-    // the fonts the painter draws the tables with are sized so that the
-    // device gives them the layout's size in pixels.
-    QImage layoutDevice(1, 1, QImage::Format_RGB32);
-    layoutDevice.setDotsPerMeterX(qRound(kLayoutDpi / 0.0254));
-    layoutDevice.setDotsPerMeterY(qRound(kLayoutDpi / 0.0254));
-    const auto deviceFont = [&](QFont font) {
-        font.setPointSizeF(font.pointSizeF() * kLayoutDpi / device.logicalDpiY());
-        return font;
-    };
-    const QFont bodyFont = deviceFont(cssFont(css, QStringLiteral("body"), 8, false));
-    const QFont headingFont = deviceFont(cssFont(css, QStringLiteral("h2"), 10, true));
-    int printed = 0;
-    for (int index = 0; index < pieces.size(); ++index) {
-        const QString piece = report.expandPiece ? report.expandPiece(pieces[index]) : pieces[index];
-        if (piece.trimmed().isEmpty())
-            continue;
-        if (progress) {
-            progress->setStatus(QStringLiteral("Формирование отчета: ") + QString::number(index + 1)
-                                + QStringLiteral(" из ") + QString::number(pieces.size()));
-            progress->processEvents();
-        }
-        // Plain tables are painted straight; anything else is laid out as text.
-        // The document's closing tags end the last piece; they are no part of its table.
-        static const QRegularExpression closing(QStringLiteral("(</body>\\s*)?</html>\\s*$"),
-                                                QRegularExpression::CaseInsensitiveOption);
-        if (const std::optional<ReportTable> table = parseReportTable(QString(piece).remove(closing))) {
-            printed += paintReportTable(*table, painter, device, page.size(), bodyFont, headingFont, printed == 0);
-            continue;
-        }
-        QTextDocument document;
-        document.documentLayout()->setPaintDevice(&layoutDevice);
-        document.setDefaultStyleSheet(css);
-        document.setHtml(piece);
-        document.setPageSize(page.size());
-        const int pages = document.pageCount();
-        for (int p = 0; p < pages; ++p) {
-            if (printed > 0)
-                device.newPage();
-            painter.save();
-            const QRectF clip(0, p * page.height(), page.width(), page.height());
-            painter.translate(0, -clip.top());
-            document.drawContents(&painter, clip);
-            painter.restore();
-            ++printed;
-        }
-    }
+    ReportPrinter printer(report, device, painter, progress);
+    // "стр. N из M" needs M before the first page is painted, and a report of
+    // any size is held one piece at a time: the pieces are laid out once to
+    // count the pages, then again to paint them.
+    const int total = report.footerDate.isEmpty() ? 0 : printer.count();
+    const int printed = printer.paint(total);
     painter.end();
     if (progress)
         progress->setStatus(QString());

@@ -16,50 +16,56 @@ bool isHeading(QStringView name)
     return name.size() == 2 && name[0] == QLatin1Char('h') && name[1] >= QLatin1Char('1') && name[1] <= QLatin1Char('6');
 }
 
+// The smallest caption font, as a share of the bold body font, before a
+// table too wide has its captions broken inside words.
+constexpr double kSmallestCaption = 0.7;
+constexpr double kCaptionStep = 0.05;
+
 class Layout {
 public:
-    Layout(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QSizeF& page,
-           const QFont& font, const QFont& headingFont)
-        : table_(table), painter_(painter), device_(device), font_(font), bold_(font), headingFont_(headingFont),
-          metrics_(font, &device), boldMetrics_((bold_.setBold(true), bold_), &device),
-          width_(page.width()), height_(page.height())
+    Layout(const ReportTable& table, QPagedPaintDevice& device, const QSizeF& page, const QFont& font,
+           const QFont& headingFont)
+        : table_(table), device_(device), font_(font), bold_(font), captionFont_(font), headingFont_(headingFont),
+          metrics_(font, &device), captionMetrics_(font, &device), width_(page.width()), height_(page.height())
     {
+        bold_.setBold(true);
         pad_ = metrics_.height() * 0.2;
         measureColumns();
+        paginate();
     }
 
-    int paint(bool firstPage)
+    int pages() const { return int(breaks_.size()) + 1; }
+
+    int paint(QPainter& painter, bool firstPage, const std::function<void()>& pageBegun)
     {
-        int pages = 1;
         if (!firstPage)
             device_.newPage();
+        if (pageBegun)
+            pageBegun();
         double y = 0;
         if (!table_.heading.isEmpty()) {
-            const QFontMetricsF heading(headingFont_, &device_);
-            painter_.setFont(headingFont_);
-            painter_.setPen(Qt::black);
-            const QRectF box(0, 0, width_, heading.height() * 1.6);
-            painter_.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, table_.heading);
+            painter.setFont(headingFont_);
+            painter.setPen(Qt::black);
+            const QRectF box(0, 0, width_, headingHeight_);
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, table_.heading);
             y = box.bottom();
         }
-        const std::vector<double> headerHeights = heights(table_.header, boldMetrics_);
-        double headerHeight = 0;
-        for (double h : headerHeights)
-            headerHeight += h;
-        y = paintHeader(y, headerHeights);
-        painter_.setFont(font_);
-        for (const ReportTable::Row& row : table_.rows) {
-            const double h = rowHeight(row, metrics_);
-            if (y + h > height_ && y > headerHeight + 1) {
+        y = paintHeader(painter, y);
+        painter.setFont(font_);
+        size_t next = 0;
+        for (size_t r = 0; r < table_.rows.size(); ++r) {
+            if (next < breaks_.size() && breaks_[next] == r) {
+                ++next;
                 device_.newPage();
-                ++pages;
-                y = paintHeader(0, headerHeights);
-                painter_.setFont(font_);
+                if (pageBegun)
+                    pageBegun();
+                y = paintHeader(painter, 0);
+                painter.setFont(font_);
             }
-            paintRow(row, y, h, false);
-            y += h;
+            paintRow(painter, table_.rows[r], y, rowHeights_[r], false);
+            y += rowHeights_[r];
         }
-        return pages;
+        return pages();
     }
 
 private:
@@ -69,20 +75,34 @@ private:
         for (const auto* rows : {&table_.header, &table_.rows})
             for (const ReportTable::Row& row : *rows)
                 count = std::max(count, row.size());
-        std::vector<double> natural(count, 0.0);
-        // Header captions may wrap between words; cell values are kept whole.
-        for (const ReportTable::Row& row : table_.header)
-            for (size_t c = 0; c < row.size(); ++c)
-                for (const QString& word : row[c].text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-                    natural[c] = std::max(natural[c], boldMetrics_.horizontalAdvance(word));
+        // Cell values are kept whole.
+        std::vector<double> values(count, 0.0);
         for (const ReportTable::Row& row : table_.rows)
             for (size_t c = 0; c < row.size(); ++c)
-                natural[c] = std::max(natural[c], metrics_.horizontalAdvance(row[c].text));
+                values[c] = std::max(values[c], metrics_.horizontalAdvance(row[c].text));
+        std::vector<double> natural;
         double total = 0;
-        for (double& w : natural) {
-            w += 2 * pad_;
-            total += w;
+        for (double scale = 1.0;; scale -= kCaptionStep) {
+            captionFont_ = bold_;
+            if (scale < 1.0)
+                captionFont_.setPointSizeF(bold_.pointSizeF() * scale);
+            captionMetrics_ = QFontMetricsF(captionFont_, &device_);
+            natural = values;
+            for (const ReportTable::Row& row : table_.header)
+                for (size_t c = 0; c < row.size(); ++c)
+                    for (const QString& word : row[c].text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                        natural[c] = std::max(natural[c], captionMetrics_.horizontalAdvance(word));
+            total = 0;
+            // The rounding of the text layout must not find a word a hair
+            // wider than its column.
+            for (double& w : natural) {
+                w += 2 * pad_ + 1;
+                total += w;
+            }
+            if (total <= width_ || scale - kCaptionStep < kSmallestCaption - 1e-9)
+                break;
         }
+        captionWordsWhole_ = total <= width_;
         // The table spans the page: room left over is shared out, a table too
         // wide is narrowed evenly (its cells then wrap).
         const double factor = total > 0 ? width_ / total : 1.0;
@@ -92,55 +112,94 @@ private:
             columns_.push_back({x, w * factor});
             x += w * factor;
         }
+        // The captions are broken into lines here, at spaces only: the text
+        // layout would also break after a hyphen ("т-" / "провода").
+        header_ = table_.header;
+        if (captionWordsWhole_)
+            for (ReportTable::Row& row : header_)
+                for (size_t c = 0; c < row.size() && c < columns_.size(); ++c)
+                    row[c].text = wordLines(row[c].text, columns_[c].width - 2 * pad_);
     }
 
-    double cellHeight(const QString& text, double width, const QFontMetricsF& metrics) const
+    QString wordLines(const QString& text, double width) const
+    {
+        QString lines;
+        QString line;
+        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (!line.isEmpty() && captionMetrics_.horizontalAdvance(longer) > width) {
+                lines += line + QLatin1Char('\n');
+                line = word;
+            } else {
+                line = longer;
+            }
+        }
+        return lines + line;
+    }
+
+    void paginate()
+    {
+        headingHeight_ = table_.heading.isEmpty() ? 0 : QFontMetricsF(headingFont_, &device_).height() * 1.6;
+        for (const ReportTable::Row& row : header_)
+            headerHeights_.push_back(rowHeight(row, captionMetrics_, captionFlags()));
+        double headerHeight = 0;
+        for (double h : headerHeights_)
+            headerHeight += h;
+        double y = headingHeight_ + headerHeight;
+        rowHeights_.reserve(table_.rows.size());
+        for (size_t r = 0; r < table_.rows.size(); ++r) {
+            const double h = rowHeight(table_.rows[r], metrics_, kValueFlags);
+            if (y + h > height_ && y > headerHeight + 1) {
+                breaks_.push_back(r);
+                y = headerHeight;
+            }
+            rowHeights_.push_back(h);
+            y += h;
+        }
+    }
+
+    static constexpr int kValueFlags = Qt::TextWordWrap | Qt::TextWrapAnywhere;
+    int captionFlags() const { return captionWordsWhole_ ? 0 : kValueFlags; }
+
+    double cellHeight(const QString& text, double width, const QFontMetricsF& metrics, int flags) const
     {
         const double inner = std::max(1.0, width - 2 * pad_);
-        if (metrics.horizontalAdvance(text) <= inner)
+        if (!text.contains(QLatin1Char('\n')) && metrics.horizontalAdvance(text) <= inner)
             return metrics.height();
-        return metrics.boundingRect(QRectF(0, 0, inner, 1e9), Qt::TextWordWrap | Qt::TextWrapAnywhere, text).height();
+        return metrics.boundingRect(QRectF(0, 0, inner, 1e9), flags, text).height();
     }
 
-    double rowHeight(const ReportTable::Row& row, const QFontMetricsF& metrics) const
+    double rowHeight(const ReportTable::Row& row, const QFontMetricsF& metrics, int flags) const
     {
         double h = metrics.height();
         for (size_t c = 0; c < row.size() && c < columns_.size(); ++c)
-            h = std::max(h, cellHeight(row[c].text, columns_[c].width, metrics));
+            h = std::max(h, cellHeight(row[c].text, columns_[c].width, metrics, flags));
         return h + 2 * pad_;
     }
 
-    std::vector<double> heights(const std::vector<ReportTable::Row>& rows, const QFontMetricsF& metrics) const
+    double paintHeader(QPainter& painter, double y)
     {
-        std::vector<double> result;
-        for (const ReportTable::Row& row : rows)
-            result.push_back(rowHeight(row, metrics));
-        return result;
-    }
-
-    double paintHeader(double y, const std::vector<double>& heights)
-    {
-        painter_.setFont(bold_);
-        for (size_t r = 0; r < table_.header.size(); ++r) {
-            paintRow(table_.header[r], y, heights[r], true);
-            y += heights[r];
+        painter.setFont(captionFont_);
+        for (size_t r = 0; r < header_.size(); ++r) {
+            paintRow(painter, header_[r], y, headerHeights_[r], true);
+            y += headerHeights_[r];
         }
         return y;
     }
 
-    void paintRow(const ReportTable::Row& row, double y, double h, bool header)
+    void paintRow(QPainter& painter, const ReportTable::Row& row, double y, double h, bool header)
     {
-        painter_.setPen(QPen(Qt::black, 0));
+        painter.setPen(QPen(Qt::black, 0));
         for (size_t c = 0; c < columns_.size(); ++c) {
             const QRectF cell(columns_[c].x, y, columns_[c].width, h);
             if (header)
-                painter_.fillRect(cell, QColor(0xee, 0xee, 0xee));
-            painter_.drawRect(cell);
+                painter.fillRect(cell, QColor(0xee, 0xee, 0xee));
+            painter.drawRect(cell);
             if (c >= row.size())
                 continue;
             const int align = header ? Qt::AlignCenter : (row[c].number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-            painter_.drawText(cell.adjusted(pad_, pad_, -pad_, -pad_), align | Qt::TextWordWrap | Qt::TextWrapAnywhere,
-                              row[c].text);
+            painter.drawText(cell.adjusted(pad_, pad_, -pad_, -pad_), align | (header ? captionFlags() : kValueFlags),
+                             row[c].text);
         }
     }
 
@@ -149,17 +208,23 @@ private:
         double width;
     };
     const ReportTable& table_;
-    QPainter& painter_;
     QPagedPaintDevice& device_;
     QFont font_;
     QFont bold_;
+    QFont captionFont_;
     QFont headingFont_;
     QFontMetricsF metrics_;
-    QFontMetricsF boldMetrics_;
+    QFontMetricsF captionMetrics_;
     double width_;
     double height_;
     double pad_ = 0;
+    bool captionWordsWhole_ = true;
     std::vector<Column> columns_;
+    std::vector<ReportTable::Row> header_; // the captions in their lines
+    double headingHeight_ = 0;
+    std::vector<double> headerHeights_;
+    std::vector<double> rowHeights_;
+    std::vector<size_t> breaks_; // the rows that begin a page
 };
 
 } // namespace
@@ -242,10 +307,17 @@ std::optional<ReportTable> parseReportTable(const QString& piece)
 }
 
 int paintReportTable(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QSizeF& page,
-                     const QFont& font, const QFont& headingFont, bool firstPage)
+                     const QFont& font, const QFont& headingFont, bool firstPage,
+                     const std::function<void()>& pageBegun)
 {
-    Layout layout(table, painter, device, page, font, headingFont);
-    return layout.paint(firstPage);
+    Layout layout(table, device, page, font, headingFont);
+    return layout.paint(painter, firstPage, pageBegun);
+}
+
+int reportTablePages(const ReportTable& table, QPagedPaintDevice& device, const QSizeF& page, const QFont& font,
+                     const QFont& headingFont)
+{
+    return Layout(table, device, page, font, headingFont).pages();
 }
 
 } // namespace zurm::render

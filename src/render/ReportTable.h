@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QSizeF>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -32,9 +33,20 @@ std::optional<ReportTable> parseReportTable(const QString& piece);
 // Paints the table from the top of a new page (a page is begun first unless
 // `firstPage`), header rows again on every page. `page` is the size of a page
 // in the painter's coordinates; the fonts are measured on `device` as they
-// are (see printReport for the fonts and the coordinates it passes). Returns
-// the pages used.
+// are (see printReport for the fonts and the coordinates it passes).
+// `pageBegun` is called on every page the table is painted on, before the
+// table, with the painter as the table leaves it. Returns the pages used.
+//
+// The columns share the page width in proportion to their widest value or
+// caption word. Captions wrap between words only: when their words and the
+// values do not fit side by side, the captions are set in a smaller font;
+// only a table too wide even then has its captions broken inside words.
 int paintReportTable(const ReportTable& table, QPainter& painter, QPagedPaintDevice& device, const QSizeF& page,
-                     const QFont& font, const QFont& headingFont, bool firstPage);
+                     const QFont& font, const QFont& headingFont, bool firstPage,
+                     const std::function<void()>& pageBegun = {});
+
+// The pages paintReportTable would use, nothing painted.
+int reportTablePages(const ReportTable& table, QPagedPaintDevice& device, const QSizeF& page, const QFont& font,
+                     const QFont& headingFont);
 
 } // namespace zurm::render

@@ -1,7 +1,8 @@
 // The printed report: which definition a calculation takes, a missing one,
 // and zurm-calc --pdf on the three examples read back as text (title, every
 // segment "a - b", values with the precision asked, a comment printed as
-// text), refused with --no-run before a run.
+// text), refused with --no-run before a run; the page footers, the caption
+// words and the whole diameters of the printed pages.
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
@@ -17,8 +18,10 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -113,5 +116,87 @@ TEST(CalculationReport, ZurmCalcWritesThePdfOfEachExample)
         for (const QString& length :
              query(file, QStringLiteral("SELECT printf('%.2f', ДлНаУчПод) FROM Табл WHERE ДлНаУчПод IS NOT NULL")))
             EXPECT_TRUE(text.contains(length)) << length.toStdString();
+    }
+}
+
+// Every page of a report laid out in pieces says "стр. N из M" with the date,
+// M the pages of the PDF; the captions of the mains table break only between
+// words; nominal diameters, whole in the examples, print without decimals.
+TEST(CalculationReport, FooterCountsThePagesCaptionsKeepTheirWords)
+{
+    struct Example {
+        const char* name;
+        const char* definition;
+    };
+    for (const Example& e : {Example{"district_two_pipe", "2.rav"}, Example{"design_two_pipe", "3.rav"}}) {
+        SCOPED_TRACE(e.name);
+        zurm::test::ProgramFolderFixture folder;
+        const QString file = folder.docs(QString::fromUtf8(e.name) + QStringLiteral(".mdb"));
+        zurm::test::ProgramFolderFixture::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/") + QString::fromUtf8(e.name)
+                                                   + QStringLiteral(".mdb"),
+                                               file);
+        const QString pdf = folder.docs(QStringLiteral("report.pdf"));
+        int code = -1;
+        QString err;
+        run(QStringLiteral(ZURM_BIN_DIR "/zurm-calc"),
+            {file, QStringLiteral("--pdf"), pdf, QStringLiteral("--digits"), QStringLiteral("2")}, &code, &err);
+        ASSERT_EQ(code, 0) << err.toStdString();
+        const int pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                              .match(run(QStringLiteral("pdfinfo"), {pdf}))
+                              .captured(1)
+                              .toInt();
+        const QStringList texts =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")}).split(QLatin1Char('\f'));
+        ASSERT_GT(pages, 2);
+        ASSERT_EQ(texts.size(), pages + 1);
+        for (int page = 1; page <= pages; ++page)
+            EXPECT_TRUE(texts[page - 1].contains(
+                QRegularExpression(QStringLiteral("\\d\\d\\.\\d\\d\\.\\d{4} стр\\. %1 из %2\\n").arg(page).arg(pages))))
+                << page << ": " << texts[page - 1].left(80).toStdString();
+
+        // Every word of the mains captions whole on the mains page.
+        const QString mainsPage = texts[pages - 1];
+        ASSERT_TRUE(mainsPage.contains(QStringLiteral("Магистрали (ветви) теплосети")));
+        const QStringList tokens = QString(mainsPage).simplified().split(QLatin1Char(' '));
+        QFile definition(QStringLiteral(ZURM_BIN_DIR "/") + QString::fromUtf8(e.definition));
+        ASSERT_TRUE(definition.open(QIODevice::ReadOnly));
+        const QString mainsHead = QString::fromUtf8(definition.readAll()).section(QStringLiteral("<thead>"), -1);
+        int words = 0;
+        for (auto it = QRegularExpression(QStringLiteral("<th>([^<]*)</th>")).globalMatch(mainsHead); it.hasNext();)
+            for (const QString& word : it.next().captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                EXPECT_TRUE(tokens.contains(word)) << word.toStdString();
+                ++words;
+            }
+        EXPECT_GT(words, 50);
+
+        // The nominal diameters as whole numbers, the inner ones with the decimals asked for.
+        const QStringList diameters =
+            query(file, QStringLiteral("SELECT DISTINCT CAST(ДуПод AS INTEGER) FROM Табл WHERE ДуПод = round(ДуПод)"));
+        ASSERT_FALSE(diameters.isEmpty());
+        QStringList printed;
+        for (const QString& text : texts) {
+            const QStringList lines = text.split(QLatin1Char('\n'));
+            const auto header = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+                return line.startsWith(QStringLiteral("Участок ")) && line.contains(QStringLiteral(" ДуПод "));
+            });
+            if (header == lines.end())
+                continue;
+            const QStringList captions = header->split(QLatin1Char(' '));
+            const qsizetype du = captions.indexOf(QStringLiteral("ДуПод")) + 2; // "a - b" is three tokens
+            const qsizetype inner = captions.indexOf(QStringLiteral("ДвнПод")) + 2;
+            for (auto line = header + 1; line != lines.end(); ++line) {
+                const QStringList cells = line->split(QLatin1Char(' '));
+                if (cells.size() <= std::max(du, inner) || cells[1] != QStringLiteral("-"))
+                    continue;
+                printed.append(cells[du]);
+                EXPECT_TRUE(cells[inner].contains(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\d$"))))
+                    << cells[inner].toStdString();
+            }
+        }
+        printed.removeDuplicates();
+        std::sort(printed.begin(), printed.end());
+        QStringList expected = diameters;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(printed, expected);
     }
 }

@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 namespace {
@@ -229,6 +230,93 @@ TEST(ReportWorkbook, HandMadeCalculationsReadBack)
         EXPECT_EQ(book.style(sheet.cell(m + 1, 2).style).numberFormat, QStringLiteral("@"));
         expectBordered(book, sheet, {m, 1, m + 2, c.mainsColumns});
         EXPECT_EQ(sheet.rowCount, m + 2);
+    }
+}
+
+// The attributes of the first element `name` of a part.
+QMap<QString, QString> attributesOf(const QByteArray& part, const QString& name)
+{
+    QXmlStreamReader xml(part);
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == name) {
+            QMap<QString, QString> found;
+            for (const QXmlStreamAttribute& a : xml.attributes())
+                found.insert(a.name().toString(), a.value().toString());
+            return found;
+        }
+    return {};
+}
+
+// Printed landscape on A4, one page wide, the segments' caption row on every
+// page; panes frozen below that row and right of the segment; a column of
+// whole numbers (header or segments) without decimals, a fractional one with.
+TEST(ReportWorkbook, PrintSetupFrozenPanesAndWholeColumns)
+{
+    struct Case {
+        bool headerExported;
+        int digits;
+        int captionRow;
+        QString valueFormat;
+    };
+    for (const Case& c : {Case{true, 3, 6, QStringLiteral("#,##0.0##")}, Case{false, 1, 4, QStringLiteral("#,##0.0")}}) {
+        SCOPED_TRACE(c.captionRow);
+        zurm::test::ProgramFolderFixture folder;
+        const QString file = folder.newCalculation();
+        QStringList sql = {
+            QStringLiteral("UPDATE НазвРасч SET РВ = 1, ТипСети = 1"),
+            QStringLiteral("DELETE FROM Заг"),
+            QStringLiteral("INSERT INTO Заг (КэШер, ДолМестПот) VALUES (0.5, 2.0)"),
+            QStringLiteral("INSERT INTO Табл (id, НачУзел, КонУзел, ДуПод, РасхПод) VALUES "
+                           "(1, 0, 1, 300.0, 12.0), (2, 1, 2, 250.0, 9e999), (3, 1, 3, NULL, 0.25)"),
+        };
+        if (!c.headerExported) {
+            sql << QStringLiteral("UPDATE Формулы SET ВывВОтчТабл = 0 WHERE ТипПок = 'З'")
+                << QStringLiteral("UPDATE ФлыПредопрПок SET ВывВОтчТабл = 0 WHERE ТипПок = 'З'");
+        }
+        exec(file, sql);
+        zurm::test::FakeDialogs dialogs;
+        zurm::test::FakeProgress progress;
+        zurm::DataModule data(folder.programFolder());
+        data.createWorkDatabase(QString(), dialogs);
+        data.openCalculation(file);
+        data.loadCalculationDoneFlag();
+        const QString out = folder.docs(QStringLiteral("report.xlsx"));
+        zurm::writeReportWorkbook(data, out, progress, c.digits);
+
+        const QByteArray sheetXml = zurm::test::unpackedPart(out, "xl/worksheets/sheet1.xml");
+        const QMap<QString, QString> page = attributesOf(sheetXml, QStringLiteral("pageSetup"));
+        EXPECT_EQ(page.value(QStringLiteral("orientation")), QStringLiteral("landscape"));
+        EXPECT_EQ(page.value(QStringLiteral("paperSize")), QStringLiteral("9"));
+        EXPECT_EQ(page.value(QStringLiteral("fitToWidth"), QStringLiteral("1")), QStringLiteral("1"));
+        EXPECT_EQ(page.value(QStringLiteral("fitToHeight")), QStringLiteral("0"));
+        EXPECT_EQ(attributesOf(sheetXml, QStringLiteral("pageSetUpPr")).value(QStringLiteral("fitToPage")),
+                  QStringLiteral("1"));
+        const QMap<QString, QString> pane = attributesOf(sheetXml, QStringLiteral("pane"));
+        EXPECT_EQ(pane.value(QStringLiteral("state")), QStringLiteral("frozen"));
+        EXPECT_EQ(pane.value(QStringLiteral("xSplit")), QStringLiteral("1"));
+        EXPECT_EQ(pane.value(QStringLiteral("ySplit")), QString::number(c.captionRow));
+        EXPECT_EQ(pane.value(QStringLiteral("topLeftCell")), QStringLiteral("B%1").arg(c.captionRow + 1));
+        const QString workbookXml = QString::fromUtf8(zurm::test::unpackedPart(out, "xl/workbook.xml"));
+        EXPECT_TRUE(workbookXml.contains(QStringLiteral("<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">"
+                                                        "'ЗУРМ'!$%1:$%1</definedName>")
+                                             .arg(c.captionRow)))
+            << workbookXml.toStdString();
+
+        const zurm::XlsxReader book(out);
+        const XlsxSheet sheet = book.sheet(0);
+        const auto formatAt = [&](int row, int column) { return book.style(sheet.cell(row, column).style).numberFormat; };
+        EXPECT_EQ(text(sheet, c.captionRow, 1), QStringLiteral("Участок"));
+        const int du = columnEndingWith(sheet, c.captionRow, QStringLiteral("(ДуПод)"));
+        const int flow = columnEndingWith(sheet, c.captionRow, QStringLiteral("(РасхПод)"));
+        ASSERT_GT(du, 0);
+        ASSERT_GT(flow, 0);
+        EXPECT_EQ(formatAt(c.captionRow + 1, du), QStringLiteral("#,##0"));
+        EXPECT_EQ(formatAt(c.captionRow + 3, du), QStringLiteral("#,##0")); // the empty cell of the column
+        EXPECT_EQ(formatAt(c.captionRow + 1, flow), c.valueFormat);
+        if (c.headerExported) {
+            EXPECT_EQ(formatAt(4, columnEndingWith(sheet, 3, QStringLiteral("(ДолМестПот)"))), QStringLiteral("#,##0"));
+            EXPECT_EQ(formatAt(4, columnEndingWith(sheet, 3, QStringLiteral("(КэШер)"))), c.valueFormat);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <unzip.h>
 #include <zip.h>
 
 namespace zurm::test {
@@ -84,6 +85,22 @@ void packSheets(const QString& path, const QList<PackedSheet>& sheets)
     for (qsizetype i = 0; i < sheets.size(); ++i)
         all.append({names[i].constData(), parts[i]});
     packWorkbook(path, all);
+}
+
+QByteArray unpackedPart(const QString& path, const char* name)
+{
+    QByteArray bytes;
+    unzFile zip = unzOpen64(QFile::encodeName(path).constData());
+    if (!zip)
+        return bytes;
+    if (unzLocateFile(zip, name, 0) == UNZ_OK && unzOpenCurrentFile(zip) == UNZ_OK) {
+        char buffer[1 << 14];
+        for (int got; (got = unzReadCurrentFile(zip, buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, got);
+        unzCloseCurrentFile(zip);
+    }
+    unzClose(zip);
+    return bytes;
 }
 
 } // namespace zurm::test

@@ -25,4 +25,7 @@ struct PackedSheet {
 // The same with several sheets, in this order.
 void packSheets(const QString& path, const QList<PackedSheet>& sheets);
 
+// One part of a zip container as stored ("xl/workbook.xml"); empty when it is missing.
+QByteArray unpackedPart(const QString& path, const char* name);
+
 } // namespace zurm::test

@@ -5,9 +5,11 @@
 #include "document/CalculationRow.h"
 #include "output/ReportCaptions.h"
 #include "output/ReportTemplate.h"
+#include "output/WholeValues.h"
 #include "settings/SettingsRow.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -55,9 +57,10 @@ Columns reportColumns(const QSqlDatabase& db, const QString& table, const Report
     return columns;
 }
 
-mstch::map tableRow(const QSqlQuery& query, const QStringList& fixed, const QList<int>& shown,
+mstch::map tableRow(const QSqlQuery& query, const QStringList& fixed, const QList<int>& shown, const QList<bool>& whole,
                     const QSqlRecord& record, const Formatter& format)
 {
+    static const Formatter wholeFormat(0);
     mstch::map row;
     for (const QString& name : fixed) {
         const int at = record.indexOf(name);
@@ -66,8 +69,8 @@ mstch::map tableRow(const QSqlQuery& query, const QStringList& fixed, const QLis
     }
     mstch::array cells;
     cells.reserve(size_t(shown.size()));
-    for (int at : shown)
-        cells.push_back(format(query.value(at)));
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        cells.push_back((whole[i] ? wholeFormat : format)(query.value(shown[i])));
     row.emplace("cells", std::move(cells));
     return row;
 }
@@ -84,6 +87,7 @@ QList<int> indexesOf(const QSqlRecord& record, const QStringList& names)
 struct DeferredRows {
     struct Group {
         QStringList names;
+        QList<bool> whole; // of each of `names`: printed without decimals
         mstch::array captions;
         bool first = false;
         bool last = false;
@@ -136,7 +140,7 @@ struct DeferredRows {
         const int idColumn = record.indexOf(QStringLiteral("id"));
         std::vector<mstch::node> rows(ids.size());
         while (query.next())
-            rows[size_t(at.value(query.value(idColumn).toLongLong()))] = tableRow(query, fixed, columns, record, format);
+            rows[size_t(at.value(query.value(idColumn).toLongLong()))] = tableRow(query, fixed, columns, shown.whole, record, format);
         const mstch::map context{{"rows", mstch::array(std::move(rows))},
                                  {"columns", shown.captions},
                                  {"first", shown.first},
@@ -206,6 +210,14 @@ ReportDocument buildCalculationReport(DataModule& data, int digitsAsked)
     }
 
     const Columns segmentColumns = reportColumns(db, QStringLiteral("Табл"), indicators);
+    // Nominal diameters are sizes of a series, never fractions: "300", not
+    // "300.000". A length or a head that happens to be whole in one network
+    // keeps the precision the engineer asked for.
+    QStringList nominalDiameters;
+    for (const QString& column : segmentColumns.names)
+        if (column.startsWith(QStringLiteral("Ду")))
+            nominalDiameters.append(column);
+    const QSet<QString> wholeColumns = wholeValuedColumns(db, QStringLiteral("Табл"), nominalDiameters);
     const bool landscape = segmentColumns.names.size() > kPortraitColumns;
     // The segments are read piece by piece while the report is printed: the
     // template's row markup is taken from its section and each piece of rows
@@ -226,6 +238,8 @@ ReportDocument buildCalculationReport(DataModule& data, int digitsAsked)
         const qsizetype count = std::min<qsizetype>(kGroupColumns, segmentColumns.names.size() - first);
         DeferredRows::Group shown;
         shown.names = segmentColumns.names.mid(first, count);
+        for (const QString& column : shown.names)
+            shown.whole.append(wholeColumns.contains(column));
         shown.captions = mstch::array(segmentColumns.captions.begin() + first, segmentColumns.captions.begin() + first + count);
         shown.first = group == 0;
         shown.last = group == groupCount - 1;
@@ -263,7 +277,9 @@ ReportDocument buildCalculationReport(DataModule& data, int digitsAsked)
     calculation.emplace("twoPipe", parameters.type() == 1);
     calculation.emplace("designMode", bool(parameters.designMode));
 
+    const QString date = QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
     const mstch::map context{
+        {"rcDate", utf8(date)},
         {"rcNazvRas", std::move(calculation)},
         {"rcZag", std::move(header)},
         {"rcTabl", std::move(segments)},
@@ -276,6 +292,7 @@ ReportDocument buildCalculationReport(DataModule& data, int digitsAsked)
     report.html = QString::fromStdString(mstch::render(utf8(definition), context));
     report.title = QStringLiteral("Гидравлический расчет теплосети");
     report.landscape = landscape;
+    report.footerDate = date;
     report.expandPiece = [rows](const QString& piece) { return rows->expand(piece); };
     return report;
 }

@@ -22,6 +22,9 @@ struct ReportDocument {
     QString html;
     QString title;
     bool landscape = false;
+    // The date at the foot of every page, with "стр. N из M"; pages without a
+    // footer when empty.
+    QString footerDate;
     // A piece of `html` as it is printed: the segment rows are read and filled
     // in only then (the calculation must stay open until the report is printed).
     std::function<QString(const QString& piece)> expandPiece;
@@ -43,10 +46,12 @@ inline constexpr int kReportRowsPerPiece = 1000;
 //              group's `cells`), the segments in the grid's order;
 //   rcKonMag   `rows` of the mains (every field by name), sorted by id_m;
 //   rcNastr    the settings row; rcRashPod, rcRashObr the full names of the
-//              two flow indicators.
+//              two flow indicators; rcDate today's date (dd.MM.yyyy), also
+//              the report's footerDate.
 // Numbers carry the report precision (ТочностьЧиселВОтч, or `digits` when it is
 // 0 or more) and the program's own format: decimal point ".", no thousands
-// separator, whatever the user's locale; text is escaped by the template.
+// separator, whatever the user's locale; a nominal diameter column (Ду...)
+// whose every value is whole has no decimals. Text is escaped by the template.
 // Throws Failure (the definition missing or unreadable, a table unreadable).
 ReportDocument buildCalculationReport(DataModule& data, int digits = -1);
 

@@ -8,7 +8,7 @@
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
 #include "document/DocumentFiles.h"
-#include "output/ReportCaptions.h"
+#include "output/WholeValues.h"
 #include "platform/ZipCompression.h"
 #include "settings/SettingsRow.h"
 
@@ -135,6 +135,11 @@ public:
         const int firstSegmentRow = headerBlock() ? 7 : 5;
         const int lastSegmentRow = segmentsBlock(firstSegmentRow);
         mainsBlock(lastSegmentRow, twoPipe, network.designMode);
+        // A client prints the sheet and scrolls through it: the segments'
+        // captions head every page and stay in view, and so does the
+        // segment named in the first column.
+        out_.printFitToWidth(firstSegmentRow - 1, firstSegmentRow - 1);
+        out_.freezePanes(firstSegmentRow, 2);
     }
 
 private:
@@ -155,8 +160,10 @@ private:
         const bool hasRow = row.next();
         for (int k = 1; k <= columns.size(); ++k)
             out_.text(3, k, captions[k - 1], captionStyle());
-        for (int k = 1; k <= columns.size(); ++k)
-            out_.value(4, k, hasRow ? row.value(k - 1) : QVariant(), centredStyle(Style::Value));
+        for (int k = 1; k <= columns.size(); ++k) {
+            const QVariant value = hasRow ? row.value(k - 1) : QVariant();
+            out_.value(4, k, value, centredStyle(isWholeNumber(value) ? Style::Whole : Style::Value));
+        }
         out_.rowHeight(5, kWideRow);
         return true;
     }
@@ -201,6 +208,11 @@ private:
         Style node = centredStyle(Style::Integer);
         node.wrap = 1;
         const Style value = centredStyle(Style::Value);
+        const Style whole = centredStyle(Style::Whole);
+        const QSet<QString> wholeColumns = wholeValuedColumns(db_, QStringLiteral("Табл"), columns);
+        QList<const Style*> styles;
+        for (const QString& column : columns)
+            styles.append(wholeColumns.contains(column) ? &whole : &value);
         QSqlQuery rows = selectSql(db_, QStringLiteral("SELECT [НачУзел], [КонУзел], [Примечание]")
                                             + (columns.isEmpty() ? QString() : QStringLiteral(", ") + quotedList(columns))
                                             + QStringLiteral(" FROM [Табл] ORDER BY ") + segmentSortClause(sort_));
@@ -218,7 +230,7 @@ private:
             out_.value(row, 2, start, node);
             out_.value(row, 3, end, node);
             for (int c = 4; c <= lastCaption; ++c)
-                out_.value(row, c, rows.value(c - 1), value);
+                out_.value(row, c, rows.value(c - 1), *styles[c - 4]);
             if (comments)
                 out_.merged(row, lastCaption + 1, lastCaption + 3, storedText(rows.value(2)), comment);
         }

@@ -192,8 +192,25 @@ public:
     {
         check(worksheet_set_row(sheet_, lxw_row_t(row - 1), height, nullptr));
     }
+    // Printed landscape on A4, as wide as one page and as many pages tall as
+    // it takes, rows `first` to `last` again at the top of every page.
+    void printFitToWidth(int first, int last)
+    {
+        worksheet_set_landscape(sheet_);
+        worksheet_set_paper(sheet_, kPaperA4);
+        worksheet_fit_to_pages(sheet_, 1, 0);
+        check(worksheet_repeat_rows(sheet_, lxw_row_t(first - 1), lxw_row_t(last - 1)));
+    }
+    // The rows above `row` and the columns left of `column` stay in view
+    // while the rest scrolls.
+    void freezePanes(int row, int column)
+    {
+        worksheet_freeze_panes(sheet_, lxw_row_t(row - 1), lxw_col_t(column - 1));
+    }
 
 private:
+    static constexpr uint8_t kPaperA4 = 9; // the paper code of the workbook format
+
     lxw_format* format(Style style)
     {
         const quint32 key = style.key();

@@ -177,20 +177,36 @@ mstch::map adjustmentReportItem(DataModule& data)
     static const char* const fields[kColumnCount] = {"node",     "consumer", "scheme", "G",      "H",   "t1",
                                                      "t2",       "u",        "up",     "elevator", "throat", "hmin",
                                                      "nozzle",   "dh",       "orifice", "count", "remark"};
-    mstch::array pieces;
-    for (size_t first = 0; first < table.rows.size(); first += kReportRowsPerPiece) {
-        const size_t end = std::min(table.rows.size(), first + kReportRowsPerPiece);
-        mstch::array rows;
-        rows.reserve(end - first);
-        for (size_t i = first; i < end; ++i) {
-            mstch::map row;
-            for (int c = 0; c < kColumnCount; ++c)
-                row.emplace(fields[c], utf8(adjustmentText(table.rows[i], c, QLatin1Char('.'))));
-            rows.push_back(std::move(row));
+    // The remarks are a table of their own after the values: in one table a
+    // long remark would leave the numbers beside it no room on the page.
+    std::vector<const InputAdjustment*> remarked;
+    for (const InputAdjustment& row : table.rows)
+        if (!row.remark.isEmpty())
+            remarked.push_back(&row);
+    auto pieces = [&](const std::vector<const InputAdjustment*>& rows) {
+        mstch::array result;
+        for (size_t first = 0; first < rows.size(); first += kReportRowsPerPiece) {
+            const size_t end = std::min(rows.size(), first + kReportRowsPerPiece);
+            mstch::array shown;
+            shown.reserve(end - first);
+            for (size_t i = first; i < end; ++i) {
+                mstch::map row;
+                for (int c = 0; c < kColumnCount; ++c)
+                    row.emplace(fields[c], utf8(adjustmentText(*rows[i], c, QLatin1Char('.'))));
+                shown.push_back(std::move(row));
+            }
+            result.push_back(mstch::map{{"rows", std::move(shown)}, {"last", end == rows.size()}});
         }
-        pieces.push_back(mstch::map{{"rows", std::move(rows)}, {"last", end == table.rows.size()}});
-    }
-    return mstch::map{{"present", true}, {"pieces", std::move(pieces)}};
+        return result;
+    };
+    std::vector<const InputAdjustment*> all;
+    all.reserve(table.rows.size());
+    for (const InputAdjustment& row : table.rows)
+        all.push_back(&row);
+    return mstch::map{{"present", true},
+                      {"pieces", pieces(all)},
+                      {"hasRemarks", !remarked.empty()},
+                      {"remarkPieces", pieces(remarked)}};
 }
 
 void writeAdjustmentFile(const std::vector<InputAdjustment>& rows, const QString& path, const QList<KeptFile>& kept)

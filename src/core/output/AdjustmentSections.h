@@ -25,10 +25,11 @@ void writeAdjustmentRows(SheetWriter& out, const std::vector<InputAdjustment>& r
 // the calculation's name and the table). Throws Failure.
 void writeAdjustmentSheet(DataModule& data, SheetWriter& out, Progress& progress);
 
-// rcNalad of the printed report: `present` when there is a table to print,
-// and its `pieces` (at most kReportRowsPerPiece `rows` each, `last` on the
-// last piece) with the fields node, consumer, scheme, G, H, t1, t2, u, up,
-// elevator, throat, hmin, nozzle, dh, orifice, count, remark. Throws Failure.
+// rcNalad of the printed report: `present` when there is a table to print;
+// its `pieces` (at most kReportRowsPerPiece `rows` each, `last` on the last
+// piece) with the fields node, consumer, scheme, G, H, t1, t2, u, up,
+// elevator, throat, hmin, nozzle, dh, orifice, count, remark; `hasRemarks` and
+// `remarkPieces`, the same for the rows with a remark. Throws Failure.
 mstch::map adjustmentReportItem(DataModule& data);
 
 } // namespace zurm

@@ -6,6 +6,7 @@
 #include "base/UserDialogs.h"
 #include "document/CalculationRow.h"
 #include "document/DataModule.h"
+#include "document/DocumentFiles.h"
 #include "output/CalculationReport.h"
 #include "output/ReportTemplate.h"
 #include "output/ReportWorkbook.h"
@@ -241,6 +242,37 @@ void writeAdjustmentFile(const std::vector<InputAdjustment>& rows, const QString
         text += line.join(QLatin1Char(';')) + QStringLiteral("\r\n");
     }
     writeOutputFile(target, QByteArray("\xEF\xBB\xBF") + text.toUtf8(), kAdjustmentOutputNoun, kept);
+}
+
+bool saveAdjustmentTable(const DataModule& data, UserDialogs& dialogs, const std::vector<InputAdjustment>& rows,
+                         bool workbook)
+{
+    const std::optional<QString> chosen = dialogs.chooseFileToSave(
+        QStringLiteral("Сохранить результат наладочного расчета"), QFileInfo(data.calculationPath()).absolutePath(),
+        workbook ? QStringLiteral("Книга Microsoft Excel (*.xlsx)|*.xlsx")
+                 : QStringLiteral("Таблица CSV (*.csv)|*.csv"));
+    if (!chosen)
+        return false;
+    QString file = QFileInfo(*chosen).absoluteFilePath();
+    if (!isWorkbookName(file) && !file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        file += workbook ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
+    if (const QString problem = outputPlaceProblem(kAdjustmentOutputNoun, file, documentFiles(data));
+        !problem.isEmpty()) {
+        dialogs.showMessage(problem, MessageKind::Warning);
+        return false;
+    }
+    if (QFileInfo::exists(file)
+        && !dialogs.askYesNo(kApplicationTitle,
+                             QStringLiteral("Файл \"") + file + QStringLiteral("\" уже существует. Заменить его?")))
+        return false;
+    try {
+        writeAdjustmentFile(rows, file, documentFiles(data));
+    } catch (const Failure& failure) {
+        dialogs.showMessage(failure.text(), MessageKind::Error);
+        return false;
+    }
+    dialogs.showWrittenFile(file);
+    return true;
 }
 
 } // namespace zurm

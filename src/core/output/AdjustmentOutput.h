@@ -14,6 +14,7 @@
 namespace zurm {
 
 class DataModule;
+class UserDialogs;
 
 struct AdjustmentColumn {
     QString caption;
@@ -49,5 +50,13 @@ void writeAdjustmentFile(const std::vector<InputAdjustment>& rows, const QString
                          const QList<KeptFile>& kept = {});
 
 inline const QString kAdjustmentOutputNoun = QStringLiteral("Результат наладочного расчета");
+
+// The window's save commands: the file is chosen (".csv" or ".xlsx" added
+// when the name has neither ending), a place that may not be replaced is
+// refused, an existing file is replaced only after a Yes, and the written
+// file is shown. Returns whether it was written; a failure is shown as its
+// message.
+bool saveAdjustmentTable(const DataModule& data, UserDialogs& dialogs, const std::vector<InputAdjustment>& rows,
+                         bool workbook);
 
 } // namespace zurm

@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -219,6 +221,7 @@ AdjustmentWindow::AdjustmentWindow(DataModule& data, UserDialogs& dialogs, QWidg
     elevatorsGrid_->setDialogs(&dialogs_);
     elevatorsGrid_->setModel(elevators_);
     elevatorsGrid_->verticalHeader()->hide();
+    elevatorsGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     elevatorsGrid_->horizontalHeader()->setStretchLastSection(true);
     elevatorsLayout->addWidget(elevatorsGrid_, 1);
     auto* buttons = new QHBoxLayout;
@@ -245,7 +248,19 @@ AdjustmentWindow::AdjustmentWindow(DataModule& data, UserDialogs& dialogs, QWidg
                 QMetaObject::invokeMethod(this, [this] { elevators_->setElevators(settings_.elevators); },
                                           Qt::QueuedConnection);
             });
-    top->addWidget(elevatorsBox, 1);
+    top->addWidget(elevatorsBox);
+    // The remark of the current input, whole, under the grid: there it is
+    // the last column, often beyond the window's edge.
+    auto* remarkBox = new QGroupBox(QStringLiteral("Примечание"), this);
+    remarkBox->setObjectName(QStringLiteral("gbRemark"));
+    auto* remarkLayout = new QVBoxLayout(remarkBox);
+    remark_ = new QLabel(remarkBox);
+    remark_->setObjectName(QStringLiteral("lbRemark"));
+    remark_->setWordWrap(true);
+    remark_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    remark_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    remarkLayout->addWidget(remark_, 1);
+    top->addStretch(1);
     layout->addLayout(top);
 
     rows_ = new AdjustmentRowsModel(this);
@@ -256,7 +271,10 @@ AdjustmentWindow::AdjustmentWindow(DataModule& data, UserDialogs& dialogs, QWidg
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->horizontalHeader()->setStretchLastSection(true);
+    grid_->verticalHeader()->hide();
     layout->addWidget(grid_, 1);
+    layout->addWidget(remarkBox);
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { showRemark(); });
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("lbSummary"));
     layout->addWidget(summary_);
@@ -279,6 +297,20 @@ QString AdjustmentWindow::prepare()
 
 void AdjustmentWindow::applyFontSizes(const FontSizes& sizes)
 {
+    // The constants and the remark are data as much as the grids are: the
+    // whole window reads at the size of the data grids, its menu too, as the
+    // main window's does.
+    QFont whole = font();
+    whole.setPointSize(sizes.dataCells);
+    setFont(whole);
+    for (QLineEdit* field : constants_)
+        field->setMaximumWidth(QFontMetrics(whole).horizontalAdvance(QStringLiteral("0000000000")) + 12);
+    // Larger letters want a larger window, as far as the screen allows.
+    if (const QScreen* screen = this->screen()) {
+        const QSize room = screen->availableGeometry().size();
+        const double scale = std::max(1.0, sizes.dataCells / 10.0);
+        resize(std::min(room.width(), int(1200 * std::min(scale, 1.3))), std::min(room.height(), int(720 * scale)));
+    }
     for (CalculationGrid* grid : {grid_, elevatorsGrid_}) {
         QFont cells = grid->font();
         cells.setPointSize(sizes.dataCells);
@@ -291,6 +323,12 @@ void AdjustmentWindow::applyFontSizes(const FontSizes& sizes)
     // The captions are short, the values of a row are kept on one line.
     grid_->resizeColumnsToContents();
     elevatorsGrid_->resizeColumnsToContents();
+    // The series is shown whole in width: the grid is as wide as its two columns.
+    int width = elevatorsGrid_->frameWidth() * 2 + elevatorsGrid_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < elevators_->columnCount(); ++column)
+        width += elevatorsGrid_->columnWidth(column) + 12;
+    elevatorsGrid_->setMinimumWidth(width);
+    elevatorsGrid_->setMaximumWidth(width);
 }
 
 void AdjustmentWindow::showSettings()
@@ -378,8 +416,10 @@ void AdjustmentWindow::showRows(std::vector<InputAdjustment> rows)
 {
     const QModelIndex current = grid_->currentIndex();
     rows_->setRows(std::move(rows));
-    if (current.isValid() && current.row() < rows_->rowCount())
-        grid_->setCurrentIndex(rows_->index(current.row(), current.column()));
+    if (rows_->rowCount() > 0)
+        grid_->setCurrentIndex(rows_->index(std::min(std::max(current.row(), 0), rows_->rowCount() - 1),
+                                            std::max(current.column(), 0)));
+    showRemark();
     int orifices = 0, elevators = 0, remarks = 0;
     for (const InputAdjustment& row : rows_->rows()) {
         orifices += row.device == AdjustmentDevice::Orifice ? 1 : 0;
@@ -396,6 +436,21 @@ void AdjustmentWindow::showRows(std::vector<InputAdjustment> rows)
 void AdjustmentWindow::saveTable(bool workbook)
 {
     saveAdjustmentTable(data_, dialogs_, rows_->rows(), workbook);
+}
+
+void AdjustmentWindow::showRemark()
+{
+    const int row = grid_->currentIndex().row();
+    if (row < 0 || row >= rows_->rowCount()) {
+        remark_->clear();
+        return;
+    }
+    const InputAdjustment& input = rows_->rows()[size_t(row)];
+    QString text = QStringLiteral("Узел ") + QString::number(input.conditions.node);
+    if (!input.consumer.isEmpty())
+        text += QStringLiteral(", ") + input.consumer;
+    text += QStringLiteral(": ") + (input.remark.isEmpty() ? QStringLiteral("замечаний нет.") : input.remark);
+    remark_->setText(text);
 }
 
 } // namespace zurm::gui

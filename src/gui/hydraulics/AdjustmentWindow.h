@@ -99,6 +99,7 @@ private:
     bool apply(const AdjustmentSettings& settings, const QString& problem = QString(), bool fromGrid = false);
     void recompute();
     void showRows(std::vector<InputAdjustment> rows);
+    void showRemark();
 
     DataModule& data_;
     UserDialogs& dialogs_;
@@ -109,6 +110,7 @@ private:
     CalculationGrid* elevatorsGrid_ = nullptr;
     std::vector<QLineEdit*> constants_;
     QLabel* summary_ = nullptr;
+    QLabel* remark_ = nullptr;
 };
 
 } // namespace zurm::gui

@@ -12,6 +12,7 @@
 #include "hydraulics/CalculationRun.h"
 #include "hydraulics/TopologyCheck.h"
 #include "network/SchemaGeometry.h"
+#include "output/AdjustmentOutput.h"
 #include "output/CalculationReport.h"
 #include "output/ReportWorkbook.h"
 #include "platform/CNumericLocale.h"
@@ -48,7 +49,8 @@ const char* const kUsage =
     "Использование:\n"
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
     "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА] [--pdf ОТЧЕТ]\n"
-    "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N]\n"
+    "            [--adjustment ТАБЛИЦА.csv|.xlsx]\n"
+    "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N] [--adjustment ТАБЛИЦА]\n"
     "  zurm-calc ФАЙЛ [--no-run] --graph ГРАФИК --main N [--type K] [--from A] [--to B]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png|.jpg [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc ФАЙЛ --load КНИГА --sheet ЛИСТ --rows N-M --nodes K1,K2 --column ПОКАЗАТЕЛЬ=K ...\n"
@@ -78,6 +80,13 @@ const char* const kUsage =
     "  --pdf ОТЧЕТ        после расчета записать печатный отчет (по\n"
     "                     описанию 0.rav-3.rav из папки программы) в файл\n"
     "                     PDF; файл заменяется целиком\n"
+    "  --adjustment ТАБЛИЦА\n"
+    "                     после расчета двухтрубной сети выполнить наладочный\n"
+    "                     расчет вводов потребителей (диафрагмы, элеваторы,\n"
+    "                     сопла) и записать его таблицу в ТАБЛИЦА: CSV (.csv:\n"
+    "                     UTF-8, поля через \";\", десятичная запятая) или\n"
+    "                     книгу Microsoft Excel (.xlsx); постоянные расчета -\n"
+    "                     значения по умолчанию, а не из настроек программы\n"
     "  --graph ГРАФИК     после расчета построить график вдоль магистрали и\n"
     "                     записать его в ГРАФИК: рисунок PNG или SVG (по\n"
     "                     окончанию имени) или точки графика в CSV (.csv:\n"
@@ -165,6 +174,7 @@ struct CalculationRequest {
     std::optional<int> digits;     // --digits
     QString workbook;              // --xlsx, with ".xlsx" added when missing
     QString pdf;                   // --pdf
+    QString adjustment;            // --adjustment, .csv or .xlsx
     bool run = true;               // false: --no-run, the stored results are exported
     std::optional<GraphRequest> graph; // --graph
 };
@@ -193,6 +203,20 @@ int writeOutputs(zurm::DataModule& data, zurm::Progress& progress, const Calcula
     } catch (const zurm::Failure& failure) {
         printLine(stderr, failure.text());
         return 1;
+    }
+    if (!request.adjustment.isEmpty()) {
+        try {
+            const zurm::AdjustmentTable table = zurm::adjustmentOfCalculation(data);
+            if (!table.refusal.isEmpty()) {
+                printLine(stderr, table.refusal);
+                return 1;
+            }
+            zurm::writeAdjustmentFile(table.rows, QFileInfo(request.adjustment).absoluteFilePath(),
+                                      zurm::documentFiles(data));
+        } catch (const zurm::Failure& failure) {
+            printLine(stderr, failure.text());
+            return 1;
+        }
     }
     if (request.graph) {
         try {
@@ -333,8 +357,9 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
-    return request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph ? 0
-                                                                                 : writeOutputs(data, progress, request);
+    return request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph && request.adjustment.isEmpty()
+               ? 0
+               : writeOutputs(data, progress, request);
 }
 
 int process(const QString& givenFile, const QString& givenReference,
@@ -384,6 +409,13 @@ int process(const QString& givenFile, const QString& givenReference,
             problem = zurm::outputPlaceProblem(QStringLiteral("График"), graph, kept);
         if (problem.isEmpty() && !graph.isEmpty() && (graph == text || graph == workbook || graph == pdf))
             problem = QStringLiteral("Два результата нельзя записать в один файл ") + graph + QLatin1Char('.');
+        const QString adjustment =
+            calculation->adjustment.isEmpty() ? QString() : QFileInfo(calculation->adjustment).absoluteFilePath();
+        if (problem.isEmpty() && !adjustment.isEmpty())
+            problem = zurm::outputPlaceProblem(zurm::kAdjustmentOutputNoun, adjustment, kept);
+        if (problem.isEmpty() && !adjustment.isEmpty()
+            && (adjustment == text || adjustment == workbook || adjustment == pdf || adjustment == graph))
+            problem = QStringLiteral("Два результата нельзя записать в один файл ") + adjustment + QLatin1Char('.');
         if (!problem.isEmpty()) {
             printLine(stderr, problem);
             return 2;
@@ -439,7 +471,7 @@ int finished(int code)
 const char* const kValueOptions[] = {"prepare", "reference", "text",  "digits", "xlsx",    "pdf",        "graph",
                                      "main",    "type",      "from",  "to",     "schema",  "zoom",       "labels",
                                      "select",  "load",      "sheet", "rows",   "nodes",   "column",     "convert",
-                                     "jet-charset", "expect"};
+                                     "jet-charset", "expect", "adjustment"};
 
 // The option as the user spelt it, for the message about it.
 QString spelling(const QStringList& args, const QString& name)
@@ -550,12 +582,20 @@ int runCommand(const QStringList& args)
     request.run = !given("no-run");
     if (given("xlsx"))
         request.workbook = zurm::withXlsxSuffix(value("xlsx"));
+    if (given("adjustment")) {
+        request.adjustment = value("adjustment");
+        if (!zurm::isWorkbookName(request.adjustment)
+            && !request.adjustment.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+            return usageError(QStringLiteral("Имя файла наладочного расчета (--adjustment) должно оканчиваться на .csv "
+                                             "или .xlsx."));
+    }
     if (given("digits")) {
         request.digits = integerIn(value("digits"), 0, 18);
         if (!request.digits)
             return usageError(QStringLiteral("Число знаков (--digits) должно быть целым от 0 до 18."));
     }
-    const bool calculationOptions = given("text") || given("xlsx") || given("digits") || given("no-run");
+    const bool calculationOptions =
+        given("text") || given("xlsx") || given("digits") || given("no-run") || given("adjustment");
 
     SchemaRequest schema;
     schema.out = value("schema");
@@ -669,8 +709,9 @@ int runCommand(const QStringList& args)
         graph.digits = request.digits;
         request.graph = graph;
     }
-    if (!request.run && request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph)
-        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf или --graph."));
+    if (!request.run && request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph
+        && request.adjustment.isEmpty())
+        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf, --graph или --adjustment."));
     if (!request.run && !request.textFile.isEmpty())
         return usageError(QStringLiteral("Параметр --no-run не сочетается с --text: расчет не выполняется."));
     if (prepareMode)

@@ -1,6 +1,7 @@
 // zurm-calc as engineers and scripts call it: exit codes, messages on stderr,
 // and what --prepare does to a calculation file.
 #include "base/Sql.h"
+#include "platform/XlsxReader.h"
 #include "support/PackedWorkbook.h"
 #include "support/ProgramFolder.h"
 
@@ -660,4 +661,80 @@ TEST(ZurmCalc, OutputsKeepWhatTheyMayNotReplace)
     EXPECT_TRUE(QFile::exists(docs("old.csv.backup")));
     const QStringList temporaries = QDir(folder.docsFolder()).entryList({QStringLiteral("~$*")}, QDir::Files | QDir::Hidden);
     EXPECT_TRUE(temporaries.isEmpty()) << temporaries.join(' ').toStdString();
+}
+
+TEST(ZurmCalc, AdjustmentTableAsCsvOrWorkbook)
+{
+    QTemporaryDir folder;
+    auto copyExample = [&](const char* name) {
+        const QString file = folder.filePath(QString::fromUtf8(name) + QStringLiteral(".mdb"));
+        EXPECT_TRUE(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/") + QString::fromUtf8(name)
+                                    + QStringLiteral(".mdb"),
+                                file));
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        return file;
+    };
+    const QString district = copyExample("district_two_pipe");
+    const QString onePipe = copyExample("one_pipe");
+    execOn(district, QStringLiteral("CREATE TABLE [Потребители] ([КонУзел] smallint PRIMARY KEY, [НаимПотр] text(255), "
+                                    "[СхемаПрис] smallint, [ПотНСист] float, [ВысЗд] float, [ТСмеш] float, "
+                                    "[НапТреб] float)"));
+    execOn(district, QStringLiteral("INSERT INTO [Потребители] VALUES (10, 'Школа', 0, 1.5, 12, 95, NULL), "
+                                    "(102, 'Дом; ул. Мира, 3', 1, NULL, 15, NULL, 20)"));
+    auto out = [&](const char* name) { return folder.filePath(QString::fromUtf8(name)); };
+    const QString noRun = QStringLiteral("--no-run"), adjustment = QStringLiteral("--adjustment");
+    QDir(folder.path()).mkdir(QStringLiteral("folder.csv"));
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        QString message; // on stderr
+    } cases[] = {
+        {{district, noRun, adjustment, out("early.csv")}, 1,
+         QStringLiteral("Перед наладочным расчетом необходимо выполнить расчет (Команда: Данные / Выполнить расчет).")},
+        {{district, adjustment, out("table.txt")}, 2,
+         QStringLiteral("Имя файла наладочного расчета (--adjustment) должно оканчиваться на .csv или .xlsx.")},
+        {{district, adjustment, out("table.csv")}, 0, {}},
+        {{district, noRun, adjustment, out("table.xlsx")}, 0, {}},
+        {{district, noRun, adjustment, out("folder.csv")}, 2,
+         QStringLiteral("Результат наладочного расчета нельзя записать в ") + out("folder.csv")
+             + QStringLiteral(": это папка.")},
+        {{onePipe, adjustment, out("one.csv")}, 1,
+         QStringLiteral("Наладочный расчет выполняется только для двухтрубной сети")},
+        {{district, noRun}, 2,
+         QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf, --graph или --adjustment.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const Outcome outcome = zurmCalc(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(c.message)) << outcome.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(out("early.csv")));
+    EXPECT_FALSE(QFile::exists(out("one.csv")));
+
+    // CSV as a spreadsheet program under a Russian locale reads it.
+    QFile csv(out("table.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray bytes = csv.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 1 + 23 + 1); // the captions, the end nodes, the end of the last line
+    EXPECT_EQ(lines[0], QStringLiteral("Узел;Потребитель;Схема присоединения;G, т/ч;H, м;τ1, °C;τ2, °C;u;uр;"
+                                       "№ элеватора;dг, мм;Hmin, м;dс, мм;ΔH диафрагм, м;d диафрагмы, мм;"
+                                       "Число диафрагм;Примечание"));
+    EXPECT_EQ(lines[1], QStringLiteral("10;Школа;элеваторная;18,000;38,83;128,50;71,50;1,43;1,64;7;52,94;14,63;16,32;;;;"));
+    EXPECT_EQ(lines[2], QStringLiteral("102;\"Дом; ул. Мира, 3\";непосредственная без смешения;12,000;44,42;129,50;"
+                                       "70,50;;;;;;;24,42;15,58;1;"));
+    EXPECT_EQ(lines[3], QStringLiteral("103;;;6,000;46,28;129,50;70,50;;;;;;;;;;Нет данных о потребителе."));
+
+    const zurm::XlsxReader book(out("table.xlsx"));
+    EXPECT_EQ(book.sheetNames(), QStringList{QStringLiteral("Наладка")});
+    const zurm::XlsxSheet sheet = book.sheet(0);
+    EXPECT_EQ(sheet.rowCount, 1 + 23);
+    EXPECT_EQ(sheet.cell(1, 17).text, QStringLiteral("Примечание"));
+    EXPECT_EQ(sheet.cell(2, 1).number, 10);
+    EXPECT_EQ(sheet.cell(2, 10).number, 7);
+    EXPECT_DOUBLE_EQ(sheet.cell(2, 13).number, 16.32);
+    EXPECT_DOUBLE_EQ(sheet.cell(3, 15).number, 15.58);
+    EXPECT_EQ(sheet.cell(4, 17).text, QStringLiteral("Нет данных о потребителе."));
 }

@@ -39,6 +39,7 @@ const QStringList kTopics = {
     QStringLiteral("GR\\VipRas.htm"),       QStringLiteral("DV\\NastrProg.htm"),
     QStringLiteral("DV\\SprDtr.htm"),       QStringLiteral("DV\\SprPlVodiOtT.htm"),
     QStringLiteral("DV\\SprPoprKKUP.htm"),  QStringLiteral("index.htm"),
+    QStringLiteral("GR/NalRas.htm"),
 };
 
 QTextBrowser* browser()

@@ -15,6 +15,7 @@
 // photographed once it has been shown for a moment and then closed.
 #include "base/Sql.h"
 #include "base/UserDialogs.h"
+#include "document/Consumers.h"
 #include "entry/SpreadsheetLoad.h"
 #include "output/ReportWorkbook.h"
 #include "gui/entry/MainWindow.h"
@@ -172,6 +173,14 @@ int main(int argc, char** argv)
         if (!map.isEmpty() && QFileInfo(map).isRelative())
             zurm::execSql(db, QStringLiteral("UPDATE [НазвРасч] SET [Карта] = ?"),
                           {QDir(binFolder).absoluteFilePath(map)});
+        // Consumers at some end nodes of the district, for the adjustment window.
+        zurm::ensureConsumerTables(db);
+        zurm::execSql(db, QStringLiteral(
+            "INSERT OR REPLACE INTO [Потребители] ([КонУзел], [НаимПотр], [СхемаПрис], [ПотНСист], [ВысЗд], [ТСмеш], "
+            "[НапТреб]) VALUES (10, 'Школа № 5', 0, 1.5, 12, 95, NULL), (102, 'Жилой дом, ул. Мира, 3', 1, NULL, 15, "
+            "NULL, 20), (103, 'Баня', 2, NULL, 6, NULL, 50), (202, 'Детский сад № 12', 0, 1.2, 9, 95, NULL), "
+            "(204, 'Поликлиника', 3, NULL, 12, NULL, 15), (205, 'Жилой дом, ул. Садовая, 8', 0, 8, 27, 95, NULL), "
+            "(301, 'Магазин', 1, NULL, 5, NULL, 37.5), (403, 'Жилой дом, ул. Лесная, 1', 0, 1.2, 15, 135, NULL)"));
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("screenshots-map"));
@@ -200,6 +209,7 @@ int main(int argc, char** argv)
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
     photographModals({{QStringLiteral("TParTSForm"), QStringLiteral("8-network-editor")}}, trigger("miDataParTS"));
     save(&window, QStringLiteral("6-main-window-after-run"));
+    photographModals({{QStringLiteral("TNalRasForm"), QStringLiteral("20-adjustment")}}, trigger("miDataNalRas"));
     photographModals({{QStringLiteral("ReportPreview"), QStringLiteral("16-report-preview")}}, trigger("miDataFormOtsh"));
     {
         // The network editor's two auto-fill dialogs, as its commands open them.

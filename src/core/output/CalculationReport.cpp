@@ -1,4 +1,5 @@
 #include "output/CalculationReport.h"
+#include "output/AdjustmentSections.h"
 
 #include "base/Failure.h"
 #include "base/Sql.h"
@@ -287,6 +288,7 @@ ReportDocument buildCalculationReport(DataModule& data, int digitsAsked)
         {"rcNastr", std::move(settings)},
         {"rcRashPod", utf8(indicators.fullName(QStringLiteral("РасхПод")))},
         {"rcRashObr", utf8(indicators.fullName(QStringLiteral("РасхОбр")))},
+        {"rcNalad", adjustmentReportItem(data)},
     };
     ReportDocument report;
     report.html = QString::fromStdString(mstch::render(utf8(definition), context));

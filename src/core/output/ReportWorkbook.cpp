@@ -1,4 +1,5 @@
 #include "output/ReportWorkbook.h"
+#include "output/AdjustmentSections.h"
 #include "output/ReportCaptions.h"
 #include "output/SheetWriter.h"
 
@@ -342,6 +343,7 @@ void writeReportWorkbook(DataModule& data, const QString& path, Progress& progre
     {
         SheetWriter out(file, reportValueFormat(reportDigits(data, digits)), QStringLiteral("ЗУРМ"), kColumnWidth);
         ReportSheet(data, out, progress).write();
+        writeAdjustmentSheet(data, out, progress);
         out.close();
     }
     file.commit();

@@ -140,6 +140,26 @@ public:
             failWith(error, errno);
     }
 
+    // A further sheet after those written so far, every column `columnWidth`
+    // characters wide; the rows written from now on go to it.
+    void addSheet(const QString& sheetName, double columnWidth)
+    {
+        // The finished sheet's rows are unchecked in its scratch file, as in close().
+        if (FILE* rows = sheet_->optimize_tmpfile) {
+            errno = 0;
+            if (std::fflush(rows) != 0 || std::ferror(rows)) {
+                const int error = errno;
+                lxw_workbook_free(std::exchange(book_, nullptr));
+                failWith(LXW_ERROR_CREATING_TMPFILE, error ? error : ENOSPC);
+            }
+        }
+        lxw_worksheet* sheet = workbook_add_worksheet(book_, sheetName.toUtf8().constData());
+        if (!sheet)
+            failWith(LXW_ERROR_CREATING_TMPFILE, errno);
+        sheet_ = sheet;
+        check(worksheet_set_column(sheet_, 0, LXW_COL_MAX - 1, columnWidth, nullptr));
+    }
+
     void text(int row, int column, const QString& text, Style style)
     {
         const QByteArray bytes = text.toUtf8();

@@ -9,6 +9,7 @@
 #include "gui/entry/ParametersDialog.h"
 #include "gui/entry/RepeatedEntryDialog.h"
 #include "gui/entry/SpreadsheetLoadDialog.h"
+#include "gui/hydraulics/AdjustmentWindow.h"
 #include "session/DocumentSession.h"
 
 #include <QActionGroup>
@@ -29,6 +30,7 @@ const QString kHeadNodesContext = QStringLiteral("Ошибка при запис
 const QString kRepeatedEntryContext = QStringLiteral("Ошибка при открытии окна ввода повторяющихся данных.");
 const QString kLoadContext = QStringLiteral("Ошибка при открытии окна загрузки данных из Microsoft Excel.");
 const QString kCheckContext = QStringLiteral("Ошибка при проверке параметров расчета.");
+const QString kAdjustmentContext = QStringLiteral("Ошибка при наладочном расчете.");
 
 // The main window's commands are disabled while one of its modal dialogs runs
 // and come back as they were on every way out.
@@ -244,6 +246,39 @@ void DataCommands::loadFromSpreadsheet()
     dialog.applyFontSizes(host_.fontSizes());
     dialog.exec();
     grids.restoreSegmentPosition(position);
+}
+
+// ---------------------------------------------------------------- adjustment of the inputs
+
+void DataCommands::adjustment()
+{
+    DocumentSession& session = host_.session();
+    UserDialogs& dialogs = host_.dialogs();
+    CalculationGrids& grids = host_.grids();
+    if (!session.data().calculationOpen())
+        return;
+    // An edit still in the grids clears the calculation-done flag when it is
+    // posted, and then the command refuses, as the report does.
+    if (!guardedStep(dialogs, kSaveContext, [&] {
+            grids.finishEditing();
+            grids.postPendingEdits();
+        }))
+        return;
+    if (!session.data().calculationDone()) {
+        dialogs.showMessage(kAdjustmentNeedsCalculation, MessageKind::Warning);
+        return;
+    }
+    const CommandsDisabled disabled(host_.window());
+    AdjustmentWindow window(session.data(), dialogs, &host_.window());
+    QString refusal;
+    if (!guardedStep(dialogs, kAdjustmentContext, [&] { refusal = window.prepare(); }))
+        return;
+    if (!refusal.isEmpty()) {
+        dialogs.showMessage(refusal, MessageKind::Warning);
+        return;
+    }
+    window.applyFontSizes(host_.fontSizes());
+    window.exec();
 }
 
 } // namespace zurm::gui

@@ -33,6 +33,9 @@ public:
     // "Загрузить данные из Microsoft Excel".
     void loadFromSpreadsheet();
 
+    // "Наладочный расчет": after a run, the window of the inputs' adjustment.
+    void adjustment();
+
     // The two sorts: radio items in the menu, a grouped pair of check buttons
     // on the toolbar; the command keeps the two in agreement.
     void addSortCommands(QMenu* menu, QToolBar* toolbar);

@@ -218,6 +218,7 @@ void MainWindow::createCommands()
     add(data, toolbar, {"miDataVigrV_ME", "tbVigrV_ME", "Выгрузить отчет в Microsoft Excel", "export-excel"},
         [this] { exportReportToSpreadsheet(*this); });
     add(data, toolbar, {"miDataGr", "tbGr", "Формировать график", "graph"}, [this] { showGraphWindow(*this); });
+    add(data, nullptr, {"miDataNalRas", nullptr, "Наладочный расчет", nullptr}, [this] { dataCommands_->adjustment(); });
     data->addSeparator();
     dataCommands_->addSortCommands(data, toolbar);
     toolbar->addSeparator();

@@ -59,7 +59,7 @@ Pens pensFor(bool blackAndWhite)
         pens.supply = QPen(Qt::black, 2);
         // Dashed, so that the two heads stay apart without colour.
         pens.back = QPen(Qt::black, 2, Qt::DashLine);
-        pens.staticHead = QPen(Qt::black, 1, Qt::DashDotLine);
+        pens.staticHead = QPen(Qt::black, 1);
         pens.allowed = QPen(Qt::black, 1, Qt::DashDotDotLine);
         pens.boiling = QPen(Qt::black, 2, Qt::DotLine);
         pens.building = QPen(Qt::black, 1);
@@ -474,7 +474,9 @@ GraphPlot GraphPainter::paint(QPainter& painter, const QRectF& area) const
         if (m > 0 && marks[m - 1].at == mark.at && marks[m - 1].text == mark.text)
             continue;
         const double width = labelMetrics.horizontalAdvance(mark.text) + 4;
-        const QRectF above(mark.at.x() - width / 2, mark.at.y() - boxHeight - 4, width, boxHeight);
+        // Kept off the left axis's numbers and inside the picture, still over its point.
+        const double left = std::clamp(mark.at.x() - width / 2, plot.left() - 2, area.right() - gap / 2 - width);
+        const QRectF above(std::min(left, mark.at.x() - 2), mark.at.y() - boxHeight - 4, width, boxHeight);
         std::optional<QRectF> box;
         for (int row = 0; row <= kStackRows && !box; ++row) {
             const QRectF up = above.translated(0, -row * (boxHeight + 1));

@@ -5,16 +5,26 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace zurm::gui {
+
+namespace {
+
+// The window's size at the usual font.
+constexpr int kWidth = 560;
+constexpr int kHeight = 520;
+
+} // namespace
 
 CompletionDialog::CompletionDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("RasVipForm"));
     setWindowTitle(QStringLiteral("ЗУРМ"));
     setModal(true);
-    resize(560, 520);
+    resize(kWidth, kHeight);
 
     auto* layout = new QVBoxLayout(this);
     mmRasVip_ = new QPlainTextEdit(this);
@@ -98,6 +108,13 @@ void CompletionDialog::setMemoFont(const QFont& font)
 {
     mmRasVip_->setFont(font);
     mmRezhDavl_->setFont(font);
+    // A large font gets a window to match, so that the lines of the pressure
+    // regime stay readable without scrolling, within the screen.
+    const double scale = std::max(1.0, font.pointSizeF() / 10.0);
+    QSize wanted(int(kWidth * scale), int(kHeight * scale));
+    if (const QScreen* shown = screen())
+        wanted = wanted.boundedTo(shown->availableGeometry().size() * 0.9);
+    resize(wanted.expandedTo(QSize(kWidth, kHeight)));
 }
 
 } // namespace zurm::gui

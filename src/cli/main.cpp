@@ -10,6 +10,7 @@
 #include "document/NodeNumbers.h"
 #include "document/TableStructure.h"
 #include "hydraulics/CalculationRun.h"
+#include "hydraulics/PressureRegime.h"
 #include "hydraulics/TopologyCheck.h"
 #include "network/SchemaGeometry.h"
 #include "output/AdjustmentOutput.h"
@@ -49,8 +50,9 @@ const char* const kUsage =
     "Использование:\n"
     "  zurm-calc --prepare ФАЙЛ [--reference ФАЙЛ]\n"
     "  zurm-calc ФАЙЛ [--reference ФАЙЛ] [--text ФАЙЛ] [--digits N] [--xlsx КНИГА] [--pdf ОТЧЕТ]\n"
-    "            [--adjustment ТАБЛИЦА.csv|.xlsx]\n"
+    "            [--adjustment ТАБЛИЦА.csv|.xlsx] [--pressure-check]\n"
     "  zurm-calc ФАЙЛ --no-run [--xlsx КНИГА] [--pdf ОТЧЕТ] [--digits N] [--adjustment ТАБЛИЦА]\n"
+    "            [--pressure-check]\n"
     "  zurm-calc ФАЙЛ [--no-run] --graph ГРАФИК --main N [--type K] [--from A] [--to B]\n"
     "  zurm-calc ФАЙЛ --schema РИСУНОК.png|.jpg [--zoom N] [--labels 0|1|2] [--select N,N,...]\n"
     "  zurm-calc ФАЙЛ --load КНИГА --sheet ЛИСТ --rows N-M --nodes K1,K2 --column ПОКАЗАТЕЛЬ=K ...\n"
@@ -87,6 +89,10 @@ const char* const kUsage =
     "                     UTF-8, поля через \";\", десятичная запятая) или\n"
     "                     книгу Microsoft Excel (.xlsx); постоянные расчета -\n"
     "                     значения по умолчанию, а не из настроек программы\n"
+    "  --pressure-check   после сообщения о расчете вывести в stdout проверку\n"
+    "                     режима давления в узлах: вакуум, опорожнение систем\n"
+    "                     потребителей, давление выше допустимого, вскипание\n"
+    "                     воды (по строке на каждое найденное нарушение)\n"
     "  --graph ГРАФИК     после расчета построить график вдоль магистрали и\n"
     "                     записать его в ГРАФИК: рисунок PNG или SVG (по\n"
     "                     окончанию имени) или точки графика в CSV (.csv:\n"
@@ -121,7 +127,7 @@ const char* const kUsage =
     "  --column П=K       показатель П загружается из колонки K (до 8 раз);\n"
     "                     каждый П должен быть показателем участков\n"
     "  --run              после загрузки выполнить расчет (также, если задан\n"
-    "                     --text, --xlsx, --pdf или --graph)\n"
+    "                     --text, --xlsx, --pdf, --graph или --pressure-check)\n"
     "  --convert СТАРЫЙ   преобразовать файл прежних версий программы (база\n"
     "                     данных Microsoft Access, Jet 3 или Jet 4) в новый\n"
     "                     файл НОВЫЙ.mdb, которого еще нет; СТАРЫЙ не\n"
@@ -177,7 +183,14 @@ struct CalculationRequest {
     QString adjustment;            // --adjustment, .csv or .xlsx
     bool run = true;               // false: --no-run, the stored results are exported
     std::optional<GraphRequest> graph; // --graph
+    bool pressureCheck = false;        // --pressure-check
 };
+
+// The pressure regime of the results now in the file, on stdout.
+void printPressureCheck(const zurm::DataModule& data)
+{
+    printLine(stdout, zurm::pressureRegimeText(zurm::checkPressureRegime(data.calculation())));
+}
 
 
 const QString kReportNoun = QStringLiteral("Отчет");
@@ -249,6 +262,19 @@ int exportStoredResults(const QString& file, const CalculationRequest& request)
     if (!data.calculationDone() && (!request.workbook.isEmpty() || !request.pdf.isEmpty())) {
         printLine(stderr, request.workbook.isEmpty() ? zurm::kReportNeedsCalculation : zurm::kExportNeedsCalculation);
         return 1;
+    }
+    if (request.pressureCheck) {
+        if (!data.calculationDone()) {
+            printLine(stderr, QStringLiteral("Перед проверкой режима давления необходимо выполнить расчет (Команда: "
+                                             "Данные / Выполнить расчет)."));
+            return 1;
+        }
+        try {
+            printPressureCheck(data);
+        } catch (const zurm::Failure& failure) {
+            printLine(stderr, zurm::errorReport(QStringLiteral("Ошибка при проверке режима давления."), failure));
+            return 1;
+        }
     }
     return writeOutputs(data, progress, request);
 }
@@ -357,6 +383,14 @@ int calculate(zurm::DataModule& data, BatchDialogs& dialogs, zurm::Progress& pro
     if (!outcome.succeeded)
         return 1; // the error went to stderr through the dialogs
     printLine(stdout, outcome.successMessage);
+    if (request.pressureCheck) {
+        try {
+            printPressureCheck(data);
+        } catch (const zurm::Failure& failure) {
+            printLine(stderr, zurm::errorReport(QStringLiteral("Ошибка при проверке режима давления."), failure));
+            return 1;
+        }
+    }
     return request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph && request.adjustment.isEmpty()
                ? 0
                : writeOutputs(data, progress, request);
@@ -523,6 +557,7 @@ int runCommand(const QStringList& args)
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     parser.addOption(QCommandLineOption(QStringLiteral("run")));
     parser.addOption(QCommandLineOption(QStringLiteral("no-run")));
+    parser.addOption(QCommandLineOption(QStringLiteral("pressure-check")));
     for (const char* name : kValueOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     if (!parser.parse(args))
@@ -580,6 +615,7 @@ int runCommand(const QStringList& args)
     request.textFile = value("text");
     request.pdf = value("pdf");
     request.run = !given("no-run");
+    request.pressureCheck = given("pressure-check");
     if (given("xlsx"))
         request.workbook = zurm::withXlsxSuffix(value("xlsx"));
     if (given("adjustment")) {
@@ -595,7 +631,8 @@ int runCommand(const QStringList& args)
             return usageError(QStringLiteral("Число знаков (--digits) должно быть целым от 0 до 18."));
     }
     const bool calculationOptions =
-        given("text") || given("xlsx") || given("digits") || given("no-run") || given("adjustment");
+        given("text") || given("xlsx") || given("digits") || given("no-run") || given("adjustment")
+        || given("pressure-check");
 
     SchemaRequest schema;
     schema.out = value("schema");
@@ -710,8 +747,9 @@ int runCommand(const QStringList& args)
         request.graph = graph;
     }
     if (!request.run && request.workbook.isEmpty() && request.pdf.isEmpty() && !request.graph
-        && request.adjustment.isEmpty())
-        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf, --graph или --adjustment."));
+        && request.adjustment.isEmpty() && !request.pressureCheck)
+        return usageError(QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf, --graph, "
+                                         "--adjustment или --pressure-check."));
     if (!request.run && !request.textFile.isEmpty())
         return usageError(QStringLiteral("Параметр --no-run не сочетается с --text: расчет не выполняется."));
     if (prepareMode)

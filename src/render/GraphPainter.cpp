@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <optional>
 #include <algorithm>
 #include <cmath>
 
@@ -44,7 +45,72 @@ struct Axis {
     }
 };
 
+// How each line of the graph is drawn, in colour or in black and white.
+struct Pens {
+    QPen supply, back, staticHead, allowed, boiling, building;
+    QBrush buildingFill;
+    QColor hatch;
+};
+
+Pens pensFor(bool blackAndWhite)
+{
+    Pens pens;
+    if (blackAndWhite) {
+        pens.supply = QPen(Qt::black, 2);
+        // Dashed, so that the two heads stay apart without colour.
+        pens.back = QPen(Qt::black, 2, Qt::DashLine);
+        pens.staticHead = QPen(Qt::black, 1);
+        pens.allowed = QPen(Qt::black, 1, Qt::DashDotDotLine);
+        pens.boiling = QPen(Qt::black, 2, Qt::DotLine);
+        pens.building = QPen(Qt::black, 1);
+        pens.buildingFill = QBrush(Qt::black, Qt::Dense6Pattern);
+        pens.hatch = Qt::black;
+    } else {
+        pens.supply = QPen(Qt::red, 2);
+        pens.back = QPen(Qt::blue, 2);
+        pens.staticHead = QPen(QColor(0, 128, 0), 2, Qt::DashDotLine);
+        pens.allowed = QPen(QColor(170, 0, 170), 2, Qt::DashLine);
+        pens.boiling = QPen(QColor(230, 120, 0), 2, Qt::DashDotDotLine);
+        pens.building = QPen(QColor(110, 80, 40), 1);
+        pens.buildingFill = QBrush(QColor(215, 185, 140));
+        pens.hatch = QColor(128, 128, 128);
+    }
+    for (QPen* pen : {&pens.supply, &pens.back, &pens.staticHead, &pens.allowed, &pens.boiling})
+        pen->setCapStyle(Qt::FlatCap);
+    return pens;
+}
+
+// Whether a polyline crosses the band of the left axis: what lies wholly
+// above or below it is cut off and not named in the legend.
+bool crossesBand(const std::vector<GraphPoint>& points, double from, double to)
+{
+    for (size_t i = 0; i < points.size(); ++i) {
+        const double a = points[i].y;
+        const double b = i + 1 < points.size() ? points[i + 1].y : a;
+        if (std::max(a, b) >= from && std::min(a, b) <= to)
+            return true;
+    }
+    return false;
+}
+
+struct LegendEntry {
+    enum Glyph { Area, Line, Bar };
+    Glyph glyph;
+    QString text;
+    QPen pen;
+};
+
 } // namespace
+
+double GraphPlot::xPixel(double x) const
+{
+    return xTo == xFrom ? rect.center().x() : rect.left() + (x - xFrom) * rect.width() / (xTo - xFrom);
+}
+
+double GraphPlot::yPixel(double y) const
+{
+    return yTo == yFrom ? rect.center().y() : rect.bottom() - (y - yFrom) * rect.height() / (yTo - yFrom);
+}
 
 GraphPainter::GraphPainter(const Graph& graph, GraphPaintOptions options) : graph_(graph), options_(std::move(options))
 {
@@ -59,11 +125,12 @@ QImage GraphPainter::picture(const QSize& size) const
     return image;
 }
 
-void GraphPainter::paint(QPainter& painter, const QRectF& area) const
+GraphPlot GraphPainter::paint(QPainter& painter, const QRectF& area) const
 {
+    GraphPlot drawn;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setRenderHint(QPainter::Antialiasing, options_.antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing, options_.antialiasing);
     painter.fillRect(area, Qt::white);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::NoBrush);
@@ -124,16 +191,78 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
     }
     longestLabel = std::min(longestLabel, area.height() / 3);
 
+    // The legend of the piezometric graph: a row (or more) under the title.
+    const Pens pens = pensFor(options_.blackAndWhite);
+    const GraphPressureLines& regime = graph_.pressure;
+    std::vector<LegendEntry> legend;
+    if (regime.shown) {
+        legend.push_back({LegendEntry::Area, QStringLiteral("Отметка земли"), QPen(Qt::black, 1)});
+        legend.push_back({LegendEntry::Line, QStringLiteral("Подающий"), pens.supply});
+        if (graph_.twoPipe)
+            legend.push_back({LegendEntry::Line, QStringLiteral("Обратный"), pens.back});
+        if (regime.staticHead && *regime.staticHead >= yFrom && *regime.staticHead <= yTo)
+            legend.push_back({LegendEntry::Line,
+                              QStringLiteral("Статический напор ") + graphNumberText(*regime.staticHead, 2)
+                                  + QStringLiteral(" м"),
+                              pens.staticHead});
+        if (crossesBand(regime.allowed, yFrom, yTo))
+            legend.push_back({LegendEntry::Line,
+                              QStringLiteral("Допустимый напор (земля + ") + graphNumberText(regime.allowedPressure, 2)
+                                  + QStringLiteral(" м)"),
+                              pens.allowed});
+        if (std::any_of(regime.boiling.begin(), regime.boiling.end(),
+                        [&](const std::vector<GraphPoint>& run) { return crossesBand(run, yFrom, yTo); }))
+            legend.push_back({LegendEntry::Line, QStringLiteral("Линия вскипания"), pens.boiling});
+        if (std::any_of(regime.buildings.begin(), regime.buildings.end(), [&](const GraphBuilding& b) {
+                return b.ground <= yTo && b.ground + b.height >= yFrom;
+            }))
+            legend.push_back({LegendEntry::Bar, QStringLiteral("Высота зданий"), pens.building});
+    }
+    const double glyphWidth = metrics.height() * 2.5;
+    const double entryGap = metrics.height();
+    std::vector<QPointF> legendAt; // the top left of each entry
+    double legendHeight = 0;
+    {
+        const double width = area.width() - 2 * gap;
+        double x = 0, row = 0;
+        for (const LegendEntry& entry : legend) {
+            const double w = glyphWidth + gap / 2 + metrics.horizontalAdvance(entry.text);
+            if (x > 0 && x + w > width) {
+                x = 0;
+                row += 1;
+            }
+            legendAt.emplace_back(x, row * metrics.height());
+            x += w + entryGap;
+        }
+        if (!legend.empty())
+            legendHeight = (row + 1) * metrics.height() + gap / 2;
+        // Each row centred across the picture.
+        size_t first = 0;
+        while (first < legendAt.size()) {
+            size_t last = first;
+            while (last + 1 < legendAt.size() && legendAt[last + 1].y() == legendAt[first].y())
+                ++last;
+            const double rowWidth = legendAt[last].x() + glyphWidth + gap / 2
+                + metrics.horizontalAdvance(legend[last].text);
+            const double shift = area.left() + gap + std::max(0.0, (width - rowWidth) / 2);
+            for (size_t i = first; i <= last; ++i)
+                legendAt[i].rx() += shift;
+            first = last + 1;
+        }
+    }
+
     const QStringList leftTitleLines = graph_.leftTitle.split(QLatin1Char('\n'));
     const double leftTitleWidth = graph_.leftTitle.isEmpty() ? 0 : metrics.height() * leftTitleLines.size();
     const double titleHeight = graph_.title.isEmpty() ? gap : titleMetrics.height() + gap;
     const double bottomTitleHeight = graph_.bottomTitle.isEmpty() ? 0 : metrics.height() + gap / 2;
-    QRectF plot = area.adjusted(gap + leftTitleWidth + gap + widestTick + gap, gap + titleHeight + labelMetrics.height(),
+    QRectF plot = area.adjusted(gap + leftTitleWidth + gap + widestTick + gap,
+                                gap + titleHeight + legendHeight + labelMetrics.height(),
                                 -(gap + labelMetrics.height() * 2), -(gap + bottomTitleHeight + longestLabel + gap));
     if (plot.width() < 10 || plot.height() < 10) {
         painter.restore();
-        return;
+        return drawn;
     }
+    drawn = {plot, xFrom, xTo, yFrom, yTo};
     const Axis xAxis{xFrom, xTo, plot.left(), plot.right()};
     const Axis yAxis{yFrom, yTo, plot.bottom(), plot.top()};
 
@@ -152,6 +281,37 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
         painter.drawText(QRectF(-plot.height() / 2, 0, plot.height(), leftTitleWidth), Qt::AlignCenter,
                          graph_.leftTitle);
         painter.restore();
+    }
+
+    const double legendTop = area.top() + gap + titleHeight;
+    for (size_t i = 0; i < legend.size(); ++i) {
+        const LegendEntry& entry = legend[i];
+        const QPointF at(legendAt[i].x(), legendTop + legendAt[i].y());
+        const double middle = at.y() + metrics.height() / 2;
+        const QRectF glyph(at.x(), at.y() + metrics.height() * 0.2, glyphWidth, metrics.height() * 0.6);
+        painter.setBrush(Qt::NoBrush);
+        switch (entry.glyph) {
+        case LegendEntry::Area:
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QBrush(pens.hatch, Qt::BDiagPattern));
+            painter.drawRect(glyph);
+            painter.setPen(QPen(Qt::black, 1));
+            painter.drawLine(glyph.topLeft(), glyph.topRight());
+            break;
+        case LegendEntry::Line:
+            painter.setPen(entry.pen);
+            painter.drawLine(QPointF(glyph.left(), middle), QPointF(glyph.right(), middle));
+            break;
+        case LegendEntry::Bar:
+            painter.setPen(pens.building);
+            painter.setBrush(pens.buildingFill);
+            painter.drawRect(QRectF(glyph.center().x() - glyph.height() / 2, glyph.top(), glyph.height(), glyph.height()));
+            break;
+        }
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawText(QRectF(glyph.right() + gap / 2, at.y(), area.width(), metrics.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, entry.text);
     }
 
     // Grid and axis numbers.
@@ -201,7 +361,7 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
         }
         return parts;
     };
-    const QColor hatch = options_.blackAndWhite ? QColor(Qt::black) : QColor(128, 128, 128);
+    const QColor hatch = pens.hatch;
     for (const std::vector<QPointF>& part : runs(kGroundSeries)) {
         if (part.empty())
             continue;
@@ -222,11 +382,44 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
         else
             painter.drawPolyline(part.data(), int(part.size()));
     }
-    const QColor returnColour = options_.blackAndWhite ? QColor(Qt::black) : QColor(Qt::blue);
-    const QColor supplyColour = options_.blackAndWhite ? QColor(Qt::black) : QColor(Qt::red);
-    for (const auto& [series, colour] : {std::pair{int(kReturnSeries), returnColour}, std::pair{int(kSupplySeries), supplyColour}}) {
-        painter.setPen(QPen(colour, 2));
-        painter.setBrush(colour);
+    // The pressure regime under the head lines: buildings standing on the
+    // ground, then the static, allowed and boiling lines.
+    if (regime.shown) {
+        const double barWidth = std::max(8.0, metrics.height());
+        painter.setPen(pens.building);
+        painter.setBrush(pens.buildingFill);
+        for (const GraphBuilding& building : regime.buildings) {
+            const double x = xAxis.map(building.x);
+            const double bottom = yAxis.map(building.ground), top = yAxis.map(building.ground + building.height);
+            // At the end of the stretch the bar stands just inside the plot.
+            const double left = std::min(x - barWidth / 2, plot.right() - barWidth);
+            painter.drawRect(QRectF(left, top, barWidth, bottom - top));
+        }
+        painter.setBrush(Qt::NoBrush);
+        auto polyline = [&](const std::vector<GraphPoint>& points) {
+            std::vector<QPointF> pixels;
+            pixels.reserve(points.size());
+            for (const GraphPoint& p : points)
+                pixels.emplace_back(xAxis.map(p.x), yAxis.map(p.y));
+            if (pixels.size() == 1)
+                painter.drawEllipse(pixels.front(), 2, 2);
+            else if (!pixels.empty())
+                painter.drawPolyline(pixels.data(), int(pixels.size()));
+        };
+        if (regime.staticHead) {
+            painter.setPen(pens.staticHead);
+            const double y = yAxis.map(*regime.staticHead);
+            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        }
+        painter.setPen(pens.allowed);
+        polyline(regime.allowed);
+        painter.setPen(pens.boiling);
+        for (const std::vector<GraphPoint>& run : regime.boiling)
+            polyline(run);
+    }
+    for (const auto& [series, pen] : {std::pair{int(kReturnSeries), pens.back}, std::pair{int(kSupplySeries), pens.supply}}) {
+        painter.setPen(pen);
+        painter.setBrush(pen.color());
         for (const std::vector<QPointF>& part : runs(series)) {
             if (part.size() == 1)
                 painter.drawEllipse(part.front(), 2, 2);
@@ -236,27 +429,81 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
     }
     painter.restore();
 
-    // Value marks: a framed box above each point.
+    // Value marks: a framed box above each point, tied to it by a leader. A
+    // box that would cover one placed before it goes a row higher, or lower,
+    // up to a few rows either way while it stays inside the picture.
     const QColor markFill = options_.blackAndWhite ? QColor(Qt::white) : QColor(255, 255, 225);
-    for (int series = 0; series < kGraphSeriesCount; ++series) {
-        QRectF previous;
-        for (const GraphStep& step : graph_.steps) {
-            const GraphValue& value = step.values[series];
-            if (value.kind != GraphValue::Point)
-                continue;
-            const QString text = graphNumberText(value.value, graph_.precision);
-            const double width = labelMetrics.horizontalAdvance(text) + 4;
-            const QPointF at(xAxis.map(step.x), yAxis.map(value.value));
-            QRectF box(at.x() - width / 2, at.y() - labelMetrics.height() - 6, width, labelMetrics.height() + 2);
-            if (!previous.isNull() && box.intersects(previous))
-                continue;
-            previous = box;
-            painter.setPen(QPen(Qt::black, 1));
-            painter.drawLine(at, QPointF(at.x(), box.bottom()));
-            painter.setBrush(markFill);
-            painter.drawRect(box);
-            painter.drawText(box, Qt::AlignCenter, text);
+    const double boxHeight = labelMetrics.height() + 2;
+    constexpr int kStackRows = 4;
+    std::vector<QRectF> placed;
+    double widestHalf = 0;
+    auto freeAt = [&](const QRectF& box) {
+        if (box.top() < area.top() + gap + titleHeight + legendHeight || box.bottom() > plot.bottom())
+            return false;
+        // Marks are placed from left to right: once the centres lie further
+        // back than the widest box, none of the rest can reach this one.
+        for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+            if (it->center().x() + widestHalf < box.left())
+                break;
+            if (box.intersects(*it))
+                return false;
         }
+        return true;
+    };
+    struct Mark {
+        QPointF at;
+        QString text;
+    };
+    std::vector<Mark> marks;
+    for (const GraphStep& step : graph_.steps)
+        for (int series = 0; series < kGraphSeriesCount; ++series) {
+            const GraphValue& value = step.values[series];
+            if (value.kind == GraphValue::Point)
+                marks.push_back({QPointF(xAxis.map(step.x), yAxis.map(value.value)),
+                                 graphNumberText(value.value, graph_.precision)});
+        }
+    std::stable_sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) {
+        return a.at.x() != b.at.x() ? a.at.x() < b.at.x() : a.at.y() < b.at.y();
+    });
+    std::vector<QLineF> leaders;
+    std::vector<QString> texts;
+    for (size_t m = 0; m < marks.size(); ++m) {
+        const Mark& mark = marks[m];
+        // The same value at the same point (a segment's end and the next
+        // one's start) is one mark.
+        if (m > 0 && marks[m - 1].at == mark.at && marks[m - 1].text == mark.text)
+            continue;
+        const double width = labelMetrics.horizontalAdvance(mark.text) + 4;
+        // Kept off the left axis's numbers and inside the picture, still over its point.
+        const double left = std::clamp(mark.at.x() - width / 2, plot.left() - 2, area.right() - gap / 2 - width);
+        const QRectF above(std::min(left, mark.at.x() - 2), mark.at.y() - boxHeight - 4, width, boxHeight);
+        std::optional<QRectF> box;
+        for (int row = 0; row <= kStackRows && !box; ++row) {
+            const QRectF up = above.translated(0, -row * (boxHeight + 1));
+            if (freeAt(up))
+                box = up;
+            else if (row > 0) {
+                const QRectF down = above.translated(0, boxHeight + 8 + (row - 1) * (boxHeight + 1));
+                if (freeAt(down))
+                    box = down;
+            }
+        }
+        if (!box)
+            continue; // no room left around its point
+        placed.push_back(*box);
+        texts.push_back(mark.text);
+        widestHalf = std::max(widestHalf, box->width() / 2);
+        const double edge = box->bottom() <= mark.at.y() ? box->bottom() : box->top();
+        leaders.emplace_back(mark.at, QPointF(mark.at.x(), edge));
+    }
+    // The leaders first, so that no leader runs over another mark's text.
+    painter.setPen(QPen(Qt::black, 1));
+    for (const QLineF& leader : leaders)
+        painter.drawLine(leader);
+    painter.setBrush(markFill);
+    for (size_t i = 0; i < placed.size(); ++i) {
+        painter.drawRect(placed[i]);
+        painter.drawText(placed[i], Qt::AlignCenter, texts[i]);
     }
 
     // Axis lines over everything.
@@ -265,6 +512,7 @@ void GraphPainter::paint(QPainter& painter, const QRectF& area) const
     painter.drawLine(plot.bottomLeft(), plot.topLeft());
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
     painter.restore();
+    return drawn;
 }
 
 } // namespace zurm::render

@@ -1,6 +1,7 @@
 // zurm-calc as engineers and scripts call it: exit codes, messages on stderr,
 // and what --prepare does to a calculation file.
 #include "base/Sql.h"
+#include "document/Consumers.h"
 #include "platform/XlsxReader.h"
 #include "support/PackedWorkbook.h"
 #include "support/ProgramFolder.h"
@@ -447,6 +448,34 @@ TEST(ZurmCalc, GraphOfAMainAsPictureOrPoints)
     EXPECT_FALSE(QFile::exists(out("b.jpg")));
 }
 
+TEST(ZurmCalc, PressureCheckFollowsTheRunMessageOnlyWhenAsked)
+{
+    QTemporaryDir folder;
+    const QString calculation = folder.filePath(QStringLiteral("district.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZURM_BIN_DIR "/../examples/district_two_pipe.mdb"), calculation));
+    QFile::setPermissions(calculation, QFile::ReadOwner | QFile::WriteOwner);
+    const QString check = QStringLiteral("--pressure-check");
+
+    const Outcome before = zurmCalc({calculation, QStringLiteral("--no-run"), check});
+    EXPECT_EQ(before.exitCode, 1);
+    EXPECT_EQ(before.err, QStringLiteral("Перед проверкой режима давления необходимо выполнить расчет (Команда: Данные / "
+                                         "Выполнить расчет).\n"));
+    EXPECT_EQ(zurmCalc({calculation}).out, QStringLiteral("Расчет выполнен успешно.\n"));
+    // Heads of up to 68 m above the ground against the default 60 m.
+    const Outcome checked = zurmCalc({calculation, check});
+    EXPECT_EQ(checked.exitCode, 0) << checked.err.toStdString();
+    EXPECT_EQ(checked.out,
+              QStringLiteral("Расчет выполнен успешно.\nДавление в подающем трубопроводе выше допустимого для систем "
+                             "потребителей (напор выше отметки земли + 60 м): узлы 0, 1, 2, 5, 6, 7, 8, 9, 10, 101, 102, "
+                             "103, 201, 203, 204, 501, 502, 503, 504, 601 … и ещё 9.\n"));
+    readFrom(calculation, [](QSqlDatabase& db) {
+        zurm::writePressureLimits(db, {std::nullopt, 70.0, 5.0});
+        return 0;
+    });
+    EXPECT_EQ(zurmCalc({calculation, QStringLiteral("--no-run"), check}).out,
+              QStringLiteral("Нарушений режима давления нет.\n"));
+}
+
 TEST(ZurmCalc, LoadFromAWorkbookAloneOrBeforeTheRun)
 {
     QTemporaryDir folder;
@@ -701,7 +730,7 @@ TEST(ZurmCalc, AdjustmentTableAsCsvOrWorkbook)
         {{onePipe, adjustment, out("one.csv")}, 1,
          QStringLiteral("Наладочный расчет выполняется только для двухтрубной сети")},
         {{district, noRun}, 2,
-         QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf, --graph или --adjustment.")},
+         QStringLiteral("Параметр --no-run задается только с --xlsx, --pdf, --graph, --adjustment или --pressure-check.")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());

@@ -5,6 +5,7 @@
 #include "gui/entry/MainWindow.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
+#include "hydraulics/PressureRegime.h"
 #include "output/CalculationReport.h"
 #include "output/ReportWorkbook.h"
 #include "platform/Cp1251.h"
@@ -155,10 +156,10 @@ private slots:
         SampleWindow setup;
         setup.updateSettings(QStringLiteral("СохрТекстРас=0, РШрифтаВТД=13"));
         auto window = setup.show();
-        QString message, caption, group;
+        QString message, caption, group, regimeGroup, regime;
         QStringList boxes;
         bool readOnly = false;
-        int font = 0;
+        int font = 0, regimeFont = 0;
         whenShown(QStringLiteral("RasVipForm"), [&](QWidget* dialog) {
             caption = dialog->windowTitle();
             auto* memo = dialog->findChild<QPlainTextEdit*>(QStringLiteral("mmRasVip"));
@@ -166,6 +167,10 @@ private slots:
             readOnly = memo->isReadOnly();
             font = memo->font().pointSize();
             group = dialog->findChild<QGroupBox*>()->title();
+            regimeGroup = dialog->findChild<QGroupBox*>(QStringLiteral("gbRezhDavl"))->title();
+            auto* regimeBox = dialog->findChild<QPlainTextEdit*>(QStringLiteral("mmRezhDavl"));
+            regime = regimeBox->toPlainText();
+            regimeFont = regimeBox->isReadOnly() ? regimeBox->font().pointSize() : -1;
             for (const char* name : kBoxes) {
                 auto* box = dialog->findChild<QCheckBox*>(QString::fromUtf8(name));
                 boxes.append(box->text() + (box->isChecked() ? QStringLiteral("+") : QString()));
@@ -181,6 +186,11 @@ private slots:
         QVERIFY(readOnly);
         QCOMPARE(font, 13);
         QCOMPARE(group, QStringLiteral("Далее следует"));
+        QCOMPARE(regimeGroup, QStringLiteral("Режим давления"));
+        QCOMPARE(regime, zurm::pressureRegimeText(zurm::checkPressureRegime(window->session().data().calculation()))
+                             .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        QVERIFY2(regime.startsWith(QStringLiteral("Вакуум в подающем")), qPrintable(regime));
+        QCOMPARE(regimeFont, 13);
         QCOMPARE(boxes, (QStringList{"Формировать отчет", "Выгрузить отчет в Microsoft Excel", "Формировать график"}));
         // With the text off there is no save dialog and no message besides the question.
         QVERIFY(setup.dialogs.fileRequests.isEmpty());

@@ -267,6 +267,11 @@ int main(int argc, char** argv)
             graphs.generate();
             wait(700);
             save(&graphs, QStringLiteral("14-graph-heads"));
+            graphs.findChild<QCheckBox*>(QStringLiteral("cbBW"))->setChecked(true);
+            graphs.generate();
+            wait(700);
+            save(&graphs, QStringLiteral("14-graph-heads-black-and-white"));
+            graphs.findChild<QCheckBox*>(QStringLiteral("cbBW"))->setChecked(false);
             graphs.findChild<QComboBox*>(QStringLiteral("cbTipGr"))->setCurrentIndex(4);
             graphs.findChild<QCheckBox*>(QStringLiteral("cbBW"))->setChecked(true);
             graphs.generate();

@@ -3,7 +3,9 @@
 #include "base/Failure.h"
 #include "base/Sql.h"
 #include "document/CalculationRow.h"
+#include "document/Consumers.h"
 #include "document/DataModule.h"
+#include "hydraulics/WaterSaturation.h"
 #include "platform/NumberText.h"
 #include "settings/SettingsRow.h"
 
@@ -118,6 +120,59 @@ GraphKind kindOf(int type, bool twoPipe)
     if (type == 4 && twoPipe)
         return GraphKind::BothFlows;
     return GraphKind::OneColumn;
+}
+
+// The pressure-regime lines along the walked stretch, at the abscissas the
+// ground series already has (each segment's start and the stretch's end).
+template <typename ValuesOf>
+void addPressureLines(const QSqlDatabase& db, Graph& graph, const std::vector<GraphMainSegment>& walked,
+                      const SegmentValues& lastValues, const ValuesOf& valuesOf)
+{
+    GraphPressureLines& lines = graph.pressure;
+    lines.shown = true;
+    const PressureLimits limits = readPressureLimits(db);
+    lines.staticHead = limits.staticHead;
+    lines.allowedPressure = limits.allowedPressure;
+    std::vector<GraphPoint> boilingRun;
+    size_t walkedIndex = 0;
+    for (const GraphStep& step : graph.steps) {
+        if (step.values[kGroundSeries].kind != GraphValue::Point)
+            continue;
+        const double ground = step.values[kGroundSeries].value;
+        lines.allowed.push_back({step.x, ground + limits.allowedPressure});
+        const std::optional<double> water =
+            walkedIndex < walked.size() ? valuesOf(walked[walkedIndex])[kSupplyTempStart] : std::nullopt;
+        ++walkedIndex;
+        const std::optional<double> head = water && *water > 100 ? boilingHead(*water) : std::nullopt;
+        if (head) {
+            boilingRun.push_back({step.x, ground + *head});
+        } else if (!boilingRun.empty()) {
+            lines.boiling.push_back(std::move(boilingRun));
+            boilingRun.clear();
+        }
+    }
+    // The stretch's end node: its ground and supply water from the last segment.
+    const double endX = graph.steps.empty() ? 0 : graph.steps.back().x;
+    const double endGround = lastValues[kGroundAtEnd].value_or(0.0);
+    lines.allowed.push_back({endX, endGround + limits.allowedPressure});
+    const std::optional<double> water = lastValues[kSupplyTempEnd];
+    if (const std::optional<double> head = water && *water > 100 ? boilingHead(*water) : std::nullopt)
+        boilingRun.push_back({endX, endGround + *head});
+    if (!boilingRun.empty())
+        lines.boiling.push_back(std::move(boilingRun));
+
+    // Only a main's own end segment ends at an end node, where a consumer's
+    // building stands.
+    const GraphMainSegment& last = walked.back();
+    if (last.order == 1 && tableExists(db, kConsumersTable)) {
+        const QVariant height = selectValue(db, QStringLiteral("SELECT ") + quoteName(ConsumerField::kBuildingHeight)
+                                                    + QStringLiteral(" FROM ") + quoteName(kConsumersTable)
+                                                    + QStringLiteral(" WHERE ") + quoteName(ConsumerField::kNode)
+                                                    + QStringLiteral(" = ?"),
+                                            {last.end});
+        if (const std::optional<double> h = number(height); h && *h > 0)
+            lines.buildings.push_back({last.end, endX, endGround, *h});
+    }
 }
 
 } // namespace
@@ -269,6 +324,7 @@ GraphOutcome computeGraph(const DataModule& data, const GraphCatalogue& catalogu
     Graph& graph = outcome.graph;
     graph.title = main.text;
     graph.precision = catalogue.precision;
+    graph.twoPipe = two;
     graph.bottomTitle = request.showSupplyLength
         ? QStringLiteral("Узел теплосети; длина подающего трубопровода от начала сети, м.")
         : QStringLiteral("Узел теплосети");
@@ -396,6 +452,10 @@ GraphOutcome computeGraph(const DataModule& data, const GraphCatalogue& catalogu
     }
     const GraphMainSegment& lastSegment = walked.back();
     const SegmentValues& lastValues = valuesOf(lastSegment);
+    if (kind == GraphKind::Heads)
+        addPressureLines(data.calculation(), graph, walked, lastValues, [&](const GraphMainSegment& s) -> const SegmentValues& {
+            return valuesOf(s);
+        });
     if (kind == GraphKind::Heads) {
         GraphStep end{x, endLabel, {}};
         point(end, kGroundSeries, zeroed(lastValues[kGroundAtEnd]));

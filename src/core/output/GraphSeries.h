@@ -88,6 +88,34 @@ struct GraphStep {
     std::array<GraphValue, kGraphSeriesCount> values;
 };
 
+// A point of a pressure-regime line, in the graph's units.
+struct GraphPoint {
+    double x = 0;
+    double y = 0;
+};
+
+// A building on the ground profile: its consumer's height above the ground.
+struct GraphBuilding {
+    int node = 0;
+    double x = 0;
+    double ground = 0; // m
+    double height = 0; // ВысЗд, m
+};
+
+// The pressure regime drawn over the piezometric graph, beside its three
+// series (which stay as they are). The lines do not widen the axes: whatever
+// lies outside the series' range is cut off.
+struct GraphPressureLines {
+    bool shown = false;                    // the piezometric graph only
+    std::optional<double> staticHead;      // СтатНапор: a horizontal line
+    double allowedPressure = 60;           // ДопДавлМС above the ground
+    std::vector<GraphPoint> allowed;       // ground + ДопДавлМС along the profile
+    // Ground + the boiling head of the supply water, in runs over the nodes
+    // whose supply water is above 100 °C.
+    std::vector<std::vector<GraphPoint>> boiling;
+    std::vector<GraphBuilding> buildings;  // at the end nodes of the stretch
+};
+
 struct Graph {
     QString title;
     QString bottomTitle;
@@ -98,6 +126,8 @@ struct Graph {
     double xFrom = 0, xTo = 100;
     double yFrom = 0, yTo = 100;
     int precision = 0; // decimals of the value marks
+    bool twoPipe = false;
+    GraphPressureLines pressure;
 };
 
 // The graph the request asks for. Throws Failure on a database error;

@@ -8,7 +8,8 @@ class QPlainTextEdit;
 namespace zurm::gui {
 
 // The window at the end of a successful calculation run (RasVipForm): the
-// completion message, and the outputs the user wants next.
+// completion message, the pressure regime of the results, and the outputs the
+// user wants next.
 class CompletionDialog : public QDialog {
     Q_OBJECT
 public:
@@ -18,9 +19,9 @@ public:
 
     explicit CompletionDialog(QWidget* parent = nullptr);
 
-    // Shows the message ("\r\n" line breaks) with all three boxes cleared and
-    // runs the window modally.
-    int run(const QString& message);
+    // Shows the message and the pressure regime ("\r\n" line breaks) with all
+    // three boxes cleared and runs the window modally.
+    int run(const QString& message, const QString& pressureRegime = QString());
 
     bool reportChosen() const;      // cbFormOtch "Формировать отчет"
     bool exportChosen() const;      // cbVigrV_ME "Выгрузить отчет в Microsoft Excel"
@@ -33,6 +34,7 @@ public slots:
 
 private:
     QPlainTextEdit* mmRasVip_ = nullptr;
+    QPlainTextEdit* mmRezhDavl_ = nullptr;
     QCheckBox* cbFormOtch_ = nullptr;
     QCheckBox* cbVigrV_ME_ = nullptr;
     QCheckBox* cbGr_ = nullptr;

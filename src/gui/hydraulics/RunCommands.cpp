@@ -6,7 +6,9 @@
 #include "gui/entry/RunStop.h"
 #include "gui/hydraulics/CompletionDialog.h"
 #include "gui/hydraulics/TextViewer.h"
+#include "base/Failure.h"
 #include "hydraulics/CalculationRun.h"
+#include "hydraulics/PressureRegime.h"
 #include "session/DesktopRun.h"
 #include "session/DocumentSession.h"
 #include "settings/FontSizes.h"
@@ -74,8 +76,16 @@ void RunCommands::showCalculationText(const QString& savedFile)
 
 QStringList RunCommands::showCompletion(const QString& message)
 {
+    // The check reads the results the run has just stored; a failure of it
+    // takes nothing from the run, so it is told in its box.
+    QString regime;
+    try {
+        regime = pressureRegimeText(checkPressureRegime(host_.session().data().calculation()));
+    } catch (const Failure& failure) {
+        regime = errorReport(QStringLiteral("Ошибка при проверке режима давления."), failure);
+    }
     CompletionDialog* dialog = completionDialog();
-    if (dialog->run(message) != CompletionDialog::kOk)
+    if (dialog->run(message, regime) != CompletionDialog::kOk)
         return {};
     QStringList commands;
     if (dialog->reportChosen())

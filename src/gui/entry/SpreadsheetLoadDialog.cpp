@@ -150,7 +150,9 @@ SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dial
     layout->addLayout(ranges);
 
     // The eight lines, in two columns of four.
-    auto* lines = new QGroupBox(QStringLiteral("Загружаемые показатели"), this);
+    auto* lines = new QGroupBox(consumers ? QStringLiteral("Загружаемые данные потребителей")
+                                          : QStringLiteral("Загружаемые показатели"),
+                                this);
     auto* lineFields = new QGridLayout(lines);
     constexpr int half = kLoadLines / 2;
     for (int block = 0; block < 2; ++block) {

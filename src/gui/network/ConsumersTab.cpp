@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 namespace zurm::gui {
@@ -98,16 +100,51 @@ ConsumersTab::ConsumersTab(DataModule& data, UserDialogs& dialogs, QWidget* pare
     }
     layout->addLayout(header);
 
-    grid_ = new CalculationGrid(this);
-    grid_->setObjectName(QStringLiteral("DGPotr"));
-    grid_->setDialogs(&dialogs);
-    grid_->setModel(model_);
+    // As in the editor's other tabs, the key stays in sight on the left while
+    // the values scroll.
+    pair_ = new QSplitter(Qt::Horizontal, this);
+    QSplitter* pair = pair_;
+    auto makeGrid = [&](const char* name) {
+        auto* grid = new CalculationGrid(pair);
+        grid->setObjectName(QString::fromLatin1(name));
+        grid->setDialogs(&dialogs);
+        grid->setModel(model_);
+        grid->verticalHeader()->hide();
+        grid->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+        grid->horizontalHeader()->setStretchLastSection(true);
+        pair->addWidget(grid);
+        return grid;
+    };
+    keyGrid_ = makeGrid("DGPotrKonUz");
+    grid_ = makeGrid("DGPotr");
+    for (int column = 0; column < ConsumerTableModel::ColumnCount; ++column)
+        keyGrid_->setColumnHidden(column, column != ConsumerTableModel::Node);
+    grid_->setColumnHidden(ConsumerTableModel::Node, true);
     grid_->setItemDelegateForColumn(ConsumerTableModel::Scheme, new SchemeDelegate(grid_));
-    grid_->verticalHeader()->hide();
-    grid_->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
-    grid_->horizontalHeader()->setStretchLastSection(true);
+    pair->setStretchFactor(0, 0);
+    pair->setStretchFactor(1, 1);
+    keyGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(keyGrid_->verticalScrollBar(), &QScrollBar::valueChanged, grid_->verticalScrollBar(), &QScrollBar::setValue);
+    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, keyGrid_->verticalScrollBar(), &QScrollBar::setValue);
+    for (CalculationGrid* grid : {keyGrid_, grid_}) {
+        CalculationGrid* other = grid == keyGrid_ ? grid_ : keyGrid_;
+        connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [other](const QModelIndex& current) {
+                    if (!current.isValid() || other->currentIndex().row() == current.row())
+                        return;
+                    int column = other->currentIndex().isValid() ? other->currentIndex().column() : -1;
+                    if (column < 0 || other->isColumnHidden(column)) {
+                        column = 0;
+                        while (column < ConsumerTableModel::ColumnCount - 1 && other->isColumnHidden(column))
+                            ++column;
+                    }
+                    other->selectionModel()->setCurrentIndex(other->model()->index(current.row(), column),
+                                                             QItemSelectionModel::ClearAndSelect);
+                });
+    }
+    connect(pair, &QSplitter::splitterMoved, this, [this] { grid_->finishEditing(); });
     model_->refusedInput = [this](const QString& message) { grid_->reportRefusedInput(message); };
-    layout->addWidget(grid_, 1);
+    layout->addWidget(pair, 1);
     sizeColumns();
 }
 
@@ -166,6 +203,7 @@ void ConsumersTab::applyLimit(ConsumerTableModel::Limit limit)
 void ConsumersTab::finishEditing()
 {
     grid_->finishEditing();
+    keyGrid_->finishEditing();
     for (ConsumerTableModel::Limit limit : {ConsumerTableModel::Limit::StaticHead,
                                             ConsumerTableModel::Limit::AllowedPressure,
                                             ConsumerTableModel::Limit::BoilingReserve})
@@ -174,13 +212,15 @@ void ConsumersTab::finishEditing()
 
 void ConsumersTab::applyFontSizes(const FontSizes& sizes)
 {
-    QFont cells = grid_->font();
-    cells.setPointSize(sizes.dataCells);
-    grid_->setFont(cells);
-    grid_->verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 8);
-    QFont titles = grid_->horizontalHeader()->font();
-    titles.setPointSize(sizes.columnTitles);
-    grid_->horizontalHeader()->setFont(titles);
+    for (CalculationGrid* grid : {keyGrid_, grid_}) {
+        QFont cells = grid->font();
+        cells.setPointSize(sizes.dataCells);
+        grid->setFont(cells);
+        grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 8);
+        QFont titles = grid->horizontalHeader()->font();
+        titles.setPointSize(sizes.columnTitles);
+        grid->horizontalHeader()->setFont(titles);
+    }
     fontScale_ = qMax(sizes.dataCells, sizes.columnTitles) / 10.0;
     sizeColumns();
 }
@@ -200,9 +240,15 @@ void ConsumersTab::sizeColumns()
         else if (column == ConsumerTableModel::Scheme)
             width = schemeWidth + 40; // room for the drop-down's arrow
         grid_->setColumnWidth(column, width);
+        keyGrid_->setColumnWidth(column, width);
     }
     // Captions wrap into up to four lines, as in the editor's other grids.
-    grid_->horizontalHeader()->setMinimumHeight(QFontMetrics(grid_->horizontalHeader()->font()).height() * 4 + 8);
+    for (CalculationGrid* grid : {keyGrid_, grid_})
+        grid->horizontalHeader()->setMinimumHeight(QFontMetrics(grid->horizontalHeader()->font()).height() * 4 + 8);
+    // The key grid always shows its column whole.
+    const int keyWidth = int(90 * fontScale_) + 2 * keyGrid_->frameWidth();
+    keyGrid_->setMinimumWidth(keyWidth);
+    pair_->setSizes({keyWidth, 10 * keyWidth});
 }
 
 } // namespace zurm::gui

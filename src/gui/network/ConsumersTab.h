@@ -6,6 +6,7 @@
 
 class QLabel;
 class QLineEdit;
+class QSplitter;
 
 namespace zurm {
 struct FontSizes;
@@ -17,7 +18,8 @@ namespace zurm::gui {
 class CalculationGrid;
 
 // The tab "Потребители" of the network editor: the three values of the
-// pressure regime above the grid of the consumers at the end nodes.
+// pressure regime above the consumers at the end nodes, in a key grid of the
+// end node (DGPotrKonUz) beside the grid of their values (DGPotr).
 class ConsumersTab : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +44,8 @@ private:
 
     DataModule& data_;
     ConsumerTableModel* model_ = nullptr;
+    QSplitter* pair_ = nullptr;
+    CalculationGrid* keyGrid_ = nullptr;
     CalculationGrid* grid_ = nullptr;
     QLineEdit* edStatNapor_ = nullptr;
     QLineEdit* edDopDavl_ = nullptr;

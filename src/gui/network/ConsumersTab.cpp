@@ -89,7 +89,6 @@ ConsumersTab::ConsumersTab(DataModule& data, UserDialogs& dialogs, QWidget* pare
         caption->setWordWrap(true);
         caption->setBuddy(field);
         caption->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-        captions_.append(caption);
         header->addWidget(caption, 0, column);
         header->addWidget(field, 1, column, Qt::AlignLeft);
         header->setColumnStretch(column, 1);

@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-class QLabel;
 class QLineEdit;
 class QSplitter;
 
@@ -50,7 +49,6 @@ private:
     QLineEdit* edStatNapor_ = nullptr;
     QLineEdit* edDopDavl_ = nullptr;
     QLineEdit* edZapasKip_ = nullptr;
-    QList<QLabel*> captions_;
     double fontScale_ = 1.0;
 };
 

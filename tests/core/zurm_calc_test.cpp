@@ -117,6 +117,12 @@ TEST(ZurmCalc, PrepareShapesTheTablesForTheDefinitions)
     // A new header indicator and a renamed segment indicator.
     execOn(calculation, QStringLiteral("INSERT INTO Формулы VALUES (20, 'Коэффициент запаса, доли ед.', 'КЗап', 'З', 1, NULL, 0)"));
     execOn(calculation, QStringLiteral("UPDATE Формулы SET НаимПокСокр='СкорВодыПод' WHERE НаимПокСокр='СкорПод'"));
+    // The consumers are no table the definitions shape: they stay as they are.
+    readFrom(calculation, [](QSqlDatabase& db) {
+        zurm::ensureConsumerTables(db);
+        zurm::execSql(db, QStringLiteral("INSERT INTO Потребители (КонУзел, НаимПотр) VALUES (3, 'Школа')"));
+        return 0;
+    });
 
     const Outcome outcome = zurmCalc({QStringLiteral("--prepare"), calculation});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
@@ -125,6 +131,8 @@ TEST(ZurmCalc, PrepareShapesTheTablesForTheDefinitions)
     const QStringList segment = columnsOf(calculation, QStringLiteral("Табл"));
     EXPECT_TRUE(segment.contains(QStringLiteral("СкорВодыПод")));
     EXPECT_FALSE(segment.contains(QStringLiteral("СкорПод")));
+    EXPECT_EQ(valueOn(calculation, QStringLiteral("SELECT КонУзел || НаимПотр FROM Потребители")).toString(), "3Школа");
+    EXPECT_EQ(valueOn(calculation, QStringLiteral("SELECT ДопДавлМС FROM ПотребителиЗаг")).toDouble(), 60);
 }
 
 TEST(ZurmCalc, FaultyDefinitionsExitWithTheCheckMessage)

@@ -3,14 +3,18 @@
 // modes enable.
 #include "gui/entry/MainWindow.h"
 #include "gui/network/NetworkEditor.h"
+#include "network/ConsumerTableModel.h"
+#include "platform/NumberText.h"
 #include "support/ModalWindows.h"
 #include "support/SampleWindow.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest/QtTest>
@@ -265,6 +269,82 @@ private slots:
         expected.removeAt(2);
         QCOMPARE(setup.file().strings(QStringLiteral("SELECT id FROM Табл ORDER BY id")), expected);
         QCOMPARE(current, before[5]);
+    }
+
+    // The consumers' tab after the end nodes: a name, a number typed with a
+    // comma, text that is no number, a scheme chosen from its list, and the
+    // header values of the pressure regime; every stored edit makes the
+    // results stale.
+    void consumersAreTypedInTheirTab()
+    {
+        SampleWindow setup;
+        setup.file().exec(QStringLiteral("UPDATE НазвРасч SET РВ = 1"));
+        auto window = setup.show();
+        setup.dialogs.messages.clear();
+        bool checked = false;
+        whenShown(QStringLiteral("TParTSForm"), [&](QWidget* editor) {
+            auto* dialog = static_cast<zurm::gui::NetworkEditor*>(editor);
+            new QAbstractItemModelTester(dialog->consumerModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                         dialog);
+            auto* tabs = zurm::test::child<QTabWidget>(editor, "tcTabl");
+            QCOMPARE(tabs->count(), 4);
+            QCOMPARE(tabs->tabText(2), QStringLiteral("Конечные узлы теплосети"));
+            QCOMPARE(tabs->tabText(3), QStringLiteral("Потребители"));
+            QVERIFY(zurm::test::child<QAction>(editor, "miEditLoadPotr")->isEnabled());
+            tabs->tabBar()->setFocus();
+            for (int step = 0; step < 3; ++step)
+                QTest::keyClick(tabs->tabBar(), Qt::Key_Right);
+            if (tabs->currentIndex() != 3)
+                editor->close();
+            QCOMPARE(tabs->currentIndex(), 3);
+            QTableView* consumers = grid(editor, "DGPotr");
+            QVERIFY(consumers->isVisible());
+            QCOMPARE(consumers->model()->rowCount(), 3);
+            using C = zurm::ConsumerTableModel;
+            typeIntoCell(consumers, 0, C::Name, QStringLiteral("Школа №1"));
+            typeIntoCell(consumers, 0, C::SystemLoss, QStringLiteral("1,5"));
+            typeIntoCell(consumers, 0, C::BuildingHeight, QStringLiteral("abc"));
+            typeIntoCell(consumers, 1, C::BuildingHeight, QStringLiteral("12"));
+
+            const QModelIndex scheme = consumers->model()->index(0, C::Scheme);
+            consumers->setCurrentIndex(scheme);
+            consumers->edit(scheme);
+            auto* box = consumers->viewport()->findChild<QComboBox*>(QStringLiteral("cbSchemePris"));
+            QVERIFY(box);
+            QTest::keyClick(box, Qt::Key_Down); // the first scheme after the empty item
+            QApplication::processEvents();
+            QCOMPARE(scheme.data().toString(), QStringLiteral("элеваторная"));
+
+            auto* staticHead = zurm::test::child<QLineEdit>(editor, "edStatNapor");
+            auto* reserve = zurm::test::child<QLineEdit>(editor, "edZapasKip");
+            QCOMPARE(staticHead->text(), QString());
+            QCOMPARE(zurm::test::child<QLineEdit>(editor, "edDopDavlMS")->text(), QStringLiteral("60"));
+            QCOMPARE(reserve->text(), QStringLiteral("5"));
+            staticHead->setFocus();
+            QTest::keyClicks(staticHead, QStringLiteral("45,5"));
+            QTest::keyClick(staticHead, Qt::Key_Return);
+            reserve->setFocus();
+            reserve->selectAll();
+            QTest::keyClicks(reserve, QStringLiteral("x"));
+            QTest::keyClick(reserve, Qt::Key_Return);
+            QApplication::processEvents();
+            QCOMPARE(reserve->text(), QStringLiteral("5"));
+            checked = true;
+            trigger(editor, "miSaveClose");
+        });
+        trigger(window.get(), "miDataParTS");
+        QVERIFY(checked);
+        QCOMPARE(setup.dialogs.messages,
+                 (QStringList{zurm::typedNumberRefusal(QStringLiteral("abc")), zurm::typedNumberRefusal(QStringLiteral("x"))}));
+        const auto file = setup.file();
+        QCOMPARE(file.strings(QStringLiteral("SELECT КонУзел || '|' || ifnull(НаимПотр, '') || '|' || ifnull(СхемаПрис, '') "
+                                             "|| '|' || ifnull(ПотНСист, '') || '|' || ifnull(ВысЗд, '') FROM Потребители "
+                                             "ORDER BY КонУзел")),
+                 (QStringList{QStringLiteral("3|Школа №1|0|1.5|"), QStringLiteral("4||||12.0")}));
+        QCOMPARE(file.strings(QStringLiteral("SELECT ifnull(СтатНапор, '') || '|' || ДопДавлМС || '|' || ЗапасКип "
+                                             "FROM ПотребителиЗаг")),
+                 QStringList{QStringLiteral("45.5|60.0|5.0")});
+        QCOMPARE(file.value(QStringLiteral("SELECT РВ FROM НазвРасч")).toInt(), 0);
     }
 };
 

@@ -3,6 +3,9 @@
 // load, a cell that is no number, and the fields remembered on closing.
 #include "gui/entry/MainWindow.h"
 #include "gui/entry/SpreadsheetLoadDialog.h"
+#include "gui/network/NetworkEditor.h"
+#include "network/ConsumerTableModel.h"
+#include "support/ModalWindows.h"
 #include "support/PackedWorkbook.h"
 #include "support/SampleWindow.h"
 
@@ -181,6 +184,54 @@ private slots:
             QCOMPARE(dialog.nameBox(1)->currentText(), QStringLiteral("ДлНаУчПод"));
             QCOMPARE(field(&dialog, "edKonUz")->text(), QString());
         }));
+    }
+
+    // The network editor's command loads the consumers by one node column:
+    // a scheme by its name typed in another case and by its code, an empty
+    // cell that empties the field; the editor's grid shows them at once.
+    void theNetworkEditorLoadsConsumers()
+    {
+        SampleWindow setup;
+        const QString book = setup.docs(QStringLiteral("Потребители.xlsx"));
+        zurm::test::packSheet(book, QStringLiteral("Дома"),
+                              {{QStringLiteral("s:Узел"), QStringLiteral("s:Схема"), QStringLiteral("s:Высота")},
+                               {QStringLiteral("n:6"), QStringLiteral("s:Насосное смешение"), QStringLiteral("n:15")},
+                               {QStringLiteral("n:3"), QStringLiteral("n:1"), QString()}});
+        auto window = setup.show();
+        setup.dialogs.messages.clear();
+        setup.dialogs.files.push_back(book);
+        bool loaded = false;
+        QString shownScheme;
+        zurm::test::whenShown(QStringLiteral("TParTSForm"), [&](QWidget* editor) {
+            zurm::test::whenShown(QStringLiteral("TLoadPotrFromMEForm"), [&](QWidget* window) {
+                auto* dialog = static_cast<SpreadsheetLoadDialog*>(window);
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Загрузить данные потребителей из Microsoft Excel"));
+                QVERIFY(!field(dialog, "edKonUz")->isVisible());
+                QVERIFY(dialog->nameBox(5)->isVisible());
+                QVERIFY(!dialog->nameBox(6)->isVisible());
+                click(dialog, "btFileExcel");
+                field(dialog, "edNachStr")->setText(QStringLiteral("2"));
+                field(dialog, "edKonStr")->setText(QStringLiteral("3"));
+                field(dialog, "edNachUz")->setText(QStringLiteral("1"));
+                dialog->nameBox(0)->setEditText(QStringLiteral("схемаприс"));
+                dialog->columnField(0)->setText(QStringLiteral("2"));
+                dialog->nameBox(1)->setEditText(QStringLiteral("ВысЗд"));
+                dialog->columnField(1)->setText(QStringLiteral("3"));
+                click(dialog, "btLoad");
+                loaded = setup.dialogs.messages == QStringList{QStringLiteral("Данные загружены успешно.")};
+                dialog->close();
+            });
+            editor->findChild<QAction*>(QStringLiteral("miEditLoadPotr"))->trigger();
+            const zurm::ConsumerTableModel* model = static_cast<zurm::gui::NetworkEditor*>(editor)->consumerModel();
+            shownScheme = model->index(2, zurm::ConsumerTableModel::Scheme).data().toString();
+            editor->findChild<QAction*>(QStringLiteral("miSaveClose"))->trigger();
+        });
+        window->findChild<QAction*>(QStringLiteral("miDataParTS"))->trigger();
+        QVERIFY2(loaded, qPrintable(setup.dialogs.messages.join(QLatin1Char('|'))));
+        QCOMPARE(shownScheme, QStringLiteral("насосное смешение"));
+        QCOMPARE(setup.file().strings(QStringLiteral("SELECT КонУзел || '|' || СхемаПрис || '|' || ifnull(ВысЗд, '-') "
+                                                     "FROM Потребители ORDER BY КонУзел")),
+                 (QStringList{QStringLiteral("3|1|-"), QStringLiteral("6|3|15.0")}));
     }
 
     void anEmptySegmentTableOpensNoWindow()

@@ -22,9 +22,11 @@
 #include "gui/network/AutoFillEndNodesDialog.h"
 #include "gui/network/AutoFillNodesDialog.h"
 #include "gui/network/MapScaleDialog.h"
+#include "gui/network/NetworkEditor.h"
 #include "gui/network/SchemaDrawingWindow.h"
 #include "gui/output/GraphWindow.h"
 #include "gui/platform/Translations.h"
+#include "network/ConsumerTableModel.h"
 #include "session/DocumentSession.h"
 
 #include <QAction>
@@ -39,6 +41,9 @@
 #include <QPixmap>
 #include <QSet>
 #include <QSqlDatabase>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -77,8 +82,10 @@ void save(QWidget* widget, const QString& name)
     }
 }
 
-// Photographs and closes the modal windows that come up while `command` runs.
-void photographModals(const QMap<QString, QString>& names, const std::function<void()>& command)
+// Photographs and closes the modal windows that come up while `command` runs;
+// `before` may set a window up first.
+void photographModals(const QMap<QString, QString>& names, const std::function<void()>& command,
+                      const std::function<void(QWidget*)>& before = {})
 {
     QSet<QWidget*> done;
     QTimer poll;
@@ -88,6 +95,8 @@ void photographModals(const QMap<QString, QString>& names, const std::function<v
         if (!modal || done.contains(modal))
             return;
         done.insert(modal);
+        if (before)
+            before(modal);
         const QString name = names.value(modal->objectName(), modal->objectName());
         save(modal->window(), name);
         if (auto* dialog = qobject_cast<QDialog*>(modal))
@@ -306,6 +315,44 @@ int main(int argc, char** argv)
     photographModals({{QStringLiteral("TVvPovtDForm"), QStringLiteral("17-repeated-entry")}}, trigger("miDataVvPovtD"));
     photographModals({{QStringLiteral("TLoadFromMEForm"), QStringLiteral("19-load-from-spreadsheet")}},
                      trigger("miDataLoadFromME"));
+    // The editor's consumers tab with a few consumers typed (the results go
+    // stale: it comes after the windows that need them), and their load window.
+    photographModals(
+        {{QStringLiteral("TParTSForm"), QStringLiteral("20b-network-editor-consumer-values")}}, trigger("miDataParTS"),
+        [](QWidget* modal) {
+            auto* editor = qobject_cast<zurm::gui::NetworkEditor*>(modal);
+            if (!editor)
+                return;
+            zurm::ConsumerTableModel* model = editor->consumerModel();
+            const char* names[] = {"Школа № 12", "Жилой дом, ул. Садовая, 5", "Поликлиника"};
+            for (int row = 0; row < model->rowCount() && row < 3; ++row) {
+                using C = zurm::ConsumerTableModel;
+                model->setData(model->index(row, C::Name), QString::fromUtf8(names[row]));
+                model->setData(model->index(row, C::Scheme), row);
+                model->setData(model->index(row, C::SystemLoss), 1.0 + row);
+                model->setData(model->index(row, C::BuildingHeight), 12.0 + 6 * row);
+                if (row == 0)
+                    model->setData(model->index(row, C::MixedTemperature), 95.0);
+                else
+                    model->setData(model->index(row, C::RequiredHead), 10.0 + 5 * row);
+            }
+            auto* tabs = editor->findChild<QTabWidget*>(QStringLiteral("tcTabl"));
+            tabs->setCurrentIndex(tabs->count() - 1);
+            wait(700);
+            save(editor, QStringLiteral("20-network-editor-consumers"));
+            if (auto* values = editor->findChild<QTableView*>(QStringLiteral("DGPotr")))
+                values->horizontalScrollBar()->setValue(values->horizontalScrollBar()->maximum());
+            wait(300);
+            QTimer::singleShot(1000, [] {
+                if (QWidget* load = QApplication::activeModalWidget()) {
+                    save(load, QStringLiteral("21-load-consumers"));
+                    if (auto* dialog = qobject_cast<QDialog*>(load))
+                        dialog->reject();
+                }
+            });
+            if (auto* action = editor->findChild<QAction*>(QStringLiteral("miEditLoadPotr")))
+                action->trigger();
+        });
     trigger("miHlp")();
     wait(1000);
     for (QWidget* top : QApplication::topLevelWidgets())

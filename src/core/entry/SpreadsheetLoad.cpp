@@ -54,13 +54,9 @@ QString fieldText(const QVariant& value)
     return value.isNull() ? QString() : value.toString();
 }
 
-// A cell's value as a number: an empty cell is 0, a boolean 1 or 0, a text
-// that reads as a typed number that number; anything else has its reason.
-struct CellNumber {
-    bool ok = false;
-    double value = 0;
-    QString why;
-};
+using NodePair = std::pair<double, double>;
+
+} // namespace
 
 CellNumber cellNumber(const XlsxCell& cell)
 {
@@ -87,10 +83,6 @@ CellNumber cellNumber(const XlsxCell& cell)
     }
     return {false, 0, {}};
 }
-
-using NodePair = std::pair<double, double>;
-
-} // namespace
 
 LoadSettings readLoadSettings(const QSqlDatabase& settings)
 {
@@ -155,7 +147,7 @@ LoadSettings normaliseLoadSettings(const LoadSettings& fields, const QStringList
     return normal;
 }
 
-LoadCheck checkLoadSettings(const LoadSettings& fields, const QStringList& sheets)
+LoadCheck checkLoadSettings(const LoadSettings& fields, const QStringList& sheets, bool twoNodeColumns)
 {
     LoadCheck check;
     auto failAt = [&](LoadField field, const QString& message, int line = -1) {
@@ -186,7 +178,7 @@ LoadCheck checkLoadSettings(const LoadSettings& fields, const QStringList& sheet
     const std::optional<int> start = typedInteger(fields.startColumn, 1, kMaxColumn);
     if (!start)
         return failAt(LoadField::StartColumn, columnMessage);
-    const std::optional<int> end = typedInteger(fields.endColumn, 1, kMaxColumn);
+    const std::optional<int> end = twoNodeColumns ? typedInteger(fields.endColumn, 1, kMaxColumn) : start;
     if (!end)
         return failAt(LoadField::EndColumn, columnMessage);
     LoadPlan plan{fields.sheet, *first, *last, *start, *end, {}};
@@ -213,23 +205,28 @@ QString cellConversionMessage(int row, int column, const QString& why)
            why + QStringLiteral("\"");
 }
 
+XlsxSheet readPlannedCells(const QString& workbook, const LoadPlan& plan)
+{
+    const std::unique_ptr<WorkbookSource> book = openWorkbook(workbook);
+    // Sheet names are unique without regard to case, as the dialog matches them.
+    const int index = MatchComboItem(book->sheetNames(), plan.sheet);
+    if (index < 0)
+        throw Failure(QStringLiteral("WorkbookError"), QStringLiteral("В книге ") + workbook +
+                                                           QStringLiteral(" нет листа \"") + plan.sheet +
+                                                           QStringLiteral("\"."));
+    SheetWindow window{plan.firstRow, plan.lastRow, {plan.startColumn, plan.endColumn}};
+    for (const LoadPlan::Line& line : plan.lines)
+        window.columns.append(line.column);
+    return book->sheetCells(index, window);
+}
+
 LoadResult loadFromWorkbook(DataModule& data, const QString& workbook, const LoadPlan& plan, Progress& progress,
                             const QObject* source)
 {
     LoadResult result;
     XlsxSheet sheet;
     try {
-        const std::unique_ptr<WorkbookSource> book = openWorkbook(workbook);
-        // Sheet names are unique without regard to case, as the dialog matches them.
-        const int index = MatchComboItem(book->sheetNames(), plan.sheet);
-        if (index < 0)
-            throw Failure(QStringLiteral("WorkbookError"), QStringLiteral("В книге ") + workbook +
-                                                               QStringLiteral(" нет листа \"") + plan.sheet +
-                                                               QStringLiteral("\"."));
-        SheetWindow window{plan.firstRow, plan.lastRow, {plan.startColumn, plan.endColumn}};
-        for (const LoadPlan::Line& line : plan.lines)
-            window.columns.append(line.column);
-        sheet = book->sheetCells(index, window);
+        sheet = readPlannedCells(workbook, plan);
     } catch (const Failure& failure) {
         result.message = failure.text();
         return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DataModule.h"
+#include "platform/XlsxReader.h"
 
 #include <QList>
 #include <QString>
@@ -69,8 +70,9 @@ LoadSettings normaliseLoadSettings(const LoadSettings& fields, const QStringList
                                    const QStringList& indicators);
 
 // The checks before a load, in order, on normalised fields; the first failure
-// is the message.
-LoadCheck checkLoadSettings(const LoadSettings& fields, const QStringList& sheets);
+// is the message. A load by one node column (the consumers at the end nodes)
+// does not look at the end-node column; its plan names the start column twice.
+LoadCheck checkLoadSettings(const LoadSettings& fields, const QStringList& sheets, bool twoNodeColumns = true);
 
 struct LoadResult {
     bool ok = false;
@@ -79,6 +81,7 @@ struct LoadResult {
     // then shown to the user.
     std::optional<int> failedRow, failedColumn;
     int loadedSegments = 0;
+    int loadedConsumers = 0;
 };
 
 // Loads the planned values into Табл, in the grid's order, in one
@@ -93,5 +96,19 @@ LoadResult loadFromWorkbook(DataModule& data, const QString& workbook, const Loa
 
 // The message of a cell that is no number, "why" being the conversion's text.
 QString cellConversionMessage(int row, int column, const QString& why);
+
+// A cell's value as a number: an empty cell is 0, a boolean 1 or 0, a text
+// that reads as a typed number that number; anything else has its reason.
+struct CellNumber {
+    bool ok = false;
+    double value = 0;
+    QString why;
+};
+CellNumber cellNumber(const XlsxCell& cell);
+
+// The cells a plan reads: its rows of the node columns and of the lines'
+// columns, from the sheet of that name (letter case ignored). Throws Failure
+// when the workbook cannot be read or no longer has the sheet.
+XlsxSheet readPlannedCells(const QString& workbook, const LoadPlan& plan);
 
 } // namespace zurm

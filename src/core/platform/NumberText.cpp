@@ -92,4 +92,10 @@ std::optional<double> parseTypedReal(const QString& text)
     return value;
 }
 
+QString typedNumberRefusal(const QString& text)
+{
+    return QStringLiteral("\"") + text + QStringLiteral("\" не является числом. Введите число.\r")
+           + QStringLiteral("Значение не изменено.");
+}
+
 } // namespace zurm

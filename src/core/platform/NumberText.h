@@ -22,4 +22,8 @@ QChar userDecimalPoint();
 // 1234.5. Text that is no number, spaces alone included, gives nullopt.
 std::optional<double> parseTypedReal(const QString& text);
 
+// The message for typed text that parseTypedReal refuses, the same in every
+// grid and field.
+QString typedNumberRefusal(const QString& text);
+
 } // namespace zurm

@@ -114,8 +114,7 @@ QString GridValueDelegate::numberText(double value)
 
 QString GridValueDelegate::notANumberMessage(const QString& text)
 {
-    return QStringLiteral("\"") + text + QStringLiteral("\" не является числом. Введите число.\r")
-           + QStringLiteral("Значение не изменено.");
+    return typedNumberRefusal(text);
 }
 
 void GridValueDelegate::refuse(const QString& message) const

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/Guarded.h"
 #include "base/UserDialogs.h"
+#include "entry/ConsumerLoad.h"
 #include "entry/RepeatedEntry.h"
 #include "gui/help/Help.h"
 #include "platform/WorkbookSource.h"
@@ -26,7 +27,9 @@ namespace zurm::gui {
 namespace {
 
 const QString kTitle = QStringLiteral("Загрузить данные из Microsoft Excel");
+const QString kConsumersTitle = QStringLiteral("Загрузить данные потребителей из Microsoft Excel");
 const QString kHelpTopic = QStringLiteral("GR/LoadFromME.htm");
+const QString kConsumersHelpTopic = QStringLiteral("GR/FormShTS.htm");
 const QString kLoadContext = QStringLiteral("Ошибка при загрузке данных из Microsoft Excel.");
 const QString kSettingsContext = QStringLiteral("Ошибка при сохранении настроек загрузки данных из Microsoft Excel.");
 const QString kChooseTitle = QStringLiteral("Выбрать файл Excel");
@@ -81,14 +84,22 @@ void showText(QComboBox* box, const QString& text)
     box->setEditText(text);
 }
 
+// The consumer load's fields, kept from one load window to the next.
+std::optional<LoadSettings>& consumerFields()
+{
+    static std::optional<LoadSettings> fields;
+    return fields;
+}
+
 } // namespace
 
 SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dialogs, Progress& progress,
-                                             QWidget* parent)
-    : QDialog(parent), data_(data), dialogs_(dialogs), progress_(progress)
+                                             QWidget* parent, LoadTarget target)
+    : QDialog(parent), data_(data), dialogs_(dialogs), progress_(progress), target_(target)
 {
-    setObjectName(QStringLiteral("TLoadFromMEForm"));
-    setWindowTitle(kTitle);
+    const bool consumers = target_ == LoadTarget::Consumers;
+    setObjectName(consumers ? QStringLiteral("TLoadPotrFromMEForm") : QStringLiteral("TLoadFromMEForm"));
+    setWindowTitle(consumers ? kConsumersTitle : kTitle);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
 
@@ -128,14 +139,20 @@ SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dial
     pair(rows_, QStringLiteral("Строки таблицы данных"), edNachStr_, "edNachStr",
          QStringLiteral("Начальная строка таблицы данных"), edKonStr_, "edKonStr",
          QStringLiteral("Конечная строка таблицы данных"));
-    pair(nodes_, QStringLiteral("Номера колонок в таблице Excel"), edNachUz_, "edNachUz",
-         QStringLiteral("Начальный узел участка (НачУзел)"), edKonUz_, "edKonUz",
-         QStringLiteral("Конечный узел участка (КонУзел)"));
+    if (consumers)
+        pair(nodes_, QStringLiteral("Номер колонки в таблице Excel"), edNachUz_, "edNachUz",
+             QStringLiteral("Конечный узел (КонУзел)"), edKonUz_, "edKonUz", QString());
+    else
+        pair(nodes_, QStringLiteral("Номера колонок в таблице Excel"), edNachUz_, "edNachUz",
+             QStringLiteral("Начальный узел участка (НачУзел)"), edKonUz_, "edKonUz",
+             QStringLiteral("Конечный узел участка (КонУзел)"));
     ranges->addStretch(1);
     layout->addLayout(ranges);
 
     // The eight lines, in two columns of four.
-    auto* lines = new QGroupBox(QStringLiteral("Загружаемые показатели"), this);
+    auto* lines = new QGroupBox(consumers ? QStringLiteral("Загружаемые данные потребителей")
+                                          : QStringLiteral("Загружаемые показатели"),
+                                this);
     auto* lineFields = new QGridLayout(lines);
     constexpr int half = kLoadLines / 2;
     for (int block = 0; block < 2; ++block) {
@@ -154,6 +171,20 @@ SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dial
         lineFields->addWidget(label(n + QLatin1Char('.'), names_[k], lines), row, at);
         lineFields->addWidget(names_[k], row, at + 1);
         lineFields->addWidget(columns_[k], row, at + 2, Qt::AlignLeft);
+    }
+    if (consumers) {
+        // One node column; as many lines as there are fields.
+        edKonUz_->hide();
+        for (QLabel* caption : nodes_->findChildren<QLabel*>())
+            if (caption->buddy() == edKonUz_)
+                caption->hide();
+        for (int k = int(consumerLoadFields().size()); k < kLoadLines; ++k) {
+            names_[k]->hide();
+            columns_[k]->hide();
+            for (QLabel* caption : lines->findChildren<QLabel*>())
+                if (caption->buddy() == names_[k])
+                    caption->hide();
+        }
     }
     lineFields->setColumnMinimumWidth(3, 24);
     lineFields->setColumnStretch(1, 1);
@@ -181,9 +212,10 @@ SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dial
     connect(btChoose_, &QPushButton::clicked, this, &SpreadsheetLoadDialog::chooseWorkbook);
     connect(btLoad_, &QPushButton::clicked, this, &SpreadsheetLoadDialog::load);
     connect(btClose_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btHelp_, &QPushButton::clicked, this, [this] { showHelp(this, kHelpTopic); });
+    const QString topic = consumers ? kConsumersHelpTopic : kHelpTopic;
+    connect(btHelp_, &QPushButton::clicked, this, [this, topic] { showHelp(this, topic); });
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
-    connect(f1, &QShortcut::activated, this, [this] { showHelp(this, kHelpTopic); });
+    connect(f1, &QShortcut::activated, this, [this, topic] { showHelp(this, topic); });
 
     QList<QComboBox*> boxes{cbWorkSheet_};
     for (QComboBox* box : names_)
@@ -197,14 +229,25 @@ SpreadsheetLoadDialog::SpreadsheetLoadDialog(DataModule& data, UserDialogs& dial
 void SpreadsheetLoadDialog::prepare()
 {
     progress_.setStatus(QString());
-    indicators_ = loadableIndicators(data_);
+    const bool consumers = target_ == LoadTarget::Consumers;
+    indicators_ = consumers ? consumerLoadFields() : loadableIndicators(data_);
     for (QComboBox* box : names_) {
         box->clear();
         box->addItems(indicators_);
     }
     listingFailure_.clear();
     cbWorkSheet_->clear();
-    setFields(readLoadSettings(data_.settings()));
+    if (consumers && !consumerFields()) {
+        // The first consumer load starts from the workbook of the last segment load.
+        const LoadSettings segments = readLoadSettings(data_.settings());
+        LoadSettings start;
+        start.workbook = segments.workbook;
+        start.sheet = segments.sheet;
+        start.firstRow = segments.firstRow;
+        start.lastRow = segments.lastRow;
+        consumerFields() = start;
+    }
+    setFields(consumers ? *consumerFields() : readLoadSettings(data_.settings()));
     listSheets();
 }
 
@@ -326,7 +369,8 @@ void SpreadsheetLoadDialog::load()
         button->setEnabled(false);
     normaliseBoxes();
     const LoadSettings typed = fields();
-    const LoadCheck check = checkLoadSettings(typed, sheets());
+    const bool consumers = target_ == LoadTarget::Consumers;
+    const LoadCheck check = checkLoadSettings(typed, sheets(), !consumers);
 
     QString message = check.message;
     // A field the user filled wrongly is refused; a workbook whose cells do
@@ -344,7 +388,9 @@ void SpreadsheetLoadDialog::load()
         for (QWidget* field : fieldsInUse)
             field->setEnabled(false);
         try {
-            const LoadResult result = loadFromWorkbook(data_, typed.workbook, *check.plan, progress_, this);
+            const LoadResult result =
+                consumers ? loadConsumersFromWorkbook(data_, typed.workbook, *check.plan, progress_, this)
+                          : loadFromWorkbook(data_, typed.workbook, *check.plan, progress_, this);
             message = result.message;
             kind = result.ok ? MessageKind::Information : MessageKind::Error;
             showWorkbook = result.failedRow.has_value();
@@ -373,7 +419,10 @@ void SpreadsheetLoadDialog::load()
 void SpreadsheetLoadDialog::done(int result)
 {
     normaliseBoxes();
-    guardedStep(dialogs_, kSettingsContext, [&] { storeLoadSettings(data_.settings(), fields()); });
+    if (target_ == LoadTarget::Consumers)
+        consumerFields() = fields();
+    else
+        guardedStep(dialogs_, kSettingsContext, [&] { storeLoadSettings(data_.settings(), fields()); });
     QDialog::done(result);
 }
 

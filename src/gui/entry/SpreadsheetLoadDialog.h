@@ -17,14 +17,22 @@ class UserDialogs;
 
 namespace zurm::gui {
 
+// What a load fills: the segment values of Табл, or the consumers at the end
+// nodes (one node column, the fields of Потребители).
+enum class LoadTarget { Segments, Consumers };
+
 // "Загрузить данные из Microsoft Excel": the workbook, its sheet, the row
 // range, the two node columns and up to eight indicators with their columns.
 // The fields start from the remembered settings and go back to them however
 // the window is closed. The status line of the load is `progress`'s.
+// Loading consumers, the window asks for the end-node column and six fields;
+// its fields are remembered while the program runs (the settings file keeps
+// the segment load's), and start from the segment load's workbook and rows.
 class SpreadsheetLoadDialog : public QDialog {
     Q_OBJECT
 public:
-    SpreadsheetLoadDialog(DataModule& data, UserDialogs& dialogs, Progress& progress, QWidget* parent = nullptr);
+    SpreadsheetLoadDialog(DataModule& data, UserDialogs& dialogs, Progress& progress, QWidget* parent = nullptr,
+                          LoadTarget target = LoadTarget::Segments);
 
     // Reads the remembered settings, the indicator lists and the sheets of
     // the workbook. Throws Failure.
@@ -59,6 +67,7 @@ private:
     DataModule& data_;
     UserDialogs& dialogs_;
     Progress& progress_;
+    LoadTarget target_;
     QStringList indicators_;
     QString listingFailure_; // why the workbook's sheets could not be listed
 

@@ -8,6 +8,7 @@
 #include "gui/help/Help.h"
 #include "gui/network/AutoFillEndNodesDialog.h"
 #include "gui/network/AutoFillNodesDialog.h"
+#include "gui/network/ConsumersTab.h"
 #include "gui/network/SchemaView.h"
 #include "session/DocumentSession.h"
 #include "settings/FontSizes.h"
@@ -147,6 +148,8 @@ void NetworkEditor::applyFontSizes(const FontSizes& sizes)
         grid->horizontalHeader()->setFont(titles);
     }
     fontScale_ = qMax(sizes.dataCells, sizes.columnTitles) / 10.0;
+    fontSizes_ = sizes;
+    consumersTab_->applyFontSizes(sizes);
     sizeColumns();
 }
 
@@ -272,6 +275,8 @@ void NetworkEditor::createPanels()
     endPair->setSizes({190, 640});
     pairGrids(dgKonMagIdM_, dgKonMag_);
     endLayout->addWidget(endPair, 1);
+    consumersTab_ = new ConsumersTab(session_.data(), dialogs_, this);
+    consumersTab_->hide();
     tables->addWidget(tcTabl_);
     tables->setSizes({300, 420});
     split->addWidget(tables);
@@ -342,6 +347,10 @@ void NetworkEditor::createMenus(QMenuBar* bar)
         edit->addSeparator();
     }
     add(edit, "miEditAutoZapUzTS", QStringLiteral("Автозаполнение таблицы \"Узлы теплосети\""), [this] { autoFillNodes(); });
+    edit->addSeparator();
+    add(edit, "miEditLoadPotr", QStringLiteral("Загрузить данные потребителей из Microsoft Excel"),
+        [this] { loadConsumers(); })
+        ->setEnabled(false);
 
     QAction* saveClose = bar->addAction(QStringLiteral("Сохранить и закрыть"));
     saveClose->setObjectName(QStringLiteral("miSaveClose"));
@@ -397,6 +406,7 @@ bool NetworkEditor::prepare()
         schema_->clearSelection();
         setWindowTitle(schema_->loadMap());
         showEndNodeTab(state_->endNodesShown());
+        refreshConsumersTab();
         applyColumns();
         selectTab(0);
         UpdateEditorMenus();
@@ -422,8 +432,9 @@ void NetworkEditor::applyColumns()
 void NetworkEditor::showEndNodeTab(bool shown)
 {
     const int at = tcTabl_->indexOf(endNodeTab_);
+    // Its place is after the two tabs that are always there, before the consumers.
     if (shown && at < 0)
-        tcTabl_->addTab(endNodeTab_, QStringLiteral("Конечные узлы теплосети"));
+        tcTabl_->insertTab(2, endNodeTab_, QStringLiteral("Конечные узлы теплосети"));
     else if (!shown && at >= 0)
         tcTabl_->removeTab(at);
 }
@@ -534,7 +545,10 @@ void NetworkEditor::switchEndNodeEditingOn()
     guarded(kCommandContext, [&] { state_->switchEndNodeEditingOn(startNodeText()); });
     UpdateEditorMenus();
     if (state_->endNodeEditing()) {
-        guarded(kCommandContext, [&] { models_.value(NetworkTable::EndNodes)->select(); });
+        guarded(kCommandContext, [&] {
+            models_.value(NetworkTable::EndNodes)->select();
+            refreshConsumersTab();
+        });
         UpdateEditorMenus();
         schema_->setEditorNetwork(state_->twoPipe() ? 1 : 0, state_->status());
         schema_->paintSchema();
@@ -601,6 +615,7 @@ void NetworkEditor::finishAllEditing()
 {
     for (CalculationGrid* grid : grids_)
         grid->finishEditing();
+    consumersTab_->finishEditing();
 }
 
 bool NetworkEditor::leaveRow(CalculationGrid* grid, int row)
@@ -723,6 +738,8 @@ void NetworkEditor::reselect()
     guarded(kCommandContext, [&] {
         for (NetworkTableModel* model : std::as_const(models_))
             model->select();
+        if (state_)
+            refreshConsumersTab();
     });
     for (auto it = rows.cbegin(); it != rows.cend(); ++it)
         setCurrentRow(it.key(), it.value());
@@ -738,7 +755,7 @@ void NetworkEditor::inputChangedElsewhere(const QObject* source)
     for (NetworkTableModel* model : std::as_const(models_))
         if (source == model)
             return;
-    if (source == this)
+    if (source == this || source == consumersTab_->model())
         return;
     DataSave();
     reselect();

@@ -3,6 +3,7 @@
 #include "network/NetworkEditorRules.h"
 #include "network/NetworkTableModel.h"
 #include "gui/entry/CalculationGrid.h"
+#include "settings/FontSizes.h"
 
 #include <QDialog>
 #include <QHash>
@@ -18,7 +19,7 @@ class QTabWidget;
 class QWidget;
 
 namespace zurm {
-struct FontSizes;
+class ConsumerTableModel;
 class DocumentSession;
 class Progress;
 class UserDialogs;
@@ -29,6 +30,7 @@ namespace zurm::gui {
 class AutoFillEndNodesDialog;
 class AutoFillNodesDialog;
 class CalculationGrid;
+class ConsumersTab;
 class SchemaDrawingWindow;
 class SchemaView;
 
@@ -50,6 +52,7 @@ public:
     QString storedMessage() const { return state_ ? state_->message() : QString(); }
 
     NetworkTableModel* model(NetworkTable table) const;
+    ConsumerTableModel* consumerModel() const;
     // The grids take the program's cell and column-title sizes.
     void applyFontSizes(const FontSizes& sizes);
     const NetworkEditorState& state() const { return *state_; }
@@ -76,6 +79,10 @@ private:
     void UpdateEditorMenus();
     void applyColumns();
     void showEndNodeTab(bool shown);
+    // The consumers tab follows the end nodes: shown while КонМаг has rows.
+    // Throws Failure.
+    void refreshConsumersTab();
+    void loadConsumers();
     void selectTab(int tab);
     void tabChanged();
     void DataSave();
@@ -117,6 +124,7 @@ private:
     QWidget* pnClient_ = nullptr;
     QTabWidget* tcTabl_ = nullptr;
     QWidget* endNodeTab_ = nullptr;
+    ConsumersTab* consumersTab_ = nullptr;
     QLineEdit* edNachUzTS_ = nullptr;
     QLineEdit* edTop_ = nullptr;
     SchemaView* schema_ = nullptr;
@@ -140,6 +148,7 @@ private:
     bool closed_ = false;
     int lastKey_ = 0;
     double fontScale_ = 1.0;
+    FontSizes fontSizes_;
 };
 
 // BeginNetworkCommand / EndNetworkCommand: the pending node and segment rows

@@ -3,6 +3,8 @@
 
 #include "base/Guarded.h"
 #include "gui/entry/CalculationGrid.h"
+#include "gui/entry/SpreadsheetLoadDialog.h"
+#include "gui/network/ConsumersTab.h"
 #include "gui/network/SchemaDrawingWindow.h"
 #include "gui/network/SchemaView.h"
 #include "document/CalculationRow.h"
@@ -233,6 +235,36 @@ void NetworkEditor::findSelectedNodes(int kind)
                                        "Выделенные узлы не найдены в таблице \"Узлы теплосети\"."};
     dialogs_.showMessage(count > 0 ? QString::fromUtf8(found[kind]) + QString::number(count) + QLatin1Char('.')
                                    : QString::fromUtf8(none[kind]), MessageKind::Information);
+}
+
+ConsumerTableModel* NetworkEditor::consumerModel() const
+{
+    return consumersTab_->model();
+}
+
+void NetworkEditor::refreshConsumersTab()
+{
+    consumersTab_->select(state_->twoPipe());
+    const bool shown = consumersTab_->model()->rowCount() > 0;
+    const int at = tcTabl_->indexOf(consumersTab_);
+    if (shown && at < 0)
+        tcTabl_->addTab(consumersTab_, QStringLiteral("Потребители"));
+    else if (!shown && at >= 0)
+        tcTabl_->removeTab(at);
+    actions_.value(QStringLiteral("miEditLoadPotr"))->setEnabled(shown && !session_.data().calculationReadOnly());
+}
+
+void NetworkEditor::loadConsumers()
+{
+    DataSave();
+    SpreadsheetLoadDialog dialog(session_.data(), dialogs_, mainProgress_, this, LoadTarget::Consumers);
+    if (!guarded(QStringLiteral("Ошибка при открытии окна загрузки данных из Microsoft Excel."),
+                 [&] { dialog.prepare(); }))
+        return;
+    dialog.applyFontSizes(fontSizes_);
+    dialog.exec();
+    guarded(kCommandContext, [&] { refreshConsumersTab(); });
+    selectTab(tcTabl_->indexOf(consumersTab_));
 }
 
 } // namespace zurm::gui

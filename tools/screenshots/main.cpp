@@ -218,7 +218,7 @@ int main(int argc, char** argv)
     photographModals({{QStringLiteral("TNastrProgForm"), QStringLiteral("5-settings")}}, trigger("miNastrNP"));
     photographModals({{QStringLiteral("TParTSForm"), QStringLiteral("8-network-editor")}}, trigger("miDataParTS"));
     save(&window, QStringLiteral("6-main-window-after-run"));
-    photographModals({{QStringLiteral("TNalRasForm"), QStringLiteral("20-adjustment")}}, trigger("miDataNalRas"));
+    photographModals({{QStringLiteral("TNalRasForm"), QStringLiteral("22-adjustment")}}, trigger("miDataNalRas"));
     photographModals({{QStringLiteral("ReportPreview"), QStringLiteral("16-report-preview")}}, trigger("miDataFormOtsh"));
     {
         // The network editor's two auto-fill dialogs, as its commands open them.

@@ -431,14 +431,14 @@ GraphPlot GraphPainter::paint(QPainter& painter, const QRectF& area) const
 
     // Value marks: a framed box above each point, tied to it by a leader. A
     // box that would cover one placed before it goes a row higher, or lower,
-    // up to a few rows either way while it stays inside the picture.
+    // as far as the picture reaches.
     const QColor markFill = options_.blackAndWhite ? QColor(Qt::white) : QColor(255, 255, 225);
     const double boxHeight = labelMetrics.height() + 2;
-    constexpr int kStackRows = 4;
     std::vector<QRectF> placed;
     double widestHalf = 0;
+    const double topLimit = area.top() + gap + titleHeight + legendHeight;
     auto freeAt = [&](const QRectF& box) {
-        if (box.top() < area.top() + gap + titleHeight + legendHeight || box.bottom() > plot.bottom())
+        if (box.top() < topLimit || box.bottom() > plot.bottom())
             return false;
         // Marks are placed from left to right: once the centres lie further
         // back than the widest box, none of the rest can reach this one.
@@ -478,18 +478,20 @@ GraphPlot GraphPainter::paint(QPainter& painter, const QRectF& area) const
         const double left = std::clamp(mark.at.x() - width / 2, plot.left() - 2, area.right() - gap / 2 - width);
         const QRectF above(std::min(left, mark.at.x() - 2), mark.at.y() - boxHeight - 4, width, boxHeight);
         std::optional<QRectF> box;
-        for (int row = 0; row <= kStackRows && !box; ++row) {
+        for (int row = 0; !box; ++row) {
             const QRectF up = above.translated(0, -row * (boxHeight + 1));
+            const QRectF down = above.translated(0, boxHeight + 8 + (row - 1) * (boxHeight + 1));
+            if (row > 0 && up.top() < topLimit && down.bottom() > plot.bottom())
+                break; // every row of the picture is taken around this point
             if (freeAt(up))
                 box = up;
-            else if (row > 0) {
-                const QRectF down = above.translated(0, boxHeight + 8 + (row - 1) * (boxHeight + 1));
-                if (freeAt(down))
-                    box = down;
-            }
+            else if (row > 0 && freeAt(down))
+                box = down;
         }
+        // With the picture full the mark still stands over its point, over
+        // another one, rather than the value disappearing.
         if (!box)
-            continue; // no room left around its point
+            box = above.translated(0, std::max(0.0, topLimit - above.top()));
         placed.push_back(*box);
         texts.push_back(mark.text);
         widestHalf = std::max(widestHalf, box->width() / 2);

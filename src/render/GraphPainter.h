@@ -33,8 +33,9 @@ struct GraphPlot {
 // the two lines (red supply, blue return; black in black and white, the
 // return dashed), broken at gaps, and the value marks of every point in the
 // format "#,##0.##" of the report precision. A mark that would cover another
-// is moved up or down beside its point, tied to it by a leader; only where
-// the plot has no room left for it is it left out. Point labels that would
+// is moved up or down beside its point, tied to it by a leader, as far as the
+// picture reaches; where it is full the mark covers another rather than
+// being left out. Point labels that would
 // cover the one before them are left out, so a long main stays readable.
 // The piezometric graph also gets the lines of its pressure regime (cut to
 // the series' range) and a legend naming every line drawn.
